@@ -1,0 +1,157 @@
+#include "plugin/main.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "plugin/Platform.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+const char* const PluginDescription = "Morvane for JK2Radiant";
+const char* const PluginName = "Morvane";
+const char* const PluginCommandList =
+    "About...;-;Configure...;Batch Convert Textures...;Import Level...;";
+const char* const SettingsFileName = "morvane.ini";
+
+THostFuncTable FuncTable;
+
+namespace {
+
+rtl::TStringList* g_Settings = nullptr;
+bool g_Dispatching = false;
+double g_Scale = 0;
+double g_BrushDepth = 0;
+
+const char* const AboutText =
+    "Morvane v1.2 for Morvane for JK2Radiant\n\n"
+    "Written by \n"
+    "The Morvane developers\n\n"
+    "Thanks to \n"
+    "The Jedi Knight editing community";
+
+void About() { Platform().ShowMessage(AboutText, ""); }
+
+void Configure() { Platform().ShellOpen(SettingsPath()); }
+
+void RunCommand(const char* command) {
+  if (std::strcmp(command, "Import Level...") == 0)
+    ImportLevel();
+  else if (std::strcmp(command, "Batch Convert Textures...") == 0)
+    BatchConvertTextures();
+  else if (std::strcmp(command, "Configure...") == 0)
+    Configure();
+  else if (std::strcmp(command, "About...") == 0)
+    About();
+}
+
+// Reads the value of a numeric setting once; 0 in the cache means "not read yet".
+double CachedSetting(double& cache, const char* key, double fallback, const char* message) {
+  if (cache != 0) return cache;
+  double v;
+  if (SettingsLoaded() && rtl::TryStrToFloat(Settings().Values(key), v)) {
+    cache = v;
+  } else {
+    cache = fallback;
+    ConsoleMessage(message);
+  }
+  return cache;
+}
+
+}  // namespace
+
+THostFuncTable* GetFuncTable() {
+  FuncTable.Version = 1.5f;
+  FuncTable.Size = HostFuncTableSize;
+  return &FuncTable;
+}
+
+void ConsoleMessage(const std::string& Text) {
+  std::string line = "Morvane: " + Text + "\n";
+  // An editor that left the slot empty gets no console rather than a crash.
+  if (FuncTable.ConsolePrint) FuncTable.ConsolePrint(line.c_str());
+}
+
+TSettingsScope::TSettingsScope(rtl::TStringList& settings) : previous_(g_Settings) {
+  g_Settings = &settings;
+}
+
+TSettingsScope::~TSettingsScope() { g_Settings = previous_; }
+
+rtl::TStringList& Settings() {
+  if (!g_Settings) throw rtl::Exception("No settings are loaded");
+  return *g_Settings;
+}
+
+bool SettingsLoaded() { return g_Settings != nullptr; }
+
+std::string SettingsPath() {
+  return rtl::ExtractFilePath(Platform().LibraryPath()) + SettingsFileName;
+}
+
+double GetScale() {
+  return CachedSetting(
+      g_Scale, "Scale", 256,
+      ("Error reading scale factor setting, using default: " + rtl::FloatToStr(256)).c_str());
+}
+
+double GetBrushDepth() {
+  return CachedSetting(g_BrushDepth, "BrushDepth", 8,
+                       "Error reading brush depth setting, using default: 8");
+}
+
+void ResetCachedSettings() {
+  g_Scale = 0;
+  g_BrushDepth = 0;
+}
+
+std::string GetInstallPath() { return Platform().GetInstallPath(); }
+
+void Dispatch(const char* command) {
+  if (g_Dispatching) {
+    ConsoleMessage(std::string("Busy: \"") + (command ? command : "") +
+                   "\" ignored, another command is still running");
+    return;
+  }
+  g_Dispatching = true;
+  std::string path;
+  bool canSave = true;
+  rtl::TStringList settings;
+  try {
+    path = SettingsPath();
+    if (rtl::FileExists(path)) {
+      try {
+        settings.SetText(rtl::ReadFileToString(path));
+      } catch (const std::exception& e) {
+        // Saving now would replace the user's file with an empty one: keep it untouched.
+        canSave = false;
+        ConsoleMessage("Unable to read settings file '" + path + "': " + e.what());
+      }
+    }
+  } catch (const std::exception& e) {
+    canSave = false;
+    ConsoleMessage(std::string("Unable to read settings: ") + e.what());
+  }
+
+  {
+    TSettingsScope scope(settings);
+    try {
+      RunCommand(command ? command : "");
+    } catch (const std::bad_alloc&) {
+      ConsoleMessage("Failed: Out of memory");
+    } catch (const std::exception& e) {
+      ConsoleMessage(std::string("Failed: ") + e.what());
+    } catch (...) {
+      ConsoleMessage("Failed: Unknown error");
+    }
+  }
+
+  if (canSave) {
+    try {
+      rtl::WriteFileAtomic(path, settings.Text());
+    } catch (const std::exception& e) {
+      ConsoleMessage("Unable to save settings file '" + path + "': " + e.what());
+    }
+  }
+  g_Dispatching = false;
+}

@@ -1,0 +1,156 @@
+#include "rtl/Files.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "rtl/Classes.h"
+#include "rtl/SysUtils.h"
+
+namespace fs = std::filesystem;
+
+namespace rtl {
+
+static size_t LastNamePart(const std::string& path) {
+  size_t i = path.find_last_of("\\/:");
+  return i == std::string::npos ? 0 : i + 1;
+}
+
+std::string ExtractFileName(const std::string& path) { return path.substr(LastNamePart(path)); }
+
+std::string ExtractFilePath(const std::string& path) { return path.substr(0, LastNamePart(path)); }
+
+std::string ExtractFileExt(const std::string& path) {
+  size_t start = LastNamePart(path);
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < start) return std::string();
+  return path.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  size_t start = LastNamePart(path);
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < start) return path + ext;
+  return path.substr(0, dot) + ext;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (IsPathDelimiter(folder.back())) return folder + name;
+  return folder + PathDelim + name;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& folder) {
+  if (!folder.empty() && IsPathDelimiter(folder.back())) return folder;
+  return folder + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& folder) {
+  std::string s = folder;
+  while (s.size() > 1 && IsPathDelimiter(s.back())) s.pop_back();
+  return s;
+}
+
+std::string NativePath(const std::string& path) {
+  std::string s = path;
+  for (char& c : s)
+    if (IsPathDelimiter(c)) c = PathDelim;
+  return s;
+}
+
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_regular_file(fs::path(NativePath(path)), ec);
+}
+
+bool DirectoryExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  return fs::is_directory(fs::path(NativePath(path)), ec);
+}
+
+bool ForceDirectories(const std::string& path) {
+  std::string p = ExcludeTrailingPathDelimiter(NativePath(path));
+  if (p.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(fs::path(p), ec);
+  return DirectoryExists(p);
+}
+
+bool DeleteFile(const std::string& path) {
+  std::error_code ec;
+  return fs::remove(fs::path(NativePath(path)), ec);
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  // "*" any run, "?" any one character; letters compare without regard to case.
+  size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
+  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || fold(mask[m]) == fold(name[n]))) {
+      ++n, ++m;
+    } else if (m < mask.size() && mask[m] == '*') {
+      starM = m++;
+      starN = n;
+    } else if (starM != std::string::npos) {
+      m = starM + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+std::vector<std::string> FindFiles(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  std::string dir = folder.empty() ? std::string(".") : NativePath(folder);
+  fs::directory_iterator it(fs::path(dir), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code ec2;
+    if (!it->is_regular_file(ec2)) continue;
+    std::string name = it->path().filename().string();
+    if (MatchesMask(name, pattern)) names.push_back(name);
+  }
+  return names;
+}
+
+std::string ReadFileToString(const std::string& path) {
+  TFileStream f(path, TFileMode::OpenRead);
+  int64_t size = f.Size();
+  std::string data(static_cast<size_t>(size), '\0');
+  f.ReadBuffer(data.data(), data.size());
+  return data;
+}
+
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {
+  static std::atomic<unsigned> counter{0};
+  std::string target = NativePath(path);
+  std::string temp = Format("%s.%u.tmp", target.c_str(), counter++);
+  try {
+    TFileStream out(temp, TFileMode::Create);
+    writer(out);
+    out.Close();
+  } catch (const EFCreateError&) {
+    throw EFCreateError(path);
+  } catch (...) {
+    DeleteFile(temp);
+    throw;
+  }
+  std::error_code ec;
+  fs::rename(fs::path(temp), fs::path(target), ec);
+  if (ec) {
+    DeleteFile(temp);
+    throw EFCreateError(path);
+  }
+}
+
+void WriteFileAtomic(const std::string& path, const std::string& bytes) {
+  WriteFileAtomic(path, [&](TStream& s) { s.WriteBuffer(bytes.data(), bytes.size()); });
+}
+
+}  // namespace rtl

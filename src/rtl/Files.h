@@ -1,0 +1,55 @@
+// Paths and files. Paths accept both "\" and "/" as folder delimiters, as users and level files
+// write either; paths that Morvane builds use the platform's own delimiter.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rtl {
+
+class TStream;
+
+#ifdef _WIN32
+constexpr char PathDelim = '\\';
+#else
+constexpr char PathDelim = '/';
+#endif
+
+inline bool IsPathDelimiter(char c) { return c == '\\' || c == '/'; }
+
+// The part after the last delimiter or drive colon.
+std::string ExtractFileName(const std::string& path);
+// Everything up to and including the last delimiter or drive colon.
+std::string ExtractFilePath(const std::string& path);
+// From the last "." of the file name on, the point included; empty when there is none.
+std::string ExtractFileExt(const std::string& path);
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// Joins a folder and a name with exactly one delimiter between them; an empty folder gives the
+// name alone.
+std::string JoinPath(const std::string& folder, const std::string& name);
+std::string IncludeTrailingPathDelimiter(const std::string& folder);
+std::string ExcludeTrailingPathDelimiter(const std::string& folder);
+// Both delimiters replaced by the platform's own.
+std::string NativePath(const std::string& path);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates the folder and every missing folder above it; False when that is impossible.
+bool ForceDirectories(const std::string& path);
+bool DeleteFile(const std::string& path);
+// The names (not paths) of the files in a folder that match a pattern such as "*.mat", compared
+// without regard to letter case, in the order the file system gives them.
+std::vector<std::string> FindFiles(const std::string& folder, const std::string& pattern);
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+std::string ReadFileToString(const std::string& path);  // EFOpenError when it cannot be read
+
+// Writes a file so that nobody ever sees it half-written: the writer fills a new file beside the
+// target, which then replaces the target in one step. When anything fails the target is left as
+// it was and the new file is removed. Raises EFCreateError when the new file cannot be made.
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer);
+void WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+}  // namespace rtl
