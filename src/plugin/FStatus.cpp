@@ -1,0 +1,100 @@
+#include "plugin/FStatus.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const char* const ClassName = "TfrmStatus";
+
+LRESULT CALLBACK StatusProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CLOSE:
+      return 0;  // only the import ends the window
+    case WM_CTLCOLORSTATIC:
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HINSTANCE ModuleOf(const void* address) {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     static_cast<const char*>(address), &module);
+  return module;
+}
+
+void RegisterOnce(HINSTANCE instance) {
+  WNDCLASSA wc = {};
+  if (GetClassInfoA(instance, ClassName, &wc)) return;
+  wc.lpfnWndProc = StatusProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = ClassName;
+  RegisterClassA(&wc);
+}
+
+}  // namespace
+
+TfrmStatus::TfrmStatus() {
+  HINSTANCE instance = ModuleOf(reinterpret_cast<const void*>(&StatusProc));
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  RegisterOnce(instance);
+
+  // A dialog frame with a caption and no system menu: no close box. Client area 421 x 70,
+  // centred on the desktop.
+  DWORD style = WS_POPUP | WS_CAPTION | WS_DLGFRAME;
+  DWORD exStyle = WS_EX_DLGMODALFRAME;
+  RECT r = {0, 0, 421, 70};
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  RECT work;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  int x = work.left + ((work.right - work.left) - w) / 2;
+  int y = work.top + ((work.bottom - work.top) - h) / 2;
+  form_ = CreateWindowExA(exStyle, ClassName, "Status", style, x, y, w, h, nullptr, nullptr,
+                          instance, nullptr);
+  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                      "MS Sans Serif");
+  lblCaption_ = CreateWindowExA(0, "STATIC", "Status:", WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, 33,
+                                13, form_, reinterpret_cast<HMENU>(1), instance, nullptr);
+  lblStatus_ = CreateWindowExA(0, "STATIC", "Idle", WS_CHILD | WS_VISIBLE | SS_LEFT, 48, 8, 17, 13,
+                               form_, reinterpret_cast<HMENU>(2), instance, nullptr);
+  bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 8, 40, 401, 16, form_,
+                         reinterpret_cast<HMENU>(3), instance, nullptr);
+  SendMessageA(bar_, PBM_SETRANGE32, 0, 100);
+  for (HWND c : {lblCaption_, lblStatus_}) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+}
+
+TfrmStatus::~TfrmStatus() {
+  if (form_) DestroyWindow(form_);
+  if (font_) DeleteObject(font_);
+}
+
+void TfrmStatus::Show() {
+  ShowWindow(form_, SW_SHOWNORMAL);
+  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void TfrmStatus::SetStatus(const std::string& text) {
+  std::string caption = "Status: " + text;
+  SetWindowTextA(lblStatus_, caption.c_str());
+  // The label is sized to its text, as an auto-sizing label would be.
+  HDC dc = GetDC(lblStatus_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE size = {17, 13};
+  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(lblStatus_, dc);
+  SetWindowPos(lblStatus_, nullptr, 0, 0, size.cx, 13, SWP_NOMOVE | SWP_NOZORDER);
+  // No messages are pumped during an import: paint now.
+  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void TfrmStatus::Progress(int Index, int Count) {
+  SendMessageA(bar_, PBM_SETRANGE32, 0, Count);
+  SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+}

@@ -1,0 +1,82 @@
+// A host of our own behind the editor's function table: it builds brushes the way the editor
+// does (one face per AddFace, faces numbered in reverse order of addition, each starting with the
+// host's default texture and texture settings), keeps the committed brushes with the exact
+// points it was given, and records every call in order. The command-line host writes a .map file
+// from it; the tests use it to watch the hand-off.
+//
+// The table's slots are plain functions, so one recording host is active at a time: the one
+// that was installed last and still lives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plugin/QERadiant_Plugins.h"
+
+namespace recording_host {
+
+struct TCall {
+  std::string Slot;  // the slot's name, e.g. "AddFace"
+  std::string Args;  // a short summary of the arguments and the result
+};
+
+struct TRecordedFace {
+  // The three points exactly as AddFace received them.
+  float P1[3], P2[3], P3[3];
+  // The face's settings; TextureName and Flags are what SetFaceData last gave it.
+  std::string TextureName;
+  int32_t Contents = 0;
+  int32_t Flags = 0;
+  int32_t Value = 0;
+  float ShiftS = 0, ShiftT = 0, Rotate = 0;
+  float ScaleS = 0.5f, ScaleT = 0.5f;
+};
+
+struct TRecordedBrush {
+  int Number = 0;  // order of NewBrush, from 0
+  // In the host's numbering: face 0 is the face added last.
+  std::vector<TRecordedFace> Faces;
+};
+
+class TRecordingHost {
+ public:
+  explicit TRecordingHost(std::string DefaultTexture = "system/caulk");
+  ~TRecordingHost();
+  TRecordingHost(const TRecordingHost&) = delete;
+  TRecordingHost& operator=(const TRecordingHost&) = delete;
+
+  // Makes this host the active one and fills the seven slots that Morvane calls (NewBrush,
+  // CommitBrush, AddFace, GetFaceData, GetFaceCount, SetFaceData, ConsolePrint).
+  void Install(THostFuncTable& Table);
+
+  std::vector<TCall> Calls;
+  std::vector<std::string> Console;  // texts given to ConsolePrint, verbatim
+  std::vector<TRecordedBrush> Committed;
+
+  // Misbehaviour on demand, to test how callers cope with a faulty editor.
+  bool NewBrushReturnsNull = false;
+  int NullFaceDataAt = -1;  // GetFaceData of this face index returns null
+
+  // Brushes begun and not committed.
+  size_t PendingCount() const { return pending_.size(); }
+
+ private:
+  struct TPending;
+  TPending* Find(BrushHandle Handle);
+
+  static BrushHandle QERAPI NewBrush();
+  static void QERAPI CommitBrush(BrushHandle Handle);
+  static void QERAPI AddFace(BrushHandle Handle, float* P1, float* P2, float* P3);
+  static TFaceData* QERAPI GetFaceData(BrushHandle Handle, int32_t Face);
+  static int32_t QERAPI GetFaceCount(BrushHandle Handle);
+  static void QERAPI SetFaceData(BrushHandle Handle, int32_t Face, TFaceData* Data);
+  static void QERAPI ConsolePrint(const char* Text);
+
+  std::string defaultTexture_;
+  int nextNumber_ = 0;
+  std::vector<std::unique_ptr<TPending>> pending_;
+};
+
+}  // namespace recording_host

@@ -1,0 +1,87 @@
+#include "plugin/SendBrushes.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/main.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+namespace {
+
+// The editor's name field holds at most this many characters before its NUL.
+constexpr size_t MaxTextureName = sizeof(TFaceData::TextureName) - 1;
+
+void SetTextureName(TFaceData& Data, const std::string& Name) {
+  std::memset(Data.TextureName, 0, sizeof Data.TextureName);
+  std::memcpy(Data.TextureName, Name.data(), std::min(Name.size(), MaxTextureName));
+}
+
+// Every slot is checked before the first brush is begun, so that a table the editor left
+// incomplete stops the hand-off before anything half-built reaches the map.
+void RequireSlot(const void* Slot, const char* Name) {
+  if (!Slot)
+    throw rtl::Exception(rtl::Format("The editor does not provide the function %s", Name));
+}
+
+}  // namespace
+
+std::string MaterialTextureName(const std::string& MaterialName) {
+  return rtl::ChangeFileExt(MaterialName, "");
+}
+
+bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
+                       TProgressProc Progress) {
+  const std::string nonVisTex = Settings().Values("NonVisTex");
+  const THostFuncTable& host = FuncTable;
+  const int count = BrushLevel.Brushes.Count();
+  if (count == 0) return true;
+
+  RequireSlot(reinterpret_cast<const void*>(host.NewBrush), "NewBrush");
+  RequireSlot(reinterpret_cast<const void*>(host.AddFace), "AddFace");
+  RequireSlot(reinterpret_cast<const void*>(host.GetFaceCount), "GetFaceCount");
+  RequireSlot(reinterpret_cast<const void*>(host.GetFaceData), "GetFaceData");
+  RequireSlot(reinterpret_cast<const void*>(host.SetFaceData), "SetFaceData");
+  RequireSlot(reinterpret_cast<const void*>(host.CommitBrush), "CommitBrush");
+
+  for (int i = 0; i < count; ++i) {
+    if (Progress) Progress(i, count);
+    T3DMesh* brush = BrushLevel.Brushes.Items(i);
+
+    BrushHandle handle = host.NewBrush();
+    if (!handle) throw rtl::Exception("The editor returned no brush");
+
+    for (int f = 0; f < brush->Surfaces.Count(); ++f) {
+      TSurface* face = brush->Surfaces.Items(f);
+      if (face->Vertices.Count() < 3) continue;
+      const TVertex* a = face->Vertices.Items(0);
+      const TVertex* b = face->Vertices.Items(1);
+      TVector3 c;
+      face->GetCentre(c);
+      float p1[3] = {a->X, a->Y, a->Z};
+      float p2[3] = {b->X, b->Y, b->Z};
+      float p3[3] = {c.X, c.Y, c.Z};
+      host.AddFace(handle, p1, p2, p3);
+    }
+
+    const int32_t faces = host.GetFaceCount(handle);
+    for (int32_t j = 0; j < faces; ++j) {
+      // Every face of a brush carries the same material and flags, so the brush's face j
+      // serves for the editor's face j whichever way each side numbers them.
+      TSurface* face = brush->Surfaces.Items(j);
+      TFaceData* data = host.GetFaceData(handle, j);
+      if (!data)
+        throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
+      // The editor numbers faces in reverse order of addition: its last is the front face.
+      if (j == host.GetFaceCount(handle) - 1)
+        SetTextureName(*data, TexturePrefix + MaterialTextureName(face->MaterialName));
+      else if (!nonVisTex.empty())
+        SetTextureName(*data, nonVisTex);
+      data->Flags = face->Flags;
+      host.SetFaceData(handle, j, data);
+    }
+
+    host.CommitBrush(handle);
+  }
+  return true;
+}
