@@ -72,8 +72,12 @@ class TBaseList {
   void Reserve(size_t n) { items_.reserve(n); }
 
   // The mean of the positions: running sums in Singles, in list order, then each divided by Count.
-  // The list must not be empty.
+  // An empty list has no centre; it yields (0, 0, 0) rather than dividing zero by zero.
   void GetCentre(TVector3& M) const {
+    if (items_.empty()) {
+      M = TVector3{};
+      return;
+    }
     float sx = 0, sy = 0, sz = 0;
     for (const Holder& v : items_) {
       sx = sx + v->X;

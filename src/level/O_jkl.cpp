@@ -1,0 +1,436 @@
+#include "level/O_jkl.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_set>
+
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+namespace {
+
+inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Token is upper-case already.
+inline bool StartsWithUpper(std::string_view Line, std::string_view Token) {
+  if (Line.size() < Token.size()) return false;
+  for (size_t i = 0; i < Token.size(); ++i)
+    if (Upper(Line[i]) != Token[i]) return false;
+  return true;
+}
+
+// Needle is upper-case already.
+bool ContainsUpper(std::string_view Line, std::string_view Needle) {
+  if (Needle.empty()) return true;
+  if (Line.size() < Needle.size()) return false;
+  for (size_t i = 0; i + Needle.size() <= Line.size(); ++i)
+    if (StartsWithUpper(Line.substr(i), Needle)) return true;
+  return false;
+}
+
+// A header line holds "SECTION:" somewhere; look only where a colon is, as most lines have none.
+bool HasSectionMark(std::string_view Line) {
+  static constexpr std::string_view kMark = "SECTION";
+  const char* p = Line.data();
+  const char* end = p + Line.size();
+  while (p < end) {
+    const void* colon = std::memchr(p, ':', static_cast<size_t>(end - p));
+    if (!colon) return false;
+    size_t at = static_cast<size_t>(static_cast<const char*>(colon) - Line.data());
+    if (at >= kMark.size() && StartsWithUpper(Line.substr(at - kMark.size()), kMark)) return true;
+    p = static_cast<const char*>(colon) + 1;
+  }
+  return false;
+}
+
+// Splits text into line views with the rules of rtl::SplitLines, without copying the lines.
+void SplitLineViews(const char* Data, size_t Size, std::vector<std::string_view>& Lines) {
+  if (const void* nul = std::memchr(Data, 0, Size))
+    Size = static_cast<size_t>(static_cast<const char*>(nul) - Data);
+  size_t start = 0, i = 0;
+  while (i < Size) {
+    char c = Data[i];
+    if (c == '\r' || c == '\n') {
+      Lines.emplace_back(Data + start, i - start);
+      ++i;
+      if (c == '\r' && i < Size && Data[i] == '\n') ++i;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < Size) Lines.emplace_back(Data + start, Size - start);
+}
+
+[[noreturn]] void Fail(const std::string& Message) { throw rtl::Exception(Message); }
+
+// The state of one read. Lines are views into text that outlives the read.
+class TReader {
+ public:
+  TReader(TJKLevel& Level, const std::vector<std::string_view>& Lines, TProgressProc Progress)
+      : level_(Level), lines_(Lines), progress_(Progress) {
+    // A count beyond Int32 cannot be shown to the progress callback; such a text could not be
+    // held in a 32-bit process anyway.
+    progressCount_ = Lines.size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(Lines.size());
+  }
+
+  void Run();
+
+ private:
+  void NextLine();
+  bool FindSection(std::string_view SectionName, bool Required);
+  void ExpectToken(std::string_view Token);
+  int32_t ReadCount(std::string_view Keyword);
+  void FindEntry(int32_t Index);
+  // The table's closing "end" stands on the very next raw line.
+  bool AtTableEnd() const {
+    return lookAhead_.size() == 3 && (lookAhead_[0] | 0x20) == 'e' &&
+           (lookAhead_[1] | 0x20) == 'n' && (lookAhead_[2] | 0x20) == 'd';
+  }
+
+  std::string_view Word(int Index);
+  int32_t IntWord(int Index) { return rtl::StrToInt(std::string(Word(Index))); }
+  float SingleWord(int Index);
+
+  void ReadMaterials();
+  void ReadVertices();
+  void ReadTextureVertices();
+  void ReadAdjoins();
+  void ReadSurfaces();
+  void ReadSurface(int32_t Index);
+  void ReadNormals(int32_t Count);
+  void ReadSectors();
+  void ReadThings();
+  void ReadLights();
+
+  TJKLevel& level_;
+  const std::vector<std::string_view>& lines_;
+  TProgressProc progress_;
+  int32_t progressCount_ = 0;
+  size_t lineIndex_ = 0;        // the next line to fetch
+  std::string current_;         // the cleaned text of the line fetched last
+  std::string_view lookAhead_;  // the raw line after it
+  std::vector<std::string_view> words_;
+  bool wordsValid_ = false;
+  std::string token_;  // scratch for entry labels
+  std::unordered_set<std::string> usedLower_;
+};
+
+void TReader::NextLine() {
+  // Callers test for the end first: every line, the last one included, can be examined.
+  CleanJklLine(lines_[lineIndex_], current_);
+  wordsValid_ = false;
+  if (lineIndex_ + 1 < lines_.size()) lookAhead_ = lines_[lineIndex_ + 1];
+  if (progress_) progress_(static_cast<int32_t>(lineIndex_), progressCount_);
+  ++lineIndex_;
+}
+
+bool TReader::FindSection(std::string_view SectionName, bool Required) {
+  for (;;) {
+    if (HasSectionMark(current_) && ContainsUpper(current_, SectionName)) return true;
+    if (lineIndex_ >= lines_.size()) break;
+    NextLine();
+  }
+  if (Required) Fail("Error reading JKL file, " + std::string(SectionName) + " section not found.");
+  return false;
+}
+
+void TReader::ExpectToken(std::string_view Token) {
+  while (!StartsWithUpper(current_, Token)) {
+    if (lineIndex_ >= lines_.size())
+      Fail("Error reading JKL file, expected token '" + std::string(Token) + "' not found.");
+    NextLine();
+  }
+}
+
+int32_t TReader::ReadCount(std::string_view Keyword) {
+  ExpectToken(Keyword);
+  std::string digits;
+  for (char c : current_)
+    if (c >= '0' && c <= '9') digits += c;
+  return rtl::StrToInt(digits);
+}
+
+void TReader::FindEntry(int32_t Index) {
+  char buf[16];
+  int n = std::snprintf(buf, sizeof buf, "%d:", Index);
+  ExpectToken(std::string_view(buf, static_cast<size_t>(n)));
+}
+
+std::string_view TReader::Word(int Index) {
+  if (!wordsValid_) {
+    SplitJklWords(current_, words_);
+    wordsValid_ = true;
+  }
+  if (words_.empty()) return std::string_view();
+  size_t i = Index < 0 ? 0 : static_cast<size_t>(Index);
+  return words_[i < words_.size() ? i : words_.size() - 1];
+}
+
+float TReader::SingleWord(int Index) {
+  std::string word(Word(Index));
+  double value = rtl::StrToFloat(word);
+  // Values that would round to infinity as a Single are no coordinates; the largest finite
+  // Single plus half its last unit is where rounding starts to overflow.
+  if (!(std::fabs(value) < 0x1.ffffffp+127))
+    throw rtl::EConvertError(rtl::Format("'%s' is not a valid floating point value", word.c_str()));
+  return static_cast<float>(value);
+}
+
+void TReader::ReadMaterials() {
+  FindSection("MATERIALS", true);
+  int32_t n = ReadCount("WORLD MATERIALS");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    level_.Materials.Add(std::string(Word(1)));
+    if (AtTableEnd()) break;
+  }
+}
+
+void TReader::ReadVertices() {
+  int32_t n = ReadCount("WORLD VERTICES");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    float x = SingleWord(1), y = SingleWord(2), z = SingleWord(3);
+    level_.Vertices.Add(std::make_unique<TVertex>(x, y, z));
+  }
+}
+
+void TReader::ReadTextureVertices() {
+  int32_t n = ReadCount("WORLD TEXTURE VERTICES");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    float u = SingleWord(1), v = SingleWord(2);
+    level_.TXVertices.Add(std::make_unique<TTXVertex>(u, v));
+  }
+}
+
+void TReader::ReadAdjoins() {
+  int32_t n = ReadCount("WORLD ADJOINS");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    level_.Adjoins.push_back(IntWord(2));
+  }
+}
+
+void TReader::ReadSurface(int32_t Index) {
+  TSurface* surface = level_.Surfaces.Items(level_.Surfaces.Add(std::make_unique<TSurface>()));
+  int32_t m = IntWord(1);
+  surface->MaterialName = m == -1 ? std::string("dflt.mat") : level_.Materials.Get(m);
+  if (usedLower_.insert(rtl::LowerCase(surface->MaterialName)).second)
+    level_.UsedMaterials.Add(surface->MaterialName);
+  surface->Flags = IntWord(2);
+  surface->Adjoin = IntWord(7);
+  int32_t corners = IntWord(9);
+  if (corners <= 0) return;
+  // Past the last word a word index yields the last word again; a corner count larger than the
+  // pairs on the line would then repeat the last pair up to billions of times.
+  if (static_cast<int64_t>(corners) + 10 > static_cast<int64_t>(words_.size()))
+    Fail(rtl::Format("Error reading JKL file, surface %d has fewer corners than its count %d.",
+                     Index, corners));
+  for (int32_t k = 1; k <= corners; ++k) {
+    std::string_view pair = Word(9 + k);
+    size_t comma = pair.find(',');
+    // A pair without "," has an empty vertex number, which the conversion rejects.
+    std::string_view vText =
+        comma == std::string_view::npos ? std::string_view() : pair.substr(0, comma);
+    std::string_view tText =
+        comma == std::string_view::npos ? std::string_view() : pair.substr(comma + 1);
+    int32_t v = rtl::StrToInt(std::string(vText));
+    int32_t t = rtl::StrToInt(std::string(tText));
+    if (t == -1) {
+      surface->AddVertex(level_.Vertices.Items(v), nullptr);
+    } else {
+      const TTXVertex* tx = level_.TXVertices.Items(t);
+      surface->AddVertex(level_.Vertices.Items(v), tx);
+    }
+  }
+}
+
+void TReader::ReadSurfaces() {
+  int32_t n = ReadCount("WORLD SURFACES");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    ReadSurface(i);
+  }
+  ReadNormals(n);
+}
+
+void TReader::ReadNormals(int32_t Count) {
+  // The search goes on from the last surface line, so it finds the table after the surfaces.
+  for (int32_t i = 0; i < Count; ++i) {
+    FindEntry(i);
+    float x = SingleWord(1), y = SingleWord(2), z = SingleWord(3);
+    level_.Surfaces.Items(i)->Normal = MakeVector(x, y, z);
+  }
+}
+
+void TReader::ReadSectors() {
+  FindSection("SECTORS", true);
+  int32_t n = ReadCount("WORLD SECTORS");
+  // Sectors may share surfaces, but the references they hold stay bounded by the text: a few
+  // lines of overlapping ranges must not claim billions of them.
+  const int64_t limit =
+      static_cast<int64_t>(level_.Surfaces.Count()) + static_cast<int64_t>(lines_.size());
+  int64_t references = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    ExpectToken(rtl::Format("SECTOR %d", i));
+    T3DMesh* sector = level_.Sectors.Items(level_.Sectors.Add(std::make_unique<T3DMesh>()));
+    ExpectToken("SURFACES");
+    int32_t first = IntWord(1), count = IntWord(2);
+    for (int64_t j = first; j < static_cast<int64_t>(first) + count; ++j) {
+      // Items raises for the first index outside, so j never leaves the Int32 range here.
+      sector->AddSurface(level_.Surfaces.Items(static_cast<int>(j)));
+      if (++references > limit)
+        Fail(
+            rtl::Format("Error reading JKL file, sector %d lists more surfaces than the level "
+                        "can hold.",
+                        i));
+    }
+  }
+}
+
+void TReader::ReadThings() {
+  FindSection("THINGS", true);
+  int32_t n = ReadCount("WORLD THINGS");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    auto rec = std::make_unique<TEntityRec>();
+    std::string name(Word(1));
+    rec->Name = name.substr(0, 255);
+    rec->Origin.X = SingleWord(3);
+    rec->Origin.Y = SingleWord(4);
+    rec->Origin.Z = SingleWord(5);
+    rec->Pitch = SingleWord(6);
+    rec->Yaw = SingleWord(7);
+    rec->Roll = SingleWord(8);
+    level_.Things.AddObject(std::move(name), std::move(rec));
+    if (AtTableEnd()) break;
+  }
+}
+
+void TReader::ReadLights() {
+  if (!FindSection("LIGHTS", false)) return;
+  int32_t n = ReadCount("EDITOR LIGHTS");
+  for (int32_t i = 0; i < n; ++i) {
+    FindEntry(i);
+    auto rec = std::make_unique<TLightRec>();
+    rec->Tag = IntWord(1);
+    rec->Position.X = SingleWord(2);
+    rec->Position.Y = SingleWord(3);
+    rec->Position.Z = SingleWord(4);
+    rec->Value1 = SingleWord(5);
+    rec->Value2 = SingleWord(6);
+    level_.Lights.push_back(std::move(rec));
+    if (AtTableEnd()) break;
+  }
+}
+
+void TReader::Run() {
+  ReadMaterials();
+  FindSection("GEORESOURCE", true);
+  ReadVertices();
+  ReadTextureVertices();
+  ReadAdjoins();
+  ReadSurfaces();
+  ReadSectors();
+  ReadThings();
+  ReadLights();
+}
+
+}  // namespace
+
+void CleanJklLine(std::string_view Raw, std::string& Out) {
+  Out.clear();
+  size_t e = Raw.size();
+  if (const void* hash = std::memchr(Raw.data(), '#', e))
+    e = static_cast<size_t>(static_cast<const char*>(hash) - Raw.data());
+  size_t b = 0;
+  // Trimming first and collapsing after gives the same text as collapsing first: the ends that
+  // the trim removes hold only blanks, and the collapse never touches anything else.
+  while (b < e && IsBlankOrControl(Raw[b])) ++b;
+  while (e > b && IsBlankOrControl(Raw[e - 1])) --e;
+  bool afterSpace = false;
+  for (size_t i = b; i < e; ++i) {
+    char c = Raw[i];
+    if (c == '\t') c = ' ';
+    if (c == ' ') {
+      if (afterSpace) continue;
+      afterSpace = true;
+    } else {
+      afterSpace = false;
+    }
+    Out.push_back(c);
+  }
+}
+
+void SplitJklWords(std::string_view Clean, std::vector<std::string_view>& Words) {
+  Words.clear();
+  if (Clean.empty()) return;
+  size_t start = 0;
+  for (;;) {
+    size_t sp = Clean.find(' ', start);
+    std::string_view w =
+        Clean.substr(start, sp == std::string_view::npos ? std::string_view::npos : sp - start);
+    while (!w.empty() && IsBlankOrControl(w.front())) w.remove_prefix(1);
+    while (!w.empty() && IsBlankOrControl(w.back())) w.remove_suffix(1);
+    Words.push_back(w);
+    if (sp == std::string_view::npos) break;
+    start = sp + 1;
+  }
+}
+
+void TJKLevel::Clear() {
+  // Sectors refer to surfaces, and surfaces to vertices: release the referrers first.
+  Sectors.Clear();
+  Surfaces.Clear();
+  TXVertices.Clear();
+  Vertices.Clear();
+  Adjoins.clear();
+  Things.Clear();
+  Lights.clear();
+  Materials.Clear();
+  UsedMaterials.Clear();
+}
+
+void TJKLevel::SetNameFromFile(const std::string& FileName) {
+  size_t start = FileName.find_last_of("\\/:");
+  start = start == std::string::npos ? 0 : start + 1;
+  std::string name = FileName.substr(start);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  Name = name;
+}
+
+bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress) {
+  Clear();
+  TReader reader(*this, Lines, Progress);
+  reader.Run();
+  return true;
+}
+
+bool TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress) {
+  std::vector<std::string_view> lines;
+  if (Data) SplitLineViews(Data, Size, lines);
+  return Read(lines, Progress);
+}
+
+bool TJKLevel::LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress) {
+  std::vector<std::string_view> lines(Lines.begin(), Lines.end());
+  return Read(lines, Progress);
+}
+
+bool TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress) {
+  return LoadFromStrings(Lines.Lines(), Progress);
+}
+
+bool TJKLevel::LoadFromFile(const std::string& FileName, TProgressProc Progress) {
+  std::string text = rtl::ReadFileToString(FileName);
+  bool result = LoadFromText(text.data(), text.size(), Progress);
+  SetNameFromFile(FileName);
+  return result;
+}

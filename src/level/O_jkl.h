@@ -1,0 +1,66 @@
+// The level model: what the rest of Morvane needs of a Jedi Knight level, read from JKL text.
+//
+// The reader is one forward pass over the lines. It looks only for the section headers, count
+// lines and numbered entries it needs; every other line is passed over. Each failure raises an
+// rtl::Exception (or one of its descendants) whose message names what was wrong; whatever was
+// read before the failing line stays in the level.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "level/O_ComEnt.h"
+#include "level/O_geo.h"
+#include "level/Progress.h"
+#include "rtl/Classes.h"
+
+class TJKLevel {
+ public:
+  std::string Name;                // the file name without folder and extension
+  rtl::TStringList Materials;      // word 1 of each MATERIALS entry, duplicates kept
+  rtl::TStringList UsedMaterials;  // materials the surfaces use, each once (case-insensitive)
+  TOwnedVertexList Vertices;
+  TTXVertexList TXVertices;
+  std::vector<int32_t> Adjoins;  // word 2 of each adjoin entry
+  // Every surface of the file, item i being surface i. The level owns them, not the sectors, so
+  // that a surface that no sector lists, or that two sectors list, is still released once.
+  TOwnedSurfaceList Surfaces;
+  T3DMeshList Sectors;                        // each sector's Surfaces refer to items of Surfaces
+  rtl::TObjectStringList<TEntityRec> Things;  // template name with its record
+  std::vector<std::unique_ptr<TLightRec>> Lights;
+
+  TJKLevel() = default;
+  ~TJKLevel() { Clear(); }
+  TJKLevel(const TJKLevel&) = delete;
+  TJKLevel& operator=(const TJKLevel&) = delete;
+
+  // Releases everything the level holds and empties every list.
+  void Clear();
+  // Name = the part after the last "\", "/" or ":", without its extension.
+  void SetNameFromFile(const std::string& FileName);
+  // Reads a file (EFOpenError "Cannot open file %s" leaves the level as it was), then sets Name.
+  bool LoadFromFile(const std::string& FileName, TProgressProc Progress = nullptr);
+  // Reads JKL text held in memory: lines end at CR LF, CR or LF, and a NUL byte ends the text.
+  // Name is left alone.
+  bool LoadFromText(const char* Data, size_t Size, TProgressProc Progress = nullptr);
+  // Reads a level from lines, as a container entry's text arrives.
+  bool LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress = nullptr);
+  bool LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress = nullptr);
+
+ private:
+  bool Read(const std::vector<std::string_view>& Lines, TProgressProc Progress);
+};
+
+// The two steps every fetched line goes through, exposed so that they can be checked against
+// the plain string procedures they stand for.
+//
+// Out = the line with everything from the first "#" cut off, tabs turned into spaces, runs of
+// spaces collapsed to one, and characters of code 0 to 32 trimmed from both ends.
+void CleanJklLine(std::string_view Raw, std::string& Out);
+// The words of a cleaned line as GetWord numbers them: split at single spaces, each word trimmed
+// of characters of code 0 to 32. An empty line has no words.
+void SplitJklWords(std::string_view Clean, std::vector<std::string_view>& Words);
