@@ -1,0 +1,132 @@
+// The dispatcher, the settings file around every command, and the cached numeric settings.
+#include <gtest/gtest.h>
+
+#include "plugin/HeadlessPlatform.h"
+#include "plugin/main.h"
+#include "rtl/Files.h"
+#include "support/TestSupport.h"
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+std::vector<std::string> g_console;
+void QERAPI RecordConsole(const char* text) { g_console.push_back(text); }
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform.libraryPath = dir / "morvane.dll";
+    SetPlatform(&platform);
+    FuncTable = THostFuncTable{};
+    GetFuncTable()->ConsolePrint = RecordConsole;
+    g_console.clear();
+    ResetCachedSettings();
+  }
+  void TearDown() override {
+    SetPlatform(nullptr);
+    FuncTable = THostFuncTable{};
+    ResetCachedSettings();
+  }
+  std::string Ini() const { return dir / "morvane.ini"; }
+
+  TempDir dir;
+  THeadlessPlatform platform;
+};
+
+}  // namespace
+
+TEST_F(ShellTest, ConsoleMessageAddsPrefixAndOneLineFeed) {
+  ConsoleMessage("x");
+  ASSERT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(g_console[0], "Morvane: x\n");
+}
+
+TEST_F(ShellTest, CommandsMatchExactlyAndTheFileIsAlwaysWritten) {
+  WriteFile(Ini(), "b=1\nunknown line\r\nb=2");
+  Dispatch("about...");
+  Dispatch("-");
+  Dispatch("Configure");
+  EXPECT_TRUE(platform.events.empty());
+  EXPECT_EQ(ReadFile(Ini()), "b=1\r\nunknown line\r\nb=2\r\n");
+
+  Dispatch("About...");
+  ASSERT_EQ(platform.events.size(), 1u);
+  EXPECT_EQ(platform.events[0].rfind("message Morvane v1.2 for Morvane for JK2Radiant\n\n", 0), 0u);
+
+  Dispatch("Configure...");
+  EXPECT_EQ(platform.events.back(), "shell-open " + Ini());
+  EXPECT_TRUE(g_console.empty());
+}
+
+TEST_F(ShellTest, AnErrorBecomesOneFailedLine) {
+  platform.fileAnswer = "";  // the file dialog is cancelled
+  Dispatch("Import Level...");
+  ASSERT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(g_console[0].rfind("Morvane: Failed: ", 0), 0u);
+  EXPECT_TRUE(rtl::FileExists(Ini()));
+}
+
+TEST_F(ShellTest, NestedDispatchIsRefusedWithoutDisturbingTheRunningCommand) {
+  WriteFile(Ini(), "keep=1\r\n");
+  platform.onMessage = [](const std::string&) { Dispatch("About..."); };
+  Dispatch("About...");
+  ASSERT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(g_console[0], "Morvane: Busy: \"About...\" ignored, another command is still running\n");
+  EXPECT_EQ(ReadFile(Ini()), "keep=1\r\n");
+  platform.onMessage = nullptr;
+  Dispatch("About...");  // and the next command runs normally
+  EXPECT_EQ(g_console.size(), 1u);
+}
+
+TEST_F(ShellTest, SettingsThatCannotBeSavedAreReportedOnce) {
+  // A folder in the file's place: nothing can replace it.
+  ASSERT_TRUE(rtl::ForceDirectories(Ini()));
+  Dispatch("-");
+  ASSERT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(g_console[0].rfind("Morvane: Unable to save settings file '" + Ini() + "'", 0), 0u);
+  EXPECT_TRUE(rtl::DirectoryExists(Ini()));
+}
+
+TEST_F(ShellTest, ScaleAndBrushDepthAreReadOnceAndCached) {
+  rtl::TStringList s;
+  s.SetText("scale=2.5\nBrushDepth=16\n");
+  {
+    TSettingsScope scope(s);
+    EXPECT_EQ(GetScale(), 2.5);
+    EXPECT_EQ(GetBrushDepth(), 16.0);
+  }
+  s.SetText("Scale=3\nBrushDepth=4\n");
+  TSettingsScope scope(s);
+  EXPECT_EQ(GetScale(), 2.5);  // kept until the library is loaded again
+  EXPECT_EQ(GetBrushDepth(), 16.0);
+  EXPECT_TRUE(g_console.empty());
+}
+
+TEST_F(ShellTest, BadScaleGivesDefaultAndOneMessage) {
+  for (const char* text : {"", "Scale =3\nBrushDepth= 1,5\n", "Scale=2,5\nBrushDepth=abc\n"}) {
+    ResetCachedSettings();
+    g_console.clear();
+    rtl::TStringList s;
+    s.SetText(text);
+    TSettingsScope scope(s);
+    EXPECT_EQ(GetScale(), 256.0) << text;
+    EXPECT_EQ(GetScale(), 256.0);
+    EXPECT_EQ(GetBrushDepth(), 8.0);
+    EXPECT_EQ(GetBrushDepth(), 8.0);
+    ASSERT_EQ(g_console.size(), 2u) << text;
+    EXPECT_EQ(g_console[0], "Morvane: Error reading scale factor setting, using default: 256\n");
+    EXPECT_EQ(g_console[1], "Morvane: Error reading brush depth setting, using default: 8\n");
+  }
+}
+
+TEST_F(ShellTest, ZeroScaleIsReadAgainEveryTime) {
+  rtl::TStringList s;
+  s.SetText("Scale=0\n");
+  TSettingsScope scope(s);
+  EXPECT_EQ(GetScale(), 0.0);
+  s.SetText("Scale=4\n");
+  EXPECT_EQ(GetScale(), 4.0);
+}
