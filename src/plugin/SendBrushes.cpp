@@ -20,8 +20,7 @@ void SetTextureName(TFaceData& Data, const std::string& Name) {
 // Every slot is checked before the first brush is begun, so that a table the editor left
 // incomplete stops the hand-off before anything half-built reaches the map.
 void RequireSlot(const void* Slot, const char* Name) {
-  if (!Slot)
-    throw rtl::Exception(rtl::Format("The editor does not provide the function %s", Name));
+  if (!Slot) throw rtl::Exception(rtl::Format("The editor does not provide the function %s", Name));
 }
 
 }  // namespace

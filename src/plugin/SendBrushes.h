@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "brush/O_brush.h"
 #include "brush/BrushConvert.h"
+#include "brush/O_brush.h"
 
 // TexturePrefix is the level's name followed by "/". Always returns True; a faulty editor (a
 // missing slot, no brush handle, no face record) or a bad brush model raises an error, and the

@@ -1,0 +1,110 @@
+#include "brush/BrushConvert.h"
+
+#include <vector>
+
+#include "plugin/main.h"
+
+void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes) {
+  T3DMesh* brush = Brushes.Items(Brushes.Add(std::make_unique<T3DMesh>()));
+  const int n = Surface.Vertices.Count();
+  // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
+  const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
+
+  TSurface* front = brush->AddNewSurface();
+  front->MaterialName = Surface.MaterialName;
+  front->Flags = flags;
+  std::vector<TVertex*> f;  // f[j]: the front face's corner j
+  f.reserve(static_cast<size_t>(n));
+  for (int k = n - 1; k >= 0; --k) {
+    const TVertex* s = Surface.Vertices.Items(k);
+    TVertex* v = brush->AddNewVertex(Scale * s->X, Scale * s->Y, Scale * s->Z);
+    front->AddVertex(v, nullptr);
+    f.push_back(v);
+  }
+
+  // The corners run backwards, so this is the source surface's own right-hand normal and the
+  // slab lies on the side from which the source corners appear clockwise.
+  // A surface without corners makes an empty brush (the hand-off passes over its faces); one
+  // with a single corner stops here with the vertex list's error for index 1.
+  TVector3 normal;
+  if (n > 0) front->GetNormal(normal);
+
+  TSurface* back = brush->AddNewSurface();
+  back->MaterialName = Surface.MaterialName;
+  back->Flags = flags;
+  std::vector<TVertex*> b(static_cast<size_t>(n));  // b[k]: the back corner behind f[k]
+  for (int j = n - 1; j >= 0; --j) {
+    const TVertex* v = f[static_cast<size_t>(j)];
+    TVertex* w = brush->AddNewVertex(v->X - Depth * normal.X, v->Y - Depth * normal.Y,
+                                     v->Z - Depth * normal.Z);
+    back->AddVertex(w, nullptr);
+    b[static_cast<size_t>(j)] = w;
+  }
+
+  for (int k = n - 1; k >= 0; --k) {
+    const size_t k0 = static_cast<size_t>(k), k1 = static_cast<size_t>((k + 1) % n);
+    TSurface* side = brush->AddNewSurface();
+    side->MaterialName = Surface.MaterialName;
+    side->Flags = flags;
+    side->Vertices.Add(b[k0]);
+    side->Vertices.Add(b[k1]);
+    side->Vertices.Add(f[k1]);
+    side->Vertices.Add(f[k0]);
+  }
+}
+
+namespace {
+
+// Template names compare with the letters A to Z lower-cased, nothing else folded.
+bool IsPlayerTemplate(const std::string& Name) {
+  static const char Player[] = "walkplayer";
+  if (Name.size() != sizeof Player - 1) return false;
+  for (size_t i = 0; i < Name.size(); ++i) {
+    char c = Name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != Player[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                             TProgressProc Progress) {
+  const int sectors = Level.Sectors.Count();
+  for (int i = 0; i < sectors; ++i) {
+    if (Progress) Progress(i, sectors);
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
+      const TSurface* surface = sector->Surfaces.Items(k);
+      // Surfaces that open into another sector are not walls.
+      if (surface->Adjoin != -1) continue;
+      AddSlabBrush(*surface, GetScale(), GetBrushDepth(), BrushLevel.Brushes);
+    }
+  }
+
+  for (int i = 0; i < Level.Things.Count(); ++i) {
+    const TEntityRec* thing = Level.Things.Objects(i);
+    const float s = static_cast<float>(GetScale());
+    auto entity = std::make_unique<TEntityRec>();
+    entity->Name = IsPlayerTemplate(thing->Name) ? "info_player_deathmatch" : "info_null";
+    VectorMultiply(thing->Origin, MakeVector(s, s, s), entity->Origin);
+    entity->Pitch = thing->Pitch;
+    entity->Yaw = thing->Yaw;
+    entity->Roll = thing->Roll;
+    std::string name = entity->Name;
+    BrushLevel.Entities.AddObject(std::move(name), std::move(entity));
+  }
+
+  for (const auto& light : Level.Lights) {
+    const double scale = GetScale();
+    const float s = static_cast<float>(scale);
+    auto copy = std::make_unique<TLightRec>();
+    copy->Tag = light->Tag;
+    VectorMultiply(light->Position, MakeVector(s, s, s), copy->Position);
+    copy->Value1 = static_cast<float>(scale * light->Value1);
+    copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
+    BrushLevel.Lights.push_back(std::move(copy));
+  }
+  return true;
+}

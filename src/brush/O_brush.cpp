@@ -1,0 +1,7 @@
+#include "brush/O_brush.h"
+
+void TBrushLevel::Clear() {
+  Brushes.Clear();
+  Entities.Clear();
+  Lights.clear();
+}

@@ -1,0 +1,170 @@
+#include "plugin/SendBrushes.h"
+
+#include <gtest/gtest.h>
+
+#include "brush/BrushTestSupport.h"
+#include "plugin/RecordingHost.h"
+
+using namespace brush_test;
+using recording_host::TRecordingHost;
+
+namespace {
+
+// Installs a recording host into the plug-in's table for one test and restores the table after.
+class HandOff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = FuncTable;
+    host.Install(FuncTable);
+  }
+  void TearDown() override { FuncTable = saved_; }
+
+  // The brushes of one level, converted with scale 1 and depth 8.
+  void Convert(LevelBuilder& b) {
+    ScopedScale scale("1", "8");
+    ConvertSectorsToBrushes(b.Level, brushes, nullptr);
+  }
+  void Send(const std::string& nonVisTex, const std::string& prefix = "abc/") {
+    rtl::TStringList settings;
+    if (!nonVisTex.empty()) settings.Add("NonVisTex=" + nonVisTex);
+    TSettingsScope scope(settings);
+    EXPECT_TRUE(SendBrushesToHost(brushes, prefix, nullptr));
+  }
+  std::vector<std::string> Slots() const {
+    std::vector<std::string> s;
+    for (const auto& c : host.Calls) s.push_back(c.Slot);
+    return s;
+  }
+
+  TRecordingHost host;
+  TBrushLevel brushes;
+
+ private:
+  THostFuncTable saved_;
+};
+
+std::vector<TVector3> Triangle() { return {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}; }
+
+}  // namespace
+
+TEST_F(HandOff, CallOrderPointsAndTextures) {
+  LevelBuilder b;
+  b.AddSurface(Triangle(), -1, 0, "wall.mat");
+  b.AddSurface(Triangle(), -1, 0x400, "sky\\dark.blue.mat");
+  Convert(b);
+  Send("system/nodraw");
+
+  std::vector<std::string> perBrush = {"NewBrush", "AddFace", "AddFace",     "AddFace",
+                                       "AddFace",  "AddFace", "GetFaceCount"};
+  for (int j = 0; j < 5; ++j)
+    perBrush.insert(perBrush.end(), {"GetFaceData", "GetFaceCount", "SetFaceData"});
+  perBrush.push_back("CommitBrush");
+  std::vector<std::string> expected = perBrush;
+  expected.insert(expected.end(), perBrush.begin(), perBrush.end());
+  EXPECT_EQ(Slots(), expected);
+
+  ASSERT_EQ(host.Committed.size(), 2u);
+  EXPECT_EQ(host.PendingCount(), 0u);
+  for (int i = 0; i < 2; ++i) {
+    const auto& faces = host.Committed[static_cast<size_t>(i)].Faces;
+    ASSERT_EQ(faces.size(), 5u);
+    // The host numbers faces backwards: its last face is the first one added, the front face.
+    const T3DMesh& brush = *brushes.Brushes.Items(i);
+    for (int j = 0; j < 5; ++j) {
+      const auto& face = faces[static_cast<size_t>(4 - j)];
+      const TSurface& mine = *brush.Surfaces.Items(j);
+      TVector3 c;
+      mine.GetCentre(c);
+      EXPECT_EQ(face.P1[0], mine.Vertices.Items(0)->X);
+      EXPECT_EQ(face.P1[1], mine.Vertices.Items(0)->Y);
+      EXPECT_EQ(face.P2[2], mine.Vertices.Items(1)->Z);
+      EXPECT_EQ(face.P3[0], c.X);
+      EXPECT_EQ(face.P3[1], c.Y);
+      // Only name and flags change; the host's texture settings stay.
+      EXPECT_EQ(face.ScaleS, 0.5f);
+      EXPECT_EQ(face.ShiftS, 0);
+      EXPECT_EQ(face.Flags, i == 0 ? 0 : 4) << "every face of a sky brush is sky";
+    }
+    for (int j = 0; j < 4; ++j)
+      EXPECT_EQ(faces[static_cast<size_t>(j)].TextureName, "system/nodraw");
+  }
+  EXPECT_EQ(host.Committed[0].Faces[4].TextureName, "abc/wall");
+  // Only the last point after the last delimiter starts the extension.
+  EXPECT_EQ(host.Committed[1].Faces[4].TextureName, "abc/sky\\dark.blue");
+}
+
+TEST_F(HandOff, MaterialNamesWithoutExtension) {
+  EXPECT_EQ(MaterialTextureName("wall.mat"), "wall");
+  EXPECT_EQ(MaterialTextureName("wall"), "wall");
+  EXPECT_EQ(MaterialTextureName("a.b\\wall"), "a.b\\wall");
+  EXPECT_EQ(MaterialTextureName("a.b/wall"), "a.b/wall");
+  EXPECT_EQ(MaterialTextureName("c:wall"), "c:wall");
+  EXPECT_EQ(MaterialTextureName("x.y.mat"), "x.y");
+}
+
+TEST_F(HandOff, EmptyNonVisTexKeepsHostNamesAndLongNamesAreCut) {
+  const std::string longName(1500, 'm');
+  LevelBuilder b;
+  b.AddSurface(Triangle(), -1, 0, longName + ".mat");
+  Convert(b);
+  Send("");
+  ASSERT_EQ(host.Committed.size(), 1u);
+  const auto& faces = host.Committed[0].Faces;
+  for (int j = 0; j < 4; ++j) EXPECT_EQ(faces[static_cast<size_t>(j)].TextureName, "system/caulk");
+  EXPECT_EQ(faces[4].TextureName, ("abc/" + longName).substr(0, 1023));
+
+  TRecordingHost other;
+  other.Install(FuncTable);
+  Send(std::string(2000, 'n'));
+  ASSERT_EQ(other.Committed.size(), 1u);
+  EXPECT_EQ(other.Committed[0].Faces[0].TextureName, std::string(1023, 'n'));
+}
+
+TEST_F(HandOff, FacesWithTooFewCornersAndEmptyLevels) {
+  // An empty brush level makes no call.
+  Send("system/nodraw");
+  EXPECT_TRUE(host.Calls.empty());
+
+  LevelBuilder b;
+  b.AddSurface({});
+  Convert(b);
+  Send("system/nodraw");
+  EXPECT_EQ(Slots(), (std::vector<std::string>{"NewBrush", "GetFaceCount", "CommitBrush"}));
+  ASSERT_EQ(host.Committed.size(), 1u);
+  EXPECT_TRUE(host.Committed[0].Faces.empty());
+}
+
+TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
+  LevelBuilder b;
+  b.AddSurface(Triangle());
+  b.AddSurface(Triangle());
+  Convert(b);
+  auto expectError = [&](const char* message) {
+    rtl::TStringList settings;
+    TSettingsScope scope(settings);
+    try {
+      SendBrushesToHost(brushes, "abc/", nullptr);
+      ADD_FAILURE() << "no error";
+    } catch (const rtl::Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+  };
+
+  host.NewBrushReturnsNull = true;
+  expectError("The editor returned no brush");
+  EXPECT_EQ(Slots(), (std::vector<std::string>{"NewBrush"}));
+
+  host.NewBrushReturnsNull = false;
+  host.NullFaceDataAt = 2;
+  host.Calls.clear();
+  expectError("The editor returned no face data for face 2");
+  EXPECT_EQ(host.Calls.back().Slot, "GetFaceData");
+  EXPECT_TRUE(host.Committed.empty());
+
+  // A table without one of the slots stops before anything is begun.
+  host.NullFaceDataAt = -1;
+  host.Calls.clear();
+  FuncTable.SetFaceData = nullptr;
+  expectError("The editor does not provide the function SetFaceData");
+  EXPECT_TRUE(host.Calls.empty());
+}
