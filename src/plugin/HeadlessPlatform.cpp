@@ -24,12 +24,17 @@ class THeadlessStatus : public IStatusWindow {
 
 }  // namespace
 
+std::string THeadlessPlatform::SettingsPath() {
+  return settingsPath.empty() ? IPlatform::SettingsPath() : settingsPath;
+}
+
 std::string THeadlessPlatform::OpenFileDialog(const std::string& filter) {
   events.push_back("open-file " + filter);
   return fileAnswer;
 }
 
-std::string THeadlessPlatform::SelectEntry(const TJKContainer& container, const std::string& folder) {
+std::string THeadlessPlatform::SelectEntry(const TJKContainer& container,
+                                           const std::string& folder) {
   events.push_back("pick " + folder);
   return pickEntry ? pickEntry(container, folder) : std::string();
 }
@@ -44,7 +49,9 @@ void THeadlessPlatform::ShowMessage(const std::string& text, const std::string&)
   if (onMessage) onMessage(text);
 }
 
-void THeadlessPlatform::ShellOpen(const std::string& path) { events.push_back("shell-open " + path); }
+void THeadlessPlatform::ShellOpen(const std::string& path) {
+  events.push_back("shell-open " + path);
+}
 
 std::unique_ptr<IStatusWindow> THeadlessPlatform::CreateStatusWindow() {
   return std::make_unique<THeadlessStatus>(*this);

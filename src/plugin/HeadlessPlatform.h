@@ -13,6 +13,7 @@ class THeadlessPlatform : public IPlatform {
  public:
   // What the dialogs answer.
   std::string libraryPath;
+  std::string settingsPath;  // when set, the settings file instead of the one beside the library
   std::string fileAnswer;    // OpenFileDialog; empty = cancelled
   std::string folderAnswer;  // BrowseFolder; empty = cancelled
   std::string installPath;   // GetInstallPath
@@ -33,6 +34,7 @@ class THeadlessPlatform : public IPlatform {
   long progressCalls = 0;
 
   std::string LibraryPath() override { return libraryPath; }
+  std::string SettingsPath() override;
   std::string OpenFileDialog(const std::string& filter) override;
   std::string SelectEntry(const TJKContainer& container, const std::string& folder) override;
   std::string BrowseFolder(const std::string& title) override;

@@ -1,5 +1,7 @@
 #include "plugin/Platform.h"
 
+#include "plugin/main.h"
+#include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -12,3 +14,7 @@ IPlatform& Platform() {
 }
 
 void SetPlatform(IPlatform* platform) { g_Platform = platform; }
+
+std::string IPlatform::SettingsPath() {
+  return rtl::ExtractFilePath(LibraryPath()) + SettingsFileName;
+}

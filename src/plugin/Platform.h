@@ -31,6 +31,9 @@ class IPlatform {
   // Full path of the plug-in library (or of the host executable); the settings file lies beside it.
   virtual std::string LibraryPath() = 0;
 
+  // The settings file: "morvane.ini" beside the library unless a host says otherwise.
+  virtual std::string SettingsPath();
+
   // A modal file-open dialog; filter in the "Text|*.a;*.b|..." form. The chosen file must exist.
   // Returns the full path, or the empty text when the user cancelled.
   virtual std::string OpenFileDialog(const std::string& filter) = 0;

@@ -85,9 +85,7 @@ rtl::TStringList& Settings() {
 
 bool SettingsLoaded() { return g_Settings != nullptr; }
 
-std::string SettingsPath() {
-  return rtl::ExtractFilePath(Platform().LibraryPath()) + SettingsFileName;
-}
+std::string SettingsPath() { return Platform().SettingsPath(); }
 
 double GetScale() {
   return CachedSetting(

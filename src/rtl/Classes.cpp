@@ -26,6 +26,47 @@ std::vector<std::string> SplitLines(const char* data, size_t size) {
   return lines;
 }
 
+std::vector<std::string> SplitCommaText(const std::string& text) {
+  std::vector<std::string> items;
+  const size_t n = text.size();
+  auto blank = [&](size_t i) {
+    return i < n && text[i] != '\0' && static_cast<unsigned char>(text[i]) <= ' ';
+  };
+  size_t p = 0;
+  while (blank(p)) ++p;
+  while (p < n) {
+    std::string item;
+    if (text[p] == '"') {
+      ++p;
+      while (p < n) {
+        if (text[p] == '"') {
+          if (p + 1 < n && text[p + 1] == '"') {
+            item += '"';
+            p += 2;
+            continue;
+          }
+          ++p;
+          break;
+        }
+        item += text[p++];
+      }
+    } else {
+      size_t start = p;
+      while (p<n&& static_cast<unsigned char>(text[p])> ' ' && text[p] != ',') ++p;
+      item = text.substr(start, p - start);
+    }
+    items.push_back(item);
+    while (blank(p)) ++p;
+    if (p < n && text[p] == ',') {
+      if (p + 1 == n) items.emplace_back();
+      do {
+        ++p;
+      } while (blank(p));
+    }
+  }
+  return items;
+}
+
 void ThrowListIndex(int index) { throw EStringListError::OutOfBounds(index); }
 
 const std::string& TStringList::Get(int index) const {

@@ -17,6 +17,12 @@ namespace rtl {
 // empty line, and a NUL byte ends the text.
 std::vector<std::string> SplitLines(const char* data, size_t size);
 
+// Splits a comma-separated list the way such lists are written in settings files: items are
+// separated by commas; outside double quotes a blank or control character also ends an item;
+// a quoted item may hold blanks and commas (a quote inside is written twice); blanks after a
+// separator are skipped; a comma at the very end yields one more, empty, item.
+std::vector<std::string> SplitCommaText(const std::string& text);
+
 // An ordered list of text lines, read as name=value pairs where asked. Names compare without
 // regard to ASCII letter case; the name is the text before the first "=", taken exactly.
 class TStringList {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -117,6 +118,27 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
     if (MatchesMask(name, pattern)) names.push_back(name);
   }
   return names;
+}
+
+std::string FindFileNoCase(const std::string& folder, const std::string& name) {
+  std::string exact = folder + name;
+  if (FileExists(exact)) return exact;
+#ifndef _WIN32
+  if (name.find_first_of("*?") == std::string::npos) {
+    for (const std::string& candidate : FindFiles(folder, name)) return folder + candidate;
+  }
+#endif
+  return std::string();
+}
+
+std::string ExecutablePath() {
+#ifdef _WIN32
+  return _pgmptr ? std::string(_pgmptr) : std::string();
+#else
+  std::error_code ec;
+  fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+#endif
 }
 
 std::string ReadFileToString(const std::string& path) {

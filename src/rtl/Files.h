@@ -42,7 +42,14 @@ bool DeleteFile(const std::string& path);
 // The names (not paths) of the files in a folder that match a pattern such as "*.mat", compared
 // without regard to letter case, in the order the file system gives them.
 std::vector<std::string> FindFiles(const std::string& folder, const std::string& pattern);
+// The path of the file called name in folder (folder + name), found without regard to letter
+// case even where the file system tells case apart, as level files name their textures in any
+// case; the empty text when there is none. An empty folder is the current folder.
+std::string FindFileNoCase(const std::string& folder, const std::string& name);
 bool MatchesMask(const std::string& name, const std::string& mask);
+
+// The full path of the running program.
+std::string ExecutablePath();
 
 std::string ReadFileToString(const std::string& path);  // EFOpenError when it cannot be read
 

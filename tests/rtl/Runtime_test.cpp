@@ -186,3 +186,16 @@ TEST(Files, AtomicWriteLeavesOldFileOnFailure) {
   EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
   EXPECT_TRUE(DirectoryExists(dir / "a/b"));
 }
+
+TEST(SplitCommaText, ListRules) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitCommaText("a.gob,b.gob"), (V{"a.gob", "b.gob"}));
+  EXPECT_EQ(SplitCommaText("a.gob, b.gob"), (V{"a.gob", "b.gob"}));
+  EXPECT_EQ(SplitCommaText("c:\\my games\\x.gob"), (V{"c:\\my", "games\\x.gob"}));
+  EXPECT_EQ(SplitCommaText("\"c:\\my games\\x.gob\",y.goo"), (V{"c:\\my games\\x.gob", "y.goo"}));
+  EXPECT_EQ(SplitCommaText("\"say \"\"hi\"\"\""), (V{"say \"hi\""}));
+  EXPECT_EQ(SplitCommaText("a,"), (V{"a", ""}));
+  EXPECT_EQ(SplitCommaText("a,,b"), (V{"a", "", "b"}));
+  EXPECT_EQ(SplitCommaText(""), V{});
+  EXPECT_EQ(SplitCommaText("  "), V{});
+}

@@ -1,0 +1,155 @@
+#include "plugin/LevelTextures.h"
+
+#include <map>
+#include <memory>
+
+#include "container/O_jkc.h"
+#include "plugin/main.h"
+#include "rtl/Classes.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+#include "texture/O_jkt.h"
+
+namespace {
+
+// Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry".
+void LoadPalette(TColorMap& palette, const std::string& source) {
+  bool loaded = false;
+  try {
+    size_t split = source.find(">>");
+    if (split != std::string::npos) {
+      TJKContainer container;
+      rtl::TMemoryStream stream;
+      container.Open(source.substr(0, split));
+      container.ExtractToStream(stream, source.substr(split + 2));
+      stream.SetPosition(0);
+      loaded = palette.LoadFromStream(stream);
+    } else {
+      loaded = palette.LoadFromFile(source);
+    }
+  } catch (const std::exception&) {
+    loaded = false;
+  }
+  if (!loaded) {
+    palette.Palette = DefaultPalette;
+    ConsoleMessage("Failed to load palette '" + source + "', using default");
+  }
+}
+
+// The containers of the search list, each opened once for the whole run: a directory does not
+// change while a level is imported, and re-reading it for every material costs time in
+// proportion to materials x entries.
+class TContainerCache {
+ public:
+  // The container at path, opened on first use; null when no such file exists.
+  TJKContainer* Get(const std::string& path) {
+    auto it = open_.find(path);
+    if (it != open_.end()) return it->second.get();
+    if (!rtl::FileExists(path)) return nullptr;
+    auto container = std::make_unique<TJKContainer>();
+    container->Open(path);
+    return (open_[path] = std::move(container)).get();
+  }
+
+ private:
+  std::map<std::string, std::unique_ptr<TJKContainer>> open_;
+};
+
+}  // namespace
+
+bool MaterialNameLeavesFolder(const std::string& Name) {
+  if (Name.empty() || Name == "." || Name == "..") return true;
+  return Name.find_first_of("\\/:") != std::string::npos;
+}
+
+int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
+                         const std::string& ContainerFile, TProgressProc Progress) {
+  // 1. The texture folder, under the game's install folder only: without one there is no place
+  // to write to (the root of the current drive is no texture folder).
+  std::string install = GetInstallPath();
+  if (install.empty()) {
+    ConsoleMessage("Game install path not found, unable to convert textures.");
+    return 0;
+  }
+  std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
+                       Level.Name + rtl::PathDelim;
+  bool created = false;
+  try {
+    created = rtl::ForceDirectories(folder);
+  } catch (const std::exception&) {
+    created = false;
+  }
+  if (!created) {
+    ConsoleMessage("Failed to create texture directory '" + folder +
+                   "', unable to convert textures.");
+    return 0;
+  }
+
+  // 2. Palette.
+  TColorMap palette;
+  LoadPalette(palette, Settings().Values("JKPalette"));
+
+  // 3. Output extension, its letter case kept.
+  std::string format = Settings().Values("OutputTexFormat");
+  std::string ext = "." + (format.empty() ? std::string("jpg") : format);
+
+  // 4, 5. One texture, one buffer; the level's own container first, then ResourceGobs.
+  TJKTexture texture;
+  texture.Palette = palette.Palette;
+  rtl::TMemoryStream buffer;
+  std::vector<std::string> search;
+  if (!ContainerFile.empty()) search.push_back(ContainerFile);
+  for (const std::string& item : rtl::SplitCommaText(Settings().Values("ResourceGobs")))
+    search.push_back(item);
+  TContainerCache containers;
+
+  std::string levelFolder = rtl::ExtractFilePath(LevelFile);
+  int count = 0;
+  const int total = Level.UsedMaterials.Count();
+  for (int i = 0; i < total; ++i) {
+    if (Progress) Progress(i, total);
+    const std::string& material = Level.UsedMaterials[i];
+    if (MaterialNameLeavesFolder(material)) {
+      ConsoleMessage("Texture '" + material +
+                     "' refused: its name points outside the texture folders");
+      continue;
+    }
+    std::string output = folder + rtl::ChangeFileExt(material, ext);
+    if (rtl::FileExists(output)) continue;
+
+    bool found = false, decoded = false;
+    std::string beside = rtl::FindFileNoCase(levelFolder, material);
+    std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
+    if (!beside.empty()) {
+      found = true;
+      decoded = texture.LoadFromFile(beside);
+    } else if (!inMat.empty()) {
+      found = true;
+      decoded = texture.LoadFromFile(inMat);
+    } else {
+      for (const std::string& path : search) {
+        TJKContainer* container = containers.Get(path);
+        if (!container) continue;
+        std::string key = "mat\\" + material;
+        if (container->IndexOfKey(key) < 0) continue;
+        buffer.Clear();
+        container->ExtractToStream(buffer, key);
+        buffer.SetPosition(0);
+        found = true;
+        decoded = texture.LoadFromStream(buffer);
+        break;
+      }
+    }
+
+    if (decoded) {
+      texture.SaveToFile(output);
+      ConsoleMessage("Saved: " + output);
+      ++count;
+    } else if (found) {
+      ConsoleMessage("Texture '" + material + "' holds no image that can be converted");
+    } else {
+      ConsoleMessage("Texture '" + material + "' not found");
+    }
+  }
+  return count;
+}
