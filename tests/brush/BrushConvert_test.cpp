@@ -6,6 +6,7 @@
 #include <random>
 
 #include "brush/BrushTestSupport.h"
+#include "rtl/Files.h"
 #include "support/TestSupport.h"
 
 using namespace brush_test;
@@ -288,4 +289,96 @@ TEST(BrushConvert, EveryFaceFacesOutOfGeneratedSlabs) {
     EXPECT_NEAR(Len(Sub(Of(back0), Of(back1))), 16, 16 * 1e-3) << "round " << round;
   }
   EXPECT_GT(checked, 2000);
+}
+
+namespace {
+
+// Whether a level surface is a flat, simple, convex polygon, judged on its own corners in
+// double precision: at least three corners; every corner within 1e-4 of the polygon's size from
+// the plane through the centroid with the Newell normal; every turn at a corner no right turn
+// about that normal (corners in line are allowed); and the turns adding up to one full circle,
+// which rules out polygons that wind round twice.
+bool IsFlatConvex(const TSurface& s) {
+  const int n = s.Vertices.Count();
+  if (n < 3) return false;
+  std::vector<Vec> p;
+  Vec c{0, 0, 0}, nw{0, 0, 0};
+  for (int i = 0; i < n; ++i) p.push_back(Of(s.Vertices.Items(i)));
+  for (int i = 0; i < n; ++i) {
+    const Vec& a = p[static_cast<size_t>(i)];
+    const Vec& b = p[static_cast<size_t>((i + 1) % n)];
+    nw.x += (a.y - b.y) * (a.z + b.z);
+    nw.y += (a.z - b.z) * (a.x + b.x);
+    nw.z += (a.x - b.x) * (a.y + b.y);
+    c = {c.x + a.x / n, c.y + a.y / n, c.z + a.z / n};
+  }
+  double size = 0;
+  for (const Vec& a : p) size = std::max(size, Len(Sub(a, c)));
+  if (Len(nw) <= 1e-9 * size * size || size == 0) return false;
+  const Vec unit{nw.x / Len(nw), nw.y / Len(nw), nw.z / Len(nw)};
+  double turning = 0;
+  for (int i = 0; i < n; ++i) {
+    const Vec& a = p[static_cast<size_t>(i)];
+    if (std::fabs(Dot(Sub(a, c), unit)) > 1e-4 * size) return false;
+    Vec e1 = Sub(p[static_cast<size_t>((i + 1) % n)], a);
+    Vec e2 = Sub(p[static_cast<size_t>((i + 2) % n)], p[static_cast<size_t>((i + 1) % n)]);
+    if (Len(e1) == 0 || Len(e2) == 0) return false;
+    double sine = Dot(Cross(e1, e2), unit) / (Len(e1) * Len(e2));
+    if (sine < -1e-9) return false;
+    turning += std::atan2(sine, Dot(e1, e2) / (Len(e1) * Len(e2)));
+  }
+  return std::fabs(turning - 2 * M_PI) < 1e-3;
+}
+
+}  // namespace
+
+// The same rule over every flat convex solid surface of the real levels. Faces whose three
+// editor points are in line (a surface whose first two corners line up with its centre) have
+// no orientation to check and are counted apart.
+TEST(BrushConvert, EveryFaceFacesOutOfCorpusSlabs) {
+  auto files = testing_support::CorpusFiles("jkl", "*.jkl");
+  if (files.empty()) GTEST_SKIP() << "no corpus";
+  ScopedScale settings("256", "8");
+  long faces = 0, inLine = 0, surfaces = 0, notConvex = 0;
+  const std::string folder = rtl::JoinPath(testing_support::CorpusDir(), "jkl");
+  for (const std::string& file : files) {
+    TJKLevel level;
+    try {
+      level.LoadFromFile(rtl::JoinPath(folder, file));
+    } catch (const std::exception& e) {
+      std::printf("%s: not read: %s\n", file.c_str(), e.what());
+      continue;  // a level the reader rejects has no slabs to check
+    }
+    TBrushLevel out;
+    ASSERT_TRUE(ConvertSectorsToBrushes(level, out, nullptr)) << file;
+    int next = 0;
+    for (int i = 0; i < level.Sectors.Count(); ++i) {
+      const T3DMesh& sector = *level.Sectors.Items(i);
+      for (int k = 0; k < sector.Surfaces.Count(); ++k) {
+        const TSurface& surface = *sector.Surfaces.Items(k);
+        if (surface.Adjoin != -1) continue;
+        const T3DMesh& brush = *out.Brushes.Items(next++);
+        if (!IsFlatConvex(surface)) {
+          ++notConvex;
+          continue;
+        }
+        ++surfaces;
+        for (int f = 0; f < brush.Surfaces.Count(); ++f) {
+          double cosine = OutwardCosine(brush, *brush.Surfaces.Items(f));
+          if (std::isnan(cosine)) {
+            ++inLine;
+            continue;
+          }
+          ++faces;
+          EXPECT_GT(cosine, 0) << file << " sector " << i << " surface " << k << " face " << f;
+        }
+      }
+    }
+    EXPECT_EQ(next, out.Brushes.Count()) << file;
+  }
+  std::printf(
+      "corpus slabs: %ld convex surfaces, %ld faces checked, %ld in line, %ld surfaces "
+      "not flat and convex\n",
+      surfaces, faces, inLine, notConvex);
+  EXPECT_GT(faces, 0);
 }
