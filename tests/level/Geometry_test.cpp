@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "level/O_geo.h"
+#include "level/P_Str.h"
+#include "level/P_vec.h"
+
+namespace {
+
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+void ExpectVector(const TVector3& v, float x, float y, float z) {
+  EXPECT_EQ(Bits(v.X), Bits(x)) << v.X << " vs " << x;
+  EXPECT_EQ(Bits(v.Y), Bits(y)) << v.Y << " vs " << y;
+  EXPECT_EQ(Bits(v.Z), Bits(z)) << v.Z << " vs " << z;
+}
+
+template <class List>
+void ExpectListError(const List& list, int index, const std::string& message) {
+  try {
+    list.Items(index);
+    ADD_FAILURE() << "index " << index << " accepted";
+  } catch (const rtl::EListError& e) {
+    EXPECT_EQ(e.Message(), message);
+  }
+}
+
+}  // namespace
+
+TEST(StringProcedures, GetWordCountsSingleSpacedWords) {
+  const std::string line = "0: 1.5 2.5 3.5";
+  EXPECT_EQ(GetWord(line, 0), "0:");
+  EXPECT_EQ(GetWord(line, 1), "1.5");
+  EXPECT_EQ(GetWord(line, 3), "3.5");
+  // Past the last word the last word comes back.
+  EXPECT_EQ(GetWord(line, 4), "3.5");
+  EXPECT_EQ(GetWord(line, 100), "3.5");
+  EXPECT_EQ(GetWord("", 0), "");
+  EXPECT_EQ(GetWord("", 3), "");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(GetWord("single", i), "single");
+  // The line is trimmed first; a double space yields an empty word.
+  EXPECT_EQ(GetWord("\t a b \r", 0), "a");
+  EXPECT_EQ(GetWord("\t a b \r", 1), "b");
+  EXPECT_EQ(GetWord("a  b", 1), "");
+  EXPECT_EQ(GetWord("a  b", 2), "b");
+}
+
+TEST(StringProcedures, DigitsReplaceCollapse) {
+  EXPECT_EQ(DigitsOnly("WORLD VERTICES 12"), "12");
+  EXPECT_EQ(DigitsOnly("-5"), "5");
+  EXPECT_EQ(DigitsOnly("1.5"), "15");
+  EXPECT_EQ(DigitsOnly("no digits"), "");
+  EXPECT_EQ(ReplaceChar("a\tb\t", '\t', ' '), "a b ");
+  EXPECT_EQ(CollapseSpaces("a   b"), "a b");
+  EXPECT_EQ(CollapseSpaces("  a"), " a");
+  EXPECT_EQ(CollapseSpaces(" "), " ");
+  EXPECT_EQ(CollapseSpaces(""), "");
+  EXPECT_EQ(CollapseSpaces("a \t  b  "), "a \t b ");
+}
+
+TEST(VectorProcedures, ComponentwiseAndZeroTests) {
+  EXPECT_FALSE(VectorIsNonZero(MakeVector(0.0f, -0.0f, 0.0f)));
+  EXPECT_TRUE(VectorIsNonZero(MakeVector(0, 0, 1e-30f)));
+  EXPECT_TRUE(VectorIsNonZero(MakeVector(-2, 0, 0)));
+
+  TVector3 r;
+  VectorSubtract(MakeVector(5, 7, 9), MakeVector(1, 2, 3), r);
+  ExpectVector(r, 4, 5, 6);
+  VectorMultiply(MakeVector(2, -3, 0.5f), MakeVector(4, 5, 8), r);
+  ExpectVector(r, 8, -15, 4);
+  VectorCross(MakeVector(1, 0, 0), MakeVector(0, 1, 0), r);
+  ExpectVector(r, 0, 0, 1);
+  VectorCross(MakeVector(0, 1, 0), MakeVector(1, 0, 0), r);
+  ExpectVector(r, 0, 0, -1);
+  EXPECT_EQ(VectorLength(MakeVector(3, 4, 12)), 13.0f);
+
+  // The out parameter may be one of the inputs.
+  TVector3 a = MakeVector(1, 2, 3);
+  VectorCross(a, MakeVector(4, 5, 6), a);
+  ExpectVector(a, -3, 6, -3);
+  a = MakeVector(1, 2, 3);
+  VectorSubtract(a, a, a);
+  ExpectVector(a, 0, 0, 0);
+}
+
+TEST(VectorProcedures, NormalizeRoundsOnceAndKeepsZero) {
+  TVector3 r;
+  VectorNormalize(MakeVector(0, 0, 0), r);
+  ExpectVector(r, 0, 0, 0);
+  VectorNormalize(MakeVector(3, 0, 4), r);
+  ExpectVector(r, 0.6f, 0, 0.8f);
+  // The length is a Single; the quotient is taken in double and rounded once.
+  TVector3 v = MakeVector(1, 1, 1);
+  float len = VectorLength(v);
+  VectorNormalize(v, r);
+  EXPECT_EQ(Bits(r.X), Bits(static_cast<float>(1.0 / static_cast<double>(len))));
+  // Large components do not overflow in the squares.
+  // A vector longer than the largest Single keeps its direction.
+  EXPECT_TRUE(std::isinf(VectorLength(MakeVector(3e38f, 3e38f, 0))));
+  VectorNormalize(MakeVector(3e38f, 3e38f, 0), r);
+  EXPECT_NEAR(r.X, std::sqrt(0.5), 1e-6);
+  EXPECT_NEAR(r.Y, std::sqrt(0.5), 1e-6);
+  // Products just past the largest Single round to it or to infinity as IEEE rounding does.
+  VectorMultiply(MakeVector(3.4028234e38f, 3.4028234e38f, 2),
+                 MakeVector(1.0000000298f, 1.0000001f, 3), r);
+  EXPECT_EQ(r.X, 3.4028234e38f);
+  EXPECT_TRUE(std::isinf(r.Y));
+  EXPECT_EQ(r.Z, 6.0f);
+}
+
+TEST(VectorProcedures, PlaneNormalOfCollinearPointsIsZero) {
+  TVector3 n;
+  PlaneNormal(MakeVector(0, 0, 0), MakeVector(1, 1, 1), MakeVector(2, 2, 2), n);
+  ExpectVector(n, 0, 0, 0);
+  // (P1 - P2) x (P2 - P3)
+  PlaneNormal(MakeVector(1, 0, 0), MakeVector(0, 0, 0), MakeVector(0, -1, 0), n);
+  ExpectVector(n, 0, 0, 1);
+}
+
+TEST(GeometryLists, BoundErrorsCarryTheListAndIndex) {
+  TOwnedVertexList vertices;
+  TTXVertexList txVertices;
+  TOwnedSurfaceList surfaces;
+  T3DMeshList meshes;
+  ExpectListError(vertices, 7, "Vertex Index is out of bounds: 7");
+  ExpectListError(txVertices, -1, "Texture Vertex Index is out of bounds: -1");
+  ExpectListError(surfaces, 0, "Surface Index is out of bounds: 0");
+  ExpectListError(meshes, 2147483647, "Sector Index is out of bounds: 2147483647");
+
+  EXPECT_EQ(vertices.Add(std::make_unique<TVertex>(1, 2, 3)), 0);
+  EXPECT_EQ(vertices.Add(std::make_unique<TVertex>(4, 5, 6)), 1);
+  EXPECT_EQ(vertices.Items(1)->Y, 5.0f);
+  ExpectListError(vertices, 2, "Vertex Index is out of bounds: 2");
+  vertices.Clear();
+  EXPECT_EQ(vertices.Count(), 0);
+  vertices.Clear();  // emptying an empty list does nothing
+  EXPECT_EQ(vertices.Count(), 0);
+}
+
+TEST(GeometryLists, VertexStoresTheNearestSingle) {
+  TVertex v(0.1, -1e-50, 16777217.0);
+  EXPECT_EQ(Bits(v.X), Bits(0.1f));
+  EXPECT_EQ(v.Y, 0.0f);
+  EXPECT_EQ(v.Z, 16777216.0f);
+}
+
+TEST(GeometryLists, CentreSumsInSingles) {
+  TOwnedVertexList list;
+  TVector3 m;
+  list.GetCentre(m);  // no centre: zero, not NaN
+  ExpectVector(m, 0, 0, 0);
+  // Running sums in Singles: 1e8 + 1 + 1 stays 1e8, where a double sum would not.
+  list.Add(std::make_unique<TVertex>(1e8, 3, 0));
+  list.Add(std::make_unique<TVertex>(1, 6, 0));
+  list.Add(std::make_unique<TVertex>(1, 9, 1));
+  list.GetCentre(m);
+  EXPECT_EQ(Bits(m.X), Bits(static_cast<float>(1e8 / 3.0)));
+  ExpectVector(MakeVector(0, m.Y, m.Z), 0, 6, static_cast<float>(1.0 / 3.0));
+}
+
+TEST(Surfaces, AddVertexSharesCornersAndCopiesTextureVertices) {
+  TOwnedVertexList owner;
+  TVertex* a = owner.Items(owner.Add(std::make_unique<TVertex>(1, 2, 3)));
+  TVertex* b = owner.Items(owner.Add(std::make_unique<TVertex>(4, 5, 6)));
+  TTXVertex tx(0.25, 8);
+  TSurface s;
+  EXPECT_EQ(s.AddVertex(a, &tx), 0);
+  EXPECT_EQ(s.AddVertex(b, nullptr), 1);
+  EXPECT_EQ(s.Vertices.Items(0), a);
+  EXPECT_EQ(s.TXVertices.Count(), 2);
+  EXPECT_NE(s.TXVertices.Items(0), &tx);
+  EXPECT_EQ(s.TXVertices.Items(0)->U, 0.25f);
+  EXPECT_EQ(s.TXVertices.Items(0)->V, 8.0f);
+  EXPECT_EQ(s.TXVertices.Items(1)->U, 0.0f);
+  EXPECT_EQ(s.TXVertices.Items(1)->V, 0.0f);
+  tx.U = 99;  // the copy does not follow the original
+  EXPECT_EQ(s.TXVertices.Items(0)->U, 0.25f);
+}
+
+TEST(Surfaces, NormalOfTheClockwiseSquarePointsDown) {
+  TOwnedVertexList owner;
+  TSurface s;
+  for (auto p :
+       {MakeVector(1, 0, 0), MakeVector(0, 1, 0), MakeVector(-1, 0, 0), MakeVector(0, -1, 0)})
+    s.AddVertex(owner.Items(owner.Add(std::make_unique<TVertex>(p.X, p.Y, p.Z))), nullptr);
+  TVector3 m;
+  s.GetCentre(m);
+  ExpectVector(m, 0, 0, 0);
+  TVector3 n;
+  s.GetNormal(n);
+  ExpectVector(n, 0, 0, -1);
+  ExpectVector(s.Normal, 0, 0, -1);
+
+  // A stored normal is used unchanged, even when the corners would give another.
+  TSurface stored;
+  stored.Normal = MakeVector(0, 1, 0);
+  stored.AddVertex(owner.Items(0), nullptr);
+  stored.GetNormal(n);
+  ExpectVector(n, 0, 1, 0);
+}
+
+TEST(Surfaces, NormalNeedsTwoCorners) {
+  TOwnedVertexList owner;
+  owner.Add(std::make_unique<TVertex>(1, 1, 1));
+  TSurface s;
+  TVector3 n;
+  try {
+    s.GetNormal(n);
+    ADD_FAILURE() << "no error for an empty surface";
+  } catch (const rtl::EListError& e) {
+    EXPECT_EQ(e.Message(), "Vertex Index is out of bounds: 1");
+  }
+  s.AddVertex(owner.Items(0), nullptr);
+  try {
+    s.GetNormal(n);
+    ADD_FAILURE() << "no error for a one-corner surface";
+  } catch (const rtl::EListError& e) {
+    EXPECT_EQ(e.Message(), "Vertex Index is out of bounds: 1");
+  }
+}
+
+TEST(Meshes, ReleaseOwnSurfacesButNotSharedVertices) {
+  // Run under AddressSanitizer: a double release or a leak fails the run.
+  TOwnedVertexList levelVertices;
+  TVertex* shared = levelVertices.Items(levelVertices.Add(std::make_unique<TVertex>(1, 2, 3)));
+  TOwnedSurfaceList levelSurfaces;
+  TSurface* foreign = levelSurfaces.Items(levelSurfaces.Add(std::make_unique<TSurface>()));
+  foreign->AddVertex(shared, nullptr);
+  {
+    T3DMesh mesh;
+    TSurface* own = mesh.AddNewSurface();
+    own->AddVertex(shared, nullptr);
+    own->AddVertex(mesh.AddNewVertex(4, 5, 6), nullptr);
+    EXPECT_EQ(mesh.AddSurface(foreign), 1);
+    EXPECT_EQ(mesh.Surfaces.Count(), 2);
+    EXPECT_EQ(mesh.Surfaces.Items(0), own);
+    EXPECT_EQ(mesh.Vertices.Count(), 1);
+  }
+  // The shared vertex and the surface the mesh only referred to are still alive.
+  EXPECT_EQ(shared->Z, 3.0f);
+  EXPECT_EQ(foreign->Vertices.Items(0), shared);
+}
