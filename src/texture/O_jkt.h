@@ -1,0 +1,130 @@
+// Palettes and textures of Jedi Knight: CMP palettes, MAT textures decoded into true colour, and
+// the TGA and JPEG images that the editor can use.
+//
+// A MAT file is untrusted input. Every size read from it is checked against the bytes the stream
+// still holds before anything is allocated, and a load that fails leaves the texture's previous
+// image untouched, so one texture object can safely convert a series of files.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "rtl/SysUtils.h"
+
+namespace rtl {
+class TStream;
+}
+
+struct TRGBTriple {
+  uint8_t R, G, B;
+};
+constexpr bool operator==(const TRGBTriple& a, const TRGBTriple& b) {
+  return a.R == b.R && a.G == b.G && a.B == b.B;
+}
+constexpr bool operator!=(const TRGBTriple& a, const TRGBTriple& b) { return !(a == b); }
+
+// 256 colours in index order, three bytes each (red, green, blue): exactly the 768 bytes of a
+// CMP file's palette. A plain value, copied whole from one owner to another.
+using TPaletteRGB = std::array<TRGBTriple, 256>;
+static_assert(sizeof(TPaletteRGB) == 768, "a palette is 768 bytes with no padding");
+static_assert(std::is_trivially_copyable<TPaletteRGB>::value, "a palette is read as raw bytes");
+
+// The built-in palette used whenever no palette file is at hand.
+extern const TPaletteRGB DefaultPalette;
+
+// A palette read from a CMP file: a 64-byte header that is not looked at, then the 768 palette
+// bytes; whatever follows (light and transparency tables) is not read.
+class TColorMap {
+ public:
+  TPaletteRGB Palette{};  // all black until a load succeeds
+
+  // Reads from the very beginning of the stream whatever its position. Raises EReadError
+  // "Stream read error" when the stream holds fewer than 832 bytes; Palette is then unchanged.
+  bool LoadFromStream(rtl::TStream& stream);
+  // False, with Palette unchanged, when the file does not exist.
+  bool LoadFromFile(const std::string& fileName);
+};
+
+// Raised for every fatal error of the JPEG library; the code is libjpeg's message number.
+class EJPEG : public rtl::Exception {
+ public:
+  explicit EJPEG(int code) : rtl::Exception(rtl::Format("JPEG error #%d", code)), Code(code) {}
+  int Code;
+};
+
+// The first texture of a MAT file, decoded into true colour.
+//
+// What a load makes of a MAT file:
+//  - a texture material (file type 2, first record a texture record) gives the first cel's
+//    first mip level: 8-bit cels through Palette, 16-bit cels (RGB565) as they are;
+//  - a colour material (file type 0, or a colour record first) gives a solid 8 x 8 image of its
+//    palette colour: the smallest power-of-two square that editors and mip-mapping accept
+//    without complaint, and cheap to store;
+//  - anything else (another file type or record type, no records, a cel of width or height 0)
+//    decodes nothing: the load returns False and the previous image stays;
+//  - a file too short for what its header declares, or a negative width or height, raises
+//    EReadError "Stream read error" before any pixel memory is allocated.
+// Every decoded pixel is opaque; its fourth byte is 0.
+class TJKTexture {
+ public:
+  TJKTexture();  // empty 0 x 0 image, Palette = DefaultPalette
+
+  // Applied while decoding: the bitmap holds colours, so a later change does not recolour it.
+  TPaletteRGB Palette;
+
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  // Width x Height pixels of 4 bytes in the order blue, green, red, 0; rows from the top.
+  const std::vector<uint8_t>& Bitmap() const { return bitmap_; }
+  // The first byte of row y (0 is the top row) for writing pixels; y outside the image raises
+  // an error.
+  uint8_t* Scanline(int32_t y);
+
+  // Resize the image; its pixels become black. A negative size raises an error.
+  void SetWidth(int32_t value);
+  void SetHeight(int32_t value);
+
+  // Reads from the very beginning of the stream; True when an image was decoded.
+  bool LoadFromStream(rtl::TStream& stream);
+  // False, with the texture unchanged, when the file does not exist.
+  bool LoadFromFile(const std::string& fileName);
+
+  // The writers compose the whole image before they touch the disk and then replace the target
+  // in one step, so an error never leaves a half-written or emptied file behind. An output folder
+  // that does not exist raises EFCreateError "Cannot create file <name>".
+  bool SaveToTGA(const std::string& fileName) const;
+  // A 0 x 0 image gives an empty file. Library errors raise EJPEG.
+  bool SaveToJPEG(const std::string& fileName) const;
+  // By extension, without regard to case: .jpg and .jpeg write JPEG, .tga writes TGA; anything
+  // else raises "Unsupported file extension: '<ext>'" and writes nothing.
+  bool SaveToFile(const std::string& fileName) const;
+
+  // The file contents the writers produce.
+  // TGA: 18-byte header (type 2, 32 bits, top-down), BGRA pixels, 26-byte TGA 2.0 footer.
+  // Raises an error for an image wider or higher than a TGA header can hold (65535).
+  std::string EncodeTGA() const;
+  // Baseline JPEG of quality 90, floating-point DCT, from the RGB of every pixel.
+  std::string EncodeJPEG() const;
+
+ private:
+  void Resize(int32_t width, int32_t height);
+  void CheckTGASize() const;
+
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  std::vector<uint8_t> bitmap_;
+};
+
+// Converts one MAT file into one image with the given palette. False, with no file written, when
+// the MAT file is missing, decodes to no image or anything fails; errors go no further.
+bool ConvertMatToJPEG(const std::string& matFile, const std::string& jpegFile,
+                      const TPaletteRGB& palette);
+bool ConvertMatToTGA(const std::string& matFile, const std::string& tgaFile,
+                     const TPaletteRGB& palette);
+
+// Compresses pixels of 4 bytes each (blue, green, red, ignored) into a JPEG with the writer's
+// settings. Exposed for the benchmark and the tests; width or height 0 gives no bytes.
+std::string CompressJPEG(const uint8_t* bgra, int32_t width, int32_t height);

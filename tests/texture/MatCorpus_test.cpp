@@ -1,0 +1,115 @@
+// Every MAT of the corpus, decoded with the corpus palette. The table is the reviewed result; the
+// same table is checked by the native build and by the Windows build under Wine, so a passing
+// run of both shows that they write the same TGA bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "rtl/Classes.h"
+#include "rtl/Files.h"
+#include "support/TestSupport.h"
+#include "texture/O_jkt.h"
+
+namespace {
+
+struct Row {
+  const char* file;
+  const char* kind;  // from the header: "colour", "8-bit" or "16-bit", and the cel count
+  int cels;
+  int width, height;  // as declared by the first cel header (8 x 8 for a colour material)
+  uint64_t tgaHash;   // FNV-1a 64 of the TGA bytes
+};
+
+// clang-format off
+const Row kTable[] = {
+    {"00drkfloor.mat",      "8-bit",   1,  64,  64, 0xf4ef45bc00b67c60ull},
+    {"00ladder1.mat",       "8-bit",   1,  32,  32, 0xe2bed73c14befea3ull},
+    {"13fwaterhighres.mat", "8-bit",   1, 128, 128, 0x845b12380d9ea088ull},
+    {"FIRE_ANI.MAT",        "8-bit",   5,  32,  64, 0xefb3674977843581ull},
+    {"barrel_rst.mat",      "16-bit",  1, 256, 256, 0x968f8defff476c67ull},
+    {"barrelp.mat",         "8-bit",   1, 256, 256, 0x6efae1fa699b5556ull},
+    {"colon.mat",           "8-bit",   1,   8,  16, 0xb61a6d8e20b89232ull},
+    {"crosshair.mat",       "8-bit",   1, 128, 128, 0x73899b96d8faca84ull},
+    {"etime.mat",           "8-bit",   1, 256,  32, 0x7bfc7821cadbb767ull},
+    {"foggy.mat",           "8-bit",   1,   8,   8, 0x8cce5cee99ec155aull},
+    {"glass.mat",           "8-bit",   1, 512, 512, 0xac95f4971f537837ull},
+    {"gozfalconanh07.mat",  "8-bit",   1,  32, 256, 0x5cf0dde0331bdbb3ull},
+    {"indusswitch.mat",     "16-bit",  1, 128, 128, 0x5e259e82790d011dull},
+    {"lampglow.mat",        "8-bit",   1,  64,  64, 0x5459e531e726818aull},
+    {"pipes2.mat",          "16-bit",  1, 128, 128, 0xb3b337ef844564acull},
+    {"rain.mat",            "colour",  0,   8,   8, 0x79e9b9997cf0d35aull},
+    {"rednumbers.mat",      "8-bit",  10,  64,  64, 0xb153371d22eb2212ull},
+    {"smlgrt_rnd.mat",      "16-bit",  1,  64,  64, 0xb8b32189c4d6df49ull},
+    {"snow.mat",            "colour",  0,   8,   8, 0x88690c8723f6115aull},
+    {"snumbers.mat",        "8-bit",  10,  16,  16, 0x98e5a095cabc18c7ull},
+    {"trim_mtlb.mat",       "16-bit",  1, 256,  32, 0xbdc38436d83fc959ull},
+    {"woodplain.mat",       "8-bit",   1, 128, 128, 0xa5aef3437c1c6585ull},
+};
+// clang-format on
+
+uint64_t Fnv1a64(const std::string& bytes) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+int32_t LE32(const std::string& s, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
+  return static_cast<int32_t>(v);
+}
+
+std::string KindOf(const std::string& mat) {
+  if (LE32(mat, 8) == 0) return "colour";
+  return LE32(mat, 24) == 16 ? "16-bit" : "8-bit";
+}
+
+}  // namespace
+
+TEST(MatCorpus, EveryFileDecodesAsReviewed) {
+  const std::string corpus = testing_support::CorpusDir();
+  const std::vector<std::string> files = testing_support::CorpusFiles("mat", "*.mat");
+  const std::vector<std::string> palettes = testing_support::CorpusFiles("cmp", "*.cmp");
+  if (corpus.empty() || files.empty() || palettes.empty()) GTEST_SKIP() << "no corpus";
+
+  TColorMap map;
+  ASSERT_TRUE(map.LoadFromFile(rtl::JoinPath(rtl::JoinPath(corpus, "cmp"), palettes[0])));
+
+  std::vector<std::string> seen;
+  for (const std::string& name : files) {
+    SCOPED_TRACE(name);
+    const Row* row = std::find_if(std::begin(kTable), std::end(kTable),
+                                  [&](const Row& r) { return name == r.file; });
+    const std::string path = rtl::JoinPath(rtl::JoinPath(corpus, "mat"), name);
+    const std::string bytes = testing_support::ReadFile(path);
+    TJKTexture t;
+    t.Palette = map.Palette;
+    ASSERT_TRUE(t.LoadFromFile(path));
+    const std::string tga = t.EncodeTGA();
+    const std::string actual =
+        rtl::Format("{\"%s\", \"%s\", %d, %d, %d, 0x%016llxull},", name.c_str(),
+                    KindOf(bytes).c_str(), LE32(bytes, 8) == 0 ? 0 : LE32(bytes, 16), t.Width(),
+                    t.Height(), static_cast<unsigned long long>(Fnv1a64(tga)));
+    if (row == std::end(kTable)) {
+      ADD_FAILURE() << "not in the table: " << actual;
+      continue;
+    }
+    seen.push_back(name);
+    EXPECT_EQ(KindOf(bytes), row->kind) << actual;
+    EXPECT_EQ(LE32(bytes, 8) == 0 ? 0 : LE32(bytes, 16), row->cels) << actual;
+    EXPECT_EQ(t.Width(), row->width) << actual;
+    EXPECT_EQ(t.Height(), row->height) << actual;
+    if (KindOf(bytes) != "colour") {  // the size the first cel header declares
+      const size_t cel = 76 + 40 * static_cast<size_t>(LE32(bytes, 12));
+      EXPECT_EQ(t.Width(), LE32(bytes, cel));
+      EXPECT_EQ(t.Height(), LE32(bytes, cel + 4));
+    }
+    EXPECT_EQ(tga.size(), 44u + 4u * row->width * row->height);
+    EXPECT_EQ(Fnv1a64(tga), row->tgaHash) << actual;
+  }
+  EXPECT_EQ(seen.size(), std::size(kTable)) << "table rows without a corpus file";
+}
