@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "rtl/SysUtils.h"
 
@@ -64,12 +65,12 @@ BrushHandle QERAPI TRecordingHost::NewBrush() {
   TRecordingHost* h = g_Active;
   if (!h) return nullptr;
   if (h->NewBrushReturnsNull) {
-    h->Calls.push_back({"NewBrush", "-> null"});
+    if (h->RecordCalls) h->Record("NewBrush", "-> null");
     return nullptr;
   }
   auto p = std::make_unique<TPending>();
   p->Brush.Number = h->nextNumber_++;
-  h->Calls.push_back({"NewBrush", rtl::Format("-> #%d", p->Brush.Number)});
+  if (h->RecordCalls) h->Record("NewBrush", rtl::Format("-> #%d", p->Brush.Number));
   h->pending_.push_back(std::move(p));
   return h->pending_.back().get();
 }
@@ -80,12 +81,13 @@ void QERAPI TRecordingHost::CommitBrush(BrushHandle Handle) {
   auto it = std::find_if(h->pending_.begin(), h->pending_.end(),
                          [&](const std::unique_ptr<TPending>& p) { return p.get() == Handle; });
   if (it == h->pending_.end()) {
-    h->Calls.push_back({"CommitBrush", "unknown brush"});
+    if (h->RecordCalls) h->Record("CommitBrush", "unknown brush");
     return;
   }
   TPending& p = **it;
-  h->Calls.push_back({"CommitBrush", rtl::Format("#%d", p.Brush.Number)});
-  p.Brush.Faces.assign(p.Added.rbegin(), p.Added.rend());
+  if (h->RecordCalls) h->Record("CommitBrush", rtl::Format("#%d", p.Brush.Number));
+  p.Brush.Faces.assign(std::make_move_iterator(p.Added.rbegin()),
+                       std::make_move_iterator(p.Added.rend()));
   h->Committed.push_back(std::move(p.Brush));
   h->pending_.erase(it);
 }
@@ -95,7 +97,7 @@ void QERAPI TRecordingHost::AddFace(BrushHandle Handle, float* P1, float* P2, fl
   if (!h) return;
   TPending* p = h->Find(Handle);
   if (!p || !P1 || !P2 || !P3) {
-    h->Calls.push_back({"AddFace", p ? "missing point" : "unknown brush"});
+    if (h->RecordCalls) h->Record("AddFace", p ? "missing point" : "unknown brush");
     return;
   }
   TRecordedFace f;
@@ -103,8 +105,9 @@ void QERAPI TRecordingHost::AddFace(BrushHandle Handle, float* P1, float* P2, fl
   std::memcpy(f.P2, P2, sizeof f.P2);
   std::memcpy(f.P3, P3, sizeof f.P3);
   f.TextureName = h->defaultTexture_;
-  h->Calls.push_back({"AddFace", rtl::Format("#%d ", p->Brush.Number) + Point(P1) + " " +
-                                     Point(P2) + " " + Point(P3)});
+  if (h->RecordCalls)
+    h->Record("AddFace",
+              rtl::Format("#%d ", p->Brush.Number) + Point(P1) + " " + Point(P2) + " " + Point(P3));
   p->Added.push_back(std::move(f));
   p->Buffers.push_back(nullptr);
 }
@@ -114,13 +117,13 @@ TFaceData* QERAPI TRecordingHost::GetFaceData(BrushHandle Handle, int32_t Face) 
   if (!h) return nullptr;
   TPending* p = h->Find(Handle);
   if (!p || !p->Valid(Face) || Face == h->NullFaceDataAt) {
-    h->Calls.push_back({"GetFaceData", rtl::Format("%d -> null", Face)});
+    if (h->RecordCalls) h->Record("GetFaceData", rtl::Format("%d -> null", Face));
     return nullptr;
   }
-  h->Calls.push_back({"GetFaceData", rtl::Format("#%d %d", p->Brush.Number, Face)});
+  if (h->RecordCalls) h->Record("GetFaceData", rtl::Format("#%d %d", p->Brush.Number, Face));
   const TRecordedFace& f = p->Face(Face);
   auto& buffer = p->Buffers[static_cast<size_t>(p->Count() - 1 - Face)];
-  buffer = std::make_unique<TFaceBuffer>();
+  if (!buffer) buffer = std::make_unique<TFaceBuffer>();
   std::memset(buffer.get(), 0, sizeof(TFaceBuffer));
   TFaceData& d = buffer->Data;
   std::strncpy(d.TextureName, f.TextureName.c_str(), sizeof d.TextureName - 1);
@@ -143,7 +146,7 @@ int32_t QERAPI TRecordingHost::GetFaceCount(BrushHandle Handle) {
   if (!h) return 0;
   TPending* p = h->Find(Handle);
   int32_t n = p ? p->Count() : 0;
-  h->Calls.push_back({"GetFaceCount", rtl::Format("-> %d", n)});
+  if (h->RecordCalls) h->Record("GetFaceCount", rtl::Format("-> %d", n));
   return n;
 }
 
@@ -152,22 +155,23 @@ void QERAPI TRecordingHost::SetFaceData(BrushHandle Handle, int32_t Face, TFaceD
   if (!h) return;
   TPending* p = h->Find(Handle);
   if (!p || !p->Valid(Face) || !Data) {
-    h->Calls.push_back({"SetFaceData", rtl::Format("%d ignored", Face)});
+    if (h->RecordCalls) h->Record("SetFaceData", rtl::Format("%d ignored", Face));
     return;
   }
   TRecordedFace& f = p->Face(Face);
   // The name is NUL-terminated within its 1024 bytes; a record without the NUL is cut there.
   f.TextureName.assign(Data->TextureName, strnlen(Data->TextureName, sizeof Data->TextureName));
   f.Flags = Data->Flags;
-  h->Calls.push_back({"SetFaceData", rtl::Format("#%d %d %s %d", p->Brush.Number, Face,
-                                                 f.TextureName.c_str(), f.Flags)});
+  if (h->RecordCalls)
+    h->Record("SetFaceData",
+              rtl::Format("#%d %d %s %d", p->Brush.Number, Face, f.TextureName.c_str(), f.Flags));
 }
 
 void QERAPI TRecordingHost::ConsolePrint(const char* Text) {
   TRecordingHost* h = g_Active;
   if (!h) return;
   h->Console.push_back(Text ? Text : "");
-  h->Calls.push_back({"ConsolePrint", Text ? Text : ""});
+  if (h->RecordCalls) h->Record("ConsolePrint", Text ? Text : "");
 }
 
 }  // namespace recording_host

@@ -51,7 +51,10 @@ class TRecordingHost {
   // CommitBrush, AddFace, GetFaceData, GetFaceCount, SetFaceData, ConsolePrint).
   void Install(THostFuncTable& Table);
 
+  // Every call in order, while RecordCalls is set (a host that only wants the committed brushes
+  // of a large level can save the memory).
   std::vector<TCall> Calls;
+  bool RecordCalls = true;
   std::vector<std::string> Console;  // texts given to ConsolePrint, verbatim
   std::vector<TRecordedBrush> Committed;
 
@@ -65,6 +68,7 @@ class TRecordingHost {
  private:
   struct TPending;
   TPending* Find(BrushHandle Handle);
+  void Record(const char* Slot, std::string Args) { Calls.push_back({Slot, std::move(Args)}); }
 
   static BrushHandle QERAPI NewBrush();
   static void QERAPI CommitBrush(BrushHandle Handle);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "brush/BrushTestSupport.h"
 #include "plugin/RecordingHost.h"
 
@@ -167,4 +169,46 @@ TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
   FuncTable.SetFaceData = nullptr;
   expectError("The editor does not provide the function SetFaceData");
   EXPECT_TRUE(host.Calls.empty());
+}
+
+// The host itself, driven through the table as the editor's would be.
+TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
+  BrushHandle h = FuncTable.NewBrush();
+  ASSERT_NE(h, nullptr);
+  float a[3] = {1, 2, 3}, b[3] = {4, 5, 6}, c[3] = {7, 8, 9.5f};
+  FuncTable.AddFace(h, a, b, c);
+  FuncTable.AddFace(h, c, b, a);
+  ASSERT_EQ(FuncTable.GetFaceCount(h), 2);
+  EXPECT_EQ(FuncTable.GetFaceData(h, 2), nullptr);
+  EXPECT_EQ(FuncTable.GetFaceData(h, -1), nullptr);
+
+  TFaceData* first = FuncTable.GetFaceData(h, 1);  // the face added first
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first->TextureName, "system/caulk");
+  EXPECT_EQ(first->Point3[2], 9.5f);
+  EXPECT_EQ(first->ScaleT, 0.5f);
+  std::strcpy(first->TextureName, "x/y");
+  first->Flags = 4;
+  first->ScaleS = 2;  // not the hand-off's to change, and not taken
+  FuncTable.SetFaceData(h, 1, first);
+  FuncTable.CommitBrush(h);
+  FuncTable.CommitBrush(h);  // a stale handle changes nothing
+
+  ASSERT_EQ(host.Committed.size(), 1u);
+  const auto& faces = host.Committed[0].Faces;
+  EXPECT_EQ(faces[1].TextureName, "x/y");
+  EXPECT_EQ(faces[1].Flags, 4);
+  EXPECT_EQ(faces[1].ScaleS, 0.5f);
+  EXPECT_EQ(faces[1].P1[0], 1);
+  EXPECT_EQ(faces[0].TextureName, "system/caulk");
+  EXPECT_EQ(faces[0].P1[2], 9.5f);
+  EXPECT_EQ(host.Calls.back().Args, "unknown brush");
+
+  FuncTable.ConsolePrint("hello\n");
+  EXPECT_EQ(host.Console, std::vector<std::string>{"hello\n"});
+  host.RecordCalls = false;
+  const size_t calls = host.Calls.size();
+  FuncTable.CommitBrush(FuncTable.NewBrush());
+  EXPECT_EQ(host.Calls.size(), calls);
+  EXPECT_EQ(host.Committed.size(), 2u);
 }
