@@ -79,7 +79,11 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
       const TSurface* surface = sector->Surfaces.Items(k);
       // Surfaces that open into another sector are not walls.
       if (surface->Adjoin != -1) continue;
-      AddSlabBrush(*surface, GetScale(), GetBrushDepth(), BrushLevel.Brushes);
+      // The scale is asked for first: it is the first setting a brush needs, and a missing
+      // setting's console line comes in that order.
+      const double scale = GetScale();
+      const double depth = GetBrushDepth();
+      AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes);
     }
   }
 

@@ -1,0 +1,293 @@
+// "Import Level..." end to end, headless: the file dialog and the picker answered by the test,
+// the brushes received by a recording host, the textures written into a scratch game folder.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "cli/Cli.h"
+#include "container/O_jkc.h"
+#include "plugin/HeadlessPlatform.h"
+#include "plugin/LevelTextures.h"
+#include "plugin/RecordingHost.h"
+#include "plugin/main.h"
+#include "rtl/Files.h"
+#include "support/TestSupport.h"
+#include "texture/MatFixture.h"
+
+using testing_support::Bytes;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// A closed room of six quads, 2 x 2 x 1 level units; surface k uses materials[k % n].
+std::string RoomLevel(const std::vector<std::string>& materials, bool badSurface = false) {
+  std::string t = "SECTION: MATERIALS\nWorld materials " + std::to_string(materials.size()) + "\n";
+  for (size_t i = 0; i < materials.size(); ++i)
+    t += std::to_string(i) + ":\t" + materials[i] + "\t1.0\t1.0\n";
+  t += "end\nSECTION: GEORESOURCE\nWorld vertices 8\n";
+  const char* v[] = {"0 0 0", "2 0 0", "2 2 0", "0 2 0", "0 0 1", "2 0 1", "2 2 1", "0 2 1"};
+  for (int i = 0; i < 8; ++i) t += std::to_string(i) + ": " + v[i] + "\n";
+  t += "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 6\n";
+  const char* corners[] = {"0,0 1,0 2,0 3,0", "4,0 7,0 6,0 5,0", "0,0 3,0 7,0 4,0",
+                           "1,0 5,0 6,0 2,0", "0,0 4,0 5,0 1,0", "3,0 2,0 6,0 7,0"};
+  for (int s = 0; s < 6; ++s) {
+    int m = static_cast<int>(s % materials.size());
+    std::string c = corners[s];
+    int n = 4;
+    if (badSurface && s == 4) c = "0,0", n = 1;  // a solid surface of one corner
+    t += std::to_string(s) + ": " + std::to_string(m) + " 0x4 0 4 3 0 -1 0 " + std::to_string(n) +
+         " " + c + "\n";
+  }
+  const char* normals[] = {"0 0 1", "0 0 -1", "1 0 0", "-1 0 0", "0 1 0", "0 -1 0"};
+  for (int s = 0; s < 6; ++s) t += std::to_string(s) + ": " + normals[s] + "\n";
+  t += "SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 6\n";
+  t += "SECTION: THINGS\nWorld things 1\n0: walkplayer p 1 1 0.1 0 0 0 0\nend\n";
+  return t;
+}
+
+std::string SmallMat(uint8_t index) {
+  return mat_fixture::TextureMat({{2, 2, std::string(4, static_cast<char>(index))}});
+}
+
+std::string Gob(const std::vector<std::pair<std::string, std::string>>& entries) {
+  Bytes dir, data;
+  int32_t offset = 16 + 136 * static_cast<int32_t>(entries.size());
+  for (const auto& e : entries) {
+    dir.i32(offset + static_cast<int32_t>(data.data.size()))
+        .i32(static_cast<int32_t>(e.second.size()))
+        .fixed(e.first, 128);
+    data.str(e.second);
+  }
+  Bytes gob;
+  gob.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(entries.size()));
+  return gob.data + dir.data + data.data;
+}
+
+class ImportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform.libraryPath = dir / "morvane.dll";
+    platform.installPath = dir / "game";
+    SetPlatform(&platform);
+    FuncTable = THostFuncTable{};
+    host.Install(*GetFuncTable());
+    ResetCachedSettings();
+    WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\n");
+  }
+  void TearDown() override {
+    SetPlatform(nullptr);
+    FuncTable = THostFuncTable{};
+    ResetCachedSettings();
+  }
+  std::string TextureDir(const std::string& level) const {
+    return rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/") + level);
+  }
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> out;
+    for (const std::string& e : platform.events)
+      if (e.rfind("status ", 0) == 0) out.push_back(e.substr(7));
+    return out;
+  }
+
+  TempDir dir;
+  THeadlessPlatform platform;
+  recording_host::TRecordingHost host;
+};
+
+}  // namespace
+
+TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
+  rtl::ForceDirectories(dir / "levels/mat");
+  WriteFile(dir / "levels/room.JKL", RoomLevel({"beside.mat", "inmat.mat", "gobbed.mat", "lost.mat"}));
+  WriteFile(dir / "levels/beside.mat", SmallMat(16));
+  WriteFile(dir / "levels/mat/inmat.mat", SmallMat(31));
+  WriteFile(dir / "res one.gob", Gob({{"MAT\\GOBBED.MAT", SmallMat(6)}}));
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nResourceGobs=\"" + (dir / "res one.gob") + "\"\r\n");
+  platform.fileAnswer = dir / "levels/room.JKL";
+
+  Dispatch("Import Level...");
+
+  const std::string tex = TextureDir("room") + rtl::PathDelim;
+  std::vector<std::string> expected = {
+      "Morvane: Failed to load palette '', using default\n",
+      "Morvane: Saved: " + tex + "beside.tga\n",
+      "Morvane: Saved: " + tex + "inmat.tga\n",
+      "Morvane: Saved: " + tex + "gobbed.tga\n",
+      "Morvane: Texture 'lost.mat' not found\n",
+      "Morvane: Error reading scale factor setting, using default: 256\n",
+      "Morvane: Error reading brush depth setting, using default: 8\n",
+      "Morvane: room.JKL imported succesfully\n",
+      "Morvane: 1 sectors converted to 6 brushes, 3 textures converted\n"};
+  EXPECT_EQ(host.Console, expected);
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"Parsing JKL...", "Converting Textures...",
+                                                  "Converting Sectors to Brushes...",
+                                                  "Loading Brushes into Radiant..."}));
+  EXPECT_EQ(platform.events.front(),
+            "open-file All supported files (*.jkl, *.gob, *.goo)|*.jkl;*.gob;*.goo|Jedi Knight "
+            "Container files (*.gob, *.goo)|*.gob;*.goo|Jedi Knight Level files (*.jkl)|*.jkl");
+  EXPECT_EQ(platform.events.back(), "status-destroy");
+  ASSERT_EQ(host.Committed.size(), 6u);
+  // The front face (added first, numbered last) names the level's texture.
+  EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "room/beside");
+  EXPECT_EQ(host.Committed[3].Faces.back().TextureName, "room/lost");
+  // The palette entry 16 of the default palette is white: the texture found beside the level.
+  std::string tga = ReadFile(tex + "beside.tga");
+  ASSERT_EQ(tga.size(), 44u + 2 * 2 * 4);
+  EXPECT_EQ(tga.substr(18, 4), std::string("\xFF\xFF\xFF\x00", 4));
+
+  // A second import finds every image and converts nothing.
+  host.Console.clear();
+  Dispatch("Import Level...");
+  ASSERT_GE(host.Console.size(), 2u);
+  EXPECT_EQ(host.Console[0], "Morvane: Failed to load palette '', using default\n");
+  EXPECT_EQ(host.Console[1], "Morvane: Texture 'lost.mat' not found\n");
+  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
+}
+
+TEST_F(ImportTest, LevelInAContainerSearchesItsOwnContainerFirst) {
+  // The same material in the level's container and in a ResourceGobs container: the level's own
+  // container wins, even when its path holds blanks.
+  WriteFile(dir / "my levels.goo",
+            Gob({{"jkl\\Ship.jkl", RoomLevel({"hull.mat", "deck.mat"})},
+                 {"mat\\hull.mat", SmallMat(31)}}));
+  WriteFile(dir / "res.gob", Gob({{"mat\\hull.mat", SmallMat(6)}, {"mat\\deck.mat", SmallMat(1)}}));
+  WriteFile(dir / "pal.cmp", Bytes().zeros(64).str(std::string(768, '\x40')).data);
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=TGA\r\nResourceGobs=" + (dir / "res.gob") +
+                                     "\r\nJKPalette=" + (dir / "pal.cmp") + "\r\n");
+  platform.fileAnswer = dir / "my levels.goo";
+  std::vector<std::string> shown;
+  platform.pickEntry = [&](const TJKContainer& c, const std::string& folder) {
+    for (const TPickerItem& item : PickerItems(c, folder)) shown.push_back(item.Caption);
+    return std::string("jkl\\ship.jkl");
+  };
+
+  Dispatch("Import Level...");
+
+  EXPECT_EQ(shown, std::vector<std::string>{"jkl\\ship.jkl"});
+  EXPECT_EQ(Statuses().front(), "Extracting JKL...");
+  const std::string tex = TextureDir("ship") + rtl::PathDelim;
+  ASSERT_EQ(host.Console.size(), 6u);
+  EXPECT_EQ(host.Console[0], "Morvane: Saved: " + tex + "hull.TGA\n");
+  EXPECT_EQ(host.Console[1], "Morvane: Saved: " + tex + "deck.TGA\n");
+  EXPECT_EQ(host.Console[4], "Morvane: ship.jkl imported succesfully\n");
+  // From the level's own container and through the palette file: every byte 0x40.
+  EXPECT_EQ(ReadFile(tex + "hull.TGA").substr(18, 4), std::string("\x40\x40\x40\x00", 4));
+  EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "ship/hull");
+}
+
+TEST_F(ImportTest, CancelledChoicesAndUnknownExtensions) {
+  platform.fileAnswer = "";
+  Dispatch("Import Level...");
+  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Failed: File selection canceled\n"});
+  // The status window is made and destroyed, never shown.
+  EXPECT_EQ(platform.events, (std::vector<std::string>{platform.events[0], "status-create",
+                                                       "status-destroy"}));
+
+  host.Console.clear();
+  WriteFile(dir / "two.gob", Gob({{"jkl\\a.jkl", "x"}, {"jkl\\b.jkl", "y"}}));
+  platform.fileAnswer = dir / "two.gob";
+  Dispatch("Import Level...");  // the picker answers nothing
+  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Failed: File selection canceled\n"});
+
+  host.Console.clear();
+  WriteFile(dir / "level.txt", RoomLevel({"a.mat"}));
+  platform.fileAnswer = dir / "level.txt";
+  Dispatch("Import Level...");
+  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Failed: Unknown reason...\n"});
+  EXPECT_TRUE(host.Committed.empty());
+}
+
+TEST_F(ImportTest, AnErrorHalfWayKeepsWhatWasDone) {
+  WriteFile(dir / "bad.jkl", RoomLevel({"one.mat", "two.mat"}, /*badSurface=*/true));
+  WriteFile(dir / "one.mat", SmallMat(16));
+  WriteFile(dir / "two.mat", SmallMat(16));
+  platform.fileAnswer = dir / "bad.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console.back(), "Morvane: Failed: Vertex Index is out of bounds: 1\n");
+  EXPECT_TRUE(rtl::FileExists(TextureDir("bad") + rtl::PathDelim + "one.tga"));
+  EXPECT_TRUE(rtl::FileExists(TextureDir("bad") + rtl::PathDelim + "two.tga"));
+
+  // An editor that stops giving brushes half-way: those committed before stay.
+  host.Console.clear();
+  WriteFile(dir / "good.jkl", RoomLevel({"one.mat"}));
+  platform.fileAnswer = dir / "good.jkl";
+  static int calls;
+  static PFN_NewBrush original;
+  calls = 0;
+  original = FuncTable.NewBrush;
+  FuncTable.NewBrush = []() QERAPI -> BrushHandle { return ++calls == 3 ? nullptr : original(); };
+  Dispatch("Import Level...");
+  EXPECT_EQ(host.Committed.size(), 2u);
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console.back().rfind("Morvane: Failed: ", 0), 0u);
+}
+
+TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
+  rtl::ForceDirectories(dir / "levels");
+  WriteFile(dir / "secret.mat", SmallMat(16));
+  WriteFile(dir / "levels/x.jkl", RoomLevel({"../secret.mat", "..\\secret.mat", "c:secret.mat", "ok.mat"}));
+  WriteFile(dir / "levels/ok.mat", SmallMat(16));
+  platform.fileAnswer = dir / "levels/x.jkl";
+  Dispatch("Import Level...");
+  int refused = 0;
+  for (const std::string& line : host.Console)
+    if (line.find("refused") != std::string::npos) ++refused;
+  EXPECT_EQ(refused, 3);
+  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 1 textures converted\n");
+  EXPECT_EQ(rtl::FindFiles(TextureDir("x"), "*"), std::vector<std::string>{"ok.tga"});
+  EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/secret.tga"));
+  EXPECT_TRUE(MaterialNameLeavesFolder(".."));
+  EXPECT_FALSE(MaterialNameLeavesFolder("a..b.mat"));
+}
+
+TEST_F(ImportTest, UnknownInstallPathConvertsNoTexturesButMakesBrushes) {
+  platform.installPath = "";
+  WriteFile(dir / "room.jkl", RoomLevel({"one.mat"}));
+  WriteFile(dir / "one.mat", SmallMat(16));
+  platform.fileAnswer = dir / "room.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console[0], "Morvane: Game install path not found, unable to convert textures.\n");
+  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
+  EXPECT_EQ(host.Committed.size(), 6u);
+}
+
+// Every corpus level imports headless into a .map whose every brush has N + 2 faces.
+TEST(ImportCorpus, EveryLevelImportsThroughTheCommandLine) {
+  std::vector<std::string> levels = testing_support::CorpusFiles("jkl", "*.jkl");
+  if (levels.empty()) GTEST_SKIP() << "no corpus";
+  TempDir dir;
+  for (const std::string& name : levels) {
+    std::string level = rtl::JoinPath(rtl::JoinPath(testing_support::CorpusDir(), "jkl"), name);
+    std::string map = dir / (name + ".map");
+    std::ostringstream out, err;
+    int rc = RunCli({"morvane", "import", level, "--game-dir", dir / "game", "--settings",
+                     dir / "m.ini", "--map", map},
+                    out, err);
+    EXPECT_EQ(rc, 0) << name << "\n" << out.str() << err.str();
+    EXPECT_NE(out.str().find(" imported succesfully\n"), std::string::npos) << name;
+    // Count the faces of each brush block.
+    std::string text = ReadFile(map);
+    std::istringstream lines(text);
+    std::string line;
+    int depth = 0, faces = 0, brushes = 0;
+    while (std::getline(lines, line)) {
+      if (line == "{") {
+        ++depth;
+        faces = 0;
+      } else if (line == "}") {
+        if (depth == 2) {
+          ++brushes;
+          EXPECT_GE(faces, 5) << name;  // N + 2 for an N-gon, N >= 3
+        }
+        --depth;
+      } else if (depth == 2) {
+        ++faces;
+      }
+    }
+    EXPECT_GT(brushes, 0) << name;
+  }
+}
