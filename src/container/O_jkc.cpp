@@ -73,7 +73,8 @@ bool TJKContainer::ReadDirectory(rtl::TStream& stream) {
       throw;
     }
   }
-  entries_.SortBy(KeyLess);
+  // Keys hold no upper-case ASCII letters, so plain byte order is the case-insensitive order.
+  entries_.SortBy([](const std::string& a, const std::string& b) { return a < b; });
   RebuildIndex();
   return true;
 }
