@@ -135,6 +135,18 @@ TEST(JklCorpus, EveryLevelReadsWithTheCountsItDeclares) {
       const TVector3& n = surface->Normal;
       EXPECT_NEAR(n.X * n.X + n.Y * n.Y + n.Z * n.Z, 1.0, 1e-3) << "surface " << i;
     }
+    // The stored normals face into their sector; the corners, taken in order, give the opposite
+    // direction. The brush conversion builds on that orientation.
+    int agreeing = 0;
+    for (int i = 0; i < level.Surfaces.Count(); ++i) {
+      TSurface* surface = level.Surfaces.Items(i);
+      TVector3 stored = surface->Normal, computed;
+      surface->Normal = TVector3{};
+      surface->GetNormal(computed);
+      surface->Normal = stored;
+      if (stored.X * computed.X + stored.Y * computed.Y + stored.Z * computed.Z < -0.5) ++agreeing;
+    }
+    EXPECT_EQ(agreeing, level.Surfaces.Count());
     // Used materials are distinct without regard to case, and each is a material of the level.
     std::unordered_set<std::string> used;
     for (int i = 0; i < level.UsedMaterials.Count(); ++i) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../../bench/GenLevel.h"
 #include "level/O_jkl.h"
 #include "level/P_Str.h"
 #include "rtl/Classes.h"
@@ -541,5 +542,35 @@ TEST(JklLineCleaning, MatchesThePlainStringProcedures) {
           words.empty() ? std::string() : std::string(words[std::min<size_t>(i, words.size() - 1)]);
       EXPECT_EQ(fromSplit, GetWord(clean, i)) << "line '" << raw << "' word " << i;
     }
+  }
+}
+
+// The benchmarks' generated level must be one the reader takes, with the shape it claims.
+TEST(JklReader, ReadsTheGeneratedBenchmarkLevel) {
+  std::string text = GenerateJklLevel(20);  // three whole sectors and a partial one
+  TJKLevel level;
+  Load(level, text);
+  EXPECT_EQ(level.Surfaces.Count(), 20);
+  ASSERT_EQ(level.Sectors.Count(), 4);
+  EXPECT_EQ(level.Sectors.Items(3)->Surfaces.Count(), 2);
+  EXPECT_EQ(level.Vertices.Count(), 32);
+  EXPECT_EQ(level.TXVertices.Count(), 80);
+  EXPECT_EQ(level.Adjoins, (std::vector<int32_t>{1, 0, 3, 2, 5, 4}));
+  EXPECT_EQ(level.Materials.Count(), 64);
+  EXPECT_EQ(level.Things.Count(), 1);
+  EXPECT_EQ(level.Lights.size(), 1u);
+  EXPECT_EQ(level.Surfaces.Items(1)->Adjoin, 0);
+  EXPECT_EQ(level.Surfaces.Items(6)->Adjoin, 1);
+  EXPECT_EQ(level.Surfaces.Items(6)->MaterialName, "dflt.mat");
+  // As in real levels, the stored normal faces into the sector, opposite to the one that the
+  // corners give.
+  for (int i = 0; i < level.Surfaces.Count(); ++i) {
+    TSurface* s = level.Surfaces.Items(i);
+    TVector3 stored = s->Normal, computed;
+    s->Normal = TVector3{};
+    s->GetNormal(computed);
+    EXPECT_EQ(stored.X, -computed.X) << i;
+    EXPECT_EQ(stored.Y, -computed.Y) << i;
+    EXPECT_EQ(stored.Z, -computed.Z) << i;
   }
 }
