@@ -13,6 +13,7 @@
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "texture/BatchConvert.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -30,6 +31,8 @@ const char* const CliUsage =
     "                      [--default-texture NAME]\n"
     "  morvane list CONTAINER [FOLDER]\n"
     "  morvane extract CONTAINER KEY [-o FILE]\n"
+    "  morvane convert (--dir DIR | --container FILE) --out DIR [--format tga|jpg]\n"
+    "                  [--palette FILE.cmp | --palette \"CONTAINER>>KEY\"]\n"
     "  morvane --help\n"
     "\n"
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
@@ -59,6 +62,13 @@ const char* const CliUsage =
     "        jkl\\ or mat\\) with its size in bytes.\n"
     "extract copies one entry of a container to FILE (default: the entry's file name in the\n"
     "        current folder).\n"
+    "convert converts textures as the editor's \"Batch Convert Textures...\" does: every *.mat\n"
+    "        file of DIR, or every entry under mat\\ of a container, into TGA (default) or JPEG\n"
+    "        files in the output folder, which is created when missing. The palette is a CMP\n"
+    "        file or a container entry such as \"res2.gob>>misc\\cmp\\01narsh.cmp\" (default:\n"
+    "        the built-in one). Standard output carries the dialog's status texts, one per\n"
+    "        line, without their leading blank; each texture that failed is named on standard\n"
+    "        error, and the exit status is 1 when any failed.\n"
     "\n"
     "exit status: 0 success, 1 the command failed, 2 usage error.\n";
 
@@ -286,6 +296,79 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   return 0;
 }
 
+int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TArgs a;
+  std::string error;
+  if (ParseArgs(args, 2, {"--dir", "--container", "--out", "--format", "--palette"}, a, error)) {
+    if (!a.positional.empty())
+      error = "unexpected argument '" + a.positional[0] + "'";
+    else if (a.options.count("--dir") == a.options.count("--container"))
+      error = "expects exactly one of --dir DIR and --container FILE";
+    else if (!a.options.count("--out") || a.options["--out"].empty())
+      error = "expects --out DIR";
+  }
+  TBatchOptions options;
+  if (error.empty() && a.options.count("--format")) {
+    std::string format = rtl::LowerCase(a.options["--format"]);
+    if (format == "jpg" || format == "jpeg")
+      options.Format = TBatchFormat::JPEG;
+    else if (format != "tga")
+      error = "unknown format '" + a.options["--format"] + "' (tga or jpg)";
+  }
+  if (!error.empty()) {
+    err << "morvane convert: " << error << "\n" << CliUsage;
+    return 2;
+  }
+  if (a.options.count("--dir")) {
+    options.Input = TBatchInput::Directory;
+    options.Source = a.options["--dir"];
+    if (!rtl::DirectoryExists(options.Source)) {
+      err << "morvane convert: no such directory '" << options.Source << "'\n";
+      return 2;
+    }
+  } else {
+    options.Input = TBatchInput::Container;
+    options.Source = a.options["--container"];
+    if (!rtl::FileExists(options.Source)) {
+      err << "morvane convert: no such file '" << options.Source << "'\n";
+      return 2;
+    }
+  }
+  options.OutputDir = a.options["--out"];
+  if (a.options.count("--palette")) options.Palette = ReadPaletteSource(a.options["--palette"]);
+
+  const bool bar = IsTerminal(2) && &err == &std::cerr;
+  auto clearBar = [&] {
+    if (bar) err << "\r\033[K" << std::flush;
+  };
+  TBatchCallbacks callbacks;
+  callbacks.Status = [&](const std::string& text) {
+    clearBar();
+    out << (text.empty() || text[0] != ' ' ? text : text.substr(1)) << "\n" << std::flush;
+  };
+  callbacks.Progress = [&](int index, int count) {
+    if (!bar || count <= 0) return;
+    const int width = 30;
+    int filled = static_cast<int>(static_cast<long long>(index + 1) * width / count);
+    err << "\r[" << std::string(static_cast<size_t>(filled), '#')
+        << std::string(static_cast<size_t>(width - filled), '.') << "] " << index + 1 << "/"
+        << count << std::flush;
+  };
+  callbacks.Failure = [&](const std::string& name, const std::string& reason) {
+    clearBar();
+    err << "morvane convert: " << name << ": " << reason << "\n";
+  };
+  TBatchResult result;
+  try {
+    result = RunBatchConversion(options, callbacks);
+  } catch (...) {
+    clearBar();
+    throw;
+  }
+  clearBar();
+  return result.Failed > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -302,6 +385,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "import") return Import(args, out, err);
     if (command == "list") return List(args, out, err);
     if (command == "extract") return Extract(args, out, err);
+    if (command == "convert") return Convert(args, out, err);
   } catch (const std::exception& e) {
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;

@@ -1,5 +1,9 @@
+#include "plugin/Platform.h"
 #include "plugin/main.h"
-#include "rtl/SysUtils.h"
 
-// Replaced by the batch converter.
-bool BatchConvertTextures() { throw rtl::Exception("Batch Convert Textures is not built yet"); }
+// The dialog reads and writes its folders in the command's settings; it has no result worth
+// acting on (nothing closes it with OK).
+bool BatchConvertTextures() {
+  Platform().ShowConvTexDialog(Settings());
+  return true;
+}
