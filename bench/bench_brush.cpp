@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "GenLevel.h"
 #include "brush/BrushConvert.h"
 #include "level/O_jkl.h"
 #include "plugin/RecordingHost.h"
@@ -14,41 +15,6 @@
 #include "rtl/Files.h"
 
 namespace {
-
-// A flat grid of quads, 64 surfaces to a sector, every seventh one a sky surface.
-std::string GenerateLevel(int surfaces) {
-  int w = 1;
-  while (w * w < surfaces) ++w;
-  const int rows = (surfaces + w - 1) / w;
-  std::string t =
-      "SECTION: JK\r\nSECTION: MATERIALS\r\nWorld materials 1\r\n0:\twall.mat\t1\t1\r\n"
-      "end\r\nSECTION: GEORESOURCE\r\n";
-  t += "World vertices " + std::to_string((w + 1) * (rows + 1)) + "\r\n";
-  char line[256];
-  for (int y = 0, n = 0; y <= rows; ++y)
-    for (int x = 0; x <= w; ++x, ++n) {
-      std::snprintf(line, sizeof line, "%d: %.2f %.2f %.3f\r\n", n, x * 0.5, y * 0.5,
-                    (x % 3) * 0.125);
-      t += line;
-    }
-  t += "World texture vertices 1\r\n0: 0 0\r\nWorld adjoins 0\r\n";
-  t += "World surfaces " + std::to_string(surfaces) + "\r\n";
-  for (int i = 0; i < surfaces; ++i) {
-    int x = i % w, y = i / w, a = y * (w + 1) + x;
-    std::snprintf(line, sizeof line,
-                  "%d:\t0\t0x%x\t0x4\t4\t3\t4\t-1\t0\t4 %d,0 %d,0 %d,0 %d,0 0 0 0 0\r\n", i,
-                  i % 7 == 0 ? 0x204 : 0x4, a, a + 1, a + w + 2, a + w + 1);
-    t += line;
-  }
-  for (int i = 0; i < surfaces; ++i) t += std::to_string(i) + ": 0 0 1\r\n";
-  const int sectors = (surfaces + 63) / 64;
-  t += "Section: SECTORS\r\nWorld sectors " + std::to_string(sectors) + "\r\n";
-  for (int s = 0; s < sectors; ++s)
-    t += "SECTOR " + std::to_string(s) + "\r\nSURFACES " + std::to_string(s * 64) + " " +
-         std::to_string(std::min(64, surfaces - s * 64)) + "\r\n";
-  t += "Section: Things\r\nWorld things 1\r\n0: walkplayer player 1 1 0 0 90 0 0\r\nend\r\n";
-  return t;
-}
 
 double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
@@ -108,7 +74,7 @@ int main() try {
     Run(largest.c_str(), rtl::ReadFileToString(rtl::JoinPath(folder, largest)));
   else
     std::printf("no corpus levels in %s\n", folder.c_str());
-  Run("generated 100000 surfaces", GenerateLevel(100000));
+  Run("generated 100000 surfaces", GenerateJklLevel(100000));
   return 0;
 } catch (const std::exception& e) {
   std::fprintf(stderr, "bench_brush: %s\n", e.what());
