@@ -13,6 +13,8 @@ using namespace brush_test;
 
 namespace {
 
+const double kPi = 3.14159265358979323846;
+
 std::vector<std::pair<int, int>> g_Progress;
 void RecordProgress(int32_t Index, int32_t Count) { g_Progress.emplace_back(Index, Count); }
 
@@ -260,7 +262,7 @@ TEST(BrushConvert, EveryFaceFacesOutOfGeneratedSlabs) {
     const Vec o{unit(rng) * 50, unit(rng) * 50, unit(rng) * 50};
     std::vector<TVector3> corners;
     for (int k = 0; k < n; ++k) {
-      double t = phase + 2 * M_PI * k / n;
+      double t = phase + 2 * kPi * k / n;
       double cu = r * std::cos(t), cv = r * std::sin(t);
       corners.push_back(MakeVector(static_cast<float>(o.x + cu * u.x + cv * v.x),
                                    static_cast<float>(o.y + cu * u.y + cv * v.y),
@@ -327,7 +329,7 @@ bool IsFlatConvex(const TSurface& s) {
     if (sine < -1e-9) return false;
     turning += std::atan2(sine, Dot(e1, e2) / (Len(e1) * Len(e2)));
   }
-  return std::fabs(turning - 2 * M_PI) < 1e-3;
+  return std::fabs(turning - 2 * kPi) < 1e-3;
 }
 
 }  // namespace
