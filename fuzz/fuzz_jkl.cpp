@@ -24,6 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rtl::Trim(CollapseSpaces(ReplaceChar(raw.substr(0, raw.find('#')), '\t', ' ')));
     CleanJklLine(raw, clean);
     if (clean != expected) std::abort();
+    // The raw-line prefix test against the cleaned line, for fixed tokens and for every prefix
+    // of the line that is itself a valid token.
+    std::string upper = rtl::UpperCase(clean);
+    std::vector<std::string> tokens = {"SECTOR 1", "WORLD VERTICES", "1:", "SURFACES", "A B"};
+    for (size_t len = 1; len <= std::min<size_t>(upper.size(), 16); ++len) {
+      std::string t = upper.substr(0, len);
+      bool valid = t.back() != ' ';
+      for (char c : t) valid = valid && (static_cast<unsigned char>(c) > 32 || c == ' ');
+      if (valid && t.find("  ") == std::string::npos) tokens.push_back(t);
+    }
+    for (const std::string& t : tokens)
+      if (JklLineStartsWith(raw, t) != (upper.compare(0, t.size(), t) == 0)) std::abort();
+
     SplitJklWords(clean, words);
     for (int i = 0; i < 12; ++i) {
       std::string word =

@@ -1,6 +1,7 @@
 #include "level/O_jkl.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +93,18 @@ class TReader {
            (lookAhead_[1] | 0x20) == 'n' && (lookAhead_[2] | 0x20) == 'd';
   }
 
+  const std::string& CurrentLine() {
+    if (!cleaned_) {
+      CleanJklLine(raw_, current_);
+      cleaned_ = true;
+    }
+    return current_;
+  }
+  // The cleaned line begins with Token (upper-case, single spaces, no blanks at its ends),
+  // tested on the raw line without cleaning it.
+  bool CurrentStartsWith(std::string_view Token) const;
+  // Splits the current line up to word Index; False when the line has fewer words.
+  bool SplitTo(size_t Index);
   std::string_view Word(int Index);
   int32_t IntWord(int Index) { return rtl::StrToInt(std::string(Word(Index))); }
   float SingleWord(int Index);
@@ -111,19 +124,27 @@ class TReader {
   const std::vector<std::string_view>& lines_;
   TProgressProc progress_;
   int32_t progressCount_ = 0;
-  size_t lineIndex_ = 0;        // the next line to fetch
-  std::string current_;         // the cleaned text of the line fetched last
+  size_t lineIndex_ = 0;  // the next line to fetch
+  // The line fetched last. Most lines are only tested against a token and fail at their first
+  // character, so a line is cleaned only when its full text is needed.
+  std::string_view raw_;
+  std::string current_;  // the cleaned text of raw_, once cleaned_
+  bool cleaned_ = true;
   std::string_view lookAhead_;  // the raw line after it
+  // The words of current_, split as far as they were asked for.
   std::vector<std::string_view> words_;
-  bool wordsValid_ = false;
-  std::string token_;  // scratch for entry labels
+  size_t splitPos_ = 0;
+  bool splitDone_ = true;
   std::unordered_set<std::string> usedLower_;
 };
 
 void TReader::NextLine() {
   // Callers test for the end first: every line, the last one included, can be examined.
-  CleanJklLine(lines_[lineIndex_], current_);
-  wordsValid_ = false;
+  raw_ = lines_[lineIndex_];
+  cleaned_ = false;
+  words_.clear();
+  splitPos_ = 0;
+  splitDone_ = false;
   if (lineIndex_ + 1 < lines_.size()) lookAhead_ = lines_[lineIndex_ + 1];
   if (progress_) progress_(static_cast<int32_t>(lineIndex_), progressCount_);
   ++lineIndex_;
@@ -131,7 +152,10 @@ void TReader::NextLine() {
 
 bool TReader::FindSection(std::string_view SectionName, bool Required) {
   for (;;) {
-    if (HasSectionMark(current_) && ContainsUpper(current_, SectionName)) return true;
+    // Without a colon the line cannot hold "SECTION:".
+    if (!raw_.empty() && std::memchr(raw_.data(), ':', raw_.size()) &&
+        HasSectionMark(CurrentLine()) && ContainsUpper(CurrentLine(), SectionName))
+      return true;
     if (lineIndex_ >= lines_.size()) break;
     NextLine();
   }
@@ -140,7 +164,7 @@ bool TReader::FindSection(std::string_view SectionName, bool Required) {
 }
 
 void TReader::ExpectToken(std::string_view Token) {
-  while (!StartsWithUpper(current_, Token)) {
+  while (!CurrentStartsWith(Token)) {
     if (lineIndex_ >= lines_.size())
       Fail("Error reading JKL file, expected token '" + std::string(Token) + "' not found.");
     NextLine();
@@ -150,34 +174,88 @@ void TReader::ExpectToken(std::string_view Token) {
 int32_t TReader::ReadCount(std::string_view Keyword) {
   ExpectToken(Keyword);
   std::string digits;
-  for (char c : current_)
+  for (char c : CurrentLine())
     if (c >= '0' && c <= '9') digits += c;
   return rtl::StrToInt(digits);
 }
 
 void TReader::FindEntry(int32_t Index) {
   char buf[16];
-  int n = std::snprintf(buf, sizeof buf, "%d:", Index);
-  ExpectToken(std::string_view(buf, static_cast<size_t>(n)));
+  char* end = std::to_chars(buf, buf + sizeof buf - 1, Index).ptr;
+  *end++ = ':';
+  ExpectToken(std::string_view(buf, static_cast<size_t>(end - buf)));
+}
+
+bool TReader::CurrentStartsWith(std::string_view Token) const {
+  return cleaned_ ? StartsWithUpper(current_, Token) : JklLineStartsWith(raw_, Token);
+}
+
+bool TReader::SplitTo(size_t Index) {
+  const std::string& line = CurrentLine();
+  while (words_.size() <= Index && !splitDone_) {
+    if (line.empty()) {
+      splitDone_ = true;
+      break;
+    }
+    size_t sp = line.find(' ', splitPos_);
+    std::string_view w(line.data() + splitPos_,
+                       (sp == std::string::npos ? line.size() : sp) - splitPos_);
+    while (!w.empty() && IsBlankOrControl(w.front())) w.remove_prefix(1);
+    while (!w.empty() && IsBlankOrControl(w.back())) w.remove_suffix(1);
+    words_.push_back(w);
+    if (sp == std::string::npos)
+      splitDone_ = true;
+    else
+      splitPos_ = sp + 1;
+  }
+  return words_.size() > Index;
 }
 
 std::string_view TReader::Word(int Index) {
-  if (!wordsValid_) {
-    SplitJklWords(current_, words_);
-    wordsValid_ = true;
-  }
-  if (words_.empty()) return std::string_view();
   size_t i = Index < 0 ? 0 : static_cast<size_t>(Index);
-  return words_[i < words_.size() ? i : words_.size() - 1];
+  if (SplitTo(i)) return words_[i];
+  // Past the last word the last word comes again, as GetWord has it.
+  return words_.empty() ? std::string_view() : words_.back();
+}
+
+// The common forms of a real word ("-12.5", ".4", "2.775558E-17") converted without copying;
+// anything else goes through rtl::StrToFloat, which gives the same value or the error.
+static bool FastFloat(std::string_view w, double& value) {
+  size_t i = 0, n = w.size();
+  bool negative = i < n && w[i] == '-';
+  if (negative) ++i;
+  size_t start = i, digits = 0;
+  while (i < n && w[i] >= '0' && w[i] <= '9') ++i, ++digits;
+  if (i < n && w[i] == '.') {
+    ++i;
+    while (i < n && w[i] >= '0' && w[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0 || digits > 30) return false;
+  if (i < n && (w[i] == 'e' || w[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (w[j] == '+' || w[j] == '-')) ++j;
+    size_t expDigits = 0;
+    while (j < n && w[j] >= '0' && w[j] <= '9') ++j, ++expDigits;
+    if (expDigits == 0 || expDigits > 3) return false;
+    i = j;
+  }
+  if (i != n) return false;
+  double v = 0;
+  auto res = std::from_chars(w.data() + start, w.data() + n, v, std::chars_format::general);
+  if (res.ec != std::errc() || res.ptr != w.data() + n || !std::isfinite(v)) return false;
+  value = negative ? -v : v;
+  return true;
 }
 
 float TReader::SingleWord(int Index) {
-  std::string word(Word(Index));
-  double value = rtl::StrToFloat(word);
+  std::string_view view = Word(Index);
+  double value;
+  if (!FastFloat(view, value)) value = rtl::StrToFloat(std::string(view));
   // Values that would round to infinity as a Single are no coordinates; the largest finite
   // Single plus half its last unit is where rounding starts to overflow.
   if (!(std::fabs(value) < 0x1.ffffffp+127))
-    throw rtl::EConvertError(rtl::Format("'%s' is not a valid floating point value", word.c_str()));
+    throw rtl::EConvertError(
+        rtl::Format("'%s' is not a valid floating point value", std::string(view).c_str()));
   return static_cast<float>(value);
 }
 
@@ -229,7 +307,7 @@ void TReader::ReadSurface(int32_t Index) {
   if (corners <= 0) return;
   // Past the last word a word index yields the last word again; a corner count larger than the
   // pairs on the line would then repeat the last pair up to billions of times.
-  if (static_cast<int64_t>(corners) + 10 > static_cast<int64_t>(words_.size()))
+  if (!SplitTo(static_cast<size_t>(corners) + 9))
     Fail(rtl::Format("Error reading JKL file, surface %d has fewer corners than its count %d.",
                      Index, corners));
   for (int32_t k = 1; k <= corners; ++k) {
@@ -278,7 +356,9 @@ void TReader::ReadSectors() {
       static_cast<int64_t>(level_.Surfaces.Count()) + static_cast<int64_t>(lines_.size());
   int64_t references = 0;
   for (int32_t i = 0; i < n; ++i) {
-    ExpectToken(rtl::Format("SECTOR %d", i));
+    char buf[32] = "SECTOR ";
+    char* end = std::to_chars(buf + 7, buf + sizeof buf, i).ptr;
+    ExpectToken(std::string_view(buf, static_cast<size_t>(end - buf)));
     T3DMesh* sector = level_.Sectors.Items(level_.Sectors.Add(std::make_unique<T3DMesh>()));
     ExpectToken("SURFACES");
     int32_t first = IntWord(1), count = IntWord(2);
@@ -347,13 +427,16 @@ void TReader::Run() {
 void CleanJklLine(std::string_view Raw, std::string& Out) {
   Out.clear();
   size_t e = Raw.size();
-  if (const void* hash = std::memchr(Raw.data(), '#', e))
+  if (const void* hash = e ? std::memchr(Raw.data(), '#', e) : nullptr)
     e = static_cast<size_t>(static_cast<const char*>(hash) - Raw.data());
   size_t b = 0;
   // Trimming first and collapsing after gives the same text as collapsing first: the ends that
   // the trim removes hold only blanks, and the collapse never touches anything else.
   while (b < e && IsBlankOrControl(Raw[b])) ++b;
   while (e > b && IsBlankOrControl(Raw[e - 1])) --e;
+  Out.resize(e - b);
+  char* out = &Out[0];
+  char* o = out;
   bool afterSpace = false;
   for (size_t i = b; i < e; ++i) {
     char c = Raw[i];
@@ -364,8 +447,33 @@ void CleanJklLine(std::string_view Raw, std::string& Out) {
     } else {
       afterSpace = false;
     }
-    Out.push_back(c);
+    *o++ = c;
   }
+  Out.resize(static_cast<size_t>(o - out));
+}
+
+bool JklLineStartsWith(std::string_view Raw, std::string_view Token) {
+  // Walk the raw line as CleanJklLine would produce it: leading blanks skipped, the comment
+  // ending it, tabs read as spaces and a space after a space skipped. Trailing blanks need no
+  // care: the token neither ends with a space nor holds a character of code 0 to 32 but the
+  // space, so a match never depends on them.
+  const char* p = Raw.data();
+  const char* end = p + Raw.size();
+  while (p < end && IsBlankOrControl(*p)) ++p;
+  bool afterSpace = false;
+  for (char t : Token) {
+    char c;
+    for (;;) {
+      if (p == end) return false;
+      c = *p++;
+      if (c == '\t') c = ' ';
+      if (c != ' ' || !afterSpace) break;
+    }
+    if (c == '#') return false;
+    afterSpace = c == ' ';
+    if (Upper(c) != t) return false;
+  }
+  return true;
 }
 
 void SplitJklWords(std::string_view Clean, std::vector<std::string_view>& Words) {

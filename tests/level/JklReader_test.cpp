@@ -536,6 +536,12 @@ TEST(JklLineCleaning, MatchesThePlainStringProcedures) {
     expected = rtl::Trim(CollapseSpaces(ReplaceChar(expected, '\t', ' ')));
     CleanJklLine(raw, clean);
     EXPECT_EQ(clean, expected) << "line '" << raw << "'";
+    std::string upper = rtl::UpperCase(clean);
+    for (std::string token :
+         {"SECTOR 1", "A B", "1:", "X Y", "W1 W2 W3", "SECTION:", "END", "A", "0: 1 2 3"}) {
+      EXPECT_EQ(JklLineStartsWith(raw, token), upper.compare(0, token.size(), token) == 0)
+          << "line '" << raw << "' token '" << token << "'";
+    }
     SplitJklWords(clean, words);
     for (int i = 0; i < 14; ++i) {
       std::string fromSplit =
