@@ -72,7 +72,7 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
       if (!data)
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
-      if (j == host.GetFaceCount(handle) - 1)
+      if (j + 1 == host.GetFaceCount(handle))
         SetTextureName(*data, TexturePrefix + MaterialTextureName(face->MaterialName));
       else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
