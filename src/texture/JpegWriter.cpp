@@ -119,9 +119,11 @@ bool RunCompression(JpegJob* job) {
       unsigned char* out = job->rows + r * rgbStride;
       pointers[r] = out;
       for (JDIMENSION x = 0; x < job->width; ++x, in += 4, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
+        uint32_t p;
+        std::memcpy(&p, in, 4);  // one load per pixel: B | G << 8 | R << 16 on little-endian
+        out[0] = static_cast<unsigned char>(p >> 16);
+        out[1] = static_cast<unsigned char>(p >> 8);
+        out[2] = static_cast<unsigned char>(p);
       }
     }
     JDIMENSION written = jpeg_write_scanlines(&job->cinfo, pointers, batch);
