@@ -11,6 +11,7 @@
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "support/SampleImport.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
 
@@ -100,11 +101,13 @@ class ImportTest : public ::testing::Test {
 
 TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
   rtl::ForceDirectories(dir / "levels/mat");
-  WriteFile(dir / "levels/room.JKL", RoomLevel({"beside.mat", "inmat.mat", "gobbed.mat", "lost.mat"}));
+  WriteFile(dir / "levels/room.JKL",
+            RoomLevel({"beside.mat", "inmat.mat", "gobbed.mat", "lost.mat"}));
   WriteFile(dir / "levels/beside.mat", SmallMat(16));
   WriteFile(dir / "levels/mat/inmat.mat", SmallMat(31));
   WriteFile(dir / "res one.gob", Gob({{"MAT\\GOBBED.MAT", SmallMat(6)}}));
-  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nResourceGobs=\"" + (dir / "res one.gob") + "\"\r\n");
+  WriteFile(dir / "morvane.ini",
+            "OutputTexFormat=tga\r\nResourceGobs=\"" + (dir / "res one.gob") + "\"\r\n");
   platform.fileAnswer = dir / "levels/room.JKL";
 
   Dispatch("Import Level...");
@@ -143,15 +146,15 @@ TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
   ASSERT_GE(host.Console.size(), 2u);
   EXPECT_EQ(host.Console[0], "Morvane: Failed to load palette '', using default\n");
   EXPECT_EQ(host.Console[1], "Morvane: Texture 'lost.mat' not found\n");
-  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
 }
 
 TEST_F(ImportTest, LevelInAContainerSearchesItsOwnContainerFirst) {
   // The same material in the level's container and in a ResourceGobs container: the level's own
   // container wins, even when its path holds blanks.
-  WriteFile(dir / "my levels.goo",
-            Gob({{"jkl\\Ship.jkl", RoomLevel({"hull.mat", "deck.mat"})},
-                 {"mat\\hull.mat", SmallMat(31)}}));
+  WriteFile(dir / "my levels.goo", Gob({{"jkl\\Ship.jkl", RoomLevel({"hull.mat", "deck.mat"})},
+                                        {"mat\\hull.mat", SmallMat(31)}}));
   WriteFile(dir / "res.gob", Gob({{"mat\\hull.mat", SmallMat(6)}, {"mat\\deck.mat", SmallMat(1)}}));
   WriteFile(dir / "pal.cmp", Bytes().zeros(64).str(std::string(768, '\x40')).data);
   WriteFile(dir / "morvane.ini", "OutputTexFormat=TGA\r\nResourceGobs=" + (dir / "res.gob") +
@@ -182,8 +185,8 @@ TEST_F(ImportTest, CancelledChoicesAndUnknownExtensions) {
   Dispatch("Import Level...");
   EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Failed: File selection canceled\n"});
   // The status window is made and destroyed, never shown.
-  EXPECT_EQ(platform.events, (std::vector<std::string>{platform.events[0], "status-create",
-                                                       "status-destroy"}));
+  EXPECT_EQ(platform.events,
+            (std::vector<std::string>{platform.events[0], "status-create", "status-destroy"}));
 
   host.Console.clear();
   WriteFile(dir / "two.gob", Gob({{"jkl\\a.jkl", "x"}, {"jkl\\b.jkl", "y"}}));
@@ -228,7 +231,8 @@ TEST_F(ImportTest, AnErrorHalfWayKeepsWhatWasDone) {
 TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   rtl::ForceDirectories(dir / "levels");
   WriteFile(dir / "secret.mat", SmallMat(16));
-  WriteFile(dir / "levels/x.jkl", RoomLevel({"../secret.mat", "..\\secret.mat", "c:secret.mat", "ok.mat"}));
+  WriteFile(dir / "levels/x.jkl",
+            RoomLevel({"../secret.mat", "..\\secret.mat", "c:secret.mat", "ok.mat"}));
   WriteFile(dir / "levels/ok.mat", SmallMat(16));
   platform.fileAnswer = dir / "levels/x.jkl";
   Dispatch("Import Level...");
@@ -236,7 +240,8 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   for (const std::string& line : host.Console)
     if (line.find("refused") != std::string::npos) ++refused;
   EXPECT_EQ(refused, 3);
-  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 1 textures converted\n");
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: 1 sectors converted to 6 brushes, 1 textures converted\n");
   EXPECT_EQ(rtl::FindFiles(TextureDir("x"), "*"), std::vector<std::string>{"ok.tga"});
   EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/secret.tga"));
   EXPECT_TRUE(MaterialNameLeavesFolder(".."));
@@ -251,7 +256,8 @@ TEST_F(ImportTest, UnknownInstallPathConvertsNoTexturesButMakesBrushes) {
   Dispatch("Import Level...");
   ASSERT_FALSE(host.Console.empty());
   EXPECT_EQ(host.Console[0], "Morvane: Game install path not found, unable to convert textures.\n");
-  EXPECT_EQ(host.Console.back(), "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
   EXPECT_EQ(host.Committed.size(), 6u);
 }
 
@@ -290,4 +296,22 @@ TEST(ImportCorpus, EveryLevelImportsThroughTheCommandLine) {
     }
     EXPECT_GT(brushes, 0) << name;
   }
+}
+
+// The bundled sample through the command-line host; the DLL under Wine must give the same.
+TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
+  std::string sample =
+      rtl::JoinPath(MORVANE_SOURCE_DIR, rtl::NativePath("examples/sample/sample.gob"));
+  TempDir dir;
+  WriteFile(dir / "m.ini", sample_import::Settings(sample));
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"morvane", "import", sample, "--game-dir", dir / "game", "--settings",
+                    dir / "m.ini", "--map", dir / "sample.map"},
+                   out, err),
+            0)
+      << out.str() << err.str();
+  std::string digest = sample_import::Digest(
+      ReadFile(dir / "sample.map"),
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample")));
+  EXPECT_EQ(digest, sample_import::ExpectedDigest);
 }

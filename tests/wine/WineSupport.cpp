@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,14 +23,17 @@ std::vector<std::string>& ConsoleLines() {
   return lines;
 }
 
-static void WINAPI RecordConsole(const char* text) { ConsoleLines().push_back(text ? text : "<null>"); }
+static void WINAPI RecordConsole(const char* text) {
+  ConsoleLines().push_back(text ? text : "<null>");
+}
 
 Plugin::Plugin() {
   static std::atomic<unsigned> counter{0};
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
+  // Wine hands out the same process ids run after run: the tick count keeps folders apart.
   folder_ = std::string(temp) + "morvane-host-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(counter++);
+            std::to_string(GetTickCount()) + "-" + std::to_string(counter++);
   CreateDirectoryA(folder_.c_str(), nullptr);
   std::string dll = folder_ + "\\morvane.dll";
   if (!CopyFileA(WinPath(MORVANE_DLL_PATH).c_str(), dll.c_str(), FALSE))
@@ -56,19 +60,9 @@ void Plugin::Resolve(F& f, const char* name) {
 
 Plugin::~Plugin() {
   if (module_) FreeLibrary(module_);
-  // Remove the scratch folder and what the plug-in left in it.
-  WIN32_FIND_DATAA fd;
-  std::string mask = folder_ + "\\*";
-  HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name != "." && name != ".." && !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        DeleteFileA((folder_ + "\\" + name).c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(folder_.c_str());
+  // Remove the scratch folder and everything the plug-in left in it.
+  std::error_code ec;
+  std::filesystem::remove_all(folder_, ec);
 }
 
 THostFuncTable* Plugin::Table() {
@@ -187,16 +181,17 @@ HWND FindChild(HWND parent, const char* className, const char* text) {
 }
 
 void PressButton(HWND dialog, int id) {
-  HWND button = FindChildById(dialog, id);
-  if (button)
-    PostMessageA(button, BM_CLICK, 0, 0);
-  else
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  // Tell the dialog the button was clicked, as the button itself would: this needs neither the
+  // focus nor the mouse, which a test thread cannot rely on.
+  HWND button = GetDlgItem(dialog, id);
+  if (!button) button = FindChildById(dialog, id);
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 void SetRegistryString(HKEY root, const char* key, const char* name, const char* value) {
   HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
   RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                  static_cast<DWORD>(lstrlenA(value) + 1));
   RegCloseKey(k);
@@ -204,7 +199,8 @@ void SetRegistryString(HKEY root, const char* key, const char* name, const char*
 
 void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value) {
   HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
   RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   RegCloseKey(k);
 }
@@ -231,10 +227,16 @@ void WriteTextFile(const std::string& path, const std::string& text) {
 
 }  // namespace wine_support
 
-// A stuck dialog must never hang CI: end the whole test program after a few minutes.
+// A stuck dialog must never hang CI: end the whole test program after a few minutes
+// (MORVANE_WATCHDOG_SECONDS overrides it).
 namespace {
+DWORD MorvaneWatchdogMs() {
+  const char* env = getenv("MORVANE_WATCHDOG_SECONDS");
+  int seconds = env ? atoi(env) : 0;
+  return static_cast<DWORD>(seconds > 0 ? seconds : 300) * 1000;
+}
 DWORD WINAPI Watchdog(LPVOID) {
-  Sleep(5 * 60 * 1000);
+  Sleep(MorvaneWatchdogMs());
   fprintf(stderr, "watchdog: the test host ran too long, ending it\n");
   fflush(stderr);
   ExitProcess(99);
