@@ -26,8 +26,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   fi
 ) 9>"$cache/wineprefix.lock"
 
+# A Wine server still running from an earlier program would keep that program's display (or
+# none): wait for it to end, so that this program's windows go to this program's X server.
+wineserver -w
 if [ "$gui" = 1 ]; then
   xvfb-run -a -s '-screen 0 1024x768x24' sh -c 'wine "$@"; rc=$?; wineserver -w; exit $rc' sh "$@" </dev/null
 else
   wine "$@" </dev/null
+  rc=$?
+  wineserver -w
+  exit $rc
 fi
