@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
+#include "level/O_jkl.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/LevelTextures.h"
 #include "plugin/RecordingHost.h"
@@ -275,25 +276,35 @@ TEST(ImportCorpus, EveryLevelImportsThroughTheCommandLine) {
                     out, err);
     EXPECT_EQ(rc, 0) << name << "\n" << out.str() << err.str();
     EXPECT_NE(out.str().find(" imported succesfully\n"), std::string::npos) << name;
-    // Count the faces of each brush block.
-    std::string text = ReadFile(map);
-    std::istringstream lines(text);
+    // Each solid N-gon gives a brush of N + 2 faces, in sector order (a brush of two corners
+    // keeps only its two side faces, and one without corners is left out).
+    TJKLevel probe;
+    probe.LoadFromFile(level);
+    std::vector<int> expected;
+    for (int s = 0; s < probe.Sectors.Count(); ++s)
+      for (int k = 0; k < probe.Sectors.Items(s)->Surfaces.Count(); ++k) {
+        const TSurface* surface = probe.Sectors.Items(s)->Surfaces.Items(k);
+        int n = surface->Vertices.Count();
+        if (surface->Adjoin != -1 || n == 0) continue;
+        expected.push_back(n >= 3 ? n + 2 : n);
+      }
+    std::vector<int> found;
+    std::istringstream lines(ReadFile(map));
     std::string line;
-    int depth = 0, faces = 0, brushes = 0;
+    int depth = 0, faces = 0;
     while (std::getline(lines, line)) {
       if (line == "{") {
         ++depth;
         faces = 0;
       } else if (line == "}") {
-        if (depth == 2) {
-          ++brushes;
-          EXPECT_GE(faces, 5) << name;  // N + 2 for an N-gon, N >= 3
-        }
+        if (depth == 2) found.push_back(faces);
         --depth;
       } else if (depth == 2) {
         ++faces;
       }
     }
+    EXPECT_EQ(found, expected) << name;
+    int brushes = static_cast<int>(found.size());
     EXPECT_GT(brushes, 0) << name;
   }
 }
