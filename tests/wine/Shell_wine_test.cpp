@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <vector>
 
 #include "WineSupport.h"
 #include "plugin/Platform_win32.h"
@@ -112,6 +113,20 @@ TEST(InstallPath, ReadFromTheRegistry) {
   EXPECT_EQ(ReadInstallPathFromRegistry(), "");
   SetRegistryString(HKEY_LOCAL_MACHINE, key, "Install Path", "C:\\Games\\Jedi Outcast");
   EXPECT_EQ(ReadInstallPathFromRegistry(), "C:\\Games\\Jedi Outcast");
+  // Written by Wine's own "reg add", as an installer or a user would.
+  std::string command = std::string("reg.exe add \"HKLM\\") + key +
+                        "\" /v \"Install Path\" /t REG_EXPAND_SZ /d \"D:\\JK2 %GAME%\" /f";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  ASSERT_TRUE(
+      CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  WaitForSingleObject(pi.hProcess, 30000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(ReadInstallPathFromRegistry(), "D:\\JK2 %GAME%");  // taken as stored, not expanded
   SetRegistryDword(HKEY_LOCAL_MACHINE, key, "Install Path", 7);
   try {
     ReadInstallPathFromRegistry();
