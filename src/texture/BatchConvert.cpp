@@ -108,11 +108,11 @@ TBatchResult ConvertFromDir(const TBatchOptions& options, const TBatchCallbacks&
 TBatchResult ConvertFromContainer(const TBatchOptions& options, const TBatchCallbacks& callbacks) {
   TBatchResult result;
   if (!rtl::FileExists(options.Source)) return result;
-  MakeOutputDir(options.OutputDir);
-  result.Ran = true;
-
+  // The directory first: a file that is no container leaves no new output folder behind.
   TJKContainer container;
   container.Open(options.Source);
+  MakeOutputDir(options.OutputDir);
+  result.Ran = true;
   std::vector<std::string> keys;
   for (int i = 0; i < container.Entries.Count(); ++i) {
     const std::string& key = container.Entries.Strings(i);

@@ -274,6 +274,14 @@ TEST(BatchFromContainer, MissingContainerDoesNothingAtAll) {
   EXPECT_TRUE(r.status.empty());
   EXPECT_TRUE(r.progress.empty());
   EXPECT_FALSE(rtl::DirectoryExists(t / "out"));
+
+  // A file that is no container: its error, and still no output folder.
+  WriteFile(t / "junk.gob", Gob({{"mat\\a.mat", "x"}}).substr(0, 40));
+  EXPECT_EQ(
+      Message([&] { RunBatchConversion(GobOptions(t / "junk.gob", t / "out"), r.callbacks()); }),
+      "Stream read error");
+  EXPECT_TRUE(r.status.empty());
+  EXPECT_FALSE(rtl::DirectoryExists(t / "out"));
 }
 
 TEST(BatchPalette, FromCmpAndFromContainerEntry) {
