@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "container/O_jkc.h"
+#include "plugin/Forms_win32.h"
 #include "rtl/Files.h"
 
 namespace {
@@ -85,25 +86,6 @@ LRESULT CALLBACK PickerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-HINSTANCE ModuleOf(const void* address) {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      static_cast<const char*>(address), &module);
-  return module;
-}
-
-void RegisterOnce(HINSTANCE instance) {
-  WNDCLASSA wc = {};
-  if (GetClassInfoA(instance, ClassName, &wc)) return;
-  wc.lpfnWndProc = PickerProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = ClassName;
-  RegisterClassA(&wc);
-}
-
 struct WindowGuard {
   HWND hwnd = nullptr;
   ~WindowGuard() {
@@ -116,29 +98,6 @@ struct FontGuard {
   ~FontGuard() {
     if (font) DeleteObject(font);
   }
-};
-
-// A modal window disables the thread's other windows while it runs, and gives them back after.
-class DisabledWindows {
- public:
-  explicit DisabledWindows(HWND except) : except_(except) {
-    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
-    for (HWND w : windows_) EnableWindow(w, FALSE);
-  }
-  ~DisabledWindows() {
-    for (HWND w : windows_) EnableWindow(w, TRUE);
-  }
-  DisabledWindows(const DisabledWindows&) = delete;
-  DisabledWindows& operator=(const DisabledWindows&) = delete;
-
- private:
-  static BOOL CALLBACK Collect(HWND w, LPARAM self) {
-    auto* me = reinterpret_cast<DisabledWindows*>(self);
-    if (w != me->except_ && IsWindowVisible(w) && IsWindowEnabled(w)) me->windows_.push_back(w);
-    return TRUE;
-  }
-  HWND except_;
-  std::vector<HWND> windows_;
 };
 
 HWND Child(HWND parent, HINSTANCE instance, const char* cls, const char* text, DWORD style,
@@ -183,10 +142,10 @@ std::string TfrmDlgGob::SelectEntry(const TJKContainer& Container, const std::st
   PickerState state;
   state.items = PickerItems(Container, Folder);
 
-  HINSTANCE instance = ModuleOf(reinterpret_cast<const void*>(&PickerProc));
+  HINSTANCE instance = FormModule(PickerProc);
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
-  RegisterOnce(instance);
+  RegisterFormClass(instance, ClassName, PickerProc);
 
   // A fixed dialog frame with only a close box; client area 290 x 310, at its designed place.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -201,9 +160,7 @@ std::string TfrmDlgGob::SelectEntry(const TJKContainer& Container, const std::st
   if (!form.hwnd) return std::string();
 
   FontGuard font;
-  font.font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                          "MS Sans Serif");
+  font.font = CreateFormFont();
 
   // Creation order is the tab order: list, OK, Cancel.
   const std::string path = "Files in " + Folder;
@@ -233,7 +190,7 @@ std::string TfrmDlgGob::SelectEntry(const TJKContainer& Container, const std::st
   FillList(state.list, state.items);
 
   {
-    DisabledWindows modal(form.hwnd);
+    TDisabledWindows modal(form.hwnd);
     ShowWindow(form.hwnd, SW_SHOWNORMAL);
     SetForegroundWindow(form.hwnd);
     SetFocus(state.list);

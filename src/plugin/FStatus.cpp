@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "plugin/Forms_win32.h"
+
 namespace {
 
 const char* const ClassName = "TfrmStatus";
@@ -17,31 +19,13 @@ LRESULT CALLBACK StatusProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-HINSTANCE ModuleOf(const void* address) {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     static_cast<const char*>(address), &module);
-  return module;
-}
-
-void RegisterOnce(HINSTANCE instance) {
-  WNDCLASSA wc = {};
-  if (GetClassInfoA(instance, ClassName, &wc)) return;
-  wc.lpfnWndProc = StatusProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = ClassName;
-  RegisterClassA(&wc);
-}
-
 }  // namespace
 
 TfrmStatus::TfrmStatus() {
-  HINSTANCE instance = ModuleOf(reinterpret_cast<const void*>(&StatusProc));
+  HINSTANCE instance = FormModule(StatusProc);
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
-  RegisterOnce(instance);
+  RegisterFormClass(instance, ClassName, StatusProc);
 
   // A dialog frame with a caption and no system menu: no close box. Client area 421 x 70,
   // centred on the desktop.
@@ -56,9 +40,7 @@ TfrmStatus::TfrmStatus() {
   int y = work.top + ((work.bottom - work.top) - h) / 2;
   form_ = CreateWindowExA(exStyle, ClassName, "Status", style, x, y, w, h, nullptr, nullptr,
                           instance, nullptr);
-  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                      "MS Sans Serif");
+  font_ = CreateFormFont();
   lblCaption_ = CreateWindowExA(0, "STATIC", "Status:", WS_CHILD | WS_VISIBLE | SS_LEFT, 8, 8, 33,
                                 13, form_, reinterpret_cast<HMENU>(1), instance, nullptr);
   lblStatus_ = CreateWindowExA(0, "STATIC", "Idle", WS_CHILD | WS_VISIBLE | SS_LEFT, 48, 8, 17, 13,
@@ -66,7 +48,8 @@ TfrmStatus::TfrmStatus() {
   bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 8, 40, 401, 16, form_,
                          reinterpret_cast<HMENU>(3), instance, nullptr);
   SendMessageA(bar_, PBM_SETRANGE32, 0, 100);
-  for (HWND c : {lblCaption_, lblStatus_}) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  for (HWND c : {lblCaption_, lblStatus_})
+    SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
 
 TfrmStatus::~TfrmStatus() {
@@ -76,7 +59,8 @@ TfrmStatus::~TfrmStatus() {
 
 void TfrmStatus::Show() {
   ShowWindow(form_, SW_SHOWNORMAL);
-  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RedrawWindow(form_, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void TfrmStatus::SetStatus(const std::string& text) {
@@ -91,7 +75,8 @@ void TfrmStatus::SetStatus(const std::string& text) {
   ReleaseDC(lblStatus_, dc);
   SetWindowPos(lblStatus_, nullptr, 0, 0, size.cx, 13, SWP_NOMOVE | SWP_NOZORDER);
   // No messages are pumped during an import: paint now.
-  RedrawWindow(form_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RedrawWindow(form_, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void TfrmStatus::Progress(int Index, int Count) {

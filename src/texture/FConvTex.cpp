@@ -10,6 +10,7 @@
 #include <exception>
 #include <vector>
 
+#include "plugin/Forms_win32.h"
 #include "plugin/Platform.h"
 #include "rtl/Files.h"
 #include "texture/BatchConvert.h"
@@ -23,37 +24,6 @@ const char* const ContainerFilter = "Jedi Knight Container files (*.gob, *.goo)|
 const char* const PaletteFilter =
     "All supported files (*.cmp, *.gob, *.goo)|*.cmp;*.gob;*.goo|Jedi Knight Container files "
     "(*.gob, *.goo)|*.gob;*.goo|Jedi Knight Palette files (*.cmp)|*.cmp";
-
-HINSTANCE ModuleOf(const void* address) {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      static_cast<const char*>(address), &module);
-  return module;
-}
-
-// A modal window disables the thread's other windows while it runs, and gives them back after.
-class DisabledWindows {
- public:
-  explicit DisabledWindows(HWND except) : except_(except) {
-    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
-    for (HWND w : windows_) EnableWindow(w, FALSE);
-  }
-  ~DisabledWindows() {
-    for (HWND w : windows_) EnableWindow(w, TRUE);
-  }
-  DisabledWindows(const DisabledWindows&) = delete;
-  DisabledWindows& operator=(const DisabledWindows&) = delete;
-
- private:
-  static BOOL CALLBACK Collect(HWND w, LPARAM self) {
-    auto* me = reinterpret_cast<DisabledWindows*>(self);
-    if (w != me->except_ && IsWindowVisible(w) && IsWindowEnabled(w)) me->windows_.push_back(w);
-    return TRUE;
-  }
-  HWND except_;
-  std::vector<HWND> windows_;
-};
 
 }  // namespace
 
@@ -101,16 +71,8 @@ class TfrmConvTex {
 
 TfrmConvTex::TfrmConvTex() {
   using namespace conv_tex_ids;
-  instance_ = ModuleOf(reinterpret_cast<const void*>(&Proc));
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(instance_, ClassName, &wc)) {
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = ClassName;
-    RegisterClassA(&wc);
-  }
+  instance_ = FormModule(Proc);
+  RegisterFormClass(instance_, ClassName, Proc);
 
   // Fixed dialog frame with only a close box; client 357 x 291, centred on the screen.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -123,9 +85,7 @@ TfrmConvTex::TfrmConvTex() {
   form_ = CreateWindowExA(exStyle, ClassName, "Batch Convert Textures", style, x, y, w, h, nullptr,
                           nullptr, instance_, this);
   if (!form_) throw rtl::Exception("Unable to create the Batch Convert Textures window");
-  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                      "MS Sans Serif");
+  font_ = CreateFormFont();
 
   // Creation order is the tab order: btnConvert, edtPal, edtOutDir, then the input frame
   // (rbtDir, edtDir, rbtContainer, edtContainer), then rbtJPEG, rbtTGA. The "..." buttons take
@@ -201,7 +161,7 @@ void TfrmConvTex::SetStatus(const std::string& text) {
 bool TfrmConvTex::ShowModal() {
   done_ = false;
   {
-    DisabledWindows modal(form_);
+    TDisabledWindows modal(form_);
     ShowWindow(form_, SW_SHOWNORMAL);
     SetForegroundWindow(form_);
     SetFocus(Control(conv_tex_ids::btnConvert));
