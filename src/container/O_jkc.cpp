@@ -13,12 +13,6 @@ constexpr int64_t kHeaderSize = 16;
 constexpr int64_t kRecordSize = 136;
 constexpr size_t kNameSize = 128;
 
-int32_t LoadInt32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
 bool KeyLess(const std::string& a, const std::string& b) { return rtl::CompareText(a, b) < 0; }
 
 }  // namespace
@@ -50,7 +44,7 @@ bool TJKContainer::ReadDirectory(rtl::TStream& stream) {
   Clear();
   uint8_t header[kHeaderSize];
   stream.ReadBuffer(header, sizeof header);
-  const int32_t count = LoadInt32(header + 12);
+  const int32_t count = rtl::LoadLE32(header + 12);
   if (count > 0) {
     // The count comes from the file: believe it only as far as the file can back it, so that a
     // lying header costs neither memory nor time.
@@ -60,8 +54,8 @@ bool TJKContainer::ReadDirectory(rtl::TStream& stream) {
       for (int32_t i = 0; i < count; ++i) {
         stream.ReadBuffer(record, sizeof record);
         auto entry = std::make_unique<TGobEntry>();
-        entry->Offset = LoadInt32(record);
-        entry->Length = LoadInt32(record + 4);
+        entry->Offset = rtl::LoadLE32(record);
+        entry->Length = rtl::LoadLE32(record + 4);
         std::memcpy(entry->EntryName, record + 8, kNameSize);
         entry->EntryName[kNameSize] = '\0';
         std::string key = MakeKey(entry->EntryName, kNameSize);

@@ -99,6 +99,13 @@ const typename TObjectStringList<T>::Item& TObjectStringList<T>::Check(int index
   return items_[static_cast<size_t>(index)];
 }
 
+// A little-endian 32-bit field of a file read into memory.
+inline int32_t LoadLE32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 |
+                              static_cast<uint32_t>(p[3]) << 24);
+}
+
 enum class TSeekOrigin { Beginning, Current, End };
 
 // A byte stream with Delphi's contract: Read/Write move what they can and say how much;

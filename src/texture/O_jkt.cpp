@@ -79,12 +79,6 @@ constexpr int32_t kRecordTexture = 8;
 // Side of the square that stands for a colour material.
 constexpr int32_t kSolidSide = 8;
 
-int32_t LE32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
 size_t BitmapBytes(int32_t width, int32_t height) {
   uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u;
   if (bytes > static_cast<uint64_t>(std::numeric_limits<size_t>::max() / 2))
@@ -165,9 +159,9 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
   stream.SetPosition(0);
   uint8_t header[kMatHeaderSize];
   stream.ReadBuffer(header, sizeof header);
-  const int32_t fileType = LE32(header + 8);
-  const int32_t records = LE32(header + 12);
-  const int32_t bitsPerPixel = LE32(header + 24);
+  const int32_t fileType = rtl::LoadLE32(header + 8);
+  const int32_t records = rtl::LoadLE32(header + 12);
+  const int32_t bitsPerPixel = rtl::LoadLE32(header + 24);
 
   size_t recordSize;
   if (fileType == kMatTypeColour)
@@ -180,11 +174,11 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
 
   uint8_t record[kTextureRecordSize];
   stream.ReadBuffer(record, recordSize);
-  const int32_t recordType = LE32(record);
+  const int32_t recordType = rtl::LoadLE32(record);
 
   if (recordType == kRecordColour) {
     // A colour material: a palette index where a texture material names its cel.
-    const int32_t index = LE32(record + 4);
+    const int32_t index = rtl::LoadLE32(record + 4);
     if (index < 0 || index > 255) return false;
     const TRGBTriple c = Palette[static_cast<size_t>(index)];
     std::vector<uint8_t> pixels(BitmapBytes(kSolidSide, kSolidSide));
@@ -208,8 +202,8 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
 
   uint8_t cel[kCelHeaderSize];
   stream.ReadBuffer(cel, sizeof cel);
-  const int32_t width = LE32(cel);
-  const int32_t height = LE32(cel + 4);
+  const int32_t width = rtl::LoadLE32(cel);
+  const int32_t height = rtl::LoadLE32(cel + 4);
   if (width < 0 || height < 0) throw rtl::EReadError();
   if (width == 0 || height == 0) return false;
 

@@ -53,20 +53,6 @@ std::string SmallMat(uint8_t index) {
   return mat_fixture::TextureMat({{2, 2, std::string(4, static_cast<char>(index))}});
 }
 
-std::string Gob(const std::vector<std::pair<std::string, std::string>>& entries) {
-  Bytes dir, data;
-  int32_t offset = 16 + 136 * static_cast<int32_t>(entries.size());
-  for (const auto& e : entries) {
-    dir.i32(offset + static_cast<int32_t>(data.data.size()))
-        .i32(static_cast<int32_t>(e.second.size()))
-        .fixed(e.first, 128);
-    data.str(e.second);
-  }
-  Bytes gob;
-  gob.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(entries.size()));
-  return gob.data + dir.data + data.data;
-}
-
 class ImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -106,7 +92,7 @@ TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
             RoomLevel({"beside.mat", "inmat.mat", "gobbed.mat", "lost.mat"}));
   WriteFile(dir / "levels/beside.mat", SmallMat(16));
   WriteFile(dir / "levels/mat/inmat.mat", SmallMat(31));
-  WriteFile(dir / "res one.gob", Gob({{"MAT\\GOBBED.MAT", SmallMat(6)}}));
+  WriteFile(dir / "res one.gob", testing_support::MakeGob({{"MAT\\GOBBED.MAT", SmallMat(6)}}));
   WriteFile(dir / "morvane.ini",
             "OutputTexFormat=tga\r\nResourceGobs=\"" + (dir / "res one.gob") + "\"\r\n");
   platform.fileAnswer = dir / "levels/room.JKL";
@@ -154,9 +140,11 @@ TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
 TEST_F(ImportTest, LevelInAContainerSearchesItsOwnContainerFirst) {
   // The same material in the level's container and in a ResourceGobs container: the level's own
   // container wins, even when its path holds blanks.
-  WriteFile(dir / "my levels.goo", Gob({{"jkl\\Ship.jkl", RoomLevel({"hull.mat", "deck.mat"})},
-                                        {"mat\\hull.mat", SmallMat(31)}}));
-  WriteFile(dir / "res.gob", Gob({{"mat\\hull.mat", SmallMat(6)}, {"mat\\deck.mat", SmallMat(1)}}));
+  WriteFile(dir / "my levels.goo",
+            testing_support::MakeGob({{"jkl\\Ship.jkl", RoomLevel({"hull.mat", "deck.mat"})},
+                                      {"mat\\hull.mat", SmallMat(31)}}));
+  WriteFile(dir / "res.gob", testing_support::MakeGob(
+                                 {{"mat\\hull.mat", SmallMat(6)}, {"mat\\deck.mat", SmallMat(1)}}));
   WriteFile(dir / "pal.cmp", Bytes().zeros(64).str(std::string(768, '\x40')).data);
   WriteFile(dir / "morvane.ini", "OutputTexFormat=TGA\r\nResourceGobs=" + (dir / "res.gob") +
                                      "\r\nJKPalette=" + (dir / "pal.cmp") + "\r\n");
@@ -190,7 +178,7 @@ TEST_F(ImportTest, CancelledChoicesAndUnknownExtensions) {
             (std::vector<std::string>{platform.events[0], "status-create", "status-destroy"}));
 
   host.Console.clear();
-  WriteFile(dir / "two.gob", Gob({{"jkl\\a.jkl", "x"}, {"jkl\\b.jkl", "y"}}));
+  WriteFile(dir / "two.gob", testing_support::MakeGob({{"jkl\\a.jkl", "x"}, {"jkl\\b.jkl", "y"}}));
   platform.fileAnswer = dir / "two.gob";
   Dispatch("Import Level...");  // the picker answers nothing
   EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Failed: File selection canceled\n"});

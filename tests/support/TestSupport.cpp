@@ -86,4 +86,16 @@ Bytes& Bytes::zeros(size_t n) {
   return *this;
 }
 
+std::string MakeGob(const std::vector<std::pair<std::string, std::string>>& entries) {
+  Bytes b;
+  b.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(entries.size()));
+  int32_t pos = 16 + 136 * static_cast<int32_t>(entries.size());
+  for (const auto& e : entries) {
+    b.i32(pos).i32(static_cast<int32_t>(e.second.size())).fixed(e.first, 128);
+    pos += static_cast<int32_t>(e.second.size());
+  }
+  for (const auto& e : entries) b.str(e.second);
+  return b.data;
+}
+
 }  // namespace testing_support

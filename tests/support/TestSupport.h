@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -39,5 +40,8 @@ struct Bytes {
   Bytes& fixed(const std::string& s, size_t width);  // NUL-padded to width
   Bytes& zeros(size_t n);
 };
+
+// A GOB container of the given entries: count at 12, 136-byte records from 16, data behind them.
+std::string MakeGob(const std::vector<std::pair<std::string, std::string>>& entries);
 
 }  // namespace testing_support

@@ -38,19 +38,6 @@ std::string Cmp() {
   return b.data;
 }
 
-// A GOB container: count at 12, 136-byte records from 16, data behind them.
-std::string Gob(const std::vector<std::pair<std::string, std::string>>& items) {
-  Bytes b;
-  b.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(items.size()));
-  int32_t pos = 16 + 136 * static_cast<int32_t>(items.size());
-  for (const auto& it : items) {
-    b.i32(pos).i32(static_cast<int32_t>(it.second.size())).fixed(it.first, 128);
-    pos += static_cast<int32_t>(it.second.size());
-  }
-  for (const auto& it : items) b.str(it.second);
-  return b.data;
-}
-
 std::set<std::string> Files(const std::string& dir) {
   std::vector<std::string> v = rtl::FindFiles(dir, "*");
   return std::set<std::string>(v.begin(), v.end());
@@ -216,7 +203,7 @@ TEST(BatchFolders, UnableToCreateDirectory) {
   TempDir t;
   WriteFile(t / "a.mat", Mat(1, 1));
   WriteFile(t / "blocker", "a file where a folder should be");
-  WriteFile(t / "c.gob", Gob({{"mat\\a.mat", Mat(1, 1)}}));
+  WriteFile(t / "c.gob", testing_support::MakeGob({{"mat\\a.mat", Mat(1, 1)}}));
   for (TBatchOptions o : {DirOptions(t.Path(), t / "blocker/sub"),
                           GobOptions(t / "c.gob", t / "blocker/sub"), DirOptions(t.Path(), "")}) {
     Recorder r;
@@ -228,13 +215,13 @@ TEST(BatchFolders, UnableToCreateDirectory) {
 TEST(BatchFromContainer, OnlyMatFolderEntriesLowerCaseNamesCountFromZero) {
   TempDir t;
   const std::string gob = t / "Tex.GOB";
-  WriteFile(gob, Gob({{"jkl\\level.jkl", "text"},
-                      {"MAT\\B.MAT", Mat(2, 3)},
-                      {"misc\\cmp\\p.cmp", Cmp()},
-                      {"3do\\mat\\x.mat", Mat(1, 1)},
-                      {"matx\\y.mat", Mat(1, 1)},
-                      {"mat\\a.mat", Mat(1, 1)},
-                      {"sound\\s.wav", "RIFF"}}));
+  WriteFile(gob, testing_support::MakeGob({{"jkl\\level.jkl", "text"},
+                                           {"MAT\\B.MAT", Mat(2, 3)},
+                                           {"misc\\cmp\\p.cmp", Cmp()},
+                                           {"3do\\mat\\x.mat", Mat(1, 1)},
+                                           {"matx\\y.mat", Mat(1, 1)},
+                                           {"mat\\a.mat", Mat(1, 1)},
+                                           {"sound\\s.wav", "RIFF"}}));
   Recorder r;
   TBatchResult res = ConvertFromContainer(GobOptions(gob, t / "out"), r.callbacks());
   EXPECT_EQ(res.Converted, 2);
@@ -250,9 +237,9 @@ TEST(BatchFromContainer, OnlyMatFolderEntriesLowerCaseNamesCountFromZero) {
 TEST(BatchFromContainer, BadEntriesFailAloneAndTheRunGoesOn) {
   TempDir t;
   const std::string gob = t / "c.gob";
-  WriteFile(gob, Gob({{"mat\\a.mat", NotATextureMat()},
-                      {"mat\\b.mat", TruncatedMat()},
-                      {"mat\\c.mat", Mat(1, 1)}}));
+  WriteFile(gob, testing_support::MakeGob({{"mat\\a.mat", NotATextureMat()},
+                                           {"mat\\b.mat", TruncatedMat()},
+                                           {"mat\\c.mat", Mat(1, 1)}}));
   Recorder r;
   TBatchOptions o = GobOptions(gob, t / "out");
   o.Format = TBatchFormat::JPEG;
@@ -276,7 +263,7 @@ TEST(BatchFromContainer, MissingContainerDoesNothingAtAll) {
   EXPECT_FALSE(rtl::DirectoryExists(t / "out"));
 
   // A file that is no container: its error, and still no output folder.
-  WriteFile(t / "junk.gob", Gob({{"mat\\a.mat", "x"}}).substr(0, 40));
+  WriteFile(t / "junk.gob", testing_support::MakeGob({{"mat\\a.mat", "x"}}).substr(0, 40));
   EXPECT_EQ(
       Message([&] { RunBatchConversion(GobOptions(t / "junk.gob", t / "out"), r.callbacks()); }),
       "Stream read error");
@@ -289,7 +276,7 @@ TEST(BatchPalette, FromCmpAndFromContainerEntry) {
   WriteFile(t / "p.cmp", Cmp());
   WriteFile(t / "short.cmp", Cmp().substr(0, 831));
   const std::string gob = t / "r.gob";
-  WriteFile(gob, Gob({{"misc\\cmp\\p.cmp", Cmp()}, {"jkl\\x.jkl", "x"}}));
+  WriteFile(gob, testing_support::MakeGob({{"misc\\cmp\\p.cmp", Cmp()}, {"jkl\\x.jkl", "x"}}));
 
   TPaletteRGB fromFile = ReadPaletteSource(t / "p.cmp");
   EXPECT_EQ(fromFile[200].R, 200);
@@ -310,7 +297,7 @@ TEST(BatchPalette, PickFromFileOrContainerOrNothing) {
   WriteFile(t / "P.CMP", Cmp());
   WriteFile(t / "short.cmp", Cmp().substr(0, 100));
   const std::string gob = t / "r.goo";
-  WriteFile(gob, Gob({{"misc\\cmp\\p.cmp", Cmp()}}));
+  WriteFile(gob, testing_support::MakeGob({{"misc\\cmp\\p.cmp", Cmp()}}));
 
   TPaletteRGB palette = DefaultPalette;
   std::string shown = "dflt.cmp";
@@ -374,7 +361,8 @@ TEST(BatchCli, ConvertPrintsStatusLinesAndExitsByOutcome) {
 
   // A container with a palette taken from itself.
   const std::string gob = t / "c.gob";
-  WriteFile(gob, Gob({{"mat\\w.mat", Mat(1, 1, 200)}, {"misc\\cmp\\p.cmp", Cmp()}}));
+  WriteFile(
+      gob, testing_support::MakeGob({{"mat\\w.mat", Mat(1, 1, 200)}, {"misc\\cmp\\p.cmp", Cmp()}}));
   EXPECT_EQ(Cli({"--container", gob, "--out", t / "o3", "--palette", gob + ">>misc\\cmp\\p.cmp"},
                 out, err),
             0)
@@ -393,7 +381,7 @@ TEST(BatchCli, ConvertPrintsStatusLinesAndExitsByOutcome) {
 TEST(BatchCli, UsageErrorsExitWithTwo) {
   TempDir t;
   const std::string gob = t / "c.gob";
-  WriteFile(gob, Gob({}));
+  WriteFile(gob, testing_support::MakeGob({}));
   struct Case {
     std::vector<std::string> args;
     std::string first;  // the first line of standard error

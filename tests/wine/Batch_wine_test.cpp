@@ -31,18 +31,6 @@ std::string Cmp() {
   return b.data;
 }
 
-std::string Gob(const std::vector<std::pair<std::string, std::string>>& items) {
-  Bytes b;
-  b.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(items.size()));
-  int32_t pos = 16 + 136 * static_cast<int32_t>(items.size());
-  for (const auto& it : items) {
-    b.i32(pos).i32(static_cast<int32_t>(it.second.size())).fixed(it.first, 128);
-    pos += static_cast<int32_t>(it.second.size());
-  }
-  for (const auto& it : items) b.str(it.second);
-  return b.data;
-}
-
 // Asks the control itself (an edit keeps its text apart from the window's title).
 std::string Text(HWND dlg, int id) {
   char buf[1024] = {};
@@ -225,7 +213,8 @@ bool ChooseFile(const std::string& file) {
 TEST(BatchDialog, PaletteFromAContainerEntryIsShownAndUsed) {
   TempDir t;
   const std::string gob = t / "res.gob", in = t / "in", out = t / "out";
-  testing_support::WriteFile(gob, Gob({{"misc\\cmp\\pal.cmp", Cmp()}, {"jkl\\x.jkl", "x"}}));
+  testing_support::WriteFile(
+      gob, testing_support::MakeGob({{"misc\\cmp\\pal.cmp", Cmp()}, {"jkl\\x.jkl", "x"}}));
   CreateDirectoryA(in.c_str(), nullptr);
   testing_support::WriteFile(in + "\\p.mat", Mat(1, 1, 200));
 
