@@ -71,6 +71,13 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
   }
+  // The level's name becomes a folder: one that would climb out of the texture folder (a
+  // container entry can be called anything) is no place to write to either.
+  if (MaterialNameLeavesFolder(Level.Name)) {
+    ConsoleMessage("Level name '" + Level.Name +
+                   "' cannot name a texture folder, unable to convert textures.");
+    return 0;
+  }
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
                        Level.Name + rtl::PathDelim;
   bool created = false;

@@ -234,6 +234,16 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   EXPECT_EQ(rtl::FindFiles(TextureDir("x"), "*"), std::vector<std::string>{"ok.tga"});
   EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/secret.tga"));
   EXPECT_TRUE(MaterialNameLeavesFolder(".."));
+
+  // A level whose name would climb out of the texture folder converts nothing.
+  host.Console.clear();
+  TJKLevel level;
+  level.Name = "..";
+  rtl::TStringList settings;
+  TSettingsScope scope(settings);
+  EXPECT_EQ(ConvertLevelTextures(level, "", "", [](int32_t, int32_t) {}), 0);
+  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
+                                                   "folder, unable to convert textures.\n"});
   EXPECT_FALSE(MaterialNameLeavesFolder("a..b.mat"));
 }
 
