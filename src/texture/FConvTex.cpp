@@ -58,6 +58,7 @@ class TfrmConvTex {
   HWND Control(int id) const { return GetDlgItem(form_, id); }
   bool Checked(int id) const { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   void Check(int on, int off);
+  void FitToText(int id);
   void Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int x, int y, int w,
            int h, int id);
   void Convert(TBatchInput input, const std::string& source);
@@ -75,7 +76,8 @@ TfrmConvTex::TfrmConvTex() {
   RegisterFormClass(instance_, ClassName, Proc);
 
   // Fixed dialog frame with only a close box; client 357 x 291, centred on the screen.
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  // No WS_CLIPCHILDREN: the input group box does not paint its inside, the form does.
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT r = {0, 0, 357, 291};
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
@@ -93,7 +95,7 @@ TfrmConvTex::TfrmConvTex() {
   const DWORD edit = WS_TABSTOP | ES_AUTOHSCROLL;
   const DWORD dots = BS_PUSHBUTTON;
   const DWORD radio = WS_TABSTOP | BS_RADIOBUTTON;
-  const DWORD label = SS_LEFT | SS_NOPREFIX;
+  const DWORD label = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
   Add("BUTTON", "&Convert", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, 264, 240, 75, 25, btnConvert);
   Add("EDIT", "dflt.cmp", edit | ES_READONLY, WS_EX_CLIENTEDGE, 8, 138, 313, 21, edtPal);
   Add("BUTTON", "...", dots, 0, 326, 138, 23, 22, btnPalette);
@@ -114,8 +116,24 @@ TfrmConvTex::TfrmConvTex() {
   Add("STATIC", "Palette file", label | WS_GROUP, 0, 8, 122, 49, 13, Label3);
   Add("STATIC", "Output dir", label, 0, 8, 170, 46, 13, Label1);
   Add("STATIC", "Output as", label, 0, 8, 216, 46, 13, Label2);
+  // Labels size themselves to their text, so that a wider font never cuts them off.
+  for (int id : {Label3, Label1, Label2}) FitToText(id);
   Check(rbtDir, rbtContainer);
   Check(rbtTGA, rbtJPEG);
+}
+
+void TfrmConvTex::FitToText(int id) {
+  HWND c = Control(id);
+  std::string text = Text(id);
+  HDC dc = GetDC(c);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(c, dc);
+  RECT r;
+  GetWindowRect(c, &r);
+  SetWindowPos(c, nullptr, 0, 0, size.cx, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 TfrmConvTex::~TfrmConvTex() {
