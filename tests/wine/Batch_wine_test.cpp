@@ -191,23 +191,6 @@ namespace {
 // Types a file name into the common file dialog and confirms it. The dialog may show before it
 // has finished setting itself up (and reset the field), so the typing is tried again; in the end
 // the dialog is cancelled rather than left open to hang the test.
-bool ChooseFile(const std::string& file) {
-  HWND dlg = WaitForWindow("#32770", nullptr);
-  if (!dlg) return false;
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    Sleep(200);
-    HWND name = FindChildById(dlg, 0x47c);
-    if (!name) continue;
-    if (HWND edit = FindChild(name, "Edit", nullptr)) name = edit;
-    SetText(name, file);
-    PressButton(dlg, IDOK);
-    if (WaitForWindowGone(dlg, 3000)) return true;
-  }
-  PressButton(dlg, IDCANCEL);
-  WaitForWindowGone(dlg);
-  return false;
-}
-
 }  // namespace
 
 TEST(BatchDialog, PaletteFromAContainerEntryIsShownAndUsed) {
@@ -230,7 +213,7 @@ TEST(BatchDialog, PaletteFromAContainerEntryIsShownAndUsed) {
     if (!dlg) return;
     seen.found = true;
     PostMessageA(FindChildById(dlg, ids::btnPalette), BM_CLICK, 0, 0);
-    seen.fileChosen = ChooseFile(gob);
+    seen.fileChosen = ChooseInFileDialog(gob);
     if (HWND picker = WaitForWindow("TfrmDlgGob", "Container - res.gob")) {
       seen.picker = true;
       seen.pickerLabel = WindowText(FindChildById(picker, 100));

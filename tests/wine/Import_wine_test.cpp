@@ -22,18 +22,6 @@ namespace {
 const char* const InstallKey =
     "Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
 
-// Types a path into the common file dialog and confirms it.
-bool ChooseFile(const std::string& path) {
-  HWND dlg = WaitForWindow("#32770", nullptr);
-  if (!dlg) return false;
-  HWND name = FindChildById(dlg, 0x47c);
-  if (!name) return false;
-  HWND edit = FindChild(name, "Edit", nullptr);
-  SendMessageA(edit ? edit : name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-  PressButton(dlg, IDOK);
-  return WaitForWindowGone(dlg);
-}
-
 // Selects the first row of the picker and presses OK.
 bool PickFirst(const char* caption) {
   HWND dlg = WaitForWindow(nullptr, caption);
@@ -92,7 +80,7 @@ TEST(ImportInTheEditor, SampleFromAContainerThroughTheDialogs) {
   StatusWatch watch;
   std::atomic<bool> done{false};
   Driver dialogs([&] {
-    chosen = ChooseFile(sample);
+    chosen = ChooseInFileDialog(sample);
     picked = chosen && PickFirst("Container - sample.gob");
   });
   Driver status([&] { watch.Run(done); });
@@ -159,7 +147,7 @@ TEST(ImportInTheEditor, ScaleReadsWithAPointWhateverTheRegionalSettings) {
   std::string sample = WinPath(std::string(MORVANE_SOURCE_DIR) + "/examples/sample/sample.gob");
   WriteTextFile(p.SettingsFile(), "Scale=2.5\r\nBrushDepth=0.5\r\n");
   Driver dialogs([&] {
-    if (ChooseFile(sample)) PickFirst("Container - sample.gob");
+    if (ChooseInFileDialog(sample)) PickFirst("Container - sample.gob");
   });
   p.Run("Import Level...");
   dialogs.Join();

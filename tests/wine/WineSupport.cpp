@@ -188,6 +188,23 @@ void PressButton(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+bool ChooseInFileDialog(const std::string& path) {
+  HWND dlg = WaitForWindow("#32770", nullptr);
+  if (!dlg) return false;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    Sleep(200);
+    HWND name = FindChildById(dlg, 0x47c);  // the file-name field, a combo box with an edit
+    if (!name) continue;
+    if (HWND edit = FindChild(name, "Edit", nullptr)) name = edit;
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PressButton(dlg, IDOK);
+    if (WaitForWindowGone(dlg, 3000)) return true;
+  }
+  PressButton(dlg, IDCANCEL);
+  WaitForWindowGone(dlg);
+  return false;
+}
+
 void SetRegistryString(HKEY root, const char* key, const char* name, const char* value) {
   HKEY k;
   ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),

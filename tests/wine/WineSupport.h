@@ -74,6 +74,11 @@ HWND FindChild(HWND parent, const char* className, const char* text);
 // Presses a button of a dialog (posted, so that a modal loop behind it does not block us).
 void PressButton(HWND dialog, int id);
 
+// Answers the common file-open dialog of this process: types the path into its file-name field
+// and confirms. Wine's dialog may take the text before it is ready for it, so the answer is given
+// again a few times; a dialog that never takes it is cancelled. True when it took the answer.
+bool ChooseInFileDialog(const std::string& path);
+
 // Writes a value into the registry; used to set up the game's install path and regional settings.
 void SetRegistryString(HKEY root, const char* key, const char* name, const char* value);
 void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value);
