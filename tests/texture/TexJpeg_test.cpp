@@ -185,3 +185,66 @@ TEST(TexJpeg, LibraryErrorBecomesEJPEGAndWritesNothing) {
   // The library is still usable afterwards.
   EXPECT_FALSE(Gradient(8, 8).EncodeJPEG().empty());
 }
+
+namespace {
+
+// The reference: the image handed to libjpeg as 3-component RGB rows, with the writer's settings.
+std::string ReferenceRgbJpeg(const TJKTexture& t) {
+  jpeg_compress_struct c;
+  DecodeError err;
+  c.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = DecodeErrorExit;
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  std::vector<uint8_t> row(static_cast<size_t>(t.Width()) * 3);
+  if (setjmp(err.jump)) {
+    jpeg_destroy_compress(&c);
+    std::free(out);
+    return std::string();
+  }
+  jpeg_create_compress(&c);
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = static_cast<JDIMENSION>(t.Width());
+  c.image_height = static_cast<JDIMENSION>(t.Height());
+  c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  c.dct_method = JDCT_FLOAT;
+  jpeg_set_quality(&c, 90, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  for (int y = 0; y < t.Height(); ++y) {
+    const uint8_t* in = t.Bitmap().data() + static_cast<size_t>(y) * t.Width() * 4;
+    for (int x = 0; x < t.Width(); ++x) {
+      row[3 * x] = in[4 * x + 2];
+      row[3 * x + 1] = in[4 * x + 1];
+      row[3 * x + 2] = in[4 * x];
+    }
+    JSAMPROW p = row.data();
+    jpeg_write_scanlines(&c, &p, 1);
+  }
+  jpeg_finish_compress(&c);
+  std::string bytes(reinterpret_cast<char*>(out), size);
+  jpeg_destroy_compress(&c);
+  std::free(out);
+  return bytes;
+}
+
+}  // namespace
+
+// The writer may feed libjpeg the bitmap's own pixels, but the file must be the very one that
+// 3-component RGB input gives: same sizes, same noise, odd widths included.
+TEST(TexJpeg, SameBytesAsThreeComponentRgbInput) {
+  uint32_t seed = 12345;
+  for (auto size : {std::pair<int, int>{1, 1}, {7, 3}, {64, 64}, {129, 33}}) {
+    TJKTexture t = Gradient(std::max(size.first, 2), std::max(size.second, 2));
+    for (int y = 0; y < t.Height(); ++y)
+      for (int x = 0; x < t.Width(); ++x) {
+        seed = seed * 1664525u + 1013904223u;
+        t.Scanline(y)[4 * x + (seed >> 30) % 3] ^= static_cast<uint8_t>(seed >> 8);
+        t.Scanline(y)[4 * x + 3] = static_cast<uint8_t>(seed);  // the pad byte must not count
+      }
+    const std::string ours = t.EncodeJPEG();
+    ASSERT_FALSE(ours.empty());
+    EXPECT_EQ(ours, ReferenceRgbJpeg(t)) << size.first << " x " << size.second;
+  }
+}
