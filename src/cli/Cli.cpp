@@ -115,26 +115,49 @@ bool ParseArgs(const std::vector<std::string>& args, size_t from,
   return true;
 }
 
+// A progress bar on a terminal: redrawn only when what it shows changes (a level reports every
+// line it reads), and cleared before a line of text is printed.
+class TProgressBar {
+ public:
+  TProgressBar(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+  ~TProgressBar() { Clear(); }
+  void Draw(int index, int count, const std::string& label) {
+    if (!enabled_ || count <= 0) return;
+    const int width = 30;
+    int filled = static_cast<int>(static_cast<long long>(index + 1) * width / count);
+    filled = filled < 0 ? 0 : filled > width ? width : filled;
+    std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
+                       std::string(static_cast<size_t>(width - filled), '.') + "] " + label;
+    if (line == shown_) return;
+    err_ << "\r\033[K" << line << std::flush;
+    shown_ = line;
+  }
+  void Clear() {
+    if (!shown_.empty()) err_ << "\r\033[K" << std::flush;
+    shown_.clear();
+  }
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  std::string shown_;
+};
+
 // What the editor's console and status window show, on the terminal.
 std::ostream* g_out = nullptr;
-std::ostream* g_err = nullptr;
+TProgressBar* g_bar = nullptr;
 bool g_failed = false;
-bool g_progressBar = false;
 std::string g_step;
 
 void QERAPI PrintConsole(const char* text) {
   std::string line = text ? text : "";
   if (line.rfind("Morvane: Failed: ", 0) == 0) g_failed = true;
-  if (g_progressBar) *g_err << "\r\033[K" << std::flush;
+  if (g_bar) g_bar->Clear();
   *g_out << line << std::flush;
 }
 
 void DrawProgress(int index, int count) {
-  if (!g_progressBar || count <= 0) return;
-  const int width = 30;
-  int filled = static_cast<int>(static_cast<long long>(index + 1) * width / count);
-  *g_err << "\r[" << std::string(static_cast<size_t>(filled), '#')
-         << std::string(static_cast<size_t>(width - filled), '.') << "] " << g_step << std::flush;
+  if (g_bar) g_bar->Draw(index, count, g_step);
 }
 
 bool IsTerminal(int fd) { return MV_ISATTY(fd) != 0; }
@@ -204,10 +227,10 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return std::string();
   };
 
+  TProgressBar bar(err, IsTerminal(2) && &err == &std::cerr);
   g_out = &out;
-  g_err = &err;
+  g_bar = &bar;
   g_failed = false;
-  g_progressBar = IsTerminal(2) && &err == &std::cerr;
   platform.onStatus = [](const std::string& text) {
     g_step = text;
     DrawProgress(-1, 1);
@@ -220,7 +243,8 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
   host.Install(*GetFuncTable());
   FuncTable.ConsolePrint = PrintConsole;
   Dispatch("Import Level...");
-  if (g_progressBar) err << "\r\033[K" << std::flush;
+  bar.Clear();
+  g_bar = nullptr;
   SetPlatform(nullptr);
 
   // The map holds what the editor would now have: every committed brush, also after a failure
@@ -337,35 +361,27 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   options.OutputDir = a.options["--out"];
   if (a.options.count("--palette")) options.Palette = ReadPaletteSource(a.options["--palette"]);
 
-  const bool bar = IsTerminal(2) && &err == &std::cerr;
-  auto clearBar = [&] {
-    if (bar) err << "\r\033[K" << std::flush;
-  };
+  TProgressBar bar(err, IsTerminal(2) && &err == &std::cerr);
   TBatchCallbacks callbacks;
   callbacks.Status = [&](const std::string& text) {
-    clearBar();
+    bar.Clear();
     out << (text.empty() || text[0] != ' ' ? text : text.substr(1)) << "\n" << std::flush;
   };
   callbacks.Progress = [&](int index, int count) {
-    if (!bar || count <= 0) return;
-    const int width = 30;
-    int filled = static_cast<int>(static_cast<long long>(index + 1) * width / count);
-    err << "\r[" << std::string(static_cast<size_t>(filled), '#')
-        << std::string(static_cast<size_t>(width - filled), '.') << "] " << index + 1 << "/"
-        << count << std::flush;
+    bar.Draw(index, count, std::to_string(index + 1) + "/" + std::to_string(count));
   };
   callbacks.Failure = [&](const std::string& name, const std::string& reason) {
-    clearBar();
+    bar.Clear();
     err << "morvane convert: " << name << ": " << reason << "\n";
   };
   TBatchResult result;
   try {
     result = RunBatchConversion(options, callbacks);
   } catch (...) {
-    clearBar();
+    bar.Clear();
     throw;
   }
-  clearBar();
+  bar.Clear();
   return result.Failed > 0 ? 1 : 0;
 }
 
