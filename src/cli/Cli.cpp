@@ -74,6 +74,12 @@ const char* const CliUsage =
 
 namespace {
 
+// For a usage error: the synopsis (the help's first paragraph) and where the rest is.
+std::string ShortUsage() {
+  std::string help = CliUsage;
+  return help.substr(0, help.find("\n\n") + 1) + "Run 'morvane --help' for the details.\n";
+}
+
 struct TArgs {
   std::vector<std::string> positional;
   std::map<std::string, std::string> options;
@@ -173,7 +179,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
                  error) ||
       a.positional.size() != 1) {
     err << "morvane import: " << (error.empty() ? "expects exactly one PATH" : error) << "\n"
-        << CliUsage;
+        << ShortUsage();
     return 2;
   }
   const std::string path = a.positional[0];
@@ -181,6 +187,9 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "morvane import: no such file '" << path << "'\n";
     return 2;
   }
+  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
+  if (ext != ".jkl" && ext != ".gob" && ext != ".goo")
+    err << "morvane import: '" << path << "' is not a .jkl, .gob or .goo file\n";
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
@@ -340,7 +349,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       error = "unknown format '" + a.options["--format"] + "' (tga or jpg)";
   }
   if (!error.empty()) {
-    err << "morvane convert: " << error << "\n" << CliUsage;
+    err << "morvane convert: " << error << "\n" << ShortUsage();
     return 2;
   }
   if (a.options.count("--dir")) {
@@ -389,7 +398,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2) {
-    err << CliUsage;
+    err << ShortUsage();
     return 2;
   }
   const std::string& command = args[1];
@@ -406,6 +415,6 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;
   }
-  err << "morvane: unknown command '" << command << "'\n" << CliUsage;
+  err << "morvane: unknown command '" << command << "'\n" << ShortUsage();
   return 2;
 }
