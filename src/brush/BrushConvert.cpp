@@ -10,9 +10,12 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
 
+  brush->Reserve(2 * static_cast<size_t>(n), static_cast<size_t>(n) + 2);
+
   TSurface* front = brush->AddNewSurface();
   front->MaterialName = Surface.MaterialName;
   front->Flags = flags;
+  front->Reserve(static_cast<size_t>(n));
   std::vector<TVertex*> f;  // f[j]: the front face's corner j
   f.reserve(static_cast<size_t>(n));
   for (int k = n - 1; k >= 0; --k) {
@@ -32,6 +35,7 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   TSurface* back = brush->AddNewSurface();
   back->MaterialName = Surface.MaterialName;
   back->Flags = flags;
+  back->Reserve(static_cast<size_t>(n));
   std::vector<TVertex*> b(static_cast<size_t>(n));  // b[k]: the back corner behind f[k]
   for (int j = n - 1; j >= 0; --j) {
     const TVertex* v = f[static_cast<size_t>(j)];
@@ -46,6 +50,7 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
     TSurface* side = brush->AddNewSurface();
     side->MaterialName = Surface.MaterialName;
     side->Flags = flags;
+    side->Vertices.Reserve(4);
     side->Vertices.Add(b[k0]);
     side->Vertices.Add(b[k1]);
     side->Vertices.Add(f[k1]);

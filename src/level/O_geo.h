@@ -117,6 +117,11 @@ class TSurface {
   // corner's index in Vertices.
   int AddVertex(TVertex* Vertex, const TTXVertex* TXVertex);
   void GetCentre(TVector3& M) const { Vertices.GetCentre(M); }
+  // Room for corners added with AddVertex, so that building a known polygon does not regrow.
+  void Reserve(size_t Corners) {
+    Vertices.Reserve(Corners);
+    TXVertices.Reserve(Corners);
+  }
   // Normal, computed from corners 0 and 1 and the centre when it is still all zero: it points to
   // the side from which the corners appear clockwise. Fewer than two corners raise the vertex
   // list's error for index 1.
@@ -134,6 +139,12 @@ class T3DMesh {
   // Appends a surface that somebody else owns (a level owns the surfaces its sectors list, so
   // that a surface listed by no sector or by two is still released exactly once).
   int AddSurface(TSurface* Surface) { return Surfaces.Add(Surface); }
+  // Room for what a brush of known shape will hold.
+  void Reserve(size_t VertexCount, size_t SurfaceCount) {
+    Vertices.Reserve(VertexCount);
+    Surfaces.Reserve(SurfaceCount);
+    ownedSurfaces_.Reserve(SurfaceCount);
+  }
   // A new vertex owned by this mesh.
   TVertex* AddNewVertex(double X, double Y, double Z);
 

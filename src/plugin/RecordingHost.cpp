@@ -30,7 +30,9 @@ struct TRecordingHost::TPending {
   TRecordedBrush Brush;
   // Faces in order of addition; the host's face index j is Added[size - 1 - j].
   std::vector<TRecordedFace> Added;
-  std::vector<std::unique_ptr<TFaceBuffer>> Buffers;  // parallel to Added
+  // The record GetFaceData hands out, as the editor hands out one record of its own: valid until
+  // the matching SetFaceData, reused for the brush's next face.
+  std::unique_ptr<TFaceBuffer> Buffer;
 
   int Count() const { return static_cast<int>(Added.size()); }
   bool Valid(int32_t Face) const { return Face >= 0 && Face < Count(); }
@@ -109,7 +111,6 @@ void QERAPI TRecordingHost::AddFace(BrushHandle Handle, float* P1, float* P2, fl
     h->Record("AddFace",
               rtl::Format("#%d ", p->Brush.Number) + Point(P1) + " " + Point(P2) + " " + Point(P3));
   p->Added.push_back(std::move(f));
-  p->Buffers.push_back(nullptr);
 }
 
 TFaceData* QERAPI TRecordingHost::GetFaceData(BrushHandle Handle, int32_t Face) {
@@ -122,7 +123,7 @@ TFaceData* QERAPI TRecordingHost::GetFaceData(BrushHandle Handle, int32_t Face) 
   }
   if (h->RecordCalls) h->Record("GetFaceData", rtl::Format("#%d %d", p->Brush.Number, Face));
   const TRecordedFace& f = p->Face(Face);
-  auto& buffer = p->Buffers[static_cast<size_t>(p->Count() - 1 - Face)];
+  auto& buffer = p->Buffer;
   if (!buffer) buffer = std::make_unique<TFaceBuffer>();
   std::memset(buffer.get(), 0, sizeof(TFaceBuffer));
   TFaceData& d = buffer->Data;

@@ -45,7 +45,8 @@ void RunCommand(const char* command) {
     About();
 }
 
-// Reads the value of a numeric setting once; 0 in the cache means "not read yet".
+// Reads the value of a numeric setting once; 0 in the cache means "not read yet". The message is
+// only built when the default is taken: the conversion asks for the value once per brush.
 double CachedSetting(double& cache, const char* key, double fallback, const char* message) {
   if (cache != 0) return cache;
   double v;
@@ -53,7 +54,7 @@ double CachedSetting(double& cache, const char* key, double fallback, const char
     cache = v;
   } else {
     cache = fallback;
-    ConsoleMessage(message);
+    ConsoleMessage(std::string(message) + rtl::FloatToStr(fallback));
   }
   return cache;
 }
@@ -88,14 +89,13 @@ bool SettingsLoaded() { return g_Settings != nullptr; }
 std::string SettingsPath() { return Platform().SettingsPath(); }
 
 double GetScale() {
-  return CachedSetting(
-      g_Scale, "Scale", 256,
-      ("Error reading scale factor setting, using default: " + rtl::FloatToStr(256)).c_str());
+  return CachedSetting(g_Scale, "Scale", 256,
+                       "Error reading scale factor setting, using default: ");
 }
 
 double GetBrushDepth() {
   return CachedSetting(g_BrushDepth, "BrushDepth", 8,
-                       "Error reading brush depth setting, using default: 8");
+                       "Error reading brush depth setting, using default: ");
 }
 
 void ResetCachedSettings() {
