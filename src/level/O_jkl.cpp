@@ -48,25 +48,6 @@ bool HasSectionMark(std::string_view Line) {
   return false;
 }
 
-// Splits text into line views with the rules of rtl::SplitLines, without copying the lines.
-void SplitLineViews(const char* Data, size_t Size, std::vector<std::string_view>& Lines) {
-  if (const void* nul = std::memchr(Data, 0, Size))
-    Size = static_cast<size_t>(static_cast<const char*>(nul) - Data);
-  size_t start = 0, i = 0;
-  while (i < Size) {
-    char c = Data[i];
-    if (c == '\r' || c == '\n') {
-      Lines.emplace_back(Data + start, i - start);
-      ++i;
-      if (c == '\r' && i < Size && Data[i] == '\n') ++i;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < Size) Lines.emplace_back(Data + start, Size - start);
-}
-
 [[noreturn]] void Fail(const std::string& Message) { throw rtl::Exception(Message); }
 
 // The state of one read. Lines are views into text that outlives the read.
@@ -523,7 +504,7 @@ bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Pr
 
 bool TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress) {
   std::vector<std::string_view> lines;
-  if (Data) SplitLineViews(Data, Size, lines);
+  if (Data) rtl::SplitLineViews(Data, Size, lines);
   return Read(lines, Progress);
 }
 

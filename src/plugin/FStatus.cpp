@@ -67,13 +67,8 @@ void TfrmStatus::SetStatus(const std::string& text) {
   std::string caption = "Status: " + text;
   SetWindowTextA(lblStatus_, caption.c_str());
   // The label is sized to its text, as an auto-sizing label would be.
-  HDC dc = GetDC(lblStatus_);
-  HGDIOBJ old = SelectObject(dc, font_);
-  SIZE size = {17, 13};
-  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(lblStatus_, dc);
-  SetWindowPos(lblStatus_, nullptr, 0, 0, size.cx, 13, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(lblStatus_, nullptr, 0, 0, TextWidth(lblStatus_, font_, caption), 13,
+               SWP_NOMOVE | SWP_NOZORDER);
   // No messages are pumped during an import: paint now.
   RedrawWindow(form_, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

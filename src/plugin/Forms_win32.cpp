@@ -25,6 +25,16 @@ HFONT CreateFormFont() {
                      "MS Sans Serif");
 }
 
+int TextWidth(HWND control, HFONT font, const std::string& text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size.cx;
+}
+
 TDisabledWindows::TDisabledWindows(HWND except) : except_(except) {
   EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
   for (HWND w : windows_) EnableWindow(w, FALSE);

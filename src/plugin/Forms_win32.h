@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 // The module (the DLL, or a test program that links the forms) that holds a window procedure.
@@ -15,6 +16,9 @@ void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC proc);
 
 // The forms' font: "MS Sans Serif", height -11, default character set. The caller deletes it.
 HFONT CreateFormFont();
+
+// The width in pixels of a text drawn in a font on a control, for labels that fit their text.
+int TextWidth(HWND control, HFONT font, const std::string& text);
 
 // While it lives, the thread's other visible windows (the editor's among them) are disabled, as
 // a modal form wants; they are enabled again with it.

@@ -6,10 +6,10 @@
 
 namespace rtl {
 
-std::vector<std::string> SplitLines(const char* data, size_t size) {
-  const void* nul = std::memchr(data, 0, size);
-  if (nul) size = static_cast<size_t>(static_cast<const char*>(nul) - data);
-  std::vector<std::string> lines;
+void SplitLineViews(const char* data, size_t size, std::vector<std::string_view>& lines) {
+  if (size == 0) return;  // data may then be null, which memchr must not see
+  if (const void* nul = std::memchr(data, 0, size))
+    size = static_cast<size_t>(static_cast<const char*>(nul) - data);
   size_t start = 0, i = 0;
   while (i < size) {
     char c = data[i];
@@ -23,7 +23,12 @@ std::vector<std::string> SplitLines(const char* data, size_t size) {
     }
   }
   if (start < size) lines.emplace_back(data + start, size - start);
-  return lines;
+}
+
+std::vector<std::string> SplitLines(const char* data, size_t size) {
+  std::vector<std::string_view> views;
+  SplitLineViews(data, size, views);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::vector<std::string> SplitCommaText(const std::string& text) {

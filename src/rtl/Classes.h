@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace rtl {
 // Splits text into lines: CR LF, CR or LF each end a line, a line break at the very end adds no
 // empty line, and a NUL byte ends the text.
 std::vector<std::string> SplitLines(const char* data, size_t size);
+// The same lines as views into data, appended to lines, without copying them.
+void SplitLineViews(const char* data, size_t size, std::vector<std::string_view>& lines);
 
 // Splits a comma-separated list the way such lists are written in settings files: items are
 // separated by commas; outside double quotes a blank or control character also ends an item;

@@ -124,16 +124,10 @@ TfrmConvTex::TfrmConvTex() {
 
 void TfrmConvTex::FitToText(int id) {
   HWND c = Control(id);
-  std::string text = Text(id);
-  HDC dc = GetDC(c);
-  HGDIOBJ old = SelectObject(dc, font_);
-  SIZE size = {0, 0};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(c, dc);
   RECT r;
   GetWindowRect(c, &r);
-  SetWindowPos(c, nullptr, 0, 0, size.cx, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(c, nullptr, 0, 0, TextWidth(c, font_, Text(id)), r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER);
 }
 
 TfrmConvTex::~TfrmConvTex() {
