@@ -70,6 +70,21 @@ std::string BatchImageName(const std::string& matName, TBatchFormat format) {
   return rtl::ChangeFileExt(matName, format == TBatchFormat::JPEG ? ".jpg" : ".tga");
 }
 
+namespace {
+
+// Counts one texture: converted when there is no reason against it, else failed and reported.
+void Tally(TBatchResult& result, const TBatchCallbacks& callbacks, const std::string& name,
+           const std::string& reason) {
+  if (reason.empty()) {
+    ++result.Converted;
+  } else {
+    ++result.Failed;
+    Failure(callbacks, name, reason);
+  }
+}
+
+}  // namespace
+
 TBatchResult ConvertFromDir(const TBatchOptions& options, const TBatchCallbacks& callbacks) {
   // The input folder is only ever read: a typing error must not leave a new empty folder behind
   // or list whatever the current folder holds.
@@ -94,12 +109,7 @@ TBatchResult ConvertFromDir(const TBatchOptions& options, const TBatchCallbacks&
       if (!rtl::FileExists(matFile)) throw rtl::EFOpenError(matFile);
       return t.LoadFromFile(matFile);
     });
-    if (reason.empty()) {
-      ++result.Converted;
-    } else {
-      ++result.Failed;
-      Failure(callbacks, name, reason);
-    }
+    Tally(result, callbacks, name, reason);
   }
   Status(callbacks, DoneText(result));
   return result;
@@ -149,12 +159,7 @@ TBatchResult ConvertFromContainer(const TBatchOptions& options, const TBatchCall
             ConvertOne(options, imageFile, [&](TJKTexture& t) { return t.LoadFromStream(buffer); });
       }
     }
-    if (reason.empty()) {
-      ++result.Converted;
-    } else {
-      ++result.Failed;
-      Failure(callbacks, key, reason);
-    }
+    Tally(result, callbacks, key, reason);
   }
   Status(callbacks, DoneText(result));
   return result;
