@@ -84,7 +84,7 @@ bool ImportLevel() {
 
   if (success) {
     SetStatus("Converting Sectors to Brushes...");
-    success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress);
+    success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress, options);
   }
   if (success) {
     Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
