@@ -63,7 +63,9 @@ bool MaterialNameLeavesFolder(const std::string& Name) {
 }
 
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
-                         const std::string& ContainerFile, TProgressProc Progress) {
+                         const std::string& ContainerFile, TProgressProc Progress,
+                         const TImportOptions& Options, TLevelTextures* Found) {
+  const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder).
   std::string install = GetInstallPath();
@@ -80,9 +82,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   }
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
                        Level.Name + rtl::PathDelim;
-  bool created = false;
+  bool created = !Options.WriteTextures;
   try {
-    created = rtl::ForceDirectories(folder);
+    if (!created) created = rtl::ForceDirectories(folder);
   } catch (const std::exception&) {
     created = false;
   }
@@ -122,7 +124,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       continue;
     }
     std::string output = folder + rtl::ChangeFileExt(material, ext);
-    if (rtl::FileExists(output)) continue;
+    const bool exists =
+        Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
+    if (exists && !learn) continue;
 
     bool found = false, decoded = false;
     std::string beside = rtl::FindFileNoCase(levelFolder, material);
@@ -148,7 +152,16 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       }
     }
 
-    if (decoded) {
+    if (decoded && learn) {
+      TMaterialImage& image = Found->Materials[material];
+      image.Width = texture.Width();
+      image.Height = texture.Height();
+      if (Options.TexturePixels) image.Bitmap = texture.Bitmap();
+    }
+    if (exists) continue;
+    if (decoded && !Options.WriteTextures) {
+      ++count;
+    } else if (decoded) {
       texture.SaveToFile(output);
       ConsoleMessage("Saved: " + output);
       ++count;

@@ -149,26 +149,49 @@ std::string ReadFileToString(const std::string& path) {
   return data;
 }
 
-void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {
+TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativePath(path)) {
   static std::atomic<unsigned> counter{0};
-  std::string target = NativePath(path);
-  std::string temp = Format("%s.%u.tmp", target.c_str(), counter++);
+  temp_ = Format("%s.%u.tmp", target_.c_str(), counter++);
   try {
-    TFileStream out(temp, TFileMode::Create);
-    writer(out);
-    out.Close();
+    out_ = std::make_unique<TFileStream>(temp_, TFileMode::Create);
   } catch (const EFCreateError&) {
     throw EFCreateError(path);
+  }
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (!out_) return;
+  out_.reset();
+  DeleteFile(temp_);
+}
+
+TStream& TAtomicFile::Stream() {
+  if (!out_) throw EFCreateError(path_);
+  return *out_;
+}
+
+void TAtomicFile::Commit() {
+  if (!out_) throw EFCreateError(path_);
+  try {
+    out_->Close();
   } catch (...) {
-    DeleteFile(temp);
+    out_.reset();
+    DeleteFile(temp_);
     throw;
   }
+  out_.reset();
   std::error_code ec;
-  fs::rename(fs::path(temp), fs::path(target), ec);
+  fs::rename(fs::path(temp_), fs::path(target_), ec);
   if (ec) {
-    DeleteFile(temp);
-    throw EFCreateError(path);
+    DeleteFile(temp_);
+    throw EFCreateError(path_);
   }
+}
+
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {
+  TAtomicFile file(path);
+  writer(file.Stream());
+  file.Commit();
 }
 
 void WriteFileAtomic(const std::string& path, const std::string& bytes) {

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace rtl {
 
 class TStream;
+class TFileStream;
 
 #ifdef _WIN32
 constexpr char PathDelim = '\\';
@@ -57,6 +59,26 @@ std::string ReadFileToString(const std::string& path);  // EFOpenError when it c
 // target, which then replaces the target in one step. When anything fails the target is left as
 // it was and the new file is removed. Raises EFCreateError when the new file cannot be made.
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer);
+
+// The same for output that is produced piece by piece over a long run (a .map written while
+// brushes arrive): Stream() is the new file, Commit() puts it in place of the target, and an
+// object destroyed without Commit() removes the new file and leaves the target as it was.
+class TAtomicFile {
+ public:
+  // Raises EFCreateError (naming path) when the new file cannot be made.
+  explicit TAtomicFile(const std::string& path);
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+  TStream& Stream();
+  // Closes the new file and replaces the target with it; raises when that fails, leaving the
+  // target as it was.
+  void Commit();
+
+ private:
+  std::string path_, target_, temp_;
+  std::unique_ptr<TFileStream> out_;
+};
 void WriteFileAtomic(const std::string& path, const std::string& bytes);
 
 }  // namespace rtl
