@@ -79,9 +79,9 @@ TEST(MapWriter, FaceLinesInOrderOfAdditionWithShortestNumbers) {
   EXPECT_EQ(skipped, 1);
   EXPECT_EQ(map,
             "{\n\"classname\" \"worldspawn\"\n{\n"
-            "( 0 0.1 16777216 ) ( 340282350000000000000000000000000000000 "
+            "( 0 0.1 16777216 ) ( 340282346638528859811704183484516925440 "
             "0.000000000000000000000000000000000000000000001 -2.5 ) "
-            "( 0.33333334 -0.0000001 100 ) tex/a 0 0.25 90 0 0 -1 4 2147483647\n"
+            "( 0.33333334 -0.0000001 100 ) tex/a 0 0.25 90 0.5 0.5 -1 4 2147483647\n"
             "( 1 2 3 ) ( -1 -1 -1 ) ( 0.33333334 0.33333334 0.33333334 ) second 0 0 0 0.5 0.5 0 0 "
             "0\n"
             "}\n}\n");
@@ -90,8 +90,8 @@ TEST(MapWriter, FaceLinesInOrderOfAdditionWithShortestNumbers) {
 TEST(MapWriter, NumbersAreTheRuntimesShortestDecimals) {
   // Every kind of Single, by bit pattern: the writer's digits are the runtime's.
   std::mt19937 random(15);
-  std::vector<uint32_t> bits = {0, 0x80000000u, 1, 0x7f7fffffu, 0xff7fffffu, 0x7f800000u,
-                                0x3f800000u, 0xbf800001u};
+  std::vector<uint32_t> bits = {0,           0x80000000u, 1,           0x7f7fffffu,
+                                0xff7fffffu, 0x7f800000u, 0x3f800000u, 0xbf800001u};
   for (int i = 0; i < 20000; ++i) bits.push_back(random());
   std::string expected, got;
   TMapWriter w([&](const char* d, size_t n) { got.append(d, n); }, 1);
@@ -113,8 +113,8 @@ TEST(MapWriter, BufferSizeChangesNothingButTheFlushes) {
   std::vector<TRecordedBrush> brushes(300);
   for (size_t i = 0; i < brushes.size(); ++i)
     for (int k = 0; k < 6; ++k)
-      brushes[i].Faces.push_back(Face(static_cast<float>(i) * 0.7f + static_cast<float>(k),
-                                      std::string(k * 40, 'n')));
+      brushes[i].Faces.push_back(
+          Face(static_cast<float>(i) * 0.7f + static_cast<float>(k), std::string(k * 40, 'n')));
   int big = 0, small = 0;
   std::string whole = Stream(brushes, 1 << 24, big);
   EXPECT_EQ(big, 1);
@@ -134,8 +134,7 @@ TEST(MapWriter, BufferSizeChangesNothingButTheFlushes) {
       },
       256);
   w.BeginWorldspawn();
-  EXPECT_THROW(
-      for (const auto& b : brushes) w.WriteBrush(b), std::runtime_error);
+  EXPECT_THROW(for (const auto& b : brushes) w.WriteBrush(b), std::runtime_error);
   w.Flush();
   EXPECT_EQ(calls, 2);
   EXPECT_FALSE(out.empty());
@@ -187,14 +186,16 @@ TEST(RecordingHost, HandsEachCommitOnWithoutKeepingItOrLoggingCalls) {
 
 namespace {
 
-// One sector of one solid surface; a surface of a single corner makes the conversion fail
-// before any brush is handed over.
+// One sector of one solid surface and one that opens into another sector; a solid surface of a
+// single corner makes the conversion fail before any brush is handed over.
 std::string OneSurfaceLevel(bool fail) {
   return std::string("SECTION: MATERIALS\nWorld materials 1\n0:\ta.mat\t1.0\t1.0\nend\n") +
          "SECTION: GEORESOURCE\nWorld vertices 3\n0: 0 0 0\n1: 1 0 0\n2: 0 1 0\n" +
-         "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 1\n" +
+         "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 2\n" +
          (fail ? "0: 0 0x4 0 4 3 0 -1 0 1 0,0\n" : "0: 0 0x4 0 4 3 0 -1 0 3 0,0 1,0 2,0\n") +
-         "0: 0 0 1\nSECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 1\n";
+         "1: 0 0x4 0 4 3 0 0 0 3 0,0 2,0 1,0\n0: 0 0 1\n1: 0 0 -1\n" +
+         "SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 2\n" +
+         "SECTION: THINGS\nWorld things 0\nend\n";
 }
 
 int Import(TempDir& dir, const std::string& level, const std::string& map, std::string& err) {
@@ -202,7 +203,7 @@ int Import(TempDir& dir, const std::string& level, const std::string& map, std::
   int rc = RunCli({"morvane", "import", level, "--game-dir", dir / "game", "--settings",
                    dir / "m.ini", "--map", map},
                   o, e);
-  err = e.str();
+  err = e.str() + o.str();
   return rc;
 }
 
