@@ -433,6 +433,37 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
 
   recording_host::TRecordingHost host(
       a.options.count("--default-texture") ? a.options["--default-texture"] : "system/caulk");
+
+  // The map receives each brush as the editor would, the moment it is committed, so that what a
+  // failure half-way leaves in the editor is in the map too, and no brush is held longer than
+  // its commit. The file is begun at the first commit (the level's name is known by then) and
+  // replaces the target only when complete; a level that fails before any commit leaves none.
+  std::unique_ptr<rtl::TAtomicFile> mapFile;
+  std::unique_ptr<TMapWriter> map;
+  std::string mapPath;
+  std::string mapError;  // the first error of the map file; nothing more is written after it
+  auto beginMap = [&] {
+    std::string levelName = rtl::ExtractFileName(chosen.empty() ? path : chosen);
+    levelName = rtl::ChangeFileExt(levelName, "");
+    mapPath = a.options.count("--map") ? a.options["--map"] : levelName + ".map";
+    mapFile = std::make_unique<rtl::TAtomicFile>(mapPath);
+    rtl::TStream& stream = mapFile->Stream();
+    map = std::make_unique<TMapWriter>(
+        [&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
+    map->BeginWorldspawn();
+  };
+  // Called from within the hand-off: errors stay here rather than unwinding through the
+  // editor's table.
+  host.OnCommit = [&](const recording_host::TRecordedBrush& brush) {
+    if (!mapError.empty()) return;
+    try {
+      if (!map) beginMap();
+      map->WriteBrush(brush);
+    } catch (const std::exception& e) {
+      mapError = e.what();
+    }
+  };
+
   SetPlatform(&platform);
   host.Install(*GetFuncTable());
   FuncTable.ConsolePrint = PrintConsole;
@@ -440,24 +471,29 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   bar.Clear();
   g_bar = nullptr;
   SetPlatform(nullptr);
+  host.OnCommit = nullptr;
 
   // The map holds what the editor would now have: every committed brush, also after a failure
   // half-way.
-  std::string levelName = rtl::ExtractFileName(chosen.empty() ? path : chosen);
-  levelName = rtl::ChangeFileExt(levelName, "");
-  if (!host.Committed.empty() || !g_failed) {
-    std::string mapFile = a.options.count("--map") ? a.options["--map"] : levelName + ".map";
-    int skipped = 0;
-    std::string text = WriteMap(host.Committed, skipped);
-    try {
-      rtl::WriteFileAtomic(mapFile, text);
-      err << "morvane import: wrote " << (host.Committed.size() - static_cast<size_t>(skipped))
-          << " brushes to " << mapFile << "\n";
-    } catch (const std::exception& e) {
-      err << "morvane import: " << e.what() << "\n";
+  if (host.CommittedCount() > 0 || !g_failed) {
+    if (mapError.empty()) {
+      try {
+        if (!map) beginMap();
+        map->EndEntity();
+        map->Flush();
+        mapFile->Commit();
+      } catch (const std::exception& e) {
+        mapError = e.what();
+      }
+    }
+    mapFile.reset();  // an unfinished file is removed here
+    if (!mapError.empty()) {
+      err << "morvane import: " << mapError << "\n";
       return 1;
     }
-    if (skipped > 0) err << "morvane import: " << skipped << " brushes without faces left out\n";
+    err << "morvane import: wrote " << map->Written() << " brushes to " << mapPath << "\n";
+    if (map->Skipped() > 0)
+      err << "morvane import: " << map->Skipped() << " brushes without faces left out\n";
   }
   return g_failed ? 1 : 0;
 }
