@@ -83,16 +83,15 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
     return turn * turn <= CleanSlabTolerance * CleanSlabTolerance * ab2 * bc2;
   };
 
+  // A repeat of the corner before it goes first; the last corner repeats the first.
+  keep.erase(std::unique(keep.begin(), keep.end(), same), keep.end());
+  while (keep.size() > 1 && same(keep.back(), keep.front())) keep.pop_back();
   // Dropping a corner changes what its neighbours lie between, so sweep until nothing goes.
   for (bool dropped = true; dropped && keep.size() >= 3;) {
     dropped = false;
     for (size_t i = 0; i < keep.size() && keep.size() >= 3;) {
       const size_t m = keep.size();
-      const size_t before = (i + m - 1) % m, after = (i + 1) % m;
-      // A repeat of the corner before it; the last corner repeats the first.
-      const bool repeat =
-          (i > 0 && same(keep[i], keep[i - 1])) || (i + 1 == m && same(keep[i], keep[0]));
-      if (repeat || inLine(keep[before], keep[i], keep[after])) {
+      if (inLine(keep[(i + m - 1) % m], keep[i], keep[(i + 1) % m])) {
         keep.erase(keep.begin() + static_cast<std::ptrdiff_t>(i));
         dropped = true;
       } else {

@@ -65,7 +65,7 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME] [--overwrite-textures]\n";
+    "                      [--default-texture NAME] [--overwrite-textures] [--clean]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -91,13 +91,16 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs.\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
     "                       (default: system/caulk).\n"
     "  --overwrite-textures convert the level's textures again even where their images exist\n"
     "                       (as after a change of palette).\n"
+    "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
+    "                       corners repeated or in line with their neighbours are dropped\n"
+    "                       before a slab is built, and surfaces left without area make none.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
@@ -146,7 +149,8 @@ const std::vector<TCommandSpec>& Commands() {
         {"--settings", true},
         {"--map", true},
         {"--default-texture", true},
-        {"--overwrite-textures", false}},
+        {"--overwrite-textures", false},
+        {"--clean", false}},
        Import},
       {"list", ListSynopsis, ListDetails, {}, List},
       {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
@@ -366,6 +370,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
   const bool overwriteTextures = a.Has("--overwrite-textures");
+  const bool cleanSlabs = a.Has("--clean");
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
@@ -427,8 +432,9 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
-  platform.onImportOptions = [overwriteTextures](TImportOptions& options) {
+  platform.onImportOptions = [overwriteTextures, cleanSlabs](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (cleanSlabs) options.CleanSlabs = true;
   };
 
   recording_host::TRecordingHost host(
