@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "cli/MapEntities.h"
 #include "cli/MapWriter.h"
 #include "container/O_jkc.h"
 #include "plugin/HeadlessPlatform.h"
@@ -65,7 +66,8 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME] [--overwrite-textures] [--clean]\n";
+    "                      [--default-texture NAME] [--overwrite-textures] [--clean]\n"
+    "                      [--entities]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -101,6 +103,10 @@ const char* const ImportDetails =
     "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
     "                       corners repeated or in line with their neighbours are dropped\n"
     "                       before a slab is built, and surfaces left without area make none.\n"
+    "  --entities           after the worldspawn, one point entity per thing of the level\n"
+    "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
+    "                       origin, angles and template) and one light per editor light (keys\n"
+    "                       origin, light and range), in the level's order.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
@@ -150,7 +156,8 @@ const std::vector<TCommandSpec>& Commands() {
         {"--map", true},
         {"--default-texture", true},
         {"--overwrite-textures", false},
-        {"--clean", false}},
+        {"--clean", false},
+        {"--entities", false}},
        Import},
       {"list", ListSynopsis, ListDetails, {}, List},
       {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
@@ -371,6 +378,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
   const bool overwriteTextures = a.Has("--overwrite-textures");
   const bool cleanSlabs = a.Has("--clean");
+  const bool withEntities = a.Has("--entities");
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
@@ -436,6 +444,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (overwriteTextures) options.OverwriteTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
   };
+  // The things and lights as the conversion left them; written after the worldspawn.
+  std::vector<TMapEntity> entities;
+  if (withEntities)
+    platform.onConverted = [&entities](const TImportContext& context) {
+      entities = MapEntities(context.Level, context.BrushLevel);
+    };
 
   recording_host::TRecordingHost host(
       a.options.count("--default-texture") ? a.options["--default-texture"] : "system/caulk");
@@ -486,6 +500,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       try {
         if (!map) beginMap();
         map->EndEntity();
+        for (const TMapEntity& entity : entities) map->Append(EntityText(entity));
         map->Flush();
         mapFile->Commit();
       } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 // Small JKL levels written as text, for tests that import through the command-line host: one
-// sector of the given surfaces, things and editor lights.
+// sector of the given surfaces, things and editor lights. Give at least two surfaces: the reader
+// looks for the first normal from the last surface's line, which with one surface is "0:" too.
 #pragma once
 
 #include <string>
