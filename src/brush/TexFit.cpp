@@ -14,6 +14,9 @@ constexpr double Pi = 3.14159265358979323846;
 constexpr double MaxTexelsPerUnit = 1024;
 constexpr double MinTexelsPerUnit = 1.0 / 4096;
 
+// Texels: a fit this near is exact for every purpose.
+constexpr double ExactEnough = 1e-3;
+
 bool Finite(double V) { return std::isfinite(V); }
 
 bool CornersFinite(const TTexCorner* Corners, size_t Count) {
@@ -136,7 +139,19 @@ bool FitWithRotation(const TVector3& N, int Pair, int Rotation, const TTexCorner
   proj.ScaleT = static_cast<float>(1 / alphaT);
   Fit.Fitted = true;
   Fit.Projection = proj;
-  Fit.Error = ClassicError(N, proj, Corners, Count);
+  // The error as ClassicError measures it, from the products already at hand.
+  TFitError e;
+  const double scaleS = proj.ScaleS, scaleT = proj.ScaleT;
+  for (size_t i = 0; i < Count; ++i) {
+    const double ds = x[i] / scaleS + proj.ShiftS - s[i];
+    const double dt = y[i] / scaleT + proj.ShiftT - t[i];
+    const double d2 = ds * ds + dt * dt;
+    e.SumSquares += d2;
+    if (e.WorstCorner < 0 || !(d2 <= e.Worst)) e.Worst = d2, e.WorstCorner = static_cast<int>(i);
+  }
+  e.Worst = std::sqrt(e.Worst);
+  Fit.Error = e;
+  (void)N;
   return Finite(Fit.Error.Worst);
 }
 
@@ -254,20 +269,27 @@ TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Coun
   const int r0 = static_cast<int>(std::lround(theta));
 
   TClassicFit best;
-  std::vector<double> scratch(4 * Count);
-  for (int d = -2; d <= 2; ++d) {
+  // Most faces have few corners: no allocation for them.
+  double local[4 * 16];
+  std::vector<double> heap;
+  double* scratch = local;
+  if (Count > 16) heap.resize(4 * Count), scratch = heap.data();
+  // The nearest integer first: when it already lands on every texel (to float rounding, as most
+  // faces do) no neighbour can do visibly better.
+  for (int d : {0, -1, 1, -2, 2}) {
     TClassicFit candidate;
-    if (FitWithRotation(N, pair, ((r0 + d) % 360 + 360) % 360, Corners, Count, scratch.data(),
+    if (FitWithRotation(N, pair, ((r0 + d) % 360 + 360) % 360, Corners, Count, scratch,
                         candidate) &&
         (!best.Fitted || Better(candidate.Error, best.Error)))
       best = candidate;
+    if (best.Fitted && best.Error.Worst < ExactEnough) break;
   }
   // A turn by 180 degrees with both scales negated draws the same: prefer a positive S scale
   // when it lands as near.
   if (best.Fitted && best.Projection.ScaleS < 0) {
     TClassicFit turned;
     if (FitWithRotation(N, pair, (static_cast<int>(best.Projection.Rotation) + 180) % 360, Corners,
-                        Count, scratch.data(), turned) &&
+                        Count, scratch, turned) &&
         turned.Error.Worst <= best.Error.Worst + 1e-9)
       best = turned;
   }
