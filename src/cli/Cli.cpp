@@ -6,6 +6,9 @@
 #include <memory>
 
 #include "cli/MapWriter.h"
+#ifndef _WIN32
+#include "cli/Preview.h"
+#endif
 #include "container/O_jkc.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/RecordingHost.h"
@@ -33,6 +36,8 @@ const char* const CliUsage =
     "  morvane extract CONTAINER KEY [-o FILE]\n"
     "  morvane convert (--dir DIR | --container FILE) --out DIR [--format tga|jpg]\n"
     "                  [--palette FILE.cmp | --palette \"CONTAINER>>KEY\"]\n"
+    "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
+    "                       [--size WxH] [--uv game|editor] [--align] [--clean] [--view iso|top]\n"
     "  morvane --help\n"
     "\n"
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
@@ -69,6 +74,24 @@ const char* const CliUsage =
     "        the built-in one). Standard output carries the dialog's status texts, one per\n"
     "        line, without their leading blank; each texture that failed is named on standard\n"
     "        error, and the exit status is 1 when any failed.\n"
+#ifdef _WIN32
+    "preview is not part of the Windows build of morvane (it writes PNG with libpng); use the\n"
+    "        Linux build.\n"
+#else
+    "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
+    "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
+    "        their textures decoded in memory; a material whose texture was not found is drawn\n"
+    "        in a flat colour of its own. Faces are shaded by their direction. --entry,\n"
+    "        --settings and --game-dir as for import.\n"
+    "  -o FILE.png          the picture (default: <level>.png in the current folder).\n"
+    "  --size WxH           its size in pixels, 1 to 8192 each way (default: 1024x768).\n"
+    "  --uv game|editor     game (default): each face mapped with the level's texture vertices;\n"
+    "                       editor: with the projection the editor will show (the brush faces'\n"
+    "                       shift, rotation and scale).\n"
+    "  --align, --clean     turn the AlignTextures or CleanSlabs setting on for this run.\n"
+    "  --view iso|top       iso (default): from the south-west corner, 35 degrees down; top:\n"
+    "                       straight down. Both fit the whole level into the picture.\n"
+#endif
     "\n"
     "exit status: 0 success, 1 the command failed, 2 usage error.\n";
 
@@ -411,6 +434,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "list") return List(args, out, err);
     if (command == "extract") return Extract(args, out, err);
     if (command == "convert") return Convert(args, out, err);
+#ifndef _WIN32
+    if (command == "preview") return Preview(args, out, err);
+#else
+    if (command == "preview") {
+      err << "morvane preview: not available in the Windows build\n";
+      return 2;
+    }
+#endif
   } catch (const std::exception& e) {
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;
