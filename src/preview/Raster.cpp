@@ -56,6 +56,42 @@ int Wrap(double t, int size) {
 
 }  // namespace
 
+TTexture::TTexture(int Width, int Height, const uint8_t* BGRA) {
+  levels_.push_back(TLevel{Width, Height,
+                           std::vector<uint8_t>(BGRA, BGRA + static_cast<size_t>(Width) *
+                                                                 static_cast<size_t>(Height) * 4)});
+  while (levels_.back().Width > 1 || levels_.back().Height > 1) {
+    const TLevel& from = levels_.back();
+    TLevel to{std::max(1, from.Width / 2), std::max(1, from.Height / 2), {}};
+    to.BGRA.resize(static_cast<size_t>(to.Width) * static_cast<size_t>(to.Height) * 4);
+    for (int y = 0; y < to.Height; ++y)
+      for (int x = 0; x < to.Width; ++x) {
+        // The 2 x 2 block below (x, y), or what of it the level before has.
+        const int xs[2] = {std::min(2 * x, from.Width - 1), std::min(2 * x + 1, from.Width - 1)};
+        const int ys[2] = {std::min(2 * y, from.Height - 1), std::min(2 * y + 1, from.Height - 1)};
+        for (int c = 0; c < 4; ++c) {
+          int sum = 0;
+          for (int j = 0; j < 2; ++j)
+            for (int i = 0; i < 2; ++i)
+              sum += from.BGRA[(static_cast<size_t>(ys[j]) * static_cast<size_t>(from.Width) +
+                                static_cast<size_t>(xs[i])) *
+                                   4 +
+                               static_cast<size_t>(c)];
+          to.BGRA[(static_cast<size_t>(y) * static_cast<size_t>(to.Width) +
+                   static_cast<size_t>(x)) *
+                      4 +
+                  static_cast<size_t>(c)] = static_cast<uint8_t>((sum + 2) / 4);
+        }
+      }
+    levels_.push_back(std::move(to));
+  }
+}
+
+TTextureView TTexture::Level(int Index) const {
+  const TLevel& level = levels_[static_cast<size_t>(Index)];
+  return TTextureView{level.Width, level.Height, level.BGRA.data()};
+}
+
 TColour Shaded(TColour Colour, float Shade) {
   const float clamped = Shade < 0 ? 0 : Shade > 1 ? 1 : Shade;
   const int k = static_cast<int>(std::lround(clamped * 256.0f));
@@ -77,7 +113,7 @@ TRaster::TRaster(int Width, int Height, TColour Background) {
 }
 
 void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const TScreenVertex& C,
-                           const TTextureView* Texture, TColour Flat, float Shade) {
+                           const TTexture* Texture, TColour Flat, float Shade) {
   // Twice the signed area; the corners are taken in the order that makes it positive.
   const double area = (static_cast<double>(B.X) - A.X) * (static_cast<double>(C.Y) - A.Y) -
                       (static_cast<double>(B.Y) - A.Y) * (static_cast<double>(C.X) - A.X);
@@ -97,9 +133,21 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
 
   const TEdge e0(b.X, b.Y, c.X, c.Y), e1(c.X, c.Y, A.X, A.Y), e2(A.X, A.Y, b.X, b.Y);
   const TGradient depth(A, b, c, twiceArea, &TScreenVertex::Depth);
-  const bool textured = Texture && Texture->BGRA && Texture->Width > 0 && Texture->Height > 0;
   const TGradient u(A, b, c, twiceArea, &TScreenVertex::U);
   const TGradient v(A, b, c, twiceArea, &TScreenVertex::V);
+  TTextureView level;
+  const bool textured = Texture != nullptr;
+  if (textured) {
+    // Texels per pixel along the screen's steeper direction picks the level.
+    const double perPixel = std::max(std::hypot(u.DX, v.DX), std::hypot(u.DY, v.DY));
+    int k = 0;
+    while (k + 1 < Texture->Levels() && perPixel >= std::ldexp(1.0, k + 1)) ++k;
+    level = Texture->Level(k);
+  }
+  const double levelScale =
+      textured ? static_cast<double>(level.Width) / Texture->Level(0).Width : 1;
+  const double levelScaleV =
+      textured ? static_cast<double>(level.Height) / Texture->Level(0).Height : 1;
   const TColour flat = Shaded(Flat, Shade);
   const int k = static_cast<int>(std::lround((Shade < 0 ? 0 : Shade > 1 ? 1 : Shade) * 256.0f));
 
@@ -116,12 +164,12 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
       depth_[i] = z;
       uint8_t* out = &image_.RGB[i * 3];
       if (textured) {
-        const int tx = Wrap(u.At(px, py), Texture->Width);
-        const int ty = Wrap(v.At(px, py), Texture->Height);
+        const int tx = Wrap(u.At(px, py) * levelScale, level.Width);
+        const int ty = Wrap(v.At(px, py) * levelScaleV, level.Height);
         const uint8_t* t =
-            Texture->BGRA + (static_cast<size_t>(ty) * static_cast<size_t>(Texture->Width) +
-                             static_cast<size_t>(tx)) *
-                                4;
+            level.BGRA +
+            (static_cast<size_t>(ty) * static_cast<size_t>(level.Width) + static_cast<size_t>(tx)) *
+                4;
         out[0] = static_cast<uint8_t>((t[2] * k + 128) >> 8);
         out[1] = static_cast<uint8_t>((t[1] * k + 128) >> 8);
         out[2] = static_cast<uint8_t>((t[0] * k + 128) >> 8);

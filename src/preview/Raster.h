@@ -30,14 +30,33 @@ struct TImage {
   }
 };
 
-// Texels as the texture step keeps them: blue, green, red and a fourth byte per texel, rows from
-// the top. Texture coordinate (u, v) lies in texel (floor u mod Width, floor v mod Height).
 // A colour scaled by a shade of 0 to 1, in steps of 1/256, rounded.
 TColour Shaded(TColour Colour, float Shade);
 
+// Texels as the texture step keeps them: blue, green, red and a fourth byte per texel, rows from
+// the top. Texture coordinate (u, v) lies in texel (floor u mod Width, floor v mod Height).
 struct TTextureView {
   int Width = 0, Height = 0;
   const uint8_t* BGRA = nullptr;
+};
+
+// A texture with its halvings (each level the 2 x 2 box average of the one before, down to one
+// texel), so that a face seen from afar shows its texture's average colours instead of a
+// scatter of single texels.
+class TTexture {
+ public:
+  // Copies Width x Height texels; the sizes must be at least 1.
+  TTexture(int Width, int Height, const uint8_t* BGRA);
+  int Levels() const { return static_cast<int>(levels_.size()); }
+  // Level 0 is the texture itself; level k has texel coordinates divided by 2^k.
+  TTextureView Level(int Index) const;
+
+ private:
+  struct TLevel {
+    int Width, Height;
+    std::vector<uint8_t> BGRA;
+  };
+  std::vector<TLevel> levels_;
 };
 
 struct TScreenVertex {
@@ -55,8 +74,11 @@ class TRaster {
   // share an edge, exactly one owns it, so every pixel along a shared edge is drawn once); it is
   // written when its depth is smaller than what the pixel holds, so the nearer face wins in
   // whatever order faces come. Texture null: the flat colour. Shade (0 to 1) scales the colour.
+  // Sampling: the nearest texel, of the texture's level 0 as long as one texel covers at least
+  // one pixel, else of the level k whose texels are about one pixel wide (2^k at most the
+  // texels per pixel along the steeper screen direction); one level for the whole triangle.
   void DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const TScreenVertex& C,
-                    const TTextureView* Texture, TColour Flat, float Shade);
+                    const TTexture* Texture, TColour Flat, float Shade);
 
   const TImage& Image() const { return image_; }
   TImage TakeImage() { return std::move(image_); }

@@ -198,18 +198,18 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options) {
   const TCamera camera(Options.View, points, Options.Width, Options.Height);
   TRaster raster(Options.Width, Options.Height, Background);
 
+  // Each decoded texture with its halvings, made once.
+  std::map<std::string, TTexture> textures;
+  for (const auto& material : Scene.Textures)
+    textures.emplace(material.first, TTexture(material.second.Width, material.second.Height,
+                                              material.second.Bitmap.data()));
+
   std::vector<TScreenVertex> screen;
   for (const TFace& face : Scene.Faces) {
-    const TTextureView* texture = nullptr;
-    TTextureView view;
+    const TTexture* texture = nullptr;
     if (!face.U.empty()) {
-      auto it = Scene.Textures.find(rtl::LowerCase(face.Material));
-      if (it != Scene.Textures.end()) {
-        view.Width = it->second.Width;
-        view.Height = it->second.Height;
-        view.BGRA = it->second.Bitmap.data();
-        texture = &view;
-      }
+      auto it = textures.find(rtl::LowerCase(face.Material));
+      if (it != textures.end()) texture = &it->second;
     }
     const TColour flat = texture ? TColour{} : MaterialColour(face.Material);
     const float shade = FaceShade(face.Normal);
