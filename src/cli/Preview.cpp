@@ -12,6 +12,24 @@
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
+const char* const PreviewSynopsis =
+    "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
+    "                       [--size WxH] [--uv game|editor] [--align] [--clean] [--view iso|top]\n";
+const char* const PreviewDetails =
+    "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
+    "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
+    "        their textures decoded in memory; a material whose texture was not found is drawn\n"
+    "        in a flat colour of its own. Faces are shaded by their direction. --entry,\n"
+    "        --settings and --game-dir as for import.\n"
+    "  -o FILE.png          the picture (default: <level>.png in the current folder).\n"
+    "  --size WxH           its size in pixels, 1 to 8192 each way (default: 1024x768).\n"
+    "  --uv game|editor     game (default): each face mapped with the level's texture vertices;\n"
+    "                       editor: with the projection the editor will show (the brush faces'\n"
+    "                       shift, rotation and scale).\n"
+    "  --align, --clean     turn the AlignTextures or CleanSlabs setting on for this run.\n"
+    "  --view iso|top       iso (default): from the south-west corner, 35 degrees down; top:\n"
+    "                       straight down. Both fit the whole level into the picture.\n";
+
 namespace {
 
 struct TPreviewArgs {
@@ -38,60 +56,35 @@ bool ParseSize(const std::string& text, int& width, int& height) {
   return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-// Empty on success, else what was wrong.
-std::string ParsePreviewArgs(const std::vector<std::string>& args, TPreviewArgs& a) {
-  std::vector<std::string> positional;
-  for (size_t i = 2; i < args.size(); ++i) {
-    std::string name = args[i], value;
-    if (name.size() < 2 || name[0] != '-') {
-      positional.push_back(name);
-      continue;
-    }
-    bool inlineValue = false;
-    const size_t eq = name.find('=');
-    if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-      inlineValue = true;
-    }
-    if (name == "--align" || name == "--clean") {
-      if (inlineValue) return "option '" + name + "' takes no value";
-      (name == "--align" ? a.align : a.clean) = true;
-      continue;
-    }
-    if (name != "--entry" && name != "--settings" && name != "--game-dir" && name != "-o" &&
-        name != "--size" && name != "--uv" && name != "--view")
-      return "unknown option '" + name + "'";
-    if (!inlineValue) {
-      if (i + 1 >= args.size()) return "option '" + name + "' needs a value";
-      value = args[++i];
-    }
-    if (name == "--entry") {
-      a.entry = value;
-      a.entryGiven = true;
-    } else if (name == "--settings") {
-      a.settings = value;
-    } else if (name == "--game-dir") {
-      a.gameDir = value;
-      a.gameDirGiven = true;
-    } else if (name == "-o") {
-      if (value.empty()) return "option '-o' needs a file name";
-      a.output = value;
-    } else if (name == "--size") {
-      if (!ParseSize(value, a.width, a.height))
-        return "bad size '" + value + "': expected WxH, each from 1 to 8192 (such as 1024x768)";
-    } else if (name == "--uv") {
-      if (value != "game" && value != "editor")
-        return "bad --uv '" + value + "': expected game or editor";
-      a.editorUV = value == "editor";
-    } else if (value == "iso" || value == "top") {
-      a.view = value == "top" ? preview::TView::Top : preview::TView::Iso;
-    } else {
-      return "bad --view '" + value + "': expected iso or top";
-    }
+// Empty on success, else what was wrong with the values given.
+std::string ReadPreviewArgs(const TPreviewCall& call, TPreviewArgs& a) {
+  if (call.Positional.size() != 1) return "expects exactly one PATH";
+  a.path = call.Positional[0];
+  auto has = [&](const char* name) { return call.Options.count(name) != 0; };
+  auto get = [&](const char* name) { return call.Options.at(name); };
+  a.entryGiven = has("--entry");
+  if (a.entryGiven) a.entry = get("--entry");
+  a.settings = has("--settings") ? get("--settings") : call.DefaultSettings;
+  a.gameDirGiven = has("--game-dir");
+  if (a.gameDirGiven) a.gameDir = get("--game-dir");
+  if (has("-o")) {
+    a.output = get("-o");
+    if (a.output.empty()) return "option '-o' needs a file name";
   }
-  if (positional.size() != 1) return "expects exactly one PATH";
-  a.path = positional[0];
+  if (has("--size") && !ParseSize(get("--size"), a.width, a.height))
+    return "bad size '" + get("--size") + "': expected WxH, each from 1 to 8192 (such as 1024x768)";
+  if (has("--uv")) {
+    const std::string uv = get("--uv");
+    if (uv != "game" && uv != "editor") return "bad --uv '" + uv + "': expected game or editor";
+    a.editorUV = uv == "editor";
+  }
+  if (has("--view")) {
+    const std::string view = get("--view");
+    if (view != "iso" && view != "top") return "bad --view '" + view + "': expected iso or top";
+    a.view = view == "top" ? preview::TView::Top : preview::TView::Iso;
+  }
+  a.align = has("--align");
+  a.clean = has("--clean");
   return std::string();
 }
 
@@ -107,27 +100,34 @@ void QERAPI PrintConsole(const char* text) {
 
 }  // namespace
 
-int Preview(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
   TPreviewArgs a;
-  const std::string error = ParsePreviewArgs(args, a);
+  const std::string error = ReadPreviewArgs(Call, a);
   if (!error.empty()) {
-    err << "morvane preview: " << error << "\n"
-        << "usage: morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR]\n"
-        << "                       [-o FILE.png] [--size WxH] [--uv game|editor] [--align]\n"
-        << "                       [--clean] [--view iso|top]\n"
-        << "Run 'morvane --help' for the details.\n";
+    err << "morvane preview: " << error << "\nusage:\n"
+        << PreviewSynopsis << "Run 'morvane preview --help' for the details.\n";
     return 2;
   }
-  if (!rtl::FileExists(a.path)) {
-    err << "morvane preview: no such file '" << a.path << "'\n";
+  switch (rtl::PathKind(a.path)) {
+    case rtl::TPathKind::File:
+      break;
+    case rtl::TPathKind::Missing:
+      err << "morvane preview: no such file '" << a.path << "'\n";
+      return 2;
+    default:
+      err << "morvane preview: '" << a.path << "' is not a file\n";
+      return 2;
+  }
+  if (!a.output.empty() && rtl::SameFile(a.output, a.path)) {
+    err << "morvane preview: -o '" << a.output << "' is the input file '" << a.path << "' itself\n";
     return 2;
   }
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
-  platform.settingsPath = !a.settings.empty()
-                              ? a.settings
-                              : rtl::ExtractFilePath(rtl::ExecutablePath()) + "morvane.ini";
+  platform.settingsPath = a.settings;
+  // The import's own default settings file: its folder may not exist yet.
+  if (!Call.Options.count("--settings")) rtl::ForceDirectories(rtl::ExtractFilePath(a.settings));
   platform.fileAnswer = a.path;
   // Nothing is written under the install folder; it is still the import's to know.
   platform.installPath = a.gameDirGiven ? a.gameDir : ".";
@@ -167,8 +167,13 @@ int Preview(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     scene = std::make_unique<preview::TScene>(preview::BuildScene(context));
   };
 
+  // The editor's projection of each front face, as the host receives it brush by brush.
   recording_host::TRecordingHost host;
-  host.RecordCalls = false;
+  int committed = 0;
+  host.OnCommit = [&](const recording_host::TRecordedBrush& brush) {
+    if (a.editorUV && scene) preview::ApplyEditorProjection(*scene, committed, brush);
+    ++committed;
+  };
   g_console = &out;
   g_failed = false;
   SetPlatform(&platform);
@@ -176,6 +181,7 @@ int Preview(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   FuncTable.ConsolePrint = PrintConsole;
   Dispatch("Import Level...");
   SetPlatform(nullptr);
+  host.OnCommit = nullptr;
   // The console stream may not outlive this call.
   FuncTable.ConsolePrint = nullptr;
   g_console = nullptr;
@@ -183,11 +189,6 @@ int Preview(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (g_failed || !scene) {
     err << "morvane preview: the import failed; no picture written\n";
     return 1;
-  }
-  if (a.editorUV) {
-    // The host committed one brush per brush of the brush level, in order.
-    for (size_t i = 0; i < host.Committed.size(); ++i)
-      preview::ApplyEditorProjection(*scene, static_cast<int>(i), host.Committed[i]);
   }
 
   std::string output = a.output;

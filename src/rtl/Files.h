@@ -38,6 +38,23 @@ std::string NativePath(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// What a path names, links followed: nothing, a plain file, a folder, or something else (a
+// device, a FIFO, a socket), which is read or written in place but never replaced.
+enum class TPathKind { Missing, File, Directory, Other };
+TPathKind PathKind(const std::string& path);
+
+// What tells one file from another whatever path reaches it (another spelling, a link).
+struct TFileId {
+  uint64_t Volume = 0;
+  uint64_t Node = 0;
+  bool operator==(const TFileId& o) const { return Volume == o.Volume && Node == o.Node; }
+  bool operator!=(const TFileId& o) const { return !(*this == o); }
+};
+// False when nothing exists at path.
+bool GetFileId(const std::string& path, TFileId& id);
+// True when both paths exist and reach the same file.
+bool SameFile(const std::string& a, const std::string& b);
 // Creates the folder and every missing folder above it; False when that is impossible.
 bool ForceDirectories(const std::string& path);
 bool DeleteFile(const std::string& path);

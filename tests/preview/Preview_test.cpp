@@ -349,6 +349,12 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_EQ(missing.code, 2);
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
   EXPECT_FALSE(rtl::FileExists(dir / "x.png"));
+  // The picture may never replace the level it shows.
+  const std::string levelText = ReadFile(level);
+  TRun self = RunPreview({level, "--settings", dir / "m.ini", "-o", level});
+  EXPECT_EQ(self.code, 2);
+  EXPECT_NE(self.err.find("is the input file"), std::string::npos) << self.err;
+  EXPECT_EQ(ReadFile(level), levelText);
 
   // A folder that does not exist, and a folder in the file's place: the import runs, the
   // picture cannot be written, the status says so and nothing is left behind.
@@ -478,4 +484,75 @@ TEST(PreviewCorpus, EveryLevelGivesAPicture) {
       for (int x = 0; x < image.Width; ++x) drawn += !Same(image.At(x, y), preview::Background);
     EXPECT_GT(drawn, 100u) << level;
   }
+}
+
+// The editor's projection applied to the committed face records: with the shift and scale that
+// fit the texels of axis-aligned faces, the picture is the game's. (The import's own fit is
+// checked above once it exists; this pins the preview's side.)
+TEST(PreviewScene, EditorProjectionOfFittedFacesDrawsTheGamesPicture) {
+  const float L = 256;  // editor units per level unit
+  const std::vector<std::vector<TVector3>> quads = {
+      {{0, 0, 0}, {0, 2 * L, 0}, {2 * L, 2 * L, 0}, {2 * L, 0, 0}},  // floor
+      {{0, 0, 0}, {0, 0, L}, {0, 2 * L, L}, {0, 2 * L, 0}},          // wall facing X
+      {{0, 0, 0}, {2 * L, 0, 0}, {2 * L, 0, L}, {0, 0, L}}};         // wall facing Y
+  const char axis[] = {'z', 'x', 'y'};
+  preview::TScene game;
+  std::vector<uint8_t> texels(16 * 16 * 4);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint8_t>(i * 37 % 251);
+  game.Textures["a.mat"] = TMaterialImage{16, 16, texels};
+  for (size_t f = 0; f < quads.size(); ++f) {
+    preview::TFace face;
+    face.Brush = static_cast<int>(f);
+    face.Material = "A.mat";
+    face.Corners = quads[f];
+    face.Normal = axis[f] == 'z'   ? TVector3{0, 0, 1}
+                  : axis[f] == 'x' ? TVector3{1, 0, 0}
+                                   : TVector3{0, 1, 0};
+    for (const TVector3& p : quads[f]) {
+      // The level's texels: 64 a level unit, shifted by 8 and 24.
+      const float a = axis[f] == 'x' ? p.Y : p.X, b = axis[f] == 'z' ? -p.Y : -p.Z;
+      face.U.push_back(a / L * 64 + 8);
+      face.V.push_back(b / L * 64 + 24);
+    }
+    game.FaceOfBrush.push_back(static_cast<int>(f));
+    game.Faces.push_back(face);
+  }
+  preview::TScene editor = game;
+  for (size_t f = 0; f < quads.size(); ++f) {
+    // What the hand-off commits: the front face, added first, is the host's last face, through
+    // its first two corners and its centre; a side face is added after it.
+    const std::vector<TVector3>& q = quads[f];
+    const TVector3 centre{(q[0].X + q[1].X + q[2].X + q[3].X) / 4,
+                          (q[0].Y + q[1].Y + q[2].Y + q[3].Y) / 4,
+                          (q[0].Z + q[1].Z + q[2].Z + q[3].Z) / 4};
+    recording_host::TRecordedBrush brush;
+    brush.Faces.push_back(FaceThrough({9, 9, 9}, {9, 0, 9}, {0, 9, 9}));  // not the front
+    recording_host::TRecordedFace front = FaceThrough(q[0], q[1], centre);
+    front.ScaleS = front.ScaleT = 4;
+    front.ShiftS = 8;
+    front.ShiftT = 24;
+    brush.Faces.push_back(front);
+    preview::ApplyEditorProjection(editor, static_cast<int>(f), brush);
+  }
+  for (size_t f = 0; f < quads.size(); ++f)
+    for (size_t j = 0; j < 4; ++j) {
+      EXPECT_NEAR(editor.Faces[f].U[j], game.Faces[f].U[j], 1e-3) << f << " " << j;
+      EXPECT_NEAR(editor.Faces[f].V[j], game.Faces[f].V[j], 1e-3) << f << " " << j;
+    }
+  preview::TRenderOptions options;
+  options.Width = 160;
+  options.Height = 120;
+  const preview::TImage x = preview::Render(game, options), y = preview::Render(editor, options);
+  EXPECT_EQ(x.RGB, y.RGB);
+  // Textured, not flat: the material's name is looked up in any letter case.
+  EXPECT_FALSE(Same(x.At(80, 60), preview::Shaded(preview::MaterialColour("A.mat"),
+                                                  preview::FaceShade({0, 0, 1}))));
+  // The default projection (scale 0.5, no shift) gives another picture.
+  preview::TScene plain = game;
+  for (size_t f = 0; f < quads.size(); ++f) {
+    recording_host::TRecordedBrush brush;
+    brush.Faces.push_back(FaceThrough(quads[f][0], quads[f][1], quads[f][2]));
+    preview::ApplyEditorProjection(plain, static_cast<int>(f), brush);
+  }
+  EXPECT_NE(preview::Render(plain, options).RGB, x.RGB);
 }
