@@ -127,12 +127,19 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   front->MaterialName = Surface.MaterialName;
   front->Flags = flags;
   front->Reserve(static_cast<size_t>(n));
+  // A surface whose texture vertices are fewer than its corners has none worth keeping.
+  const bool texels =
+      CarriesTexels(Options) && Surface.TXVertices.Count() == Surface.Vertices.Count();
+  if (texels) front->TXVertexMissing = Surface.TXVertexMissing;
   std::vector<TVertex*> f;  // f[j]: the front face's corner j
   f.reserve(static_cast<size_t>(n));
   for (int k = n - 1; k >= 0; --k) {
-    const TVertex* s = Surface.Vertices.Items(corners[static_cast<size_t>(k)]);
+    // Source corner c; the texels of corners that cleaning dropped are not used.
+    const int c = corners[static_cast<size_t>(k)];
+    const TVertex* s = Surface.Vertices.Items(c);
     TVertex* v = brush->AddNewVertex(Scale * s->X, Scale * s->Y, Scale * s->Z);
-    front->AddVertex(v, nullptr);
+    // The corner and its texel stay paired through the reversal.
+    front->AddVertex(v, texels ? Surface.TXVertices.Items(c) : nullptr);
     f.push_back(v);
   }
 

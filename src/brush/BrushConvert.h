@@ -14,15 +14,25 @@
 // Returns True; bad geometry (a solid surface of one corner) raises the geometry lists' error and
 // leaves BrushLevel partly filled for its owner to release. With Options.CleanSlabs, surfaces
 // that cleaning leaves without area make no brush, and one console line at the end counts them.
+// Options: see AddSlabBrush.
 bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options = {});
+                             const TImportOptions& Options = TImportOptions());
+
+// True when the brushes' front faces carry the level's texture vertices.
+inline bool CarriesTexels(const TImportOptions& Options) {
+  return Options.AlignTextures || Options.KeepTexels;
+}
 
 // One slab brush from one surface: the front face is the surface scaled by Scale with its corners
 // reversed, the back face lies Depth units behind it along the front face's normal, and one side
-// face joins each pair of neighbouring corners. With Options.CleanSlabs the slab is made of the
-// corners CleanSlabCorners keeps, and a surface it keeps none of makes no brush: False.
+// face joins each pair of neighbouring corners.
+// Every front and back corner gets the texture vertex (0, 0), unless CarriesTexels(Options): then
+// each front corner keeps the texture vertex of its source corner (and the front face the
+// surface's TXVertexMissing mark), which texture alignment fits to.
+// With Options.CleanSlabs the slab is made of the corners CleanSlabCorners keeps, and a surface
+// it keeps none of makes no brush: False.
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options = {});
+                  const TImportOptions& Options = TImportOptions());
 
 // When a corner counts as in line with its two neighbours: the sine of the turn between its two
 // edges, both seen along the surface's normal, is at most this. That is: the next corner strays

@@ -89,7 +89,7 @@ bool ImportLevel() {
   if (success) {
     Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
     SetStatus("Loading Brushes into Radiant...");
-    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress);
+    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress, options);
   }
   if (success) {
     ConsoleMessage(rtl::Format("%s imported succesfully",

@@ -126,17 +126,22 @@ TEST(CleanSlabs, CornersInLineGoWithinTheToleranceAndTexelsStayWithTheirCorners)
         c.dropped ? std::vector<int>{0, 2, 3, 4} : std::vector<int>{0, 1, 2, 3, 4};
     EXPECT_EQ(CleanSlabCorners(*s, 256), expected) << "lift " << c.lift;
     TBrushLevel out;
-    ASSERT_TRUE(AddSlabBrush(*s, 256, 8, out.Brushes, Clean()));
+    TImportOptions withTexels = Clean();
+    withTexels.KeepTexels = true;
+    ASSERT_TRUE(AddSlabBrush(*s, 256, 8, out.Brushes, withTexels));
     const T3DMesh& brush = *out.Brushes.Items(0);
     ASSERT_EQ(brush.Surfaces.Count(), static_cast<int>(expected.size()) + 2) << c.lift;
-    // The front face holds the kept corners backwards; corner k's texture vertex is (10k, 20k).
+    // The front face holds the kept corners backwards, each with its own texture vertex
+    // (10 k, 20 k); a dropped corner's texture vertex is used nowhere.
     const TSurface& front = *brush.Surfaces.Items(0);
+    ASSERT_EQ(front.TXVertices.Count(), static_cast<int>(expected.size()));
     for (size_t j = 0; j < expected.size(); ++j) {
       const int k = expected[expected.size() - 1 - j];
       const TVertex* source = s->Vertices.Items(k);
       EXPECT_EQ(front.Vertices.Items(static_cast<int>(j))->X, 256 * source->X);
       EXPECT_EQ(front.Vertices.Items(static_cast<int>(j))->Y, 256 * source->Y);
-      EXPECT_EQ(s->TXVertices.Items(k)->U, 10.0f * static_cast<float>(k));
+      EXPECT_EQ(front.TXVertices.Items(static_cast<int>(j))->U, 10.0f * static_cast<float>(k));
+      EXPECT_EQ(front.TXVertices.Items(static_cast<int>(j))->V, 20.0f * static_cast<float>(k));
     }
     // A corner lifted inwards and kept is a dent, which no convex brush has; the others are.
     if (c.dropped || c.lift < 0) ExpectEditorBuildsEveryFace(brush, "lift");
