@@ -21,7 +21,7 @@ void TSurface::GetNormal(TVector3& N) {
 }
 
 TSurface* T3DMesh::AddNewSurface() {
-  TSurface* s = ownedSurfaces_.AddNew();
+  TSurface* s = ownedSurfaces_.Make();
   Surfaces.Add(s);
   return s;
 }

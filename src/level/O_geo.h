@@ -7,6 +7,8 @@
 // makes its items in blocks of its own (AddNew), as a level holds a great many small ones.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -131,6 +133,65 @@ class TItemPool {
   TBlock* head_ = nullptr;
 };
 
+// The references a list holds, in order: a pointer and two 32-bit counts, as a level has
+// hundreds of thousands of short lists (a surface's corners) and every byte of each counts.
+template <class T>
+class TRefArray {
+ public:
+  TRefArray() = default;
+  TRefArray(TRefArray&& Other) noexcept
+      : data_(Other.data_), size_(Other.size_), capacity_(Other.capacity_) {
+    Other.data_ = nullptr;
+    Other.size_ = Other.capacity_ = 0;
+  }
+  TRefArray& operator=(TRefArray&& Other) noexcept {
+    if (this != &Other) {
+      delete[] data_;
+      data_ = Other.data_;
+      size_ = Other.size_;
+      capacity_ = Other.capacity_;
+      Other.data_ = nullptr;
+      Other.size_ = Other.capacity_ = 0;
+    }
+    return *this;
+  }
+  TRefArray(const TRefArray&) = delete;
+  TRefArray& operator=(const TRefArray&) = delete;
+  ~TRefArray() { delete[] data_; }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T* operator[](size_t i) const { return data_[i]; }
+  T* const* begin() const { return data_; }
+  T* const* end() const { return data_ + size_; }
+  void clear() { size_ = 0; }
+  // Room for n references in all; more than a list's int index can reach is refused as the
+  // allocation failure it would be.
+  void reserve(size_t n) {
+    if (n <= capacity_) return;
+    if (n > 0x7fffffffu) throw std::bad_alloc();
+    T** grown = new T*[n];
+    if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T*));
+    delete[] data_;
+    data_ = grown;
+    capacity_ = static_cast<uint32_t>(n);
+  }
+  // Room for one more, growing by doubling; made before an item is, so that appending the item
+  // cannot fail after it exists.
+  void room() {
+    if (size_ == capacity_) reserve(size_ == 0 ? 4 : 2 * size_);
+  }
+  void push_back(T* Item) {
+    room();
+    data_[size_++] = Item;
+  }
+
+ private:
+  T** data_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
+};
+
 // The storage of a list's items: a list that owns them makes them in its pool; a list that refers
 // to items owned elsewhere has nothing but the references.
 template <class T, class Holder>
@@ -174,7 +235,7 @@ class TBaseList : private TListStore<T, Holder> {
   // Appends and returns the new item's index. An owning list takes the item over.
   int Add(Holder Item) {
     if constexpr (Store::Owning) {
-      Room();  // so that the item is never adopted and then lost
+      items_.room();  // so that the item is never adopted and then lost
       items_.push_back(this->pool_.Adopt(std::move(Item)));
     } else {
       items_.push_back(Item);
@@ -185,7 +246,7 @@ class TBaseList : private TListStore<T, Holder> {
   template <class... Args>
   T* AddNew(Args&&... args) {
     static_assert(Store::Owning, "only a list that owns its items makes them");
-    Room();
+    items_.room();
     T* item = this->pool_.Make(std::forward<Args>(args)...);
     items_.push_back(item);
     return item;
@@ -222,12 +283,7 @@ class TBaseList : private TListStore<T, Holder> {
   }
 
  private:
-  // Room for one more reference, made before the item so that appending cannot fail after it.
-  void Room() {
-    if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 4 : 2 * items_.size());
-  }
-
-  std::vector<T*> items_;
+  TRefArray<T> items_;
 };
 
 // Lists that refer to items owned elsewhere.
@@ -280,11 +336,12 @@ class T3DMesh {
   void Reserve(size_t VertexCount, size_t SurfaceCount) {
     Vertices.Reserve(VertexCount);
     Surfaces.Reserve(SurfaceCount);
-    ownedSurfaces_.Reserve(SurfaceCount);
+    ownedSurfaces_.Reserve(SurfaceCount);  // room for that many more of its own
   }
   // A new vertex owned by this mesh.
   TVertex* AddNewVertex(double X, double Y, double Z);
 
  private:
-  TOwnedSurfaceList ownedSurfaces_;
+  // The surfaces this mesh made, released with it; Surfaces lists them in order.
+  TItemPool<TSurface> ownedSurfaces_;
 };
