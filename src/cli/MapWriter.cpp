@@ -16,11 +16,9 @@ TMapWriter::TMapWriter(TSink Sink, size_t BufferSize)
       buffer_(BufferSize < 4 * MaxNumber ? 4 * MaxNumber : BufferSize),
       numbers_(size_t{1} << NumberCacheBits) {}
 
-char* TMapWriter::Reserve(size_t n) {
-  if (buffer_.size() - used_ < n) {
-    Flush();
-    if (buffer_.size() < n) buffer_.resize(n);
-  }
+char* TMapWriter::MakeRoom(size_t n) {
+  Flush();
+  if (buffer_.size() < n) buffer_.resize(n);
   return buffer_.data() + used_;
 }
 

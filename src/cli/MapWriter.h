@@ -61,7 +61,10 @@ class TMapWriter {
 
  private:
   // Makes room for at least n more bytes, flushing first when the buffer would overflow.
-  char* Reserve(size_t n);
+  char* Reserve(size_t n) {
+    return buffer_.size() - used_ >= n ? buffer_.data() + used_ : MakeRoom(n);
+  }
+  char* MakeRoom(size_t n);
   void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
 
   // A number already written, by its bits; Length 0: an empty slot. Text holds the digits,
