@@ -116,7 +116,7 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
     corners.resize(static_cast<size_t>(Surface.Vertices.Count()));
     std::iota(corners.begin(), corners.end(), 0);
   }
-  T3DMesh* brush = Brushes.Items(Brushes.Add(std::make_unique<T3DMesh>()));
+  T3DMesh* brush = Brushes.AddNew();
   const int n = static_cast<int>(corners.size());
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
