@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -21,20 +22,51 @@
 #include "plugin/Platform_win32.h"
 #define MV_ISATTY _isatty
 #else
+#include <pwd.h>
 #include <unistd.h>
 #define MV_ISATTY isatty
 #endif
 
-const char* const CliUsage =
-    "usage:\n"
+namespace {
+
+const char* const Version = "1.2";
+
+// One option of a command: its name, and whether a value follows it ("--map FILE" or
+// "--map=FILE") or it is a switch ("--overwrite-textures").
+struct TOptionSpec {
+  const char* Name;
+  bool TakesValue;
+};
+
+// A command line split by the shared parser: the positional arguments in order and the options
+// given (a switch holds "1"; an option given twice keeps its last value).
+struct TArgs {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+  bool Has(const char* name) const { return options.count(name) != 0; }
+  std::string Get(const char* name, const std::string& fallback = std::string()) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : it->second;
+  }
+};
+
+using TCommandRun = int (*)(TArgs& args, std::ostream& out, std::ostream& err);
+
+// One command of the host: everything its help, its usage errors and its parsing need.
+struct TCommandSpec {
+  const char* Name;
+  const char* Synopsis;  // the usage lines, each beginning "  morvane NAME"
+  const char* Details;   // the help's paragraph about the command
+  std::vector<TOptionSpec> Options;
+  TCommandRun Run;
+};
+
+const char* const ExitStatusText = "exit status: 0 success, 1 the command failed, 2 usage error.\n";
+
+const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME]\n"
-    "  morvane list CONTAINER [FOLDER]\n"
-    "  morvane extract CONTAINER KEY [-o FILE]\n"
-    "  morvane convert (--dir DIR | --container FILE) --out DIR [--format tga|jpg]\n"
-    "                  [--palette FILE.cmp | --palette \"CONTAINER>>KEY\"]\n"
-    "  morvane --help\n"
-    "\n"
+    "                      [--default-texture NAME] [--overwrite-textures]\n";
+const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
     "        textures are converted into DIR/GameData/base/Textures/<level>/ and its solid\n"
@@ -49,75 +81,196 @@ const char* const CliUsage =
     "the current folder"
 #endif
     ").\n"
-    "  --settings FILE      the settings file (default: morvane.ini beside this program); read\n"
-    "                       before and written back after the import, as the plug-in does.\n"
-    "                       Keys: Scale, BrushDepth, NonVisTex, JKPalette, OutputTexFormat,\n"
-    "                       ResourceGobs.\n"
-    "  --map FILE           the .map file to write (default: <level>.map in the current folder).\n"
+    "  --settings FILE      the settings file (default: "
+#ifdef _WIN32
+    "morvane.ini beside this program"
+#else
+    "$XDG_CONFIG_HOME/morvane/morvane.ini,\n"
+    "                       else ~/.config/morvane/morvane.ini"
+#endif
+    "); read before and\n"
+    "                       written back after the import when the import changed it, as the\n"
+    "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
+    "                       OutputTexFormat, ResourceGobs.\n"
+    "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
+    "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
     "                       (default: system/caulk).\n"
-    "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n"
-    "\n"
+    "  --overwrite-textures convert the level's textures again even where their images exist\n"
+    "                       (as after a change of palette).\n"
+    "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
+
+const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
+const char* const ListDetails =
     "list    prints each entry of a container (optionally only those under FOLDER, such as\n"
-    "        jkl\\ or mat\\) with its size in bytes.\n"
+    "        jkl\\ or mat\\) with its size in bytes.\n";
+
+const char* const ExtractSynopsis = "  morvane extract CONTAINER KEY [-o FILE]\n";
+const char* const ExtractDetails =
     "extract copies one entry of a container to FILE (default: the entry's file name in the\n"
-    "        current folder).\n"
+    "        current folder; never CONTAINER itself) and prints the file's name, followed by\n"
+    "        \"(replaced)\" when a file of that name was there before.\n";
+
+const char* const ConvertSynopsis =
+    "  morvane convert (--dir DIR | --container FILE) --out DIR [--format tga|jpg]\n"
+    "                  [--palette FILE.cmp | --palette \"CONTAINER>>KEY\"]\n";
+const char* const ConvertDetails =
     "convert converts textures as the editor's \"Batch Convert Textures...\" does: every *.mat\n"
     "        file of DIR, or every entry under mat\\ of a container, into TGA (default) or JPEG\n"
     "        files in the output folder, which is created when missing. The palette is a CMP\n"
     "        file or a container entry such as \"res2.gob>>misc\\cmp\\01narsh.cmp\" (default:\n"
     "        the built-in one). Standard output carries the dialog's status texts, one per\n"
-    "        line, without their leading blank; each texture that failed is named on standard\n"
-    "        error, and the exit status is 1 when any failed.\n"
-    "\n"
-    "exit status: 0 success, 1 the command failed, 2 usage error.\n";
+    "        line, without their leading blank; the last one also counts the images that\n"
+    "        replaced existing files (\", N replaced\"). Each texture that failed is named on\n"
+    "        standard error, and the exit status is 1 when any failed.\n";
 
-namespace {
+const char* const GeneralSynopsis =
+    "  morvane COMMAND --help\n"
+    "  morvane --help | --version\n";
+const char* const GeneralDetails =
+    "Options may be given in any order, a value after a blank or after \"=\"; \"--\" ends the\n"
+    "options, so that later arguments are taken as they are (a PATH beginning with \"-\").\n";
 
-// For a usage error: the synopsis (the help's first paragraph) and where the rest is.
-std::string ShortUsage() {
-  std::string help = CliUsage;
-  return help.substr(0, help.find("\n\n") + 1) + "Run 'morvane --help' for the details.\n";
+int Import(TArgs& a, std::ostream& out, std::ostream& err);
+int List(TArgs& a, std::ostream& out, std::ostream& err);
+int Extract(TArgs& a, std::ostream& out, std::ostream& err);
+int Convert(TArgs& a, std::ostream& out, std::ostream& err);
+
+const std::vector<TCommandSpec>& Commands() {
+  static const std::vector<TCommandSpec> commands = {
+      {"import",
+       ImportSynopsis,
+       ImportDetails,
+       {{"--entry", true},
+        {"--game-dir", true},
+        {"--settings", true},
+        {"--map", true},
+        {"--default-texture", true},
+        {"--overwrite-textures", false}},
+       Import},
+      {"list", ListSynopsis, ListDetails, {}, List},
+      {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
+      {"convert",
+       ConvertSynopsis,
+       ConvertDetails,
+       {{"--dir", true},
+        {"--container", true},
+        {"--out", true},
+        {"--format", true},
+        {"--palette", true}},
+       Convert},
+  };
+  return commands;
 }
 
-struct TArgs {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string> options;
-};
+const TCommandSpec* FindCommand(const std::string& name) {
+  for (const TCommandSpec& c : Commands())
+    if (name == c.Name) return &c;
+  return nullptr;
+}
 
-// Splits arguments into positional ones and known options taking a value; false with a message
-// for an unknown option or a missing value.
-bool ParseArgs(const std::vector<std::string>& args, size_t from,
-               const std::vector<std::string>& known, TArgs& out, std::string& error) {
+std::string FullHelp() {
+  std::string text = "usage:\n";
+  for (const TCommandSpec& c : Commands()) text += c.Synopsis;
+  text += GeneralSynopsis;
+  for (const TCommandSpec& c : Commands()) text += std::string("\n") + c.Details;
+  text += std::string("\n") + GeneralDetails + "\n" + ExitStatusText;
+  return text;
+}
+
+std::string CommandHelp(const TCommandSpec& c) {
+  return std::string("usage:\n") + c.Synopsis + "\n" + c.Details + "\n" + GeneralDetails + "\n" +
+         ExitStatusText;
+}
+
+// For a usage error: the synopsis and where the rest is.
+std::string ShortUsage(const TCommandSpec* c = nullptr) {
+  std::string text = "usage:\n";
+  if (c) return text + c->Synopsis + "Run 'morvane " + c->Name + " --help' for the details.\n";
+  for (const TCommandSpec& command : Commands()) text += command.Synopsis;
+  return text + GeneralSynopsis + "Run 'morvane --help' for the details.\n";
+}
+
+enum class TParse { Ok, Help, Error };
+
+// Splits the arguments after the command into positional ones and the command's options:
+// "-h"/"--help" asks for the command's help, "--" ends the options. An unknown option, a value
+// missing or given to a switch is an error, with its text.
+TParse ParseArgs(const std::vector<std::string>& args, size_t from,
+                 const std::vector<TOptionSpec>& known, TArgs& out, std::string& error) {
+  bool optionsEnded = false;
   for (size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 1 && a[0] == '-') {
-      std::string name = a, value;
-      bool inlineValue = false;
-      size_t eq = a.find('=');
-      if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        inlineValue = true;
-      }
-      bool isKnown = false;
-      for (const std::string& k : known) isKnown = isKnown || k == name;
-      if (!isKnown) {
-        error = "unknown option '" + name + "'";
-        return false;
-      }
-      if (!inlineValue) {
-        if (i + 1 >= args.size()) {
-          error = "option '" + name + "' needs a value";
-          return false;
-        }
-        value = args[++i];
-      }
-      out.options[name] = value;
-    } else {
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
       out.positional.push_back(a);
+      continue;
     }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (a == "-h" || a == "--help") return TParse::Help;
+    std::string name = a, value;
+    bool inlineValue = false;
+    size_t eq = a.find('=');
+    if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      inlineValue = true;
+    }
+    const TOptionSpec* spec = nullptr;
+    for (const TOptionSpec& k : known)
+      if (name == k.Name) spec = &k;
+    if (!spec) {
+      error = "unknown option '" + name + "'";
+      return TParse::Error;
+    }
+    if (!spec->TakesValue) {
+      if (inlineValue) {
+        error = "option '" + name + "' takes no value";
+        return TParse::Error;
+      }
+      value = "1";
+    } else if (!inlineValue) {
+      if (i + 1 >= args.size()) {
+        error = "option '" + name + "' needs a value";
+        return TParse::Error;
+      }
+      value = args[++i];
+    }
+    out.options[name] = value;
   }
+  return TParse::Ok;
+}
+
+// Checks that an input path names a file that can be read as one: a folder, a device or a FIFO
+// each get their own message rather than "no such file". The message goes to err.
+bool CheckInputFile(const char* command, const std::string& path, std::ostream& err) {
+  std::string problem;
+  switch (rtl::PathKind(path)) {
+    case rtl::TPathKind::File:
+      return true;
+    case rtl::TPathKind::Missing:
+      problem = "no such file '" + path + "'";
+      break;
+    case rtl::TPathKind::Directory:
+      problem = "'" + path + "' is a directory, not a file";
+      break;
+    case rtl::TPathKind::Other:
+      problem = "'" + path + "' is a device or FIFO, not a file";
+      break;
+  }
+  err << "morvane " << command << ": " << problem << "\n";
+  return false;
+}
+
+// True (with a usage message) when an output path reaches the input file itself, under any
+// spelling or through a link: writing it would destroy what is being read.
+bool OutputIsInput(const char* command, const char* option, const std::string& output,
+                   const std::string& input, std::ostream& err) {
+  if (!rtl::SameFile(output, input)) return false;
+  err << "morvane " << command << ": " << option << " '" << output << "' is the input file '"
+      << input << "' itself\n";
   return true;
 }
 
@@ -168,33 +321,62 @@ void DrawProgress(int index, int count) {
 
 bool IsTerminal(int fd) { return MV_ISATTY(fd) != 0; }
 
+// Where the settings live when no --settings is given. A program installed for every user sits
+// in a folder its users cannot (and should not) write to, so on Linux each user keeps a file of
+// their own in the configuration folder; on Windows it stays beside the program, as the
+// plug-in's own does.
 std::string DefaultSettingsPath() {
-  return rtl::ExtractFilePath(rtl::ExecutablePath()) + "morvane.ini";
+#ifdef _WIN32
+  return rtl::ExtractFilePath(rtl::ExecutablePath()) + SettingsFileName;
+#else
+  std::string base;
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') {  // a relative value is to be ignored
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    std::string homeDir = home && home[0] ? home : std::string();
+    if (homeDir.empty()) {
+      if (const struct passwd* pw = getpwuid(getuid())) homeDir = pw->pw_dir ? pw->pw_dir : "";
+    }
+    if (homeDir.empty()) return SettingsFileName;  // nowhere better: the current folder
+    base = rtl::JoinPath(homeDir, ".config");
+  }
+  return rtl::JoinPath(rtl::JoinPath(base, "morvane"), SettingsFileName);
+#endif
 }
 
-int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TArgs a;
-  std::string error;
-  if (!ParseArgs(args, 2, {"--entry", "--game-dir", "--settings", "--map", "--default-texture"}, a,
-                 error) ||
-      a.positional.size() != 1) {
-    err << "morvane import: " << (error.empty() ? "expects exactly one PATH" : error) << "\n"
-        << ShortUsage();
+int Import(TArgs& a, std::ostream& out, std::ostream& err) {
+  const TCommandSpec& spec = *FindCommand("import");
+  if (a.positional.size() != 1) {
+    err << "morvane import: expects exactly one PATH\n" << ShortUsage(&spec);
     return 2;
   }
   const std::string path = a.positional[0];
-  if (!rtl::FileExists(path)) {
-    err << "morvane import: no such file '" << path << "'\n";
+  if (!CheckInputFile("import", path, err)) return 2;
+  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
+  const bool container = ext == ".gob" || ext == ".goo";
+  if (ext != ".jkl" && !container)
+    err << "morvane import: '" << path << "' is not a .jkl, .gob or .goo file\n";
+  if (a.Has("--entry") && !container) {
+    err << "morvane import: --entry names a level inside a container; '" << path
+        << "' is no .gob or .goo container\n"
+        << ShortUsage(&spec);
     return 2;
   }
-  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
-  if (ext != ".jkl" && ext != ".gob" && ext != ".goo")
-    err << "morvane import: '" << path << "' is not a .jkl, .gob or .goo file\n";
+  if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  const bool overwriteTextures = a.Has("--overwrite-textures");
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
-  platform.settingsPath =
-      a.options.count("--settings") ? a.options["--settings"] : DefaultSettingsPath();
+  if (a.Has("--settings")) {
+    platform.settingsPath = a.Get("--settings");
+  } else {
+    platform.settingsPath = DefaultSettingsPath();
+    // The configuration folder may not exist yet; when it cannot be made, saving the settings
+    // says so in one console line.
+    rtl::ForceDirectories(rtl::ExtractFilePath(platform.settingsPath));
+  }
   platform.fileAnswer = path;
   if (a.options.count("--game-dir")) {
     platform.installPath = a.options["--game-dir"];
@@ -245,9 +427,43 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
+  platform.onImportOptions = [overwriteTextures](TImportOptions& options) {
+    if (overwriteTextures) options.OverwriteTextures = true;
+  };
 
   recording_host::TRecordingHost host(
       a.options.count("--default-texture") ? a.options["--default-texture"] : "system/caulk");
+
+  // The map receives each brush as the editor would, the moment it is committed, so that what a
+  // failure half-way leaves in the editor is in the map too, and no brush is held longer than
+  // its commit. The file is begun at the first commit (the level's name is known by then) and
+  // replaces the target only when complete; a level that fails before any commit leaves none.
+  std::unique_ptr<rtl::TAtomicFile> mapFile;
+  std::unique_ptr<TMapWriter> map;
+  std::string mapPath;
+  std::string mapError;  // the first error of the map file; nothing more is written after it
+  auto beginMap = [&] {
+    std::string levelName = rtl::ExtractFileName(chosen.empty() ? path : chosen);
+    levelName = rtl::ChangeFileExt(levelName, "");
+    mapPath = a.options.count("--map") ? a.options["--map"] : levelName + ".map";
+    mapFile = std::make_unique<rtl::TAtomicFile>(mapPath);
+    rtl::TStream& stream = mapFile->Stream();
+    map = std::make_unique<TMapWriter>(
+        [&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
+    map->BeginWorldspawn();
+  };
+  // Called from within the hand-off: errors stay here rather than unwinding through the
+  // editor's table.
+  host.OnCommit = [&](const recording_host::TRecordedBrush& brush) {
+    if (!mapError.empty()) return;
+    try {
+      if (!map) beginMap();
+      map->WriteBrush(brush);
+    } catch (const std::exception& e) {
+      mapError = e.what();
+    }
+  };
+
   SetPlatform(&platform);
   host.Install(*GetFuncTable());
   FuncTable.ConsolePrint = PrintConsole;
@@ -255,39 +471,39 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
   bar.Clear();
   g_bar = nullptr;
   SetPlatform(nullptr);
+  host.OnCommit = nullptr;
 
   // The map holds what the editor would now have: every committed brush, also after a failure
   // half-way.
-  std::string levelName = rtl::ExtractFileName(chosen.empty() ? path : chosen);
-  levelName = rtl::ChangeFileExt(levelName, "");
-  if (!host.Committed.empty() || !g_failed) {
-    std::string mapFile = a.options.count("--map") ? a.options["--map"] : levelName + ".map";
-    int skipped = 0;
-    std::string text = WriteMap(host.Committed, skipped);
-    try {
-      rtl::WriteFileAtomic(mapFile, text);
-      err << "morvane import: wrote " << (host.Committed.size() - static_cast<size_t>(skipped))
-          << " brushes to " << mapFile << "\n";
-    } catch (const std::exception& e) {
-      err << "morvane import: " << e.what() << "\n";
+  if (host.CommittedCount() > 0 || !g_failed) {
+    if (mapError.empty()) {
+      try {
+        if (!map) beginMap();
+        map->EndEntity();
+        map->Flush();
+        mapFile->Commit();
+      } catch (const std::exception& e) {
+        mapError = e.what();
+      }
+    }
+    mapFile.reset();  // an unfinished file is removed here
+    if (!mapError.empty()) {
+      err << "morvane import: " << mapError << "\n";
       return 1;
     }
-    if (skipped > 0) err << "morvane import: " << skipped << " brushes without faces left out\n";
+    err << "morvane import: wrote " << map->Written() << " brushes to " << mapPath << "\n";
+    if (map->Skipped() > 0)
+      err << "morvane import: " << map->Skipped() << " brushes without faces left out\n";
   }
   return g_failed ? 1 : 0;
 }
 
-int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TArgs a;
-  std::string error;
-  if (!ParseArgs(args, 2, {}, a, error) || a.positional.empty() || a.positional.size() > 2) {
-    err << "morvane list: " << (error.empty() ? "expects CONTAINER [FOLDER]" : error) << "\n";
+int List(TArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.empty() || a.positional.size() > 2) {
+    err << "morvane list: expects CONTAINER [FOLDER]\n" << ShortUsage(FindCommand("list"));
     return 2;
   }
-  if (!rtl::FileExists(a.positional[0])) {
-    err << "morvane list: no such file '" << a.positional[0] << "'\n";
-    return 2;
-  }
+  if (!CheckInputFile("list", a.positional[0], err)) return 2;
   TJKContainer container;
   container.Open(a.positional[0]);
   std::string folder = a.positional.size() > 1 ? rtl::LowerCase(a.positional[1]) : std::string();
@@ -301,80 +517,106 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   return 0;
 }
 
-int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TArgs a;
-  std::string error;
-  if (!ParseArgs(args, 2, {"-o"}, a, error) || a.positional.size() != 2) {
-    err << "morvane extract: " << (error.empty() ? "expects CONTAINER KEY [-o FILE]" : error)
-        << "\n";
+int Extract(TArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.positional.size() != 2) {
+    err << "morvane extract: expects CONTAINER KEY [-o FILE]\n"
+        << ShortUsage(FindCommand("extract"));
     return 2;
   }
-  if (!rtl::FileExists(a.positional[0])) {
-    err << "morvane extract: no such file '" << a.positional[0] << "'\n";
-    return 2;
-  }
+  const std::string& source = a.positional[0];
+  if (!CheckInputFile("extract", source, err)) return 2;
   std::string key = a.positional[1];
   for (char& c : key)
     if (c == '/') c = '\\';
+  const std::string target = a.Has("-o") ? a.Get("-o") : rtl::ExtractFileName(key);
+  if (OutputIsInput("extract", "-o", target, source, err)) return 2;
   TJKContainer container;
-  container.Open(a.positional[0]);
+  container.Open(source);
   rtl::TMemoryStream data;
   if (!container.ExtractToStream(data, key)) {
-    err << "morvane extract: no entry '" << a.positional[1] << "' in " << a.positional[0] << "\n";
+    err << "morvane extract: no entry '" << a.positional[1] << "' in " << source << "\n";
     return 1;
   }
-  std::string target = a.options.count("-o") ? a.options["-o"] : rtl::ExtractFileName(key);
+  const bool replacing = rtl::PathKind(target) == rtl::TPathKind::File;
   rtl::WriteFileAtomic(target, std::string(data.Bytes().begin(), data.Bytes().end()));
-  out << target << "\n";
+  out << target << (replacing ? " (replaced)" : "") << "\n";
   return 0;
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  TArgs a;
-  std::string error;
-  if (ParseArgs(args, 2, {"--dir", "--container", "--out", "--format", "--palette"}, a, error)) {
-    if (!a.positional.empty())
-      error = "unexpected argument '" + a.positional[0] + "'";
-    else if (a.options.count("--dir") == a.options.count("--container"))
-      error = "expects exactly one of --dir DIR and --container FILE";
-    else if (!a.options.count("--out") || a.options["--out"].empty())
-      error = "expects --out DIR";
+// The files of a folder and who they are now, to tell afterwards which of them a run replaced
+// (a replaced file is a new file under the old name).
+std::map<std::string, rtl::TFileId> FolderSnapshot(const std::string& folder) {
+  std::map<std::string, rtl::TFileId> files;
+  for (const std::string& name : rtl::FindFiles(folder, "*")) {
+    rtl::TFileId id;
+    if (rtl::GetFileId(rtl::JoinPath(folder, name), id)) files[name] = id;
   }
+  return files;
+}
+
+int ReplacedSince(const std::string& folder, const std::map<std::string, rtl::TFileId>& before) {
+  int replaced = 0;
+  for (const auto& file : before) {
+    rtl::TFileId now;
+    if (rtl::GetFileId(rtl::JoinPath(folder, file.first), now) && now != file.second) ++replaced;
+  }
+  return replaced;
+}
+
+int Convert(TArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  if (!a.positional.empty())
+    error = "unexpected argument '" + a.positional[0] + "'";
+  else if (a.Has("--dir") == a.Has("--container"))
+    error = "expects exactly one of --dir DIR and --container FILE";
+  else if (a.Get("--out").empty())
+    error = "expects --out DIR";
   TBatchOptions options;
-  if (error.empty() && a.options.count("--format")) {
-    std::string format = rtl::LowerCase(a.options["--format"]);
+  if (error.empty() && a.Has("--format")) {
+    std::string format = rtl::LowerCase(a.Get("--format"));
     if (format == "jpg" || format == "jpeg")
       options.Format = TBatchFormat::JPEG;
     else if (format != "tga")
-      error = "unknown format '" + a.options["--format"] + "' (tga or jpg)";
+      error = "unknown format '" + a.Get("--format") + "' (tga or jpg)";
   }
   if (!error.empty()) {
-    err << "morvane convert: " << error << "\n" << ShortUsage();
+    err << "morvane convert: " << error << "\n" << ShortUsage(FindCommand("convert"));
     return 2;
   }
-  if (a.options.count("--dir")) {
+  if (a.Has("--dir")) {
     options.Input = TBatchInput::Directory;
-    options.Source = a.options["--dir"];
-    if (!rtl::DirectoryExists(options.Source)) {
-      err << "morvane convert: no such directory '" << options.Source << "'\n";
-      return 2;
+    options.Source = a.Get("--dir");
+    switch (rtl::PathKind(options.Source)) {
+      case rtl::TPathKind::Directory:
+        break;
+      case rtl::TPathKind::Missing:
+        err << "morvane convert: no such directory '" << options.Source << "'\n";
+        return 2;
+      default:
+        err << "morvane convert: '" << options.Source << "' is not a directory\n";
+        return 2;
     }
   } else {
     options.Input = TBatchInput::Container;
-    options.Source = a.options["--container"];
-    if (!rtl::FileExists(options.Source)) {
-      err << "morvane convert: no such file '" << options.Source << "'\n";
-      return 2;
-    }
+    options.Source = a.Get("--container");
+    if (!CheckInputFile("convert", options.Source, err)) return 2;
   }
-  options.OutputDir = a.options["--out"];
-  if (a.options.count("--palette")) options.Palette = ReadPaletteSource(a.options["--palette"]);
+  options.OutputDir = a.Get("--out");
+  if (a.Has("--palette")) options.Palette = ReadPaletteSource(a.Get("--palette"));
 
+  const std::map<std::string, rtl::TFileId> before = FolderSnapshot(options.OutputDir);
   TProgressBar bar(err, IsTerminal(2) && &err == &std::cerr);
   TBatchCallbacks callbacks;
   callbacks.Status = [&](const std::string& text) {
     bar.Clear();
-    out << (text.empty() || text[0] != ' ' ? text : text.substr(1)) << "\n" << std::flush;
+    std::string line = text.empty() || text[0] != ' ' ? text : text.substr(1);
+    // The last text sums the run up; it also counts the images that took the place of files
+    // already there, which the run's own count does not tell apart.
+    if (line.rfind("Status: Done", 0) == 0) {
+      const int replaced = ReplacedSince(options.OutputDir, before);
+      if (replaced > 0) line += ", " + std::to_string(replaced) + " replaced";
+    }
+    out << line << "\n" << std::flush;
   };
   callbacks.Progress = [&](int index, int count) {
     bar.Draw(index, count, std::to_string(index + 1) + "/" + std::to_string(count));
@@ -396,6 +638,11 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 }  // namespace
 
+std::string CliHelp(const std::string& command) {
+  const TCommandSpec* spec = FindCommand(command);
+  return spec ? CommandHelp(*spec) : FullHelp();
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2) {
     err << ShortUsage();
@@ -403,18 +650,39 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const std::string& command = args[1];
   if (command == "--help" || command == "-h" || command == "help") {
-    out << CliUsage;
+    // "morvane help COMMAND" as well as "morvane COMMAND --help".
+    if (args.size() > 2 && command == "help" && !FindCommand(args[2])) {
+      err << "morvane: unknown command '" << args[2] << "'\n" << ShortUsage();
+      return 2;
+    }
+    out << CliHelp(args.size() > 2 ? args[2] : std::string());
     return 0;
   }
+  if (command == "--version") {
+    out << "morvane " << Version << "\n";
+    return 0;
+  }
+  const TCommandSpec* spec = FindCommand(command);
+  if (!spec) {
+    err << "morvane: unknown command '" << command << "'\n" << ShortUsage();
+    return 2;
+  }
+  TArgs a;
+  std::string error;
+  switch (ParseArgs(args, 2, spec->Options, a, error)) {
+    case TParse::Help:
+      out << CommandHelp(*spec);
+      return 0;
+    case TParse::Error:
+      err << "morvane " << command << ": " << error << "\n" << ShortUsage(spec);
+      return 2;
+    case TParse::Ok:
+      break;
+  }
   try {
-    if (command == "import") return Import(args, out, err);
-    if (command == "list") return List(args, out, err);
-    if (command == "extract") return Extract(args, out, err);
-    if (command == "convert") return Convert(args, out, err);
+    return spec->Run(a, out, err);
   } catch (const std::exception& e) {
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;
   }
-  err << "morvane: unknown command '" << command << "'\n" << ShortUsage();
-  return 2;
 }

@@ -11,4 +11,5 @@
 // Exit status: 0 success, 1 the command failed, 2 a usage error.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-extern const char* const CliUsage;
+// The help text of one command ("import", "convert", ...), or of all for any other text.
+std::string CliHelp(const std::string& command = std::string());

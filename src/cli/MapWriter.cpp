@@ -1,43 +1,109 @@
 #include "cli/MapWriter.h"
 
-#include "rtl/SysUtils.h"
+#include <charconv>
+#include <cstring>
 
 namespace {
 
-void Point(std::string& out, const float p[3]) {
-  out += "( ";
-  for (int i = 0; i < 3; ++i) {
-    out += rtl::SingleToStr(p[i]);
-    out += ' ';
-  }
-  out += ") ";
-}
+// Longest piece one Append... call writes at once: a Single in plain notation takes at most 48
+// characters (39 integer digits, or "-0." and 45 fraction digits), an int 11.
+constexpr size_t MaxNumber = 64;
 
 }  // namespace
 
-std::string WriteMap(const std::vector<recording_host::TRecordedBrush>& brushes, int& skipped) {
-  skipped = 0;
-  std::string out = "{\n\"classname\" \"worldspawn\"\n";
-  for (const recording_host::TRecordedBrush& brush : brushes) {
-    if (brush.Faces.empty()) {
-      ++skipped;
-      continue;
-    }
-    out += "{\n";
-    // The host numbers faces in reverse order of addition; the file lists them as added.
-    for (auto face = brush.Faces.rbegin(); face != brush.Faces.rend(); ++face) {
-      Point(out, face->P1);
-      Point(out, face->P2);
-      Point(out, face->P3);
-      out += face->TextureName;
-      out += rtl::Format(
-          " %s %s %s %s %s %d %d %d\n", rtl::SingleToStr(face->ShiftS).c_str(),
-          rtl::SingleToStr(face->ShiftT).c_str(), rtl::SingleToStr(face->Rotate).c_str(),
-          rtl::SingleToStr(face->ScaleS).c_str(), rtl::SingleToStr(face->ScaleT).c_str(),
-          face->Contents, face->Flags, face->Value);
-    }
-    out += "}\n";
+TMapWriter::TMapWriter(TSink Sink, size_t BufferSize)
+    : sink_(std::move(Sink)), buffer_(BufferSize < 4 * MaxNumber ? 4 * MaxNumber : BufferSize) {}
+
+char* TMapWriter::Reserve(size_t n) {
+  if (buffer_.size() - used_ < n) {
+    Flush();
+    if (buffer_.size() < n) buffer_.resize(n);
   }
-  out += "}\n";
+  return buffer_.data() + used_;
+}
+
+void TMapWriter::Flush() {
+  if (used_ == 0) return;
+  const size_t n = used_;
+  // Emptied first: a sink that raises must not see the same bytes again on the next flush.
+  used_ = 0;
+  sink_(buffer_.data(), n);
+}
+
+void TMapWriter::Append(std::string_view Text) {
+  char* p = Reserve(Text.size());
+  std::memcpy(p, Text.data(), Text.size());
+  Commit(p + Text.size());
+}
+
+void TMapWriter::AppendChar(char C) {
+  char* p = Reserve(1);
+  *p = C;
+  Commit(p + 1);
+}
+
+void TMapWriter::AppendNumber(float Value) {
+  char* p = Reserve(MaxNumber);
+  char* end = std::to_chars(p, p + MaxNumber, Value, std::chars_format::fixed).ptr;
+  if (end - p == 2 && p[0] == '-' && p[1] == '0') {
+    p[0] = '0';
+    end = p + 1;
+  }
+  Commit(end);
+}
+
+void TMapWriter::AppendInt(int32_t Value) {
+  char* p = Reserve(MaxNumber);
+  Commit(std::to_chars(p, p + MaxNumber, Value).ptr);
+}
+
+void TMapWriter::AppendPoint(const float P[3]) {
+  Append("( ");
+  for (int i = 0; i < 3; ++i) {
+    AppendNumber(P[i]);
+    AppendChar(' ');
+  }
+  Append(") ");
+}
+
+void TMapWriter::BeginWorldspawn() { Append("{\n\"classname\" \"worldspawn\"\n"); }
+
+void TMapWriter::EndEntity() { Append("}\n"); }
+
+bool TMapWriter::WriteBrush(const recording_host::TRecordedBrush& Brush) {
+  if (Brush.Faces.empty()) {
+    ++skipped_;
+    return false;
+  }
+  Append("{\n");
+  // The host numbers faces in reverse order of addition; the file lists them as added.
+  for (auto face = Brush.Faces.rbegin(); face != Brush.Faces.rend(); ++face) {
+    AppendPoint(face->P1);
+    AppendPoint(face->P2);
+    AppendPoint(face->P3);
+    Append(face->TextureName);
+    for (float f : {face->ShiftS, face->ShiftT, face->Rotate, face->ScaleS, face->ScaleT}) {
+      AppendChar(' ');
+      AppendNumber(f);
+    }
+    for (int32_t i : {face->Contents, face->Flags, face->Value}) {
+      AppendChar(' ');
+      AppendInt(i);
+    }
+    AppendChar('\n');
+  }
+  Append("}\n");
+  ++written_;
+  return true;
+}
+
+std::string WriteMap(const std::vector<recording_host::TRecordedBrush>& brushes, int& skipped) {
+  std::string out;
+  TMapWriter writer([&](const char* data, size_t size) { out.append(data, size); });
+  writer.BeginWorldspawn();
+  for (const recording_host::TRecordedBrush& brush : brushes) writer.WriteBrush(brush);
+  writer.EndEntity();
+  writer.Flush();
+  skipped = writer.Skipped();
   return out;
 }

@@ -27,6 +27,10 @@ class THeadlessPlatform : public IPlatform {
   std::function<void(int, int)> onProgress;
   std::function<void(const std::string&)> onMessage;
 
+  // The import hooks.
+  std::function<void(TImportOptions&)> onImportOptions;
+  std::function<void(const TImportContext&)> onConverted;
+
   // Everything that happened, in order: "open-file FILTER", "pick FOLDER", "status-create",
   // "status-show", "status TEXT", "status-destroy", "message TEXT", "shell-open PATH",
   // "browse TITLE". Progress calls are counted, not recorded.
@@ -43,4 +47,10 @@ class THeadlessPlatform : public IPlatform {
   std::string GetInstallPath() override { return installPath; }
   std::unique_ptr<IStatusWindow> CreateStatusWindow() override;
   bool ShowConvTexDialog(rtl::TStringList& settings) override;
+  void AdjustImportOptions(TImportOptions& options) override {
+    if (onImportOptions) onImportOptions(options);
+  }
+  void LevelConverted(const TImportContext& context) override {
+    if (onConverted) onConverted(context);
+  }
 };

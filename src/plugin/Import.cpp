@@ -49,6 +49,8 @@ bool ImportLevel() {
   TStatusScope status;
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
+  const TImportOptions options = ReadImportOptions();
+  TLevelTextures found;
 
   std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
   TJKLevel level;
@@ -61,7 +63,7 @@ bool ImportLevel() {
     SetStatus("Parsing JKL...");
     success = level.LoadFromFile(path, StatusProgress);
     SetStatus("Converting Textures...");
-    textures = ConvertLevelTextures(level, path, std::string(), StatusProgress);
+    textures = ConvertLevelTextures(level, path, std::string(), StatusProgress, options, &found);
   } else if (ext == ".gob" || ext == ".goo") {
     rtl::TStringList lines;
     TJKContainer container;
@@ -77,7 +79,7 @@ bool ImportLevel() {
     level.LoadFromStrings(lines, StatusProgress, path + ">>" + entry);
     level.SetNameFromFile(entry);
     SetStatus("Converting Textures...");
-    textures = ConvertLevelTextures(level, std::string(), path, StatusProgress);
+    textures = ConvertLevelTextures(level, std::string(), path, StatusProgress, options, &found);
   }
 
   if (success) {
@@ -85,6 +87,7 @@ bool ImportLevel() {
     success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress);
   }
   if (success) {
+    Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
     SetStatus("Loading Brushes into Radiant...");
     SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress);
   }

@@ -79,7 +79,9 @@ bool MaterialNameLeavesFolder(const std::string& Name) {
 }
 
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
-                         const std::string& ContainerFile, TProgressProc Progress) {
+                         const std::string& ContainerFile, TProgressProc Progress,
+                         const TImportOptions& Options, TLevelTextures* Found) {
+  const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
   const std::string levelName = MapSafeName(Level.Name);
@@ -110,9 +112,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   }
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
                        levelName + rtl::PathDelim;
-  bool created = false;
+  bool created = !Options.WriteTextures;
   try {
-    created = rtl::ForceDirectories(folder);
+    if (!created) created = rtl::ForceDirectories(folder);
   } catch (const std::exception&) {
     created = false;
   }
@@ -154,7 +156,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       continue;
     }
     std::string output = folder + MapSafeName(rtl::ChangeFileExt(material, ext));
-    if (rtl::FileExists(output)) continue;
+    const bool exists =
+        Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
+    if (exists && !learn) continue;
 
     bool found = false, decoded = false;
     // A material that cannot be read or decoded is said and passed over; the others, and the
@@ -188,11 +192,20 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
         }
       }
     } catch (const rtl::Exception& e) {
-      ConsoleMessage("Texture '" + material + "' skipped: " + e.what());
+      if (!exists) ConsoleMessage("Texture '" + material + "' skipped: " + e.what());
       continue;
     }
 
-    if (decoded) {
+    if (decoded && learn) {
+      TMaterialImage& image = Found->Materials[material];
+      image.Width = texture.Width();
+      image.Height = texture.Height();
+      if (Options.TexturePixels) image.Bitmap = texture.Bitmap();
+    }
+    if (exists) continue;
+    if (decoded && !Options.WriteTextures) {
+      ++count;
+    } else if (decoded) {
       try {
         texture.SaveToFile(output);
       } catch (rtl::Exception& e) {

@@ -3,17 +3,37 @@
 // palette and written as an image into the level's folder under the game's texture folder.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "level/O_jkl.h"
 #include "level/Progress.h"
+#include "plugin/ImportOptions.h"
+
+// What the texture step learned of one material it found and decoded.
+struct TMaterialImage {
+  int32_t Width = 0, Height = 0;  // the first cel's size in texels
+  std::vector<uint8_t> Bitmap;    // blue, green, red, alpha rows from the top, when kept
+};
+
+// What the texture step learned of a level's materials, by the material's name as the level
+// writes it. Filled only as far as the import options ask (TextureSizes, TexturePixels).
+struct TLevelTextures {
+  std::map<std::string, TMaterialImage> Materials;
+};
 
 // Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
 // Problems with single materials (not found, unreadable, not decodable) and search-list
 // containers that cannot be read are reported on the console, naming the file and the reason,
 // and the run goes on; an image that cannot be written raises and ends the run.
+// Options: OverwriteTextures converts a material again although its image exists; WriteTextures
+// off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
-                         const std::string& ContainerFile, TProgressProc Progress);
+                         const std::string& ContainerFile, TProgressProc Progress,
+                         const TImportOptions& Options = TImportOptions(),
+                         TLevelTextures* Found = nullptr);
 
 // The name with every blank, double quote and control character replaced by "_": a face's texture
 // name in a map is one word, so the texture folder and the images take the same names.

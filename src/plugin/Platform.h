@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "plugin/ImportOptions.h"
+
 class TJKContainer;
 namespace rtl {
 class TStringList;
@@ -60,6 +62,13 @@ class IPlatform {
 
   // The modal batch texture converter; reads and writes its folder settings in settings.
   virtual bool ShowConvTexDialog(rtl::TStringList& settings) = 0;
+
+  // Hooks of a host that wants more of an import than the editor does (the command-line host);
+  // the editor's platform leaves both as they are. AdjustImportOptions sees the options read
+  // from the settings before the import uses them; LevelConverted sees the level, its brushes
+  // and its textures after the conversion, before the first brush is handed to the editor.
+  virtual void AdjustImportOptions(TImportOptions&) {}
+  virtual void LevelConverted(const TImportContext&) {}
 };
 
 // The platform that the plug-in's commands use; set once by the DLL, the command-line host or a

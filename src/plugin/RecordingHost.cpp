@@ -70,7 +70,13 @@ BrushHandle QERAPI TRecordingHost::NewBrush() {
     if (h->RecordCalls) h->Record("NewBrush", "-> null");
     return nullptr;
   }
-  auto p = std::make_unique<TPending>();
+  std::unique_ptr<TPending> p;
+  if (h->spare_.empty()) {
+    p = std::make_unique<TPending>();
+  } else {
+    p = std::move(h->spare_.back());
+    h->spare_.pop_back();
+  }
   p->Brush.Number = h->nextNumber_++;
   if (h->RecordCalls) h->Record("NewBrush", rtl::Format("-> #%d", p->Brush.Number));
   h->pending_.push_back(std::move(p));
@@ -86,12 +92,25 @@ void QERAPI TRecordingHost::CommitBrush(BrushHandle Handle) {
     if (h->RecordCalls) h->Record("CommitBrush", "unknown brush");
     return;
   }
-  TPending& p = **it;
-  if (h->RecordCalls) h->Record("CommitBrush", rtl::Format("#%d", p.Brush.Number));
-  p.Brush.Faces.assign(std::make_move_iterator(p.Added.rbegin()),
-                       std::make_move_iterator(p.Added.rend()));
-  h->Committed.push_back(std::move(p.Brush));
+  std::unique_ptr<TPending> p = std::move(*it);
   h->pending_.erase(it);
+  if (h->RecordCalls) h->Record("CommitBrush", rtl::Format("#%d", p->Brush.Number));
+  ++h->committedCount_;
+  if (h->OnCommit) {
+    // Handed on and forgotten: the record, its faces' room included, serves the next brush.
+    std::reverse(p->Added.begin(), p->Added.end());
+    p->Brush.Faces.swap(p->Added);
+    h->OnCommit(p->Brush);
+    p->Brush.Faces.clear();
+    h->spare_.push_back(std::move(p));
+    return;
+  }
+  p->Brush.Faces.assign(std::make_move_iterator(p->Added.rbegin()),
+                        std::make_move_iterator(p->Added.rend()));
+  h->Committed.push_back(std::move(p->Brush));
+  p->Brush = TRecordedBrush();
+  p->Added.clear();
+  h->spare_.push_back(std::move(p));
 }
 
 void QERAPI TRecordingHost::AddFace(BrushHandle Handle, float* P1, float* P2, float* P3) {

@@ -1,14 +1,16 @@
 // A host of our own behind the editor's function table: it builds brushes the way the editor
 // does (one face per AddFace, faces numbered in reverse order of addition, each starting with the
 // host's default texture and texture settings), keeps the committed brushes with the exact
-// points it was given, and records every call in order. The command-line host writes a .map file
-// from it; the tests use it to watch the hand-off.
+// points it was given or hands each one on as it is committed, and, when asked, records every
+// call in order. The command-line host streams a .map file from it; the tests use it to watch the
+// hand-off.
 //
 // The table's slots are plain functions, so one recording host is active at a time: the one
 // that was installed last and still lives.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,16 +49,25 @@ class TRecordingHost {
   TRecordingHost(const TRecordingHost&) = delete;
   TRecordingHost& operator=(const TRecordingHost&) = delete;
 
+  // A brush's handle is valid from its NewBrush to its CommitBrush; a later NewBrush may return
+  // the same handle again, as an editor reusing its memory would.
+  //
   // Makes this host the active one and fills the seven slots that Morvane calls (NewBrush,
   // CommitBrush, AddFace, GetFaceData, GetFaceCount, SetFaceData, ConsolePrint).
   void Install(THostFuncTable& Table);
 
-  // Every call in order, while RecordCalls is set (a host that only wants the committed brushes
-  // of a large level can save the memory).
+  // Every call in order, while RecordCalls is set. Off by default: the log costs a formatted
+  // text per call, which only tests that watch the hand-off want.
   std::vector<TCall> Calls;
-  bool RecordCalls = true;
+  bool RecordCalls = false;
   std::vector<std::string> Console;  // texts given to ConsolePrint, verbatim
+  // The committed brushes in commit order, unless OnCommit is set.
   std::vector<TRecordedBrush> Committed;
+  // When set, receives each brush as it is committed instead of Committed keeping it, so a host
+  // that writes brushes out holds one brush at a time. The brush is valid during the call only.
+  std::function<void(const TRecordedBrush&)> OnCommit;
+  // Brushes committed so far, whether kept or handed to OnCommit.
+  size_t CommittedCount() const { return committedCount_; }
 
   // Misbehaviour on demand, to test how callers cope with a faulty editor.
   bool NewBrushReturnsNull = false;
@@ -80,7 +91,10 @@ class TRecordingHost {
 
   std::string defaultTexture_;
   int nextNumber_ = 0;
+  size_t committedCount_ = 0;
   std::vector<std::unique_ptr<TPending>> pending_;
+  // Finished brushes' records, reused by the next NewBrush with their room kept.
+  std::vector<std::unique_ptr<TPending>> spare_;
 };
 
 }  // namespace recording_host

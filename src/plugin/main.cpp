@@ -108,6 +108,27 @@ void ResetCachedSettings() {
   g_BrushDepth = 0;
 }
 
+namespace {
+
+bool OnOffSetting(const char* key, const char* message) {
+  const std::string value = Settings().Values(key);
+  if (value == "1") return true;
+  if (!value.empty() && value != "0") ConsoleMessage(message);
+  return false;
+}
+
+}  // namespace
+
+TImportOptions ReadImportOptions() {
+  TImportOptions options;
+  options.AlignTextures =
+      OnOffSetting("AlignTextures", "Error reading align textures setting, using default: 0");
+  options.CleanSlabs =
+      OnOffSetting("CleanSlabs", "Error reading clean slabs setting, using default: 0");
+  Platform().AdjustImportOptions(options);
+  return options;
+}
+
 std::string GetInstallPath() { return Platform().GetInstallPath(); }
 
 void Dispatch(const char* command) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "plugin/ImportOptions.h"
 #include "plugin/QERadiant_Plugins.h"
 #include "rtl/Classes.h"
 
@@ -53,6 +54,10 @@ double GetScale();
 double GetBrushDepth();
 // Forget the cached numbers (the library being loaded anew); for hosts and tests.
 void ResetCachedSettings();
+
+// The on/off settings of an import, read anew for each one (a value other than "1", "0" or empty
+// is off, with one console line), then handed to the platform for a host's own choices.
+TImportOptions ReadImportOptions();
 
 // The game's install folder from the registry, or the empty text.
 std::string GetInstallPath();

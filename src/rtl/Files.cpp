@@ -9,6 +9,16 @@
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#undef DeleteFile
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace rtl {
@@ -70,6 +80,50 @@ bool DirectoryExists(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
   return fs::is_directory(fs::path(NativePath(path)), ec);
+}
+
+TPathKind PathKind(const std::string& path) {
+  if (path.empty()) return TPathKind::Missing;
+  std::error_code ec;
+  fs::file_status st = fs::status(fs::path(NativePath(path)), ec);
+  switch (st.type()) {
+    case fs::file_type::not_found:
+    case fs::file_type::none:
+      return TPathKind::Missing;
+    case fs::file_type::regular:
+      return TPathKind::File;
+    case fs::file_type::directory:
+      return TPathKind::Directory;
+    default:
+      return ec ? TPathKind::Missing : TPathKind::Other;
+  }
+}
+
+bool GetFileId(const std::string& path, TFileId& id) {
+  if (path.empty()) return false;
+#ifdef _WIN32
+  HANDLE h = CreateFileA(NativePath(path).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok) return false;
+  id.Volume = info.dwVolumeSerialNumber;
+  id.Node = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+#else
+  struct stat st;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return false;
+  id.Volume = static_cast<uint64_t>(st.st_dev);
+  id.Node = static_cast<uint64_t>(st.st_ino);
+#endif
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  TFileId ia, ib;
+  return GetFileId(a, ia) && GetFileId(b, ib) && ia == ib;
 }
 
 bool ForceDirectories(const std::string& path) {
@@ -149,26 +203,49 @@ std::string ReadFileToString(const std::string& path) {
   return data;
 }
 
-void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {
+TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativePath(path)) {
   static std::atomic<unsigned> counter{0};
-  std::string target = NativePath(path);
-  std::string temp = Format("%s.%u.tmp", target.c_str(), counter++);
+  temp_ = Format("%s.%u.tmp", target_.c_str(), counter++);
   try {
-    TFileStream out(temp, TFileMode::Create);
-    writer(out);
-    out.Close();
+    out_ = std::make_unique<TFileStream>(temp_, TFileMode::Create);
   } catch (const EFCreateError&) {
     throw EFCreateError(path);
+  }
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (!out_) return;
+  out_.reset();
+  DeleteFile(temp_);
+}
+
+TStream& TAtomicFile::Stream() {
+  if (!out_) throw EFCreateError(path_);
+  return *out_;
+}
+
+void TAtomicFile::Commit() {
+  if (!out_) throw EFCreateError(path_);
+  try {
+    out_->Close();
   } catch (...) {
-    DeleteFile(temp);
+    out_.reset();
+    DeleteFile(temp_);
     throw;
   }
+  out_.reset();
   std::error_code ec;
-  fs::rename(fs::path(temp), fs::path(target), ec);
+  fs::rename(fs::path(temp_), fs::path(target_), ec);
   if (ec) {
-    DeleteFile(temp);
-    throw EFCreateError(path);
+    DeleteFile(temp_);
+    throw EFCreateError(path_);
   }
+}
+
+void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {
+  TAtomicFile file(path);
+  writer(file.Stream());
+  file.Commit();
 }
 
 void WriteFileAtomic(const std::string& path, const std::string& bytes) {

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace rtl {
 
 class TStream;
+class TFileStream;
 
 #ifdef _WIN32
 constexpr char PathDelim = '\\';
@@ -36,6 +38,23 @@ std::string NativePath(const std::string& path);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// What a path names, links followed: nothing, a plain file, a folder, or something else (a
+// device, a FIFO, a socket), which is read or written in place but never replaced.
+enum class TPathKind { Missing, File, Directory, Other };
+TPathKind PathKind(const std::string& path);
+
+// What tells one file from another whatever path reaches it (another spelling, a link).
+struct TFileId {
+  uint64_t Volume = 0;
+  uint64_t Node = 0;
+  bool operator==(const TFileId& o) const { return Volume == o.Volume && Node == o.Node; }
+  bool operator!=(const TFileId& o) const { return !(*this == o); }
+};
+// False when nothing exists at path.
+bool GetFileId(const std::string& path, TFileId& id);
+// True when both paths exist and reach the same file.
+bool SameFile(const std::string& a, const std::string& b);
 // Creates the folder and every missing folder above it; False when that is impossible.
 bool ForceDirectories(const std::string& path);
 bool DeleteFile(const std::string& path);
@@ -57,6 +76,26 @@ std::string ReadFileToString(const std::string& path);  // EFOpenError when it c
 // target, which then replaces the target in one step. When anything fails the target is left as
 // it was and the new file is removed. Raises EFCreateError when the new file cannot be made.
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer);
+
+// The same for output that is produced piece by piece over a long run (a .map written while
+// brushes arrive): Stream() is the new file, Commit() puts it in place of the target, and an
+// object destroyed without Commit() removes the new file and leaves the target as it was.
+class TAtomicFile {
+ public:
+  // Raises EFCreateError (naming path) when the new file cannot be made.
+  explicit TAtomicFile(const std::string& path);
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+  TStream& Stream();
+  // Closes the new file and replaces the target with it; raises when that fails, leaving the
+  // target as it was.
+  void Commit();
+
+ private:
+  std::string path_, target_, temp_;
+  std::unique_ptr<TFileStream> out_;
+};
 void WriteFileAtomic(const std::string& path, const std::string& bytes);
 
 }  // namespace rtl

@@ -17,6 +17,7 @@ class HandOff : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = FuncTable;
+    host.RecordCalls = true;  // these tests watch the calls
     host.Install(FuncTable);
   }
   void TearDown() override { FuncTable = saved_; }

@@ -151,3 +151,23 @@ TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
   EXPECT_EQ(GetBrushDepth(), 4.0);
   EXPECT_TRUE(g_console.empty());
 }
+
+TEST_F(ShellTest, OnOffImportSettingsAndTheHostsChoice) {
+  rtl::TStringList settings;
+  settings.SetText("aligntextures=1\r\nCleanSlabs=yes\r\n");
+  TSettingsScope scope(settings);
+  TImportOptions options = ReadImportOptions();
+  EXPECT_TRUE(options.AlignTextures);
+  EXPECT_FALSE(options.CleanSlabs);
+  ASSERT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(g_console[0], "Morvane: Error reading clean slabs setting, using default: 0\n");
+
+  // "0" and a missing key are off without a word; the host may turn an option on for one run.
+  settings.SetText("AlignTextures=0\r\n");
+  platform.onImportOptions = [](TImportOptions& o) { o.CleanSlabs = true; };
+  options = ReadImportOptions();
+  EXPECT_FALSE(options.AlignTextures);
+  EXPECT_TRUE(options.CleanSlabs);
+  EXPECT_EQ(g_console.size(), 1u);
+  EXPECT_EQ(settings.Text(), "AlignTextures=0\r\n");  // nothing is stored
+}

@@ -187,6 +187,27 @@ TEST(Files, AtomicWriteLeavesOldFileOnFailure) {
   EXPECT_TRUE(DirectoryExists(dir / "a/b"));
 }
 
+TEST(Files, AtomicFileStreamsAndReplacesOnlyOnCommit) {
+  TempDir dir;
+  std::string path = dir / "out.map";
+  WriteFileAtomic(path, std::string("old"));
+  {
+    TAtomicFile file(path);
+    file.Stream().WriteBuffer("new", 3);
+    EXPECT_EQ(ReadFileToString(path), "old");  // nobody sees the new text before the commit
+  }
+  EXPECT_EQ(ReadFileToString(path), "old");  // dropped without a commit: target untouched
+  EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);
+  {
+    TAtomicFile file(path);
+    file.Stream().WriteBuffer("new", 3);
+    file.Commit();
+  }
+  EXPECT_EQ(ReadFileToString(path), "new");
+  EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);
+  EXPECT_THROW(TAtomicFile(dir / "missing/out.map"), EFCreateError);
+}
+
 TEST(SplitCommaText, ListRules) {
   using V = std::vector<std::string>;
   EXPECT_EQ(SplitCommaText("a.gob,b.gob"), (V{"a.gob", "b.gob"}));

@@ -68,6 +68,7 @@ struct StatusWatch {
 TEST(ImportInTheEditor, SampleFromAContainerThroughTheDialogs) {
   Plugin p;
   recording_host::TRecordingHost host;
+  host.RecordCalls = true;  // the calls per brush are checked below
   host.Install(*p.Table());
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);

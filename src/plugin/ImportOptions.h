@@ -1,0 +1,33 @@
+// What one import does beyond the specified steps: the on/off settings the user keeps in the
+// settings file, and the requests a host adds for one run. Read once per import, in one place,
+// and passed down as plain values, so the conversion steps never reach for the settings.
+#pragma once
+
+#include <string>
+
+class TJKLevel;
+class TBrushLevel;
+struct TLevelTextures;
+
+struct TImportOptions {
+  // On/off settings ("1" on; "0", missing or empty off). A host may turn them on for one run
+  // without storing them.
+  bool AlignTextures = false;  // fit each front face's texture projection to the level's texels
+  bool CleanSlabs = false;     // drop repeated and in-line corners before a slab is built
+
+  // Requests of a host, never stored.
+  bool OverwriteTextures = false;  // convert a material again even when its image exists
+  bool TextureSizes = false;       // learn every found material's size, even when not converted
+  bool TexturePixels = false;      // keep every found material's decoded pixels
+  bool WriteTextures = true;       // false: decode in memory only, write no image
+};
+
+// The state of an import between the brush conversion and the hand-off, shown to the host
+// (IPlatform::LevelConverted): everything is owned by the import and lives until it ends.
+struct TImportContext {
+  const TJKLevel& Level;
+  const TBrushLevel& BrushLevel;
+  const TLevelTextures& Textures;
+  const TImportOptions& Options;
+  std::string TexturePrefix;  // what the front faces' texture names begin with
+};

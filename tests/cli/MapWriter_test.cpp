@@ -1,0 +1,240 @@
+// The .map writer and the streaming import of the command-line host.
+#include "cli/MapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "cli/Cli.h"
+#include "plugin/main.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+#include "support/TestSupport.h"
+
+using recording_host::TRecordedBrush;
+using recording_host::TRecordedFace;
+using recording_host::TRecordingHost;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+TRecordedFace Face(float x, const std::string& texture) {
+  TRecordedFace f{};
+  for (int i = 0; i < 3; ++i) {
+    f.P1[i] = x + static_cast<float>(i);
+    f.P2[i] = -x;
+    f.P3[i] = x / 3;
+  }
+  f.TextureName = texture;
+  f.ScaleS = f.ScaleT = 0.5f;
+  return f;
+}
+
+std::string Stream(const std::vector<TRecordedBrush>& brushes, size_t bufferSize, int& flushes) {
+  std::string out;
+  flushes = 0;
+  TMapWriter w(
+      [&](const char* d, size_t n) {
+        ++flushes;
+        out.append(d, n);
+      },
+      bufferSize);
+  w.BeginWorldspawn();
+  for (const auto& b : brushes) w.WriteBrush(b);
+  w.EndEntity();
+  w.Flush();
+  return out;
+}
+
+}  // namespace
+
+TEST(MapWriter, FaceLinesInOrderOfAdditionWithShortestNumbers) {
+  TRecordedBrush b;
+  b.Faces.push_back(Face(1, "second"));  // host face 0: the face added last
+  TRecordedFace first{};
+  const float p1[3] = {-0.0f, 0.1f, 16777216.0f};
+  const float p2[3] = {3.4028235e38f, 1e-45f, -2.5f};
+  const float p3[3] = {1.0f / 3, -1e-7f, 100};
+  std::memcpy(first.P1, p1, sizeof p1);
+  std::memcpy(first.P2, p2, sizeof p2);
+  std::memcpy(first.P3, p3, sizeof p3);
+  first.TextureName = "tex/a";
+  first.ShiftS = -0.0f;
+  first.ShiftT = 0.25f;
+  first.Rotate = 90;
+  first.Contents = -1;
+  first.Flags = 4;
+  first.Value = 2147483647;
+  b.Faces.push_back(first);
+
+  int skipped = -1;
+  std::string map = WriteMap({b, TRecordedBrush()}, skipped);
+  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(map,
+            "{\n\"classname\" \"worldspawn\"\n{\n"
+            "( 0 0.1 16777216 ) ( 340282346638528859811704183484516925440 "
+            "0.000000000000000000000000000000000000000000001 -2.5 ) "
+            "( 0.33333334 -0.0000001 100 ) tex/a 0 0.25 90 0.5 0.5 -1 4 2147483647\n"
+            "( 1 2 3 ) ( -1 -1 -1 ) ( 0.33333334 0.33333334 0.33333334 ) second 0 0 0 0.5 0.5 0 0 "
+            "0\n"
+            "}\n}\n");
+}
+
+TEST(MapWriter, NumbersAreTheRuntimesShortestDecimals) {
+  // Every kind of Single, by bit pattern: the writer's digits are the runtime's.
+  std::mt19937 random(15);
+  std::vector<uint32_t> bits = {0,           0x80000000u, 1,           0x7f7fffffu,
+                                0xff7fffffu, 0x7f800000u, 0x3f800000u, 0xbf800001u};
+  for (int i = 0; i < 20000; ++i) bits.push_back(random());
+  std::string expected, got;
+  TMapWriter w([&](const char* d, size_t n) { got.append(d, n); }, 1);
+  for (uint32_t u : bits) {
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    if (std::isnan(f)) continue;
+    expected += rtl::SingleToStr(f) + ";";
+    w.AppendNumber(f);
+    w.AppendChar(';');
+  }
+  w.AppendInt(-2147483647 - 1);
+  expected += "-2147483648";
+  w.Flush();
+  EXPECT_EQ(got, expected);
+}
+
+TEST(MapWriter, BufferSizeChangesNothingButTheFlushes) {
+  std::vector<TRecordedBrush> brushes(300);
+  for (size_t i = 0; i < brushes.size(); ++i)
+    for (int k = 0; k < 6; ++k)
+      brushes[i].Faces.push_back(
+          Face(static_cast<float>(i) * 0.7f + static_cast<float>(k), std::string(k * 40, 'n')));
+  int big = 0, small = 0;
+  std::string whole = Stream(brushes, 1 << 24, big);
+  EXPECT_EQ(big, 1);
+  EXPECT_EQ(Stream(brushes, 1, small), whole);
+  EXPECT_GT(small, 300);
+  int skipped = 0;
+  EXPECT_EQ(WriteMap(brushes, skipped), whole);
+
+  // A sink that fails: the error reaches the caller, and the bytes it refused are not offered
+  // again.
+  std::string out;
+  int calls = 0;
+  TMapWriter w(
+      [&](const char* d, size_t n) {
+        if (++calls == 2) throw std::runtime_error("disk full");
+        out.append(d, n);
+      },
+      256);
+  w.BeginWorldspawn();
+  EXPECT_THROW(for (const auto& b : brushes) w.WriteBrush(b), std::runtime_error);
+  w.Flush();
+  EXPECT_EQ(calls, 2);
+  EXPECT_FALSE(out.empty());
+  EXPECT_EQ(out, whole.substr(0, out.size()));
+}
+
+TEST(RecordingHost, HandsEachCommitOnWithoutKeepingItOrLoggingCalls) {
+  THostFuncTable saved = FuncTable;
+  TRecordingHost host("d/t");
+  EXPECT_FALSE(host.RecordCalls);
+  std::vector<std::pair<int, std::vector<std::string>>> seen;
+  host.OnCommit = [&](const TRecordedBrush& b) {
+    std::vector<std::string> names;
+    for (const auto& f : b.Faces) names.push_back(f.TextureName + std::to_string(f.Flags));
+    seen.push_back({b.Number, names});
+  };
+  host.Install(FuncTable);
+  float a[3] = {1, 2, 3};
+  BrushHandle first = FuncTable.NewBrush();
+  BrushHandle second = FuncTable.NewBrush();
+  ASSERT_NE(first, second);
+  FuncTable.AddFace(second, a, a, a);
+  FuncTable.AddFace(first, a, a, a);
+  FuncTable.AddFace(first, a, a, a);
+  TFaceData* d = FuncTable.GetFaceData(first, 0);  // the face added last
+  ASSERT_NE(d, nullptr);
+  std::strcpy(d->TextureName, "x/last");
+  d->Flags = 4;
+  FuncTable.SetFaceData(first, 0, d);
+  FuncTable.CommitBrush(second);
+  FuncTable.CommitBrush(first);
+  FuncTable.CommitBrush(first);  // no longer pending
+  // A brush begun after a commit starts empty, whatever record it reuses.
+  BrushHandle third = FuncTable.NewBrush();
+  EXPECT_EQ(FuncTable.GetFaceCount(third), 0);
+  FuncTable.CommitBrush(third);
+  FuncTable = saved;
+
+  using Names = std::vector<std::string>;
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0], (std::pair<int, Names>{1, {"d/t0"}}));
+  EXPECT_EQ(seen[1], (std::pair<int, Names>{0, {"x/last4", "d/t0"}}));
+  EXPECT_EQ(seen[2], (std::pair<int, Names>{2, {}}));
+  EXPECT_EQ(host.CommittedCount(), 3u);
+  EXPECT_TRUE(host.Committed.empty());
+  EXPECT_TRUE(host.Calls.empty());
+  EXPECT_EQ(host.PendingCount(), 0u);
+}
+
+namespace {
+
+// One sector of one solid surface and one that opens into another sector; a solid surface of a
+// single corner makes the conversion fail before any brush is handed over.
+std::string OneSurfaceLevel(bool fail) {
+  return std::string("SECTION: MATERIALS\nWorld materials 1\n0:\ta.mat\t1.0\t1.0\nend\n") +
+         "SECTION: GEORESOURCE\nWorld vertices 3\n0: 0 0 0\n1: 1 0 0\n2: 0 1 0\n" +
+         "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 2\n" +
+         (fail ? "0: 0 0x4 0 4 3 0 -1 0 1 0,0\n" : "0: 0 0x4 0 4 3 0 -1 0 3 0,0 1,0 2,0\n") +
+         "1: 0 0x4 0 4 3 0 0 0 3 0,0 2,0 1,0\n0: 0 0 1\n1: 0 0 -1\n" +
+         "SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 2\n" +
+         "SECTION: THINGS\nWorld things 0\nend\n";
+}
+
+int Import(TempDir& dir, const std::string& level, const std::string& map, std::string& err) {
+  std::ostringstream o, e;
+  int rc = RunCli({"morvane", "import", level, "--game-dir", dir / "game", "--settings",
+                   dir / "m.ini", "--map", map},
+                  o, e);
+  err = e.str() + o.str();
+  return rc;
+}
+
+}  // namespace
+
+TEST(ImportMap, WrittenWhenCompleteAndOnlyThen) {
+  TempDir dir;
+  WriteFile(dir / "good.jkl", OneSurfaceLevel(false));
+  WriteFile(dir / "bad.jkl", OneSurfaceLevel(true));
+  std::string err;
+
+  ASSERT_EQ(Import(dir, dir / "good.jkl", dir / "good.map", err), 0) << err;
+  EXPECT_NE(err.find("wrote 1 brushes to " + (dir / "good.map")), std::string::npos) << err;
+  std::string map = ReadFile(dir / "good.map");
+  EXPECT_EQ(map.rfind("{\n\"classname\" \"worldspawn\"\n{\n", 0), 0u);
+  EXPECT_EQ(map.substr(map.size() - 4), "}\n}\n");
+
+  // A failure before any brush: no map, and an old file of that name is left as it was.
+  WriteFile(dir / "bad.map", "old");
+  EXPECT_EQ(Import(dir, dir / "bad.jkl", dir / "bad.map", err), 1);
+  EXPECT_EQ(err.find("wrote"), std::string::npos) << err;
+  EXPECT_EQ(ReadFile(dir / "bad.map"), "old");
+
+  // A map that cannot be made: a clear error, exit status 1, no stray file.
+  std::string nowhere = dir / "missing/folder/x.map";
+  EXPECT_EQ(Import(dir, dir / "good.jkl", nowhere, err), 1);
+  EXPECT_NE(err.find("morvane import: "), std::string::npos);
+  EXPECT_EQ(err.find("wrote"), std::string::npos) << err;
+  EXPECT_FALSE(rtl::DirectoryExists(dir / "missing"));
+
+  std::vector<std::string> left = rtl::FindFiles(dir.Path(), "*");
+  std::sort(left.begin(), left.end());
+  for (const std::string& name : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
