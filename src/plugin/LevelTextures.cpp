@@ -8,29 +8,18 @@
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "texture/BatchConvert.h"
 #include "texture/O_jkt.h"
 
 namespace {
 
-// Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry".
+// Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry", read by
+// the same parser as the batch converter's palette, so that a text that one of them accepts the
+// other accepts too. Whatever goes wrong, the import goes on with the built-in palette.
 void LoadPalette(TColorMap& palette, const std::string& source) {
-  bool loaded = false;
   try {
-    size_t split = source.find(">>");
-    if (split != std::string::npos) {
-      TJKContainer container;
-      rtl::TMemoryStream stream;
-      container.Open(source.substr(0, split));
-      container.ExtractToStream(stream, source.substr(split + 2));
-      stream.SetPosition(0);
-      loaded = palette.LoadFromStream(stream);
-    } else {
-      loaded = palette.LoadFromFile(source);
-    }
+    palette.Palette = ReadPaletteSource(source);
   } catch (const std::exception&) {
-    loaded = false;
-  }
-  if (!loaded) {
     palette.Palette = DefaultPalette;
     ConsoleMessage("Failed to load palette '" + source + "', using default");
   }
@@ -97,9 +86,10 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
           example + "\" becomes \"" + MapSafeName(example) + "\")");
   }
   // 1. The texture folder, under the game's install folder only: without one there is no place
-  // to write to (the root of the current drive is no texture folder).
+  // to write to (the root of the current drive is no texture folder). A run that writes nothing
+  // decodes all the same.
   std::string install = GetInstallPath();
-  if (install.empty()) {
+  if (install.empty() && Options.WriteTextures) {
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
   }

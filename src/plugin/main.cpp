@@ -140,12 +140,16 @@ void Dispatch(const char* command) {
   g_Dispatching = true;
   std::string path;
   bool canSave = true;
+  bool existed = false;
   rtl::TStringList settings;
+  std::string readText;  // the lines as read, to tell whether the command changed any
   try {
     path = SettingsPath();
     if (rtl::FileExists(path)) {
+      existed = true;
       try {
         settings.SetText(rtl::ReadFileToString(path));
+        readText = settings.Text();
       } catch (const std::exception& e) {
         // Saving now would replace the user's file with an empty one: keep it untouched.
         canSave = false;
@@ -170,7 +174,9 @@ void Dispatch(const char* command) {
     }
   }
 
-  if (canSave) {
+  // Lines written back as they were read are the file as it is: left alone it also keeps its
+  // time, owner and line ends. A missing file is created, so that "Configure..." finds one.
+  if (canSave && (!existed || settings.Text() != readText)) {
     try {
       rtl::WriteFileAtomic(path, settings.Text());
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "rtl/Files.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -203,20 +204,134 @@ std::string ReadFileToString(const std::string& path) {
   return data;
 }
 
+namespace {
+
+// The new files being filled at this moment, for the handler of a fatal signal to remove. Plain
+// lock-free slots: a signal handler may only read them and call unlink.
+constexpr int LiveTempSlots = 64;
+std::atomic<const char*> g_liveTemps[LiveTempSlots];
+
+int RegisterLiveTemp(const char* path) {
+  for (int i = 0; i < LiveTempSlots; ++i) {
+    const char* empty = nullptr;
+    if (g_liveTemps[i].compare_exchange_strong(empty, path)) return i;
+  }
+  return -1;  // every slot taken: this file is only removed on the ordinary paths
+}
+
+void UnregisterLiveTemp(int& slot) {
+  if (slot >= 0) g_liveTemps[slot].store(nullptr);
+  slot = -1;
+}
+
+extern "C" void RemoveTempsAndDie(int sig) {
+  RemoveLiveTempFiles();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// The file that writing to path really changes: symbolic links followed to their end (a relative
+// link from the link's own folder), also when that end does not exist yet. Raises for a loop.
+std::string FollowLinks(const std::string& path) {
+#ifdef _WIN32
+  return path;
+#else
+  fs::path p(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
+    fs::path to = fs::read_symlink(p, ec);
+    if (ec) return p.string();
+    p = to.is_absolute() ? to : p.parent_path() / to;
+  }
+  throw EFCreateError(path);
+#endif
+}
+
+// The new file takes the owner and permissions of the one it replaces (a private settings file
+// stays private). Done before anything is written into it. Best effort: a user may not give a
+// file away, and the platform's defaults stand then.
+void TakeOverMode(const std::string& temp, const std::string& target) {
+#ifndef _WIN32
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  // Not ours to give away? The group alone may still be ours to set.
+  int rc = ::chown(temp.c_str(), st.st_uid, st.st_gid);
+  if (rc != 0) rc = ::chown(temp.c_str(), static_cast<uid_t>(-1), st.st_gid);
+  (void)rc;
+  ::chmod(temp.c_str(), st.st_mode & 07777);
+#else
+  (void)temp;
+  (void)target;
+#endif
+}
+
+}  // namespace
+
+void RemoveLiveTempFiles() {
+  for (std::atomic<const char*>& slot : g_liveTemps) {
+    const char* path = slot.load();
+#ifdef _WIN32
+    if (path) _unlink(path);
+#else
+    if (path) ::unlink(path);
+#endif
+  }
+}
+
+void RemoveTempFilesOnSignals() {
+  const int signals[] = {SIGINT, SIGTERM,
+#ifndef _WIN32
+                         SIGHUP, SIGQUIT, SIGPIPE
+#endif
+  };
+  for (int sig : signals) {
+    // A signal the caller chose to ignore (a job started in the background) stays ignored.
+    if (std::signal(sig, RemoveTempsAndDie) == SIG_IGN) std::signal(sig, SIG_IGN);
+  }
+}
+
 TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativePath(path)) {
+  // A device or a FIFO (/dev/null, /dev/stdout) is written in place: replacing it with a plain
+  // file would break it for everybody else.
+  switch (PathKind(target_)) {
+    case TPathKind::Other:
+      try {
+        out_ = std::make_unique<TFileStream>(target_, TFileMode::Create);
+      } catch (const EFCreateError&) {
+        throw EFCreateError(path);
+      }
+      return;
+    case TPathKind::Directory:
+      throw EFCreateError(path);
+    default:
+      break;
+  }
+  // A link stays a link: the file it leads to is the one replaced, with the new file beside it so
+  // that the replacement is one rename on the same file system.
+  target_ = FollowLinks(target_);
   static std::atomic<unsigned> counter{0};
-  temp_ = Format("%s.%u.tmp", target_.c_str(), counter++);
+#ifdef _WIN32
+  const int pid = _getpid();
+#else
+  const int pid = static_cast<int>(::getpid());
+#endif
+  temp_ = Format("%s.%d.%u.tmp", target_.c_str(), pid, counter++);
+  slot_ = RegisterLiveTemp(temp_.c_str());
   try {
     out_ = std::make_unique<TFileStream>(temp_, TFileMode::Create);
   } catch (const EFCreateError&) {
+    UnregisterLiveTemp(slot_);
     throw EFCreateError(path);
   }
+  TakeOverMode(temp_, target_);
 }
 
 TAtomicFile::~TAtomicFile() {
   if (!out_) return;
   out_.reset();
-  DeleteFile(temp_);
+  if (!temp_.empty()) DeleteFile(temp_);
+  UnregisterLiveTemp(slot_);
 }
 
 TStream& TAtomicFile::Stream() {
@@ -230,16 +345,17 @@ void TAtomicFile::Commit() {
     out_->Close();
   } catch (...) {
     out_.reset();
-    DeleteFile(temp_);
+    if (!temp_.empty()) DeleteFile(temp_);
+    UnregisterLiveTemp(slot_);
     throw;
   }
   out_.reset();
+  if (temp_.empty()) return;  // written in place
   std::error_code ec;
   fs::rename(fs::path(temp_), fs::path(target_), ec);
-  if (ec) {
-    DeleteFile(temp_);
-    throw EFCreateError(path_);
-  }
+  if (ec) DeleteFile(temp_);
+  UnregisterLiveTemp(slot_);
+  if (ec) throw EFCreateError(path_);
 }
 
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer) {

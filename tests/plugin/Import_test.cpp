@@ -14,6 +14,7 @@
 #include "rtl/Files.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
+#include "texture/BatchConvert.h"
 #include "texture/MatFixture.h"
 
 using testing_support::Bytes;
@@ -167,6 +168,40 @@ TEST_F(ImportTest, LevelInAContainerSearchesItsOwnContainerFirst) {
   // From the level's own container and through the palette file: every byte 0x40.
   EXPECT_EQ(ReadFile(tex + "hull.TGA").substr(18, 4), std::string("\x40\x40\x40\xFF", 4));
   EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "ship/hull");
+}
+
+// The import and the batch converter read a "container>>entry" palette source alike: "/" or "\"
+// in the key, any letter case; an entry that is not there falls back to the built-in palette.
+TEST_F(ImportTest, PaletteSourceIsReadAsTheBatchConverterReadsIt) {
+  ASSERT_TRUE(rtl::ForceDirectories(dir / "levels"));
+  WriteFile(dir / "levels/room.jkl", RoomLevel({"wall.mat"}));
+  WriteFile(dir / "levels/wall.mat", SmallMat(9));
+  const std::string cmp = Bytes().zeros(64).str(std::string(768, '\x50')).data;
+  WriteFile(dir / "res.gob", testing_support::MakeGob({{"misc\\cmp\\pal.cmp", cmp}}));
+  platform.fileAnswer = dir / "levels/room.jkl";
+  const std::string tga = TextureDir("room") + rtl::PathDelim + "wall.tga";
+  for (const char* key : {"misc\\cmp\\pal.cmp", "MISC/cmp/Pal.CMP"}) {
+    const std::string source = (dir / "res.gob") + ">>" + key;
+    WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nJKPalette=" + source + "\r\n");
+    rtl::DeleteFile(tga);
+    host.Console.clear();
+    Dispatch("Import Level...");
+    ASSERT_FALSE(host.Console.empty());
+    EXPECT_EQ(host.Console[0], "Morvane: Saved: " + tga + "\n") << key;
+    EXPECT_EQ(ReadFile(tga).substr(18, 3), "\x50\x50\x50") << key;
+    EXPECT_EQ(ReadPaletteSource(source)[9].R, 0x50);
+  }
+  const std::string missing = (dir / "res.gob") + ">>misc/cmp/none.cmp";
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nJKPalette=" + missing + "\r\n");
+  rtl::DeleteFile(tga);
+  host.Console.clear();
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console[0], "Morvane: Failed to load palette '" + missing + "', using default\n");
+  EXPECT_THROW(ReadPaletteSource(missing), rtl::Exception);
+  const TRGBTriple c = DefaultPalette[9];  // a TGA pixel is blue, green, red
+  EXPECT_EQ(ReadFile(tga).substr(18, 3),
+            std::string({static_cast<char>(c.B), static_cast<char>(c.G), static_cast<char>(c.R)}));
 }
 
 TEST_F(ImportTest, CancelledChoicesAndUnknownExtensions) {

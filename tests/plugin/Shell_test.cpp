@@ -44,13 +44,15 @@ TEST_F(ShellTest, ConsoleMessageAddsPrefixAndOneLineFeed) {
   EXPECT_EQ(g_console[0], "Morvane: x\n");
 }
 
-TEST_F(ShellTest, CommandsMatchExactlyAndTheFileIsAlwaysWritten) {
+TEST_F(ShellTest, CommandsMatchExactlyAndAnUnchangedFileIsLeftAsItWas) {
   WriteFile(Ini(), "b=1\nunknown line\r\nb=2");
   Dispatch("about...");
   Dispatch("-");
   Dispatch("Configure");
   EXPECT_TRUE(platform.events.empty());
-  EXPECT_EQ(ReadFile(Ini()), "b=1\r\nunknown line\r\nb=2\r\n");
+  // Its lines would be written back as they were: the file is not written at all, and keeps its
+  // line ends.
+  EXPECT_EQ(ReadFile(Ini()), "b=1\nunknown line\r\nb=2");
 
   Dispatch("About...");
   ASSERT_EQ(platform.events.size(), 1u);
