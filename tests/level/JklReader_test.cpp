@@ -670,3 +670,14 @@ TEST(JklErrorPlaces, ALevelWithOneSurface) {
   EXPECT_EQ(LoadError(t.head + t.materials + t.geo),
             "Error reading JKL file, expected token '0:' not found.");
 }
+
+// A corner whose texture vertex is -1 gets (0, 0) like any other, and its surface is marked, so
+// that texture alignment does not fit to the stand-in.
+TEST(JklReader, MissingTextureVertexMarksItsSurface) {
+  TJKLevel level;
+  Load(level, LevelText().Text());
+  ASSERT_EQ(level.Surfaces.Count(), 3);
+  EXPECT_TRUE(level.Surfaces.Items(0)->TXVertexMissing);  // '2,-1' among others
+  EXPECT_FALSE(level.Surfaces.Items(1)->TXVertexMissing);
+  EXPECT_TRUE(level.Surfaces.Items(2)->TXVertexMissing);
+}
