@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <vector>
 
 #include "plugin/main.h"
+#include "rtl/SysUtils.h"
 
 namespace {
 
@@ -46,16 +48,20 @@ bool EnclosesArea(const TPoint& area, double longest) {
 std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   const int n = Surface.Vertices.Count();
   if (n < 3) return {};
-  // Compared where the front face will hold them: scaled and rounded to Singles.
+  std::vector<int> keep(static_cast<size_t>(n));
+  std::iota(keep.begin(), keep.end(), 0);
+  // Compared where the front face will hold them: scaled and rounded to Singles. Coordinates
+  // beyond the range of Singles have no line or area to judge (and no Single to round to): the
+  // slab is built from every corner, and the conversion's own check names the vertex.
   std::vector<TPoint> at(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) {
     const TVertex* s = Surface.Vertices.Items(k);
-    at[static_cast<size_t>(k)] = {static_cast<float>(Scale * s->X),
-                                  static_cast<float>(Scale * s->Y),
-                                  static_cast<float>(Scale * s->Z)};
+    const double p[3] = {Scale * s->X, Scale * s->Y, Scale * s->Z};
+    for (double c : p)
+      if (!(std::fabs(c) <= std::numeric_limits<float>::max())) return keep;
+    at[static_cast<size_t>(k)] = {static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                  static_cast<float>(p[2])};
   }
-  std::vector<int> keep(static_cast<size_t>(n));
-  std::iota(keep.begin(), keep.end(), 0);
 
   // The corners are compared as seen along the surface's normal, the direction in which the
   // slab's side faces run: real surfaces are not quite flat, and a corner that lies off the
@@ -179,6 +185,30 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
 
 namespace {
 
+// A vertex of a huge level, or a huge Scale or BrushDepth, can give coordinates beyond the
+// Single range: inf and nan in the map would still read as an import that succeeded. Raised
+// before anything reaches the editor, naming the level's vertex; Brush was made from Surface.
+void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJKLevel& Level,
+                        double Scale, double Depth) {
+  const int n = Surface.Vertices.Count();
+  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+    const TVertex* v = Brush.Vertices.Items(i);
+    if (std::isfinite(v->X) && std::isfinite(v->Y) && std::isfinite(v->Z)) continue;
+    // The front corners come first, in reverse order; the back corners in the surface's order.
+    const int k = i < n ? n - 1 - i : i - n;
+    const TVertex* source = Surface.Vertices.Items(k);
+    int index = -1;
+    for (int j = 0; j < Level.Vertices.Count() && index < 0; ++j)
+      if (Level.Vertices.Items(j) == source) index = j;
+    throw rtl::Exception(rtl::Format(
+        "Vertex %d (%s %s %s) of level '%s' gives a coordinate beyond the range of a map once "
+        "scaled by %s with brush depth %s",
+        index, rtl::FloatToStr(source->X).c_str(), rtl::FloatToStr(source->Y).c_str(),
+        rtl::FloatToStr(source->Z).c_str(), Level.Name.c_str(), rtl::FloatToStr(Scale).c_str(),
+        rtl::FloatToStr(Depth).c_str()));
+  }
+}
+
 // Template names compare with the letters A to Z lower-cased, nothing else folded.
 bool IsPlayerTemplate(const std::string& Name) {
   static const char Player[] = "walkplayer";
@@ -208,7 +238,12 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       // setting's console line comes in that order.
       const double scale = GetScale();
       const double depth = GetBrushDepth();
-      if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) ++leftOut;
+      if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) {
+        ++leftOut;
+        continue;
+      }
+      CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
+                         scale, depth);
     }
   }
 

@@ -288,3 +288,19 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
   }
   FuncTable = saved;
 }
+
+// Cleaning does not hide coordinates beyond the range of a map: they have no area to judge, and
+// the conversion's error names them as it does without cleaning.
+TEST(CleanSlabs, CoordinatesBeyondTheMapRangeStayAnError) {
+  ScopedScale settings("256", "8");
+  LevelBuilder b;
+  b.AddSurface({{0, 0, 0}, {3e38f, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  TBrushLevel out;
+  try {
+    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
+    FAIL() << "no error";
+  } catch (const rtl::Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("Vertex 1 (3"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("beyond the range of a map"), std::string::npos);
+  }
+}
