@@ -19,12 +19,16 @@ if [ ! -f "$stamp" ]; then
   fi
   sudo_ apt-get update -q </dev/null
   sudo_ apt-get install -y -q --no-install-recommends \
-    g++ clang cmake make ninja-build pkg-config googletest libgtest-dev libjpeg62-turbo-dev \
+    g++ clang cmake make ninja-build pkg-config googletest libgtest-dev libjpeg62-turbo-dev libpng-dev \
     g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev nasm dpkg-dev \
     xvfb xauth x11-utils clang-format </dev/null
   sudo_ apt-get install -y -q wine wine32:i386 fonts-wine fonts-liberation </dev/null
   sudo_ mkdir -p "$cache"
   sudo_ touch "$stamp"
+fi
+# Added after the first machines were set up: libpng for the preview.
+if ! dpkg -s libpng-dev >/dev/null 2>&1; then
+  sudo_ apt-get install -y -q --no-install-recommends libpng-dev </dev/null
 fi
 
 # libjpeg-turbo for the DLL, from Debian's source package, the same version as the native one.

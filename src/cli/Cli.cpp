@@ -7,6 +7,9 @@
 #include <memory>
 
 #include "cli/MapWriter.h"
+#ifndef _WIN32
+#include "cli/Preview.h"
+#endif
 #include "container/O_jkc.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/RecordingHost.h"
@@ -129,12 +132,20 @@ const char* const GeneralSynopsis =
     "  morvane --help | --version\n";
 const char* const GeneralDetails =
     "Options may be given in any order, a value after a blank or after \"=\"; \"--\" ends the\n"
-    "options, so that later arguments are taken as they are (a PATH beginning with \"-\").\n";
+    "options, so that later arguments are taken as they are (a PATH beginning with \"-\").\n"
+#ifdef _WIN32
+    "The Windows build of morvane leaves out the command preview (a PNG picture of an import):\n"
+    "it needs libpng; use the Linux build.\n"
+#endif
+    ;
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err);
 int List(TArgs& a, std::ostream& out, std::ostream& err);
 int Extract(TArgs& a, std::ostream& out, std::ostream& err);
 int Convert(TArgs& a, std::ostream& out, std::ostream& err);
+#ifndef _WIN32
+int PreviewCommand(TArgs& a, std::ostream& out, std::ostream& err);
+#endif
 
 const std::vector<TCommandSpec>& Commands() {
   static const std::vector<TCommandSpec> commands = {
@@ -159,6 +170,21 @@ const std::vector<TCommandSpec>& Commands() {
         {"--format", true},
         {"--palette", true}},
        Convert},
+#ifndef _WIN32
+      {"preview",
+       PreviewSynopsis,
+       PreviewDetails,
+       {{"--entry", true},
+        {"--settings", true},
+        {"--game-dir", true},
+        {"-o", true},
+        {"--size", true},
+        {"--uv", true},
+        {"--view", true},
+        {"--align", false},
+        {"--clean", false}},
+       PreviewCommand},
+#endif
   };
   return commands;
 }
@@ -497,6 +523,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   return g_failed ? 1 : 0;
 }
+
+#ifndef _WIN32
+int PreviewCommand(TArgs& a, std::ostream& out, std::ostream& err) {
+  return Preview(TPreviewCall{a.positional, a.options, DefaultSettingsPath()}, out, err);
+}
+#endif
 
 int List(TArgs& a, std::ostream& out, std::ostream& err) {
   if (a.positional.empty() || a.positional.size() > 2) {

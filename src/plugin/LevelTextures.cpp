@@ -56,9 +56,10 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const TImportOptions& Options, TLevelTextures* Found) {
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // 1. The texture folder, under the game's install folder only: without one there is no place
-  // to write to (the root of the current drive is no texture folder).
+  // to write to (the root of the current drive is no texture folder). A run that writes nothing
+  // decodes all the same.
   std::string install = GetInstallPath();
-  if (install.empty()) {
+  if (install.empty() && Options.WriteTextures) {
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
   }
