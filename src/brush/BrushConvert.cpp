@@ -1,8 +1,8 @@
 #include "brush/BrushConvert.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
-#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -51,14 +51,15 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   std::vector<int> keep(static_cast<size_t>(n));
   std::iota(keep.begin(), keep.end(), 0);
   // Compared where the front face will hold them: scaled and rounded to Singles. Coordinates
-  // beyond the range of Singles have no line or area to judge (and no Single to round to): the
-  // slab is built from every corner, and the conversion's own check names the vertex.
+  // beyond the range of Singles (or so near its top that a face's centre may overflow) have no
+  // line or area to judge: the slab is built from every corner, and the conversion's own check
+  // names the vertex.
   std::vector<TPoint> at(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) {
     const TVertex* s = Surface.Vertices.Items(k);
     const double p[3] = {Scale * s->X, Scale * s->Y, Scale * s->Z};
     for (double c : p)
-      if (!(std::fabs(c) <= std::numeric_limits<float>::max())) return keep;
+      if (!(std::fabs(c) * std::max(n, 4) * 1.01 < static_cast<double>(FLT_MAX))) return keep;
     at[static_cast<size_t>(k)] = {static_cast<float>(p[0]), static_cast<float>(p[1]),
                                   static_cast<float>(p[2])};
   }
@@ -191,11 +192,9 @@ namespace {
 void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJKLevel& Level,
                         double Scale, double Depth) {
   const int n = Surface.Vertices.Count();
-  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
-    const TVertex* v = Brush.Vertices.Items(i);
-    if (std::isfinite(v->X) && std::isfinite(v->Y) && std::isfinite(v->Z)) continue;
+  auto fail = [&](int brushVertex) {
     // The front corners come first, in reverse order; the back corners in the surface's order.
-    const int k = i < n ? n - 1 - i : i - n;
+    const int k = brushVertex < n ? n - 1 - brushVertex : brushVertex - n;
     const TVertex* source = Surface.Vertices.Items(k);
     int index = -1;
     for (int j = 0; j < Level.Vertices.Count() && index < 0; ++j)
@@ -206,6 +205,36 @@ void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJK
         index, rtl::FloatToStr(source->X).c_str(), rtl::FloatToStr(source->Y).c_str(),
         rtl::FloatToStr(source->Z).c_str(), Level.Name.c_str(), rtl::FloatToStr(Scale).c_str(),
         rtl::FloatToStr(Depth).c_str()));
+  };
+  double largest = 0;
+  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+    const TVertex* v = Brush.Vertices.Items(i);
+    if (!std::isfinite(v->X) || !std::isfinite(v->Y) || !std::isfinite(v->Z)) fail(i);
+    largest = std::max(
+        {largest, std::fabs(double(v->X)), std::fabs(double(v->Y)), std::fabs(double(v->Z))});
+  }
+  // The hand-off gives the editor each face's centre, summed in Singles, as its third point:
+  // those sums can overflow where no corner does. Only near the top of the range is it possible.
+  if (largest * std::max(n, 4) * 1.01 < static_cast<double>(FLT_MAX)) return;
+  for (int f = 0; f < Brush.Surfaces.Count(); ++f) {
+    const TSurface* face = Brush.Surfaces.Items(f);
+    if (face->Vertices.Count() < 3) continue;
+    TVector3 c;
+    face->GetCentre(c);
+    if (std::isfinite(c.X) && std::isfinite(c.Y) && std::isfinite(c.Z)) continue;
+    // Name the corner that reaches furthest.
+    int worst = 0;
+    double worstSize = -1;
+    for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+      const TVertex* v = Brush.Vertices.Items(i);
+      bool onFace = false;
+      for (int j = 0; j < face->Vertices.Count() && !onFace; ++j)
+        onFace = face->Vertices.Items(j) == v;
+      const double size =
+          std::max({std::fabs(double(v->X)), std::fabs(double(v->Y)), std::fabs(double(v->Z))});
+      if (onFace && size > worstSize) worst = i, worstSize = size;
+    }
+    fail(worst);
   }
 }
 
