@@ -13,6 +13,7 @@
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "support/AlignImport.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 
@@ -248,4 +249,19 @@ TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
                 ReadFile(dir / "q.map"),
                 rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"))),
             sample_import::ExpectedDigest);
+}
+
+// The digest that the DLL under Wine must give as well (tests/wine): the same fitted values for
+// every face of a real level, bit for bit.
+TEST(CliAlign, CorpusLevelMapMatchesTheSharedDigest) {
+  const std::string corpus = testing_support::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  TempDir dir;
+  WriteFile(dir / "m.ini", align_import::Settings);
+  const TRun r =
+      Morvane({"import", rtl::JoinPath(corpus, rtl::NativePath(align_import::Level)), "--settings",
+               dir / "m.ini", "--map", dir / "a.map", "--game-dir", dir / "game"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("morvane import: aligned "), std::string::npos) << r.err;
+  EXPECT_EQ(align_import::Digest(ReadFile(dir / "a.map")), align_import::ExpectedDigest);
 }
