@@ -4,7 +4,8 @@
 
 #include "plugin/main.h"
 
-void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes) {
+void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
+                  const TImportOptions& Options) {
   T3DMesh* brush = Brushes.Items(Brushes.Add(std::make_unique<T3DMesh>()));
   const int n = Surface.Vertices.Count();
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
@@ -16,12 +17,16 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   front->MaterialName = Surface.MaterialName;
   front->Flags = flags;
   front->Reserve(static_cast<size_t>(n));
+  // A surface whose texture vertices are fewer than its corners has none worth keeping.
+  const bool texels = CarriesTexels(Options) && Surface.TXVertices.Count() == n;
+  if (texels) front->TXVertexMissing = Surface.TXVertexMissing;
   std::vector<TVertex*> f;  // f[j]: the front face's corner j
   f.reserve(static_cast<size_t>(n));
   for (int k = n - 1; k >= 0; --k) {
     const TVertex* s = Surface.Vertices.Items(k);
     TVertex* v = brush->AddNewVertex(Scale * s->X, Scale * s->Y, Scale * s->Z);
-    front->AddVertex(v, nullptr);
+    // The corner and its texel stay paired through the reversal.
+    front->AddVertex(v, texels ? Surface.TXVertices.Items(k) : nullptr);
     f.push_back(v);
   }
 
@@ -74,8 +79,8 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
-                             TProgressProc Progress) {
+bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                             const TImportOptions& Options) {
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
@@ -88,7 +93,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
       // setting's console line comes in that order.
       const double scale = GetScale();
       const double depth = GetBrushDepth();
-      AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes);
+      AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options);
     }
   }
 

@@ -112,6 +112,9 @@ class TSurface {
   int Adjoin = 0;   // -1: solid
   std::string MaterialName;
   int Flags = 0;
+  // True when a corner has no texture vertex of its own (a level's "-1"): its (0, 0) is a stand-in
+  // that texture alignment must not fit to.
+  bool TXVertexMissing = false;
 
   // Appends Vertex (shared) and a copy of TXVertex, or (0, 0) when it is null; returns the
   // corner's index in Vertices.

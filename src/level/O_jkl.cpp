@@ -303,6 +303,7 @@ void TReader::ReadSurface(int32_t Index) {
     int32_t t = rtl::StrToInt(std::string(tText));
     if (t == -1) {
       surface->AddVertex(level_.Vertices.Items(v), nullptr);
+      surface->TXVertexMissing = true;
     } else {
       const TTXVertex* tx = level_.TXVertices.Items(t);
       surface->AddVertex(level_.Vertices.Items(v), tx);

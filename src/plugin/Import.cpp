@@ -84,12 +84,12 @@ bool ImportLevel() {
 
   if (success) {
     SetStatus("Converting Sectors to Brushes...");
-    success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress);
+    success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress, options);
   }
   if (success) {
     Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
     SetStatus("Loading Brushes into Radiant...");
-    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress);
+    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress, options);
   }
   if (success) {
     ConsoleMessage(rtl::Format("%s imported succesfully",

@@ -20,6 +20,8 @@ struct TImportOptions {
   bool TextureSizes = false;       // learn every found material's size, even when not converted
   bool TexturePixels = false;      // keep every found material's decoded pixels
   bool WriteTextures = true;       // false: decode in memory only, write no image
+  // Front faces carry the level's texture vertices even without alignment.
+  bool KeepTexels = false;
 };
 
 // The state of an import between the brush conversion and the hand-off, shown to the host

@@ -182,6 +182,14 @@ void QERAPI TRecordingHost::SetFaceData(BrushHandle Handle, int32_t Face, TFaceD
   // The name is NUL-terminated within its 1024 bytes; a record without the NUL is cut there.
   f.TextureName.assign(Data->TextureName, strnlen(Data->TextureName, sizeof Data->TextureName));
   f.Flags = Data->Flags;
+  // The rest of the record as the editor keeps it: unchanged unless the plug-in changed it.
+  f.Contents = Data->Contents;
+  f.Value = Data->Value;
+  f.ShiftS = Data->ShiftS;
+  f.ShiftT = Data->ShiftT;
+  f.Rotate = Data->Rotate;
+  f.ScaleS = Data->ScaleS;
+  f.ScaleT = Data->ScaleT;
   if (h->RecordCalls)
     h->Record("SetFaceData",
               rtl::Format("#%d %d %s %d", p->Brush.Number, Face, f.TextureName.c_str(), f.Flags));

@@ -27,7 +27,7 @@ struct TCall {
 struct TRecordedFace {
   // The three points exactly as AddFace received them.
   float P1[3], P2[3], P3[3];
-  // The face's settings; TextureName and Flags are what SetFaceData last gave it.
+  // The face's settings, as SetFaceData last gave them.
   std::string TextureName;
   int32_t Contents = 0;
   int32_t Flags = 0;

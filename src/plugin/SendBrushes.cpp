@@ -29,8 +29,47 @@ std::string MaterialTextureName(const std::string& MaterialName) {
   return rtl::ChangeFileExt(MaterialName, "");
 }
 
+void HandOffPoints(const TSurface& Face, float P1[3], float P2[3], float P3[3]) {
+  const TVertex* a = Face.Vertices.Items(0);
+  const TVertex* b = Face.Vertices.Items(1);
+  TVector3 c;
+  Face.GetCentre(c);
+  P1[0] = a->X, P1[1] = a->Y, P1[2] = a->Z;
+  P2[0] = b->X, P2[1] = b->Y, P2[2] = b->Z;
+  P3[0] = c.X, P3[1] = c.Y, P3[2] = c.Z;
+}
+
+bool AlignedFrontFace(const TSurface& Front) {
+  // Sky faces show the sky whatever their projection; a corner without a texture vertex of its
+  // own would pull the fit towards a made-up (0, 0).
+  return Front.Flags == 0 && !Front.TXVertexMissing && Front.Vertices.Count() >= 3 &&
+         Front.TXVertices.Count() == Front.Vertices.Count();
+}
+
+std::vector<texfit::TTexCorner> TexCorners(const TSurface& Face) {
+  std::vector<texfit::TTexCorner> corners(static_cast<size_t>(Face.Vertices.Count()));
+  for (int k = 0; k < Face.Vertices.Count(); ++k) {
+    texfit::TTexCorner& c = corners[static_cast<size_t>(k)];
+    const TVertex* v = Face.Vertices.Items(k);
+    c.X = v->X, c.Y = v->Y, c.Z = v->Z;
+    if (k < Face.TXVertices.Count()) {
+      const TTXVertex* t = Face.TXVertices.Items(k);
+      c.S = t->U, c.T = t->V;
+    }
+  }
+  return corners;
+}
+
+texfit::TClassicFit FitFrontFace(const TSurface& Front) {
+  if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
+  float p1[3], p2[3], p3[3];
+  HandOffPoints(Front, p1, p2, p3);
+  const std::vector<texfit::TTexCorner> corners = TexCorners(Front);
+  return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners.data(), corners.size());
+}
+
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress) {
+                       TProgressProc Progress, const TImportOptions& Options) {
   const std::string nonVisTex = Settings().Values("NonVisTex");
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
@@ -53,15 +92,14 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
     for (int f = 0; f < brush->Surfaces.Count(); ++f) {
       TSurface* face = brush->Surfaces.Items(f);
       if (face->Vertices.Count() < 3) continue;
-      const TVertex* a = face->Vertices.Items(0);
-      const TVertex* b = face->Vertices.Items(1);
-      TVector3 c;
-      face->GetCentre(c);
-      float p1[3] = {a->X, a->Y, a->Z};
-      float p2[3] = {b->X, b->Y, b->Z};
-      float p3[3] = {c.X, c.Y, c.Z};
+      float p1[3], p2[3], p3[3];
+      HandOffPoints(*face, p1, p2, p3);
       host.AddFace(handle, p1, p2, p3);
     }
+    // The front face is the brush's first; it is fitted on the very points just handed over.
+    texfit::TClassicFit fit;
+    if (Options.AlignTextures && brush->Surfaces.Count() > 0)
+      fit = FitFrontFace(*brush->Surfaces.Items(0));
 
     const int32_t faces = host.GetFaceCount(handle);
     for (int32_t j = 0; j < faces; ++j) {
@@ -72,9 +110,16 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
       if (!data)
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
-      if (j + 1 == host.GetFaceCount(handle))
+      if (j + 1 == host.GetFaceCount(handle)) {
         SetTextureName(*data, TexturePrefix + MaterialTextureName(face->MaterialName));
-      else if (!nonVisTex.empty())
+        if (fit.Fitted) {
+          data->ShiftS = fit.Projection.ShiftS;
+          data->ShiftT = fit.Projection.ShiftT;
+          data->Rotate = fit.Projection.Rotation;
+          data->ScaleS = fit.Projection.ScaleS;
+          data->ScaleT = fit.Projection.ScaleT;
+        }
+      } else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
       host.SetFaceData(handle, j, data);

@@ -5,15 +5,35 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "brush/BrushConvert.h"
 #include "brush/O_brush.h"
+#include "brush/TexFit.h"
+#include "plugin/ImportOptions.h"
 
 // TexturePrefix is the level's name followed by "/". Always returns True; a faulty editor (a
 // missing slot, no brush handle, no face record) or a bad brush model raises an error, and the
 // brushes committed before it stay in the editor.
+// With Options.AlignTextures each front face that AlignedFrontFace accepts also gets the shifts,
+// rotation and scales of FitFrontFace; every other byte the editor sees stays as without it.
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress);
+                       TProgressProc Progress, const TImportOptions& Options = TImportOptions());
+
+// The three points a face of three or more corners is handed over with: its first corner, its
+// second and its centre.
+void HandOffPoints(const TSurface& Face, float P1[3], float P2[3], float P3[3]);
+
+// True for a front face whose texture alignment is fitted: not a sky face, three or more corners,
+// each with a texture vertex of its own.
+bool AlignedFrontFace(const TSurface& Front);
+
+// The classic projection fitted to a front face's texture vertices on the plane of its hand-off
+// points; not Fitted when AlignedFrontFace refuses the face or it is degenerate.
+texfit::TClassicFit FitFrontFace(const TSurface& Front);
+
+// The face's corners with their texture vertices, in corner order.
+std::vector<texfit::TTexCorner> TexCorners(const TSurface& Face);
 
 // A material's file name without its extension: "wall.mat" -> "wall", "a.b\\wall" -> "a.b\\wall".
 std::string MaterialTextureName(const std::string& MaterialName);

@@ -190,7 +190,7 @@ TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
   EXPECT_EQ(first->ScaleT, 0.5f);
   std::strcpy(first->TextureName, "x/y");
   first->Flags = 4;
-  first->ScaleS = 2;  // not the hand-off's to change, and not taken
+  first->ScaleS = 2;  // taken like the editor takes it: texture alignment sets it
   FuncTable.SetFaceData(h, 1, first);
   FuncTable.CommitBrush(h);
   FuncTable.CommitBrush(h);  // a stale handle changes nothing
@@ -199,7 +199,8 @@ TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
   const auto& faces = host.Committed[0].Faces;
   EXPECT_EQ(faces[1].TextureName, "x/y");
   EXPECT_EQ(faces[1].Flags, 4);
-  EXPECT_EQ(faces[1].ScaleS, 0.5f);
+  EXPECT_EQ(faces[1].ScaleS, 2);
+  EXPECT_EQ(faces[1].ScaleT, 0.5f);
   EXPECT_EQ(faces[1].P1[0], 1);
   EXPECT_EQ(faces[0].TextureName, "system/caulk");
   EXPECT_EQ(faces[0].P1[2], 9.5f);

@@ -580,3 +580,14 @@ TEST(JklReader, ReadsTheGeneratedBenchmarkLevel) {
     EXPECT_EQ(stored.Z, -computed.Z) << i;
   }
 }
+
+// A corner whose texture vertex is -1 gets (0, 0) like any other, and its surface is marked, so
+// that texture alignment does not fit to the stand-in.
+TEST(JklReader, MissingTextureVertexMarksItsSurface) {
+  TJKLevel level;
+  Load(level, LevelText().Text());
+  ASSERT_EQ(level.Surfaces.Count(), 3);
+  EXPECT_TRUE(level.Surfaces.Items(0)->TXVertexMissing);  // '2,-1' among others
+  EXPECT_FALSE(level.Surfaces.Items(1)->TXVertexMissing);
+  EXPECT_TRUE(level.Surfaces.Items(2)->TXVertexMissing);
+}

@@ -1,0 +1,417 @@
+#include "brush/TexFit.h"
+
+#include <cmath>
+#include <vector>
+
+namespace texfit {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// Texels per editor unit, in size: beyond these a scale would no longer survive being saved with
+// six decimals (too small) or would stretch one texel over a whole level (too large).
+constexpr double MaxTexelsPerUnit = 1024;
+constexpr double MinTexelsPerUnit = 1.0 / 4096;
+
+// Texels: a fit this near is exact for every purpose.
+constexpr double ExactEnough = 1e-3;
+
+bool Finite(double V) { return std::isfinite(V); }
+
+bool CornersFinite(const TTexCorner* Corners, size_t Count) {
+  for (size_t i = 0; i < Count; ++i) {
+    const TTexCorner& c = Corners[i];
+    if (!Finite(c.X) || !Finite(c.Y) || !Finite(c.Z) || !Finite(c.S) || !Finite(c.T)) return false;
+  }
+  return true;
+}
+
+void Position(const TTexCorner& C, float P[3]) {
+  P[0] = C.X;
+  P[1] = C.Y;
+  P[2] = C.Z;
+}
+
+double Dot(const float A[3], const float B[3]) {
+  return static_cast<double>(A[0]) * B[0] + static_cast<double>(A[1]) * B[1] +
+         static_cast<double>(A[2]) * B[2];
+}
+
+// The pair's axes rotated by Rotation degrees, as the editor rotates them: with sv and tv the
+// indices of the non-zero components of S and T, each axis v becomes
+// (cos r v[sv] - sin r v[tv]) at sv and (sin r v[sv] + cos r v[tv]) at tv, in Singles.
+void RotatedAxes(int Pair, float Rotation, float S[3], float T[3]) {
+  AxisVectors(Pair, S, T);
+  float sinv, cosv;
+  if (Rotation == 0) {
+    sinv = 0, cosv = 1;
+  } else if (Rotation == 90) {
+    sinv = 1, cosv = 0;
+  } else if (Rotation == 180) {
+    sinv = 0, cosv = -1;
+  } else if (Rotation == 270) {
+    sinv = -1, cosv = 0;
+  } else {
+    const double ang = Rotation / 180.0 * Pi;
+    sinv = static_cast<float>(std::sin(ang));
+    cosv = static_cast<float>(std::cos(ang));
+  }
+  const int sv = S[0] != 0 ? 0 : S[1] != 0 ? 1 : 2;
+  const int tv = T[0] != 0 ? 0 : T[1] != 0 ? 1 : 2;
+  for (float* v : {S, T}) {
+    const float a = v[sv], b = v[tv];
+    const float ns = cosv * a - sinv * b;
+    const float nt = sinv * a + cosv * b;
+    v[sv] = ns;
+    v[tv] = nt;
+  }
+}
+
+float EffectiveScale(float Scale) { return Scale == 0 ? 0.5f : Scale; }
+
+// The least-squares (Alpha, Sigma) of S ~ Alpha X + Sigma with Sigma an integer. With Alpha
+// refitted for each Sigma the cost is a convex quadratic in Sigma, so the best integer is one of
+// the two next to the real optimum. False when X does not vary.
+bool FitAxis(const double* X, const double* S, size_t N, double& Alpha, double& Sigma) {
+  double mx = 0, ms = 0;
+  for (size_t i = 0; i < N; ++i) mx += X[i], ms += S[i];
+  mx /= static_cast<double>(N);
+  ms /= static_cast<double>(N);
+  double sxx = 0, sxs = 0, xx = 0;
+  for (size_t i = 0; i < N; ++i) {
+    sxx += (X[i] - mx) * (X[i] - mx);
+    sxs += (X[i] - mx) * (S[i] - ms);
+    xx += X[i] * X[i];
+  }
+  if (!(sxx > 0) || !(xx > 0)) return false;
+  const double sigmaReal = ms - sxs / sxx * mx;
+  if (!Finite(sigmaReal) || std::fabs(sigmaReal) > 1e9) return false;
+  double bestCost = HUGE_VAL;
+  for (double sigma : {std::floor(sigmaReal), std::ceil(sigmaReal)}) {
+    double xs = 0;
+    for (size_t i = 0; i < N; ++i) xs += X[i] * (S[i] - sigma);
+    double alpha = xs / xx;
+    if (!Finite(alpha)) continue;
+    // A scale is never 0 nor unbounded: clamp the texel density, keeping its sign.
+    const double mag = std::fabs(alpha);
+    if (mag < MinTexelsPerUnit) alpha = alpha < 0 ? -MinTexelsPerUnit : MinTexelsPerUnit;
+    if (mag > MaxTexelsPerUnit) alpha = alpha < 0 ? -MaxTexelsPerUnit : MaxTexelsPerUnit;
+    double cost = 0;
+    for (size_t i = 0; i < N; ++i) {
+      const double r = alpha * X[i] + sigma - S[i];
+      cost += r * r;
+    }
+    if (cost < bestCost) bestCost = cost, Alpha = alpha, Sigma = sigma;
+  }
+  return bestCost < HUGE_VAL;
+}
+
+bool Better(const TFitError& A, const TFitError& B) {
+  if (A.Worst != B.Worst) return A.Worst < B.Worst;
+  return A.SumSquares < B.SumSquares;
+}
+
+// The classic projection with Rotation held, shifts and scales fitted; false when it cannot be.
+// Scratch holds 4 Count doubles.
+bool FitWithRotation(const TVector3& N, int Pair, int Rotation, const TTexCorner* Corners,
+                     size_t Count, double* Scratch, TClassicFit& Fit) {
+  float sAxis[3], tAxis[3];
+  const float rot = static_cast<float>(Rotation);
+  RotatedAxes(Pair, rot, sAxis, tAxis);
+  double *x = Scratch, *y = x + Count, *s = y + Count, *t = s + Count;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    x[i] = Dot(p, sAxis);
+    y[i] = Dot(p, tAxis);
+    s[i] = Corners[i].S;
+    t[i] = Corners[i].T;
+  }
+  double alphaS, sigmaS, alphaT, sigmaT;
+  if (!FitAxis(x, s, Count, alphaS, sigmaS)) return false;
+  if (!FitAxis(y, t, Count, alphaT, sigmaT)) return false;
+  TClassicProjection proj;
+  proj.Rotation = rot;
+  proj.ShiftS = static_cast<float>(sigmaS);
+  proj.ShiftT = static_cast<float>(sigmaT);
+  proj.ScaleS = static_cast<float>(1 / alphaS);
+  proj.ScaleT = static_cast<float>(1 / alphaT);
+  Fit.Fitted = true;
+  Fit.Projection = proj;
+  // The error as ClassicError measures it, from the products already at hand.
+  TFitError e;
+  const double scaleS = proj.ScaleS, scaleT = proj.ScaleT;
+  for (size_t i = 0; i < Count; ++i) {
+    const double ds = x[i] / scaleS + proj.ShiftS - s[i];
+    const double dt = y[i] / scaleT + proj.ShiftT - t[i];
+    const double d2 = ds * ds + dt * dt;
+    e.SumSquares += d2;
+    if (e.WorstCorner < 0 || !(d2 <= e.Worst)) e.Worst = d2, e.WorstCorner = static_cast<int>(i);
+  }
+  e.Worst = std::sqrt(e.Worst);
+  Fit.Error = e;
+  (void)N;
+  return Finite(Fit.Error.Worst);
+}
+
+}  // namespace
+
+TVector3 EditorNormal(const float P1[3], const float P2[3], const float P3[3]) {
+  // One Single operation per statement, so that nothing is kept wider or fused.
+  const float ax = P1[0] - P2[0], ay = P1[1] - P2[1], az = P1[2] - P2[2];
+  const float bx = P3[0] - P2[0], by = P3[1] - P2[1], bz = P3[2] - P2[2];
+  const float x1 = ay * bz, x2 = az * by;
+  const float y1 = az * bx, y2 = ax * bz;
+  const float z1 = ax * by, z2 = ay * bx;
+  const float x = x1 - x2, y = y1 - y2, z = z1 - z2;
+  const float xx = x * x, yy = y * y, zz = z * z;
+  const float sum = xx + yy;
+  const float sq = sum + zz;
+  const float length = std::sqrt(sq);
+  if (length == 0 || !Finite(length)) return TVector3{};
+  return TVector3{x / length, y / length, z / length};
+}
+
+int AxisPair(const TVector3& N) {
+  static const float Base[6][3] = {{0, 0, 1},  {0, 0, -1}, {1, 0, 0},
+                                   {-1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
+  int pair = 0;
+  float best = 0;
+  for (int i = 0; i < 6; ++i) {
+    const float a = N.X * Base[i][0], b = N.Y * Base[i][1], c = N.Z * Base[i][2];
+    const float ab = a + b;
+    const float dot = ab + c;
+    if (dot > best) best = dot, pair = i;
+  }
+  return pair;
+}
+
+void AxisVectors(int Pair, float S[3], float T[3]) {
+  static const float Axes[3][2][3] = {{{1, 0, 0}, {0, -1, 0}},   // floor, ceiling
+                                      {{0, 1, 0}, {0, 0, -1}},   // west, east
+                                      {{1, 0, 0}, {0, 0, -1}}};  // south, north
+  const int k = (Pair >= 0 && Pair < 6 ? Pair : 0) / 2;
+  for (int i = 0; i < 3; ++i) S[i] = Axes[k][0][i], T[i] = Axes[k][1][i];
+}
+
+void ClassicTexel(const TVector3& N, const TClassicProjection& Proj, const float P[3], double& S,
+                  double& T) {
+  float sAxis[3], tAxis[3];
+  RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
+  S = Dot(P, sAxis) / EffectiveScale(Proj.ScaleS) + Proj.ShiftS;
+  T = Dot(P, tAxis) / EffectiveScale(Proj.ScaleT) + Proj.ShiftT;
+}
+
+TFitError ClassicError(const TVector3& N, const TClassicProjection& Proj, const TTexCorner* Corners,
+                       size_t Count) {
+  TFitError e;
+  float sAxis[3], tAxis[3];
+  RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
+  const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    const double ds = Dot(p, sAxis) / scaleS + Proj.ShiftS - Corners[i].S;
+    const double dt = Dot(p, tAxis) / scaleT + Proj.ShiftT - Corners[i].T;
+    const double d2 = ds * ds + dt * dt;
+    e.SumSquares += d2;
+    const double d = std::sqrt(d2);
+    // NaN compares false: such a corner becomes the worst.
+    if (e.WorstCorner < 0 || !(d <= e.Worst)) e.Worst = d, e.WorstCorner = static_cast<int>(i);
+  }
+  return e;
+}
+
+TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Count) {
+  TClassicFit fit;
+  if (Count < 3 || !CornersFinite(Corners, Count)) return fit;
+  if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return fit;
+  const int pair = AxisPair(N);
+  float s0[3], t0[3];
+  AxisVectors(pair, s0, t0);
+  const int sv = s0[0] != 0 ? 0 : s0[1] != 0 ? 1 : 2;
+  const int tv = t0[0] != 0 ? 0 : t0[1] != 0 ? 1 : 2;
+
+  // The affine least-squares map from the corners' place on the pair's plane (u, w) to their
+  // texels; centred, for the sake of faces far from the origin.
+  const double n = static_cast<double>(Count);
+  double mu = 0, mw = 0, ms = 0, mt = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    mu += p[sv], mw += p[tv], ms += Corners[i].S, mt += Corners[i].T;
+  }
+  mu /= n, mw /= n, ms /= n, mt /= n;
+  double suu = 0, suw = 0, sww = 0, sus = 0, sws = 0, sut = 0, swt = 0, sss = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    const double u = p[sv] - mu, w = p[tv] - mw;
+    const double s = Corners[i].S - ms, t = Corners[i].T - mt;
+    suu += u * u, suw += u * w, sww += w * w;
+    sus += u * s, sws += w * s, sut += u * t, swt += w * t;
+    sss += s * s + t * t;
+  }
+  const double det = suu * sww - suw * suw;
+  // Corners in a line (seen along the pair's axis), or one texel for all: nothing to fit.
+  if (!(det > 1e-12 * suu * sww) || !(sss > 0) || !Finite(det)) return fit;
+  const double m1x = (sww * sus - suw * sws) / det, m1y = (suu * sws - suw * sus) / det;
+  const double m2x = (sww * sut - suw * swt) / det, m2y = (suu * swt - suw * sut) / det;
+
+  // The rotation theta maximising (m1.e)^2 + (m2.e')^2, e = (cos, sin), e' = (-sin, cos): the
+  // principal direction of m1 m1' + q q' with q = (m2y, -m2x). Exact when the map is a rotation
+  // with a scale along each texture axis, the best start otherwise.
+  const double k00 = m1x * m1x + m2y * m2y, k11 = m1y * m1y + m2x * m2x;
+  const double k01 = m1x * m1y - m2y * m2x;
+  const double theta = 0.5 * std::atan2(2 * k01, k00 - k11) * 180 / Pi;
+  if (!Finite(theta)) return fit;
+  const int r0 = static_cast<int>(std::lround(theta));
+
+  TClassicFit best;
+  // Most faces have few corners: no allocation for them.
+  double local[4 * 16];
+  std::vector<double> heap;
+  double* scratch = local;
+  if (Count > 16) heap.resize(4 * Count), scratch = heap.data();
+  // The nearest integer first: when it already lands on every texel (to float rounding, as most
+  // faces do) no neighbour can do visibly better.
+  for (int d : {0, -1, 1, -2, 2}) {
+    TClassicFit candidate;
+    if (FitWithRotation(N, pair, ((r0 + d) % 360 + 360) % 360, Corners, Count, scratch,
+                        candidate) &&
+        (!best.Fitted || Better(candidate.Error, best.Error)))
+      best = candidate;
+    if (best.Fitted && best.Error.Worst < ExactEnough) break;
+  }
+  // A turn by 180 degrees with both scales negated draws the same: prefer a positive S scale
+  // when it lands as near.
+  if (best.Fitted && best.Projection.ScaleS < 0) {
+    TClassicFit turned;
+    if (FitWithRotation(N, pair, (static_cast<int>(best.Projection.Rotation) + 180) % 360, Corners,
+                        Count, scratch, turned) &&
+        turned.Error.Worst <= best.Error.Worst + 1e-9)
+      best = turned;
+  }
+  return best;
+}
+
+void ComputeAxisBase(const TVector3& N, float TexX[3], float TexY[3]) {
+  float n[3] = {N.X, N.Y, N.Z};
+  for (float& c : n)
+    if (std::fabs(c) < 1e-6f) c = 0;
+  const double rotY =
+      -std::atan2(static_cast<double>(n[2]),
+                  std::sqrt(static_cast<double>(n[1]) * n[1] + static_cast<double>(n[0]) * n[0]));
+  const double rotZ = std::atan2(static_cast<double>(n[1]), static_cast<double>(n[0]));
+  TexX[0] = static_cast<float>(-std::sin(rotZ));
+  TexX[1] = static_cast<float>(std::cos(rotZ));
+  TexX[2] = 0;
+  TexY[0] = static_cast<float>(-std::sin(rotY) * std::cos(rotZ));
+  TexY[1] = static_cast<float>(-std::sin(rotY) * std::sin(rotZ));
+  TexY[2] = static_cast<float>(-std::cos(rotY));
+}
+
+void BrushDefTexel(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
+                   const float P[3], double& S, double& T) {
+  float texX[3], texY[3];
+  ComputeAxisBase(N, texX, texY);
+  const double x = Dot(P, texX), y = Dot(P, texY);
+  S = (Matrix.M[0][0] * x + Matrix.M[0][1] * y + Matrix.M[0][2]) * Width;
+  T = (Matrix.M[1][0] * x + Matrix.M[1][1] * y + Matrix.M[1][2]) * Height;
+}
+
+TFitError BrushDefError(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
+                        const TTexCorner* Corners, size_t Count) {
+  TFitError e;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    double s, t;
+    BrushDefTexel(N, Matrix, Width, Height, p, s, t);
+    const double ds = s - Corners[i].S, dt = t - Corners[i].T;
+    const double d2 = ds * ds + dt * dt;
+    e.SumSquares += d2;
+    const double d = std::sqrt(d2);
+    if (e.WorstCorner < 0 || !(d <= e.Worst)) e.Worst = d, e.WorstCorner = static_cast<int>(i);
+  }
+  return e;
+}
+
+TBrushDefMatrix BrushDefFromClassic(const TVector3& N, const float OnPlane[3],
+                                    const TClassicProjection& Proj, int Width, int Height) {
+  float texX[3], texY[3];
+  ComputeAxisBase(N, texX, texY);
+  // The frame (TexX, TexY, TexY x TexX) is orthonormal and its third axis is the normal, so a
+  // point of the plane is d n + x TexX + y TexY, and the classic texel is affine in (x, y).
+  const double nx = static_cast<double>(texY[1]) * texX[2] - static_cast<double>(texY[2]) * texX[1];
+  const double ny = static_cast<double>(texY[2]) * texX[0] - static_cast<double>(texY[0]) * texX[2];
+  const double nz = static_cast<double>(texY[0]) * texX[1] - static_cast<double>(texY[1]) * texX[0];
+  const double d = OnPlane[0] * nx + OnPlane[1] * ny + OnPlane[2] * nz;
+  float sAxis[3], tAxis[3];
+  RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
+  TBrushDefMatrix m;
+  const double w = Width > 0 ? Width : 1, h = Height > 0 ? Height : 1;
+  const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
+  auto row = [&](const float* axis, double scale, double shift, double size, float* out) {
+    const double ax = Dot(texX, axis), ay = Dot(texY, axis);
+    const double an = nx * axis[0] + ny * axis[1] + nz * axis[2];
+    out[0] = static_cast<float>(ax / scale / size);
+    out[1] = static_cast<float>(ay / scale / size);
+    out[2] = static_cast<float>((d * an / scale + shift) / size);
+  };
+  row(sAxis, scaleS, Proj.ShiftS, w, m.M[0]);
+  row(tAxis, scaleT, Proj.ShiftT, h, m.M[1]);
+  return m;
+}
+
+TBrushDefFit FitBrushDef(const TVector3& N, const TTexCorner* Corners, size_t Count, int Width,
+                         int Height) {
+  TBrushDefFit fit;
+  if (Count < 3 || Width <= 0 || Height <= 0 || !CornersFinite(Corners, Count)) return fit;
+  if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return fit;
+  float texX[3], texY[3];
+  ComputeAxisBase(N, texX, texY);
+  std::vector<double> x(Count), y(Count);
+  const double n = static_cast<double>(Count);
+  double mx = 0, my = 0, ms = 0, mt = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    x[i] = Dot(p, texX), y[i] = Dot(p, texY);
+    mx += x[i], my += y[i], ms += Corners[i].S / Width, mt += Corners[i].T / Height;
+  }
+  mx /= n, my /= n, ms /= n, mt /= n;
+  double sxx = 0, sxy = 0, syy = 0, sxs = 0, sys = 0, sxt = 0, syt = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    const double u = x[i] - mx, v = y[i] - my;
+    const double s = Corners[i].S / Width - ms, t = Corners[i].T / Height - mt;
+    sxx += u * u, sxy += u * v, syy += v * v;
+    sxs += u * s, sys += v * s, sxt += u * t, syt += v * t;
+  }
+  const double det = sxx * syy - sxy * sxy;
+  if (!(det > 1e-12 * sxx * syy) || !Finite(det)) return fit;
+  float* r0 = fit.Matrix.M[0];
+  float* r1 = fit.Matrix.M[1];
+  r0[0] = static_cast<float>((syy * sxs - sxy * sys) / det);
+  r0[1] = static_cast<float>((sxx * sys - sxy * sxs) / det);
+  r1[0] = static_cast<float>((syy * sxt - sxy * syt) / det);
+  r1[1] = static_cast<float>((sxx * syt - sxy * sxt) / det);
+  // The offsets from the rounded slopes, so that their rounding is not multiplied by the
+  // distance from the origin.
+  double cs = 0, ct = 0;
+  for (size_t i = 0; i < Count; ++i) {
+    cs += Corners[i].S / Width - r0[0] * x[i] - r0[1] * y[i];
+    ct += Corners[i].T / Height - r1[0] * x[i] - r1[1] * y[i];
+  }
+  r0[2] = static_cast<float>(cs / n);
+  r1[2] = static_cast<float>(ct / n);
+  for (const float* r : {r0, r1})
+    for (int k = 0; k < 3; ++k)
+      if (!Finite(r[k])) return TBrushDefFit{};
+  fit.Fitted = true;
+  fit.Error = BrushDefError(N, fit.Matrix, Width, Height, Corners, Count);
+  return fit;
+}
+
+}  // namespace texfit
