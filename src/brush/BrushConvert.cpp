@@ -6,7 +6,7 @@
 
 void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
                   const TImportOptions& Options) {
-  T3DMesh* brush = Brushes.Items(Brushes.Add(std::make_unique<T3DMesh>()));
+  T3DMesh* brush = Brushes.AddNew();
   const int n = Surface.Vertices.Count();
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;

@@ -12,13 +12,13 @@ constexpr size_t MaxNumber = 64;
 }  // namespace
 
 TMapWriter::TMapWriter(TSink Sink, size_t BufferSize)
-    : sink_(std::move(Sink)), buffer_(BufferSize < 4 * MaxNumber ? 4 * MaxNumber : BufferSize) {}
+    : sink_(std::move(Sink)),
+      buffer_(BufferSize < 4 * MaxNumber ? 4 * MaxNumber : BufferSize),
+      numbers_(size_t{1} << NumberCacheBits) {}
 
-char* TMapWriter::Reserve(size_t n) {
-  if (buffer_.size() - used_ < n) {
-    Flush();
-    if (buffer_.size() < n) buffer_.resize(n);
-  }
+char* TMapWriter::MakeRoom(size_t n) {
+  Flush();
+  if (buffer_.size() < n) buffer_.resize(n);
   return buffer_.data() + used_;
 }
 
@@ -44,10 +44,30 @@ void TMapWriter::AppendChar(char C) {
 
 void TMapWriter::AppendNumber(float Value) {
   char* p = Reserve(MaxNumber);
+  // Whole numbers, the most common in a map, print as the integer they are.
+  if (Value > -2147483648.0f && Value < 2147483648.0f) {
+    const int32_t whole = static_cast<int32_t>(Value);
+    if (static_cast<float>(whole) == Value) {  // -0 included: it prints as 0
+      Commit(std::to_chars(p, p + MaxNumber, whole).ptr);
+      return;
+    }
+  }
+  // The rest mostly repeat (a corner is on several faces, a brush's faces share their settings),
+  // and the shortest decimal is costly to find: recent ones are kept by their bits.
+  uint32_t bits;
+  std::memcpy(&bits, &Value, sizeof bits);
+  TCachedNumber& slot = numbers_[(bits * 2654435761u) >> (32 - NumberCacheBits)];
+  if (slot.Length != 0 && slot.Bits == bits) {
+    std::memcpy(p, slot.Text, sizeof slot.Text);
+    Commit(p + slot.Length);
+    return;
+  }
   char* end = std::to_chars(p, p + MaxNumber, Value, std::chars_format::fixed).ptr;
-  if (end - p == 2 && p[0] == '-' && p[1] == '0') {
-    p[0] = '0';
-    end = p + 1;
+  const size_t length = static_cast<size_t>(end - p);
+  if (length <= sizeof slot.Text) {
+    slot.Bits = bits;
+    slot.Length = static_cast<uint8_t>(length);
+    std::memcpy(slot.Text, p, sizeof slot.Text);
   }
   Commit(end);
 }

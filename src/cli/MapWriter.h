@@ -61,11 +61,24 @@ class TMapWriter {
 
  private:
   // Makes room for at least n more bytes, flushing first when the buffer would overflow.
-  char* Reserve(size_t n);
+  char* Reserve(size_t n) {
+    return buffer_.size() - used_ >= n ? buffer_.data() + used_ : MakeRoom(n);
+  }
+  char* MakeRoom(size_t n);
   void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
+
+  // A number already written, by its bits; Length 0: an empty slot. Text holds the digits,
+  // followed by whatever the buffer held, so one fixed-size copy moves it.
+  struct TCachedNumber {
+    uint32_t Bits = 0;
+    uint8_t Length = 0;
+    char Text[19] = {};
+  };
+  static constexpr int NumberCacheBits = 12;
 
   TSink sink_;
   std::vector<char> buffer_;
+  std::vector<TCachedNumber> numbers_;
   size_t used_ = 0;
   int written_ = 0;
   int skipped_ = 0;

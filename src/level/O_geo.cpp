@@ -2,8 +2,10 @@
 
 int TSurface::AddVertex(TVertex* Vertex, const TTXVertex* TXVertex) {
   int index = Vertices.Add(Vertex);
-  TXVertices.Add(TXVertex ? std::make_unique<TTXVertex>(TXVertex->U, TXVertex->V)
-                          : std::make_unique<TTXVertex>(0, 0));
+  if (TXVertex)
+    TXVertices.AddNew(TXVertex->U, TXVertex->V);
+  else
+    TXVertices.AddNew(0, 0);
   return index;
 }
 
@@ -19,11 +21,9 @@ void TSurface::GetNormal(TVector3& N) {
 }
 
 TSurface* T3DMesh::AddNewSurface() {
-  TSurface* s = ownedSurfaces_.Items(ownedSurfaces_.Add(std::make_unique<TSurface>()));
+  TSurface* s = ownedSurfaces_.Make();
   Surfaces.Add(s);
   return s;
 }
 
-TVertex* T3DMesh::AddNewVertex(double X, double Y, double Z) {
-  return Vertices.Items(Vertices.Add(std::make_unique<TVertex>(X, Y, Z)));
-}
+TVertex* T3DMesh::AddNewVertex(double X, double Y, double Z) { return Vertices.AddNew(X, Y, Z); }

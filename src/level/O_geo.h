@@ -3,11 +3,16 @@
 // with the list's own message, which is what users see for a level that refers to a missing item.
 //
 // Ownership is in the types: TBaseList<T, std::unique_ptr<T>> owns its items and releases them
-// with itself; TBaseList<T, T*> only refers to items that somebody else owns.
+// with itself; TBaseList<T, T*> only refers to items that somebody else owns. An owning list
+// makes its items in blocks of its own (AddNew), as a level holds a great many small ones.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "level/P_vec.h"
@@ -50,26 +55,214 @@ struct TListMessage<T3DMesh> {
   static constexpr const char* Text = "Sector Index is out of bounds: %d";
 };
 
-template <class T, class Holder>
-class TBaseList {
+// Where an owning list keeps the items it makes: blocks of room for many items, chained from
+// the newest, so that a level's hundreds of thousands of small items cost a few hundred
+// allocations. Items never move while they live (lists of other items point at them), each is
+// destroyed exactly once, last made first, and the blocks are released with them. An item made
+// elsewhere and handed over (std::unique_ptr) gets a block of its own that refers to it.
+template <class T>
+class TItemPool {
  public:
+  TItemPool() = default;
+  TItemPool(TItemPool&& Other) noexcept : head_(Other.head_) { Other.head_ = nullptr; }
+  TItemPool& operator=(TItemPool&& Other) noexcept {
+    if (this != &Other) {
+      Clear();
+      head_ = Other.head_;
+      Other.head_ = nullptr;
+    }
+    return *this;
+  }
+  TItemPool(const TItemPool&) = delete;
+  TItemPool& operator=(const TItemPool&) = delete;
+  ~TItemPool() { Clear(); }
+
+  template <class... Args>
+  T* Make(Args&&... args) {
+    if (!head_ || head_->External || head_->Used == head_->Capacity)
+      Push(head_ ? Grow(head_->Capacity) : FirstBlock);
+    T* item = new (head_->Slot(head_->Used)) T(std::forward<Args>(args)...);
+    ++head_->Used;
+    return item;
+  }
+  T* Adopt(std::unique_ptr<T> Item) {
+    Push(0);
+    head_->External = Item.release();
+    head_->Used = 1;
+    return head_->External;
+  }
+  // Room for Count more items in one block, made now when the newest block has less.
+  void Reserve(size_t Count) {
+    if (Count == 0) return;
+    if (head_ && !head_->External && head_->Capacity - head_->Used >= Count) return;
+    Push(Count);
+  }
+  void Clear() {
+    while (head_) {
+      TBlock* block = head_;
+      if (block->External) {
+        delete block->External;
+      } else {
+        while (block->Used > 0) block->Slot(--block->Used)->~T();
+      }
+      head_ = block->Previous;
+      ::operator delete(block);
+    }
+  }
+
+ private:
+  struct TBlock {
+    TBlock* Previous;
+    size_t Capacity;
+    size_t Used;
+    T* External;  // the one handed-over item, or null for a block of room
+    T* Slot(size_t i) { return reinterpret_cast<T*>(reinterpret_cast<char*>(this) + Offset) + i; }
+  };
+  static constexpr size_t Offset = (sizeof(TBlock) + alignof(T) - 1) / alignof(T) * alignof(T);
+  static constexpr size_t FirstBlock = 4;
+  // Doubling up to blocks of about 64 KiB.
+  static size_t Grow(size_t Capacity) {
+    const size_t limit = sizeof(T) >= 65536 / 8 ? 8 : 65536 / sizeof(T);
+    return Capacity >= limit / 2 ? limit : (Capacity < FirstBlock ? FirstBlock : 2 * Capacity);
+  }
+  void Push(size_t Capacity) {
+    void* memory = ::operator new(Offset + Capacity * sizeof(T));
+    head_ = new (memory) TBlock{head_, Capacity, 0, nullptr};
+  }
+
+  TBlock* head_ = nullptr;
+};
+
+// The references a list holds, in order: a pointer and two 32-bit counts, as a level has
+// hundreds of thousands of short lists (a surface's corners) and every byte of each counts.
+template <class T>
+class TRefArray {
+ public:
+  TRefArray() = default;
+  TRefArray(TRefArray&& Other) noexcept
+      : data_(Other.data_), size_(Other.size_), capacity_(Other.capacity_) {
+    Other.data_ = nullptr;
+    Other.size_ = Other.capacity_ = 0;
+  }
+  TRefArray& operator=(TRefArray&& Other) noexcept {
+    if (this != &Other) {
+      delete[] data_;
+      data_ = Other.data_;
+      size_ = Other.size_;
+      capacity_ = Other.capacity_;
+      Other.data_ = nullptr;
+      Other.size_ = Other.capacity_ = 0;
+    }
+    return *this;
+  }
+  TRefArray(const TRefArray&) = delete;
+  TRefArray& operator=(const TRefArray&) = delete;
+  ~TRefArray() { delete[] data_; }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T* operator[](size_t i) const { return data_[i]; }
+  T* const* begin() const { return data_; }
+  T* const* end() const { return data_ + size_; }
+  void clear() { size_ = 0; }
+  // Room for n references in all; more than a list's int index can reach is refused as the
+  // allocation failure it would be.
+  void reserve(size_t n) {
+    if (n <= capacity_) return;
+    if (n > 0x7fffffffu) throw std::bad_alloc();
+    T** grown = new T*[n];
+    if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T*));
+    delete[] data_;
+    data_ = grown;
+    capacity_ = static_cast<uint32_t>(n);
+  }
+  // Room for one more, growing by doubling; made before an item is, so that appending the item
+  // cannot fail after it exists.
+  void room() {
+    if (size_ == capacity_) reserve(size_ == 0 ? 4 : 2 * size_);
+  }
+  void push_back(T* Item) {
+    room();
+    data_[size_++] = Item;
+  }
+
+ private:
+  T** data_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+// The storage of a list's items: a list that owns them makes them in its pool; a list that refers
+// to items owned elsewhere has nothing but the references.
+template <class T, class Holder>
+class TListStore {
+ protected:
+  static constexpr bool Owning = false;
+};
+template <class T>
+class TListStore<T, std::unique_ptr<T>> {
+ protected:
+  static constexpr bool Owning = true;
+  TItemPool<T> pool_;
+};
+
+template <class T, class Holder>
+class TBaseList : private TListStore<T, Holder> {
+  using Store = TListStore<T, Holder>;
+
+ public:
+  TBaseList() = default;
+  TBaseList(TBaseList&&) noexcept = default;
+  TBaseList& operator=(TBaseList&& Other) noexcept {
+    if (this != &Other) {
+      Clear();
+      Store::operator=(std::move(Other));
+      items_ = std::move(Other.items_);
+    }
+    return *this;
+  }
+  TBaseList(const TBaseList&) = delete;
+  TBaseList& operator=(const TBaseList&) = delete;
+  ~TBaseList() { Clear(); }
+
   int Count() const { return static_cast<int>(items_.size()); }
   T* Items(int Index) const {
     if (Index < 0 || Index >= Count())
       throw rtl::EListError(rtl::Format(TListMessage<T>::Text, Index));
-    return &*items_[static_cast<size_t>(Index)];
+    return items_[static_cast<size_t>(Index)];
   }
   T* operator[](int Index) const { return Items(Index); }
-  // Appends and returns the new item's index.
+  // Appends and returns the new item's index. An owning list takes the item over.
   int Add(Holder Item) {
-    items_.push_back(std::move(Item));
+    if constexpr (Store::Owning) {
+      items_.room();  // so that the item is never adopted and then lost
+      items_.push_back(this->pool_.Adopt(std::move(Item)));
+    } else {
+      items_.push_back(Item);
+    }
     return Count() - 1;
+  }
+  // An owning list's new item, made in the list's own storage from the arguments and appended.
+  template <class... Args>
+  T* AddNew(Args&&... args) {
+    static_assert(Store::Owning, "only a list that owns its items makes them");
+    items_.room();
+    T* item = this->pool_.Make(std::forward<Args>(args)...);
+    items_.push_back(item);
+    return item;
   }
   // Empties the list; an owning list releases its items, last to first.
   void Clear() {
-    while (!items_.empty()) items_.pop_back();
+    items_.clear();
+    if constexpr (Store::Owning) this->pool_.Clear();
   }
-  void Reserve(size_t n) { items_.reserve(n); }
+  // Room for n items in all, so that building a list of known length neither regrows the list
+  // nor, for an owning list, makes its items in more than one block.
+  void Reserve(size_t n) {
+    if constexpr (Store::Owning)
+      if (n > items_.size()) this->pool_.Reserve(n - items_.size());
+    items_.reserve(n);
+  }
 
   // The mean of the positions: running sums in Singles, in list order, then each divided by Count.
   // An empty list has no centre; it yields (0, 0, 0) rather than dividing zero by zero.
@@ -79,7 +272,7 @@ class TBaseList {
       return;
     }
     float sx = 0, sy = 0, sz = 0;
-    for (const Holder& v : items_) {
+    for (const T* v : items_) {
       sx = sx + v->X;
       sy = sy + v->Y;
       sz = sz + v->Z;
@@ -90,7 +283,7 @@ class TBaseList {
   }
 
  private:
-  std::vector<Holder> items_;
+  TRefArray<T> items_;
 };
 
 // Lists that refer to items owned elsewhere.
@@ -146,11 +339,12 @@ class T3DMesh {
   void Reserve(size_t VertexCount, size_t SurfaceCount) {
     Vertices.Reserve(VertexCount);
     Surfaces.Reserve(SurfaceCount);
-    ownedSurfaces_.Reserve(SurfaceCount);
+    ownedSurfaces_.Reserve(SurfaceCount);  // room for that many more of its own
   }
   // A new vertex owned by this mesh.
   TVertex* AddNewVertex(double X, double Y, double Z);
 
  private:
-  TOwnedSurfaceList ownedSurfaces_;
+  // The surfaces this mesh made, released with it; Surfaces lists them in order.
+  TItemPool<TSurface> ownedSurfaces_;
 };

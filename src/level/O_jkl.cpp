@@ -255,7 +255,7 @@ void TReader::ReadVertices() {
   for (int32_t i = 0; i < n; ++i) {
     FindEntry(i);
     float x = SingleWord(1), y = SingleWord(2), z = SingleWord(3);
-    level_.Vertices.Add(std::make_unique<TVertex>(x, y, z));
+    level_.Vertices.AddNew(x, y, z);
   }
 }
 
@@ -264,7 +264,7 @@ void TReader::ReadTextureVertices() {
   for (int32_t i = 0; i < n; ++i) {
     FindEntry(i);
     float u = SingleWord(1), v = SingleWord(2);
-    level_.TXVertices.Add(std::make_unique<TTXVertex>(u, v));
+    level_.TXVertices.AddNew(u, v);
   }
 }
 
@@ -277,7 +277,7 @@ void TReader::ReadAdjoins() {
 }
 
 void TReader::ReadSurface(int32_t Index) {
-  TSurface* surface = level_.Surfaces.Items(level_.Surfaces.Add(std::make_unique<TSurface>()));
+  TSurface* surface = level_.Surfaces.AddNew();
   int32_t m = IntWord(1);
   surface->MaterialName = m == -1 ? std::string("dflt.mat") : level_.Materials.Get(m);
   if (usedLower_.insert(rtl::LowerCase(surface->MaterialName)).second)
@@ -291,6 +291,7 @@ void TReader::ReadSurface(int32_t Index) {
   if (!SplitTo(static_cast<size_t>(corners) + 9))
     Fail(rtl::Format("Error reading JKL file, surface %d has fewer corners than its count %d.",
                      Index, corners));
+  surface->Reserve(static_cast<size_t>(corners));  // bounded by the words on the line
   for (int32_t k = 1; k <= corners; ++k) {
     std::string_view pair = Word(9 + k);
     size_t comma = pair.find(',');
@@ -341,7 +342,7 @@ void TReader::ReadSectors() {
     char buf[32] = "SECTOR ";
     char* end = std::to_chars(buf + 7, buf + sizeof buf, i).ptr;
     ExpectToken(std::string_view(buf, static_cast<size_t>(end - buf)));
-    T3DMesh* sector = level_.Sectors.Items(level_.Sectors.Add(std::make_unique<T3DMesh>()));
+    T3DMesh* sector = level_.Sectors.AddNew();
     ExpectToken("SURFACES");
     int32_t first = IntWord(1), count = IntWord(2);
     for (int64_t j = first; j < static_cast<int64_t>(first) + count; ++j) {

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+
 #include "plugin/Forms_win32.h"
 
 namespace {
@@ -48,6 +50,9 @@ TfrmStatus::TfrmStatus() {
   bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 8, 40, 401, 16, form_,
                          reinterpret_cast<HMENU>(3), instance, nullptr);
   SendMessageA(bar_, PBM_SETRANGE32, 0, 100);
+  RECT inside;
+  GetClientRect(bar_, &inside);
+  barWidth_ = inside.right - inside.left;
   for (HWND c : {lblCaption_, lblStatus_})
     SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
@@ -74,7 +79,26 @@ void TfrmStatus::SetStatus(const std::string& text) {
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+int TfrmStatus::FilledWidth(int Index, int Count) const {
+  // As the bar draws itself: the position held within the range, the filled part in
+  // proportion of the bar's inner width.
+  if (Count <= 0 || Index <= 0) return 0;
+  if (Index >= Count) return barWidth_;
+  return static_cast<int>(static_cast<int64_t>(Index) * barWidth_ / Count);
+}
+
 void TfrmStatus::Progress(int Index, int Count) {
-  SendMessageA(bar_, PBM_SETRANGE32, 0, Count);
+  // Each message repaints the bar at once, and a step reports every line or brush: only what
+  // would change the picture is sent. Max = Count first, then Position = Index, as always.
+  if (Count != shownCount_) {
+    SendMessageA(bar_, PBM_SETRANGE32, 0, Count);
+    SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+    shownCount_ = Count;
+    shownFilled_ = FilledWidth(Index, Count);
+    return;
+  }
+  const int filled = FilledWidth(Index, Count);
+  if (filled == shownFilled_) return;
   SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+  shownFilled_ = filled;
 }

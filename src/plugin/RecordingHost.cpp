@@ -143,10 +143,15 @@ TFaceData* QERAPI TRecordingHost::GetFaceData(BrushHandle Handle, int32_t Face) 
   if (h->RecordCalls) h->Record("GetFaceData", rtl::Format("#%d %d", p->Brush.Number, Face));
   const TRecordedFace& f = p->Face(Face);
   auto& buffer = p->Buffer;
-  if (!buffer) buffer = std::make_unique<TFaceBuffer>();
-  std::memset(buffer.get(), 0, sizeof(TFaceBuffer));
+  if (!buffer) {
+    buffer = std::make_unique<TFaceBuffer>();
+    std::memset(buffer.get(), 0, sizeof(TFaceBuffer));
+  }
+  // Every field of the record is filled anew (the name padded with NULs to its end); the spare
+  // room behind it is the caller's.
   TFaceData& d = buffer->Data;
   std::strncpy(d.TextureName, f.TextureName.c_str(), sizeof d.TextureName - 1);
+  d.TextureName[sizeof d.TextureName - 1] = '\0';
   d.Contents = f.Contents;
   d.Flags = f.Flags;
   d.Value = f.Value;

@@ -90,9 +90,20 @@ TEST(MapWriter, FaceLinesInOrderOfAdditionWithShortestNumbers) {
 TEST(MapWriter, NumbersAreTheRuntimesShortestDecimals) {
   // Every kind of Single, by bit pattern: the writer's digits are the runtime's.
   std::mt19937 random(15);
-  std::vector<uint32_t> bits = {0,           0x80000000u, 1,           0x7f7fffffu,
-                                0xff7fffffu, 0x7f800000u, 0x3f800000u, 0xbf800001u};
+  // Zeros, the extremes, whole numbers at the edges of int32 and around 2^24, then random bits
+  // and small decimals; each list twice, as a repeated number may be written differently.
+  std::vector<uint32_t> bits = {0,           0x80000000u, 1,           0x7f7fffffu, 0xff7fffffu,
+                                0x7f800000u, 0x3f800000u, 0xbf800001u, 0x4effffffu, 0x4f000000u,
+                                0xcf000000u, 0xceffffffu, 0x4b800001u, 0x3f000000u};
   for (int i = 0; i < 20000; ++i) bits.push_back(random());
+  for (int i = -3000; i < 3000; ++i) {
+    float f = static_cast<float>(i) / 64 + 0.1f;
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    bits.push_back(u);
+  }
+  const size_t once = bits.size();
+  for (size_t i = 0; i < once; ++i) bits.push_back(bits[i]);
   std::string expected, got;
   TMapWriter w([&](const char* d, size_t n) { got.append(d, n); }, 1);
   for (uint32_t u : bits) {

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 #include "level/O_geo.h"
 #include "level/P_Str.h"
@@ -245,4 +248,71 @@ TEST(Meshes, ReleaseOwnSurfacesButNotSharedVertices) {
   // The shared vertex and the surface the mesh only referred to are still alive.
   EXPECT_EQ(shared->Z, 3.0f);
   EXPECT_EQ(foreign->Vertices.Items(0), shared);
+}
+
+namespace {
+
+// Records its making and its end, so that a test sees every item released once, in order.
+struct Tracked {
+  Tracked(int Id, std::vector<int>& Log) : id(Id), log(Log) {
+    if (Id < 0) throw std::runtime_error("refused");
+  }
+  ~Tracked() { log.push_back(id); }
+  int id;
+  std::vector<int>& log;
+};
+
+}  // namespace
+
+TEST(ItemPools, ItemsStayPutAndAreReleasedOnceLastToFirst) {
+  std::vector<int> log;
+  std::vector<Tracked*> made;
+  {
+    TItemPool<Tracked> pool;
+    for (int i = 0; i < 5000; ++i) {
+      if (i == 7 || i == 4000)
+        made.push_back(pool.Adopt(std::make_unique<Tracked>(i, log)));
+      else
+        made.push_back(pool.Make(i, log));
+      if (i == 100) pool.Reserve(1000);
+    }
+    // A constructor that raises leaves nothing behind.
+    EXPECT_THROW(pool.Make(-1, log), std::runtime_error);
+    for (int i = 0; i < 5000; ++i) ASSERT_EQ(made[static_cast<size_t>(i)]->id, i);
+    // Reserved room is one block: the items made into it lie side by side.
+    EXPECT_EQ(made[102], made[101] + 1);
+    EXPECT_EQ(made[1100], made[101] + 999);
+    EXPECT_TRUE(log.empty());
+
+    TItemPool<Tracked> moved(std::move(pool));
+    pool.Clear();  // the emptied source owns nothing any more
+    EXPECT_TRUE(log.empty());
+  }
+  ASSERT_EQ(log.size(), 5000u);
+  for (int i = 0; i < 5000; ++i) EXPECT_EQ(log[static_cast<size_t>(i)], 4999 - i) << i;
+}
+
+TEST(GeometryLists, OwningListsMakeTheirItemsInPlaceAndTakeOthersOver) {
+  TOwnedVertexList list;
+  list.Reserve(3);
+  TVertex* a = list.AddNew(1, 2, 3);
+  EXPECT_EQ(list.Add(std::make_unique<TVertex>(4, 5, 6)), 1);
+  TVertex* c = list.AddNew(7.5, 8, 9);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Items(0), a);
+  EXPECT_EQ(list.Items(2), c);
+  EXPECT_EQ(list.Items(1)->Y, 5.0f);
+  for (int i = 0; i < 100000; ++i) list.AddNew(i, 0, 0);
+  EXPECT_EQ(list.Items(0), a);  // growing never moves an item
+  EXPECT_EQ(list.Items(100002)->X, 99999.0f);
+  ExpectListError(list, 100003, "Vertex Index is out of bounds: 100003");
+
+  TOwnedVertexList other(std::move(list));
+  EXPECT_EQ(other.Items(2), c);
+  list = std::move(other);
+  EXPECT_EQ(list.Items(2)->X, 7.5f);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  list.AddNew(1, 1, 1);  // a cleared list fills again
+  EXPECT_EQ(list.Count(), 1);
 }

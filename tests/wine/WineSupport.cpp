@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -36,8 +37,11 @@ Plugin::Plugin() {
             std::to_string(GetTickCount()) + "-" + std::to_string(counter++);
   CreateDirectoryA(folder_.c_str(), nullptr);
   std::string dll = folder_ + "\\morvane.dll";
-  if (!CopyFileA(WinPath(MORVANE_DLL_PATH).c_str(), dll.c_str(), FALSE))
-    ADD_FAILURE() << "cannot copy " << MORVANE_DLL_PATH;
+  // MORVANE_TEST_DLL names another build to load, so that one test host can time two builds.
+  const char* other = std::getenv("MORVANE_TEST_DLL");
+  const std::string source = other && *other ? other : MORVANE_DLL_PATH;
+  if (!CopyFileA(WinPath(source).c_str(), dll.c_str(), FALSE))
+    ADD_FAILURE() << "cannot copy " << source;
   module_ = LoadLibraryA(dll.c_str());
   if (!module_) {
     ADD_FAILURE() << "LoadLibrary failed for " << dll;
