@@ -10,32 +10,20 @@
 #include "container/O_jkc.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
+#include "support/TestSupport.h"
 
 namespace {
 
-void Put32(std::string& out, int32_t v) {
-  for (int i = 0; i < 4; ++i)
-    out.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
-}
-
 std::string MakeContainer(int count, std::vector<std::string>& names) {
-  std::string bytes = "GOB ";
-  Put32(bytes, 0x14);
-  Put32(bytes, 0x0C);
-  Put32(bytes, count);
-  const int32_t data = 16 + 136 * count;
+  std::vector<testing_support::GobItem> items;
   for (int i = 0; i < count; ++i) {
     // Shuffled so that the sort has work to do; shared folder prefixes as in real containers.
     int n = static_cast<int>((static_cast<uint32_t>(i) * 7919u) % static_cast<uint32_t>(count));
     std::string name = rtl::Format("%s\\Tex%05d.MAT", n % 2 ? "mat" : "3do\\mat", n);
     names.push_back(rtl::UpperCase(name));
-    Put32(bytes, data + i);
-    Put32(bytes, 1);
-    name.resize(128, '\0');
-    bytes += name;
+    items.push_back({name, "x"});
   }
-  bytes.append(static_cast<size_t>(count), 'x');
-  return bytes;
+  return testing_support::MakeGob(items);
 }
 
 double Seconds(std::chrono::steady_clock::duration d) {

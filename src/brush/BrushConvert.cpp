@@ -1,8 +1,10 @@
 #include "brush/BrushConvert.h"
 
+#include <cmath>
 #include <vector>
 
 #include "plugin/main.h"
+#include "rtl/SysUtils.h"
 
 void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
                   const TImportOptions& Options) {
@@ -65,6 +67,30 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
 
 namespace {
 
+// A vertex of a huge level, or a huge Scale or BrushDepth, can give coordinates beyond the
+// Single range: inf and nan in the map would still read as an import that succeeded. Raised
+// before anything reaches the editor, naming the level's vertex; Brush was made from Surface.
+void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJKLevel& Level,
+                        double Scale, double Depth) {
+  const int n = Surface.Vertices.Count();
+  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+    const TVertex* v = Brush.Vertices.Items(i);
+    if (std::isfinite(v->X) && std::isfinite(v->Y) && std::isfinite(v->Z)) continue;
+    // The front corners come first, in reverse order; the back corners in the surface's order.
+    const int k = i < n ? n - 1 - i : i - n;
+    const TVertex* source = Surface.Vertices.Items(k);
+    int index = -1;
+    for (int j = 0; j < Level.Vertices.Count() && index < 0; ++j)
+      if (Level.Vertices.Items(j) == source) index = j;
+    throw rtl::Exception(rtl::Format(
+        "Vertex %d (%s %s %s) of level '%s' gives a coordinate beyond the range of a map once "
+        "scaled by %s with brush depth %s",
+        index, rtl::FloatToStr(source->X).c_str(), rtl::FloatToStr(source->Y).c_str(),
+        rtl::FloatToStr(source->Z).c_str(), Level.Name.c_str(), rtl::FloatToStr(Scale).c_str(),
+        rtl::FloatToStr(Depth).c_str()));
+  }
+}
+
 // Template names compare with the letters A to Z lower-cased, nothing else folded.
 bool IsPlayerTemplate(const std::string& Name) {
   static const char Player[] = "walkplayer";
@@ -94,6 +120,8 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       const double scale = GetScale();
       const double depth = GetBrushDepth();
       AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options);
+      CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
+                         scale, depth);
     }
   }
 

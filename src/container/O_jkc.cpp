@@ -37,7 +37,14 @@ bool TJKContainer::Open(const std::string& fileName) {
   if (!rtl::FileExists(fileName)) return true;
   FileName = fileName;
   rtl::TFileStream file(rtl::NativePath(fileName), rtl::TFileMode::OpenRead);
-  return ReadDirectory(file);
+  try {
+    return ReadDirectory(file);
+  } catch (rtl::Exception& e) {
+    // Nothing checks a signature, so a directory that cannot be read is what a file of another
+    // kind gives.
+    e.SetPlace(rtl::InFile(fileName) + ", which is no GOB/GOO container or a damaged one");
+    throw;
+  }
 }
 
 bool TJKContainer::ReadDirectory(rtl::TStream& stream) {
@@ -100,12 +107,22 @@ std::vector<uint8_t> TJKContainer::ReadEntry(rtl::TStream& source, const TGobEnt
   return data;
 }
 
+std::string TJKContainer::EntryPlace(const std::string& name) const {
+  // A directory read from a stream has no file name.
+  return FileName.empty() ? "entry '" + name + "'" : rtl::InFile(FileName + ">>" + name);
+}
+
 bool TJKContainer::ExtractToStream(rtl::TStream& dest, const std::string& name) const {
   const TGobEntry* entry = Find(name);
   if (!entry) return false;
-  rtl::TFileStream file(rtl::NativePath(FileName), rtl::TFileMode::OpenRead);
-  std::vector<uint8_t> data = ReadEntry(file, *entry);
-  dest.WriteBuffer(data.data(), data.size());
+  try {
+    rtl::TFileStream file(rtl::NativePath(FileName), rtl::TFileMode::OpenRead);
+    std::vector<uint8_t> data = ReadEntry(file, *entry);
+    dest.WriteBuffer(data.data(), data.size());
+  } catch (rtl::Exception& e) {
+    e.SetPlace(EntryPlace(name));
+    throw;
+  }
   return true;
 }
 
@@ -113,8 +130,13 @@ bool TJKContainer::ExtractToStream(rtl::TStream& source, rtl::TStream& dest,
                                    const std::string& name) const {
   const TGobEntry* entry = Find(name);
   if (!entry) return false;
-  std::vector<uint8_t> data = ReadEntry(source, *entry);
-  dest.WriteBuffer(data.data(), data.size());
+  try {
+    std::vector<uint8_t> data = ReadEntry(source, *entry);
+    dest.WriteBuffer(data.data(), data.size());
+  } catch (rtl::Exception& e) {
+    e.SetPlace(EntryPlace(name));
+    throw;
+  }
   return true;
 }
 

@@ -43,7 +43,8 @@ class TJKContainer {
 
   // Reads the directory of a file. A file that does not exist is no error: True, and nothing
   // changes. Raises "Cannot open file %s" (after storing FileName, keeping the old directory)
-  // and "Stream read error" for a short or lying header or directory.
+  // and "Stream read error" for a short or lying header or directory, followed by the file's
+  // name and that it is no container or a damaged one.
   bool Open(const std::string& fileName);
 
   // Reads the header and directory from a stream positioned at the start of a container.
@@ -60,7 +61,7 @@ class TJKContainer {
   // no such entry. The first form reopens FileName for every call; the second reads from a
   // stream holding the whole container. An entry whose offset or length is negative or runs
   // past the end of the container raises "Stream read error" before anything is allocated or
-  // written.
+  // written. Errors name the entry as "FileName>>name".
   bool ExtractToStream(rtl::TStream& dest, const std::string& name) const;
   bool ExtractToStream(rtl::TStream& source, rtl::TStream& dest, const std::string& name) const;
 
@@ -73,6 +74,7 @@ class TJKContainer {
 
  private:
   void RebuildIndex();
+  std::string EntryPlace(const std::string& name) const;
   std::vector<uint8_t> ReadEntry(rtl::TStream& source, const TGobEntry& entry) const;
 
   rtl::TObjectStringList<TGobEntry> entries_;

@@ -61,6 +61,9 @@ class TReader {
   }
 
   void Run();
+  // Where the read stopped, for an error's message: the line fetched last, or for a search that
+  // ran out of lines the line it began on. Source names the text ("" when it has no name).
+  std::string Place(const std::string& Source) const;
 
  private:
   void NextLine();
@@ -68,6 +71,10 @@ class TReader {
   void ExpectToken(std::string_view Token);
   int32_t ReadCount(std::string_view Keyword);
   void FindEntry(int32_t Index);
+  [[noreturn]] void FailScan(const std::string& Message) {
+    scanFailed_ = true;
+    Fail(Message);
+  }
   // The table's closing "end" stands on the very next raw line.
   bool AtTableEnd() const {
     return lookAhead_.size() == 3 && (lookAhead_[0] | 0x20) == 'e' &&
@@ -117,7 +124,19 @@ class TReader {
   size_t splitPos_ = 0;
   bool splitDone_ = true;
   std::unordered_set<std::string> usedLower_;
+  // The 1-based number of the line the latest search began on, and whether it ran out.
+  size_t scanFrom_ = 0;
+  bool scanFailed_ = false;
 };
+
+std::string TReader::Place(const std::string& Source) const {
+  std::string place = Source.empty() ? std::string() : rtl::InFile(Source) + ", ";
+  if (lines_.empty()) return place + "the text is empty";
+  if (scanFailed_)
+    return place + rtl::Format("searched from line %d to the end",
+                               static_cast<int>(scanFrom_ ? scanFrom_ : 1));
+  return place + rtl::Format("line %d", static_cast<int>(lineIndex_ ? lineIndex_ : 1));
+}
 
 void TReader::NextLine() {
   // Callers test for the end first: every line, the last one included, can be examined.
@@ -132,6 +151,7 @@ void TReader::NextLine() {
 }
 
 bool TReader::FindSection(std::string_view SectionName, bool Required) {
+  scanFrom_ = lineIndex_;
   for (;;) {
     // Without a colon the line cannot hold "SECTION:".
     if (!raw_.empty() && std::memchr(raw_.data(), ':', raw_.size()) &&
@@ -140,14 +160,16 @@ bool TReader::FindSection(std::string_view SectionName, bool Required) {
     if (lineIndex_ >= lines_.size()) break;
     NextLine();
   }
-  if (Required) Fail("Error reading JKL file, " + std::string(SectionName) + " section not found.");
+  if (Required)
+    FailScan("Error reading JKL file, " + std::string(SectionName) + " section not found.");
   return false;
 }
 
 void TReader::ExpectToken(std::string_view Token) {
+  scanFrom_ = lineIndex_;
   while (!CurrentStartsWith(Token)) {
     if (lineIndex_ >= lines_.size())
-      Fail("Error reading JKL file, expected token '" + std::string(Token) + "' not found.");
+      FailScan("Error reading JKL file, expected token '" + std::string(Token) + "' not found.");
     NextLine();
   }
 }
@@ -195,8 +217,10 @@ bool TReader::SplitTo(size_t Index) {
 std::string_view TReader::Word(int Index) {
   size_t i = Index < 0 ? 0 : static_cast<size_t>(Index);
   if (SplitTo(i)) return words_[i];
-  // Past the last word the last word comes again, as GetWord has it.
-  return words_.empty() ? std::string_view() : words_.back();
+  // Taking the last word again for a missing one would read "1: 1 0" as the vertex (1, 0, 0).
+  const size_t found = words_.empty() ? 0 : words_.size() - 1;
+  Fail(rtl::Format("Error reading JKL file, the line has %d words after its label, %d needed.",
+                   static_cast<int>(found), static_cast<int>(i)));
 }
 
 // The common forms of a real word ("-12.5", ".4", "2.775558E-17") converted without copying;
@@ -322,7 +346,15 @@ void TReader::ReadSurfaces() {
 }
 
 void TReader::ReadNormals(int32_t Count) {
-  // The search goes on from the last surface line, so it finds the table after the surfaces.
+  // The search goes on after the last surface line, so it finds the table after the surfaces;
+  // with a single surface, line "0:" itself would otherwise be taken for its normal.
+  if (Count > 0) {
+    if (lineIndex_ >= lines_.size()) {
+      scanFrom_ = lineIndex_;
+      FailScan("Error reading JKL file, expected token '0:' not found.");
+    }
+    NextLine();
+  }
   for (int32_t i = 0; i < Count; ++i) {
     FindEntry(i);
     float x = SingleWord(1), y = SingleWord(2), z = SingleWord(3);
@@ -497,31 +529,40 @@ void TJKLevel::SetNameFromFile(const std::string& FileName) {
   Name = name;
 }
 
-bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress) {
+bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
+                    const std::string& SourceName) {
   Clear();
   TReader reader(*this, Lines, Progress);
-  reader.Run();
+  try {
+    reader.Run();
+  } catch (rtl::Exception& e) {
+    e.SetPlace(reader.Place(SourceName));
+    throw;
+  }
   return true;
 }
 
-bool TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress) {
+bool TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress,
+                            const std::string& SourceName) {
   std::vector<std::string_view> lines;
   if (Data) rtl::SplitLineViews(Data, Size, lines);
-  return Read(lines, Progress);
+  return Read(lines, Progress, SourceName);
 }
 
-bool TJKLevel::LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress) {
+bool TJKLevel::LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress,
+                               const std::string& SourceName) {
   std::vector<std::string_view> lines(Lines.begin(), Lines.end());
-  return Read(lines, Progress);
+  return Read(lines, Progress, SourceName);
 }
 
-bool TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress) {
-  return LoadFromStrings(Lines.Lines(), Progress);
+bool TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress,
+                               const std::string& SourceName) {
+  return LoadFromStrings(Lines.Lines(), Progress, SourceName);
 }
 
 bool TJKLevel::LoadFromFile(const std::string& FileName, TProgressProc Progress) {
   std::string text = rtl::ReadFileToString(FileName);
-  bool result = LoadFromText(text.data(), text.size(), Progress);
+  bool result = LoadFromText(text.data(), text.size(), Progress, FileName);
   SetNameFromFile(FileName);
   return result;
 }

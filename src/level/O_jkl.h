@@ -2,8 +2,10 @@
 //
 // The reader is one forward pass over the lines. It looks only for the section headers, count
 // lines and numbered entries it needs; every other line is passed over. Each failure raises an
-// rtl::Exception (or one of its descendants) whose message names what was wrong; whatever was
-// read before the failing line stays in the level.
+// rtl::Exception (or one of its descendants) whose message names what was wrong, followed by
+// where: the text's name when it has one and the line ("(in 'a.jkl', line 12)"), or for a search
+// that ran out of lines the line it began on. Whatever was read before the failing line stays in
+// the level.
 #pragma once
 
 #include <cstddef>
@@ -45,14 +47,19 @@ class TJKLevel {
   // Reads a file (EFOpenError "Cannot open file %s" leaves the level as it was), then sets Name.
   bool LoadFromFile(const std::string& FileName, TProgressProc Progress = nullptr);
   // Reads JKL text held in memory: lines end at CR LF, CR or LF, and a NUL byte ends the text.
-  // Name is left alone.
-  bool LoadFromText(const char* Data, size_t Size, TProgressProc Progress = nullptr);
+  // Name is left alone. SourceName, when given, is how errors name the text ("in '<name>',
+  // line 12"); a level taken from a container is named "container>>entry".
+  bool LoadFromText(const char* Data, size_t Size, TProgressProc Progress = nullptr,
+                    const std::string& SourceName = std::string());
   // Reads a level from lines, as a container entry's text arrives.
-  bool LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress = nullptr);
-  bool LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress = nullptr);
+  bool LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress = nullptr,
+                       const std::string& SourceName = std::string());
+  bool LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress = nullptr,
+                       const std::string& SourceName = std::string());
 
  private:
-  bool Read(const std::vector<std::string_view>& Lines, TProgressProc Progress);
+  bool Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
+            const std::string& SourceName);
 };
 
 // The two steps every fetched line goes through, exposed so that they can be checked against

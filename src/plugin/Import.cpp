@@ -76,7 +76,7 @@ bool ImportLevel() {
     SetStatus("Extracting JKL...");
     container.ExtractToStrings(lines, entry);
     SetStatus("Parsing JKL...");
-    level.LoadFromStrings(lines, StatusProgress);
+    level.LoadFromStrings(lines, StatusProgress, path + ">>" + entry);
     level.SetNameFromFile(entry);
     SetStatus("Converting Textures...");
     textures = ConvertLevelTextures(level, std::string(), path, StatusProgress, options, &found);

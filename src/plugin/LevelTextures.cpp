@@ -30,13 +30,20 @@ void LoadPalette(TColorMap& palette, const std::string& source) {
 // proportion to materials x entries.
 class TContainerCache {
  public:
-  // The container at path, opened on first use; null when no such file exists.
+  // The container at path, opened on first use; null when no such file exists, or when it
+  // cannot be read, which is said once on the console: one bad item of the search list must not
+  // cost the level its other textures.
   TJKContainer* Get(const std::string& path) {
     auto it = open_.find(path);
     if (it != open_.end()) return it->second.get();
     if (!rtl::FileExists(path)) return nullptr;
     auto container = std::make_unique<TJKContainer>();
-    container->Open(path);
+    try {
+      container->Open(path);
+    } catch (const rtl::Exception& e) {
+      ConsoleMessage("Container '" + path + "' skipped: " + e.what());
+      container.reset();
+    }
     return (open_[path] = std::move(container)).get();
   }
 
@@ -45,6 +52,15 @@ class TContainerCache {
 };
 
 }  // namespace
+
+std::string MapSafeName(const std::string& Name) {
+  std::string out = Name;
+  for (char& c : out) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 32 || u == 127 || c == '"') c = '_';
+  }
+  return out;
+}
 
 bool MaterialNameLeavesFolder(const std::string& Name) {
   if (Name.empty() || Name == "." || Name == "..") return true;
@@ -55,6 +71,20 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const std::string& ContainerFile, TProgressProc Progress,
                          const TImportOptions& Options, TLevelTextures* Found) {
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
+  // Face texture names are "level/material" and the images are found by them: the folder and
+  // file names change exactly as the hand-off changes the names it gives the editor.
+  const std::string levelName = MapSafeName(Level.Name);
+  {
+    std::string example = levelName != Level.Name ? Level.Name + "/" : std::string();
+    for (int i = 0; i < Level.UsedMaterials.Count() && example.empty(); ++i)
+      if (MapSafeName(Level.UsedMaterials[i]) != Level.UsedMaterials[i])
+        example = Level.Name + "/" + Level.UsedMaterials[i];
+    if (!example.empty())
+      ConsoleMessage(
+          "Texture names cannot hold blanks, quotes or control characters; '_' "
+          "stands for them (\"" +
+          example + "\" becomes \"" + MapSafeName(example) + "\")");
+  }
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
@@ -65,13 +95,13 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   }
   // The level's name becomes a folder: one that would climb out of the texture folder (a
   // container entry can be called anything) is no place to write to either.
-  if (MaterialNameLeavesFolder(Level.Name)) {
+  if (MaterialNameLeavesFolder(levelName)) {
     ConsoleMessage("Level name '" + Level.Name +
                    "' cannot name a texture folder, unable to convert textures.");
     return 0;
   }
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
-                       Level.Name + rtl::PathDelim;
+                       levelName + rtl::PathDelim;
   bool created = !Options.WriteTextures;
   try {
     if (!created) created = rtl::ForceDirectories(folder);
@@ -91,6 +121,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   // 3. Output extension, its letter case kept.
   std::string format = Settings().Values("OutputTexFormat");
   std::string ext = "." + (format.empty() ? std::string("jpg") : format);
+  const std::string lowerExt = rtl::LowerCase(ext);
+  const bool knownFormat = lowerExt == ".jpg" || lowerExt == ".jpeg" || lowerExt == ".tga";
 
   // 4, 5. One texture, one buffer; the level's own container first, then ResourceGobs.
   TJKTexture texture;
@@ -113,33 +145,45 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                      "' refused: its name points outside the texture folders");
       continue;
     }
-    std::string output = folder + rtl::ChangeFileExt(material, ext);
+    std::string output = folder + MapSafeName(rtl::ChangeFileExt(material, ext));
     const bool exists =
         Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
     if (exists && !learn) continue;
 
     bool found = false, decoded = false;
-    std::string beside = rtl::FindFileNoCase(levelFolder, material);
-    std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
-    if (!beside.empty()) {
-      found = true;
-      decoded = texture.LoadFromFile(beside);
-    } else if (!inMat.empty()) {
-      found = true;
-      decoded = texture.LoadFromFile(inMat);
-    } else {
-      for (const std::string& path : search) {
-        TJKContainer* container = containers.Get(path);
-        if (!container) continue;
-        std::string key = "mat\\" + material;
-        if (container->IndexOfKey(key) < 0) continue;
-        buffer.Clear();
-        container->ExtractToStream(buffer, key);
-        buffer.SetPosition(0);
+    // A material that cannot be read or decoded is said and passed over; the others, and the
+    // level's brushes, still come. Errors name their file (or container and entry) themselves.
+    try {
+      std::string beside = rtl::FindFileNoCase(levelFolder, material);
+      std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
+      if (!beside.empty()) {
         found = true;
-        decoded = texture.LoadFromStream(buffer);
-        break;
+        decoded = texture.LoadFromFile(beside);
+      } else if (!inMat.empty()) {
+        found = true;
+        decoded = texture.LoadFromFile(inMat);
+      } else {
+        for (const std::string& path : search) {
+          TJKContainer* container = containers.Get(path);
+          if (!container) continue;
+          std::string key = "mat\\" + material;
+          if (container->IndexOfKey(key) < 0) continue;
+          buffer.Clear();
+          container->ExtractToStream(buffer, key);
+          buffer.SetPosition(0);
+          found = true;
+          try {
+            decoded = texture.LoadFromStream(buffer);
+          } catch (rtl::Exception& e) {
+            e.SetPlace(rtl::InFile(path + ">>" + key));
+            throw;
+          }
+          break;
+        }
       }
+    } catch (const rtl::Exception& e) {
+      if (!exists) ConsoleMessage("Texture '" + material + "' skipped: " + e.what());
+      continue;
     }
 
     if (decoded && learn) {
@@ -152,7 +196,14 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     if (decoded && !Options.WriteTextures) {
       ++count;
     } else if (decoded) {
-      texture.SaveToFile(output);
+      try {
+        texture.SaveToFile(output);
+      } catch (rtl::Exception& e) {
+        // The writer's "Unsupported file extension", told which setting to mend; errors of a
+        // known format name the image file already.
+        if (!knownFormat) e.SetPlace("setting OutputTexFormat=" + format);
+        throw;
+      }
       ConsoleMessage("Saved: " + output);
       ++count;
     } else if (found) {

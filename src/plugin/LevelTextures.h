@@ -25,14 +25,19 @@ struct TLevelTextures {
 };
 
 // Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
-// Problems with single materials are reported on the console and the run goes on; a broken MAT
-// or container, or an image that cannot be written, raises and ends the run.
+// Problems with single materials (not found, unreadable, not decodable) and search-list
+// containers that cannot be read are reported on the console, naming the file and the reason,
+// and the run goes on; an image that cannot be written raises and ends the run.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
 // off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const std::string& ContainerFile, TProgressProc Progress,
                          const TImportOptions& Options = TImportOptions(),
                          TLevelTextures* Found = nullptr);
+
+// The name with every blank, double quote and control character replaced by "_": a face's texture
+// name in a map is one word, so the texture folder and the images take the same names.
+std::string MapSafeName(const std::string& Name);
 
 // True when a material name read from a level could reach outside the folder it is looked up
 // in or written to: it holds a folder delimiter or a drive colon, or is "." or "..".

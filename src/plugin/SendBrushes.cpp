@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "plugin/LevelTextures.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -111,7 +112,7 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
       if (j + 1 == host.GetFaceCount(handle)) {
-        SetTextureName(*data, TexturePrefix + MaterialTextureName(face->MaterialName));
+        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(face->MaterialName)));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
           data->ShiftT = fit.Projection.ShiftT;

@@ -1,5 +1,6 @@
 #include "plugin/main.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -47,10 +48,14 @@ void RunCommand(const char* command) {
 
 // Reads the value of a numeric setting once; 0 in the cache means "not read yet". The message is
 // only built when the default is taken: the conversion asks for the value once per brush.
-double CachedSetting(double& cache, const char* key, double fallback, const char* message) {
+// A value beyond the range of a Double (such as 1e400) or, where Positive, one of 0 or less is
+// as unusable as text that is no number: it would turn every coordinate into inf or nan.
+double CachedSetting(double& cache, const char* key, double fallback, const char* message,
+                     bool Positive) {
   if (cache != 0) return cache;
   double v;
-  if (SettingsLoaded() && rtl::TryStrToFloat(Settings().Values(key), v)) {
+  if (SettingsLoaded() && rtl::TryStrToFloat(Settings().Values(key), v) && std::isfinite(v) &&
+      (!Positive || v > 0)) {
     cache = v;
   } else {
     cache = fallback;
@@ -90,12 +95,12 @@ std::string SettingsPath() { return Platform().SettingsPath(); }
 
 double GetScale() {
   return CachedSetting(g_Scale, "Scale", 256,
-                       "Error reading scale factor setting, using default: ");
+                       "Error reading scale factor setting, using default: ", true);
 }
 
 double GetBrushDepth() {
   return CachedSetting(g_BrushDepth, "BrushDepth", 8,
-                       "Error reading brush depth setting, using default: ");
+                       "Error reading brush depth setting, using default: ", false);
 }
 
 void ResetCachedSettings() {

@@ -14,10 +14,14 @@ EStringListError EStringListError::OutOfBounds(int index) {
 }
 
 EFOpenError::EFOpenError(const std::string& fileName)
-    : EStreamError(Format("Cannot open file %s", fileName.c_str())) {}
+    : EStreamError(Format("Cannot open file %s", fileName.c_str())) {
+  MarkPlaced();
+}
 
 EFCreateError::EFCreateError(const std::string& fileName)
-    : EStreamError(Format("Cannot create file %s", fileName.c_str())) {}
+    : EStreamError(Format("Cannot create file %s", fileName.c_str())) {
+  MarkPlaced();
+}
 
 std::string Format(const char* fmt, ...) {
   va_list args;

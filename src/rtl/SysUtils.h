@@ -11,11 +11,41 @@ namespace rtl {
 
 // Every error raised by Morvane carries a message that ends up, verbatim, on the editor's
 // console after "Failed: ". Catch `Exception` to catch them all.
+//
+// An error learns where it happened on its way up: the layer that knows the file (and entry, or
+// line) adds it behind the message with SetPlace and rethrows the same object, so its class is
+// kept for whoever catches it further up. The innermost place wins; later calls change nothing.
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message) : std::runtime_error(message) {}
-  std::string Message() const { return what(); }
+  explicit Exception(const std::string& message) : std::runtime_error(message), message_(message) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  std::string Message() const { return message_; }
+  // Appends " (" + place + ")" to the message unless a place was set before.
+  void SetPlace(const std::string& place) {
+    if (placed_ || place.empty()) return;
+    place_ = place;
+    message_ += " (" + place + ")";
+    placed_ = true;
+  }
+  bool HasPlace() const { return placed_; }
+  // The place given to SetPlace, and the message as raised, without it.
+  const std::string& Place() const { return place_; }
+  std::string BaseMessage() const {
+    return place_.empty() ? message_ : message_.substr(0, message_.size() - place_.size() - 3);
+  }
+
+ protected:
+  // For errors whose message names their file already.
+  void MarkPlaced() { placed_ = true; }
+
+ private:
+  std::string message_;
+  std::string place_;
+  bool placed_ = false;
 };
+
+// "in 'path'": the place of an error in a file, for SetPlace.
+inline std::string InFile(const std::string& path) { return "in '" + path + "'"; }
 
 // Index errors of the typed geometry lists.
 class EListError : public Exception {

@@ -1,6 +1,7 @@
 #include "texture/BatchConvert.h"
 
 #include <exception>
+#include <unordered_map>
 #include <vector>
 
 #include "container/O_jkc.h"
@@ -36,8 +37,11 @@ std::string DoneText(const TBatchResult& r) {
 
 void MakeOutputDir(const std::string& dir) {
   // An empty text would send the images into whatever the current folder happens to be.
-  if (dir.empty() || !rtl::ForceDirectories(dir))
-    throw rtl::Exception("Unable to create directory");
+  if (dir.empty() || !rtl::ForceDirectories(dir)) {
+    rtl::Exception e("Unable to create directory");
+    e.SetPlace(dir.empty() ? std::string("no output folder given") : "folder '" + dir + "'");
+    throw e;
+  }
 }
 
 void Save(const TJKTexture& texture, const std::string& file, TBatchFormat format) {
@@ -132,6 +136,9 @@ TBatchResult ConvertFromContainer(const TBatchOptions& options, const TBatchCall
   // One open handle for the whole run instead of one per entry.
   rtl::TFileStream source(options.Source, rtl::TFileMode::OpenRead);
   rtl::TMemoryStream buffer;
+  // Entries in different folders, or in different letter case, can give the same image name;
+  // the image written first in this run stays, with the entry that wrote it.
+  std::unordered_map<std::string, std::string> written;
   const int count = static_cast<int>(keys.size());
   for (int i = 0; i < count; ++i) {
     const std::string& key = keys[static_cast<size_t>(i)];
@@ -152,11 +159,16 @@ TBatchResult ConvertFromContainer(const TBatchOptions& options, const TBatchCall
       }
       if (!extracted && reason.empty()) continue;  // no such entry after all: nothing to convert
       Status(callbacks, ProgressText(result.Converted + result.Failed, key));
+      const std::string image = BatchImageName(name, options.Format);
+      auto first = written.find(rtl::LowerCase(image));
+      if (reason.empty() && first != written.end())
+        reason = "its image " + image + " was written from " + first->second +
+                 " already in this run; not written over";
       if (reason.empty()) {
-        const std::string imageFile =
-            rtl::NativePath(rtl::JoinPath(options.OutputDir, BatchImageName(name, options.Format)));
+        const std::string imageFile = rtl::NativePath(rtl::JoinPath(options.OutputDir, image));
         reason =
             ConvertOne(options, imageFile, [&](TJKTexture& t) { return t.LoadFromStream(buffer); });
+        if (reason.empty()) written.emplace(rtl::LowerCase(image), key);
       }
     }
     Tally(result, callbacks, key, reason);

@@ -1,5 +1,6 @@
 #include "texture/O_jkt.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -109,8 +110,28 @@ void WriteTGA(rtl::TStream& out, int32_t width, int32_t height, const std::vecto
   // TGA 2.0 footer: no extension area, no developer directory.
   static const char footer[26] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
   out.WriteBuffer(header, sizeof header);
-  if (!px.empty()) out.WriteBuffer(px.data(), px.size());
+  // Image tools read the fourth byte as alpha, and a texture written with 0 there shows as fully
+  // transparent: every pixel is written opaque, whatever the bitmap holds in that byte.
+  uint8_t chunk[64 * 1024];
+  for (size_t done = 0; done < px.size();) {
+    const size_t n = std::min(sizeof chunk, px.size() - done);
+    std::memcpy(chunk, px.data() + done, n);
+    for (size_t i = 3; i < n; i += 4) chunk[i] = 0xFF;
+    out.WriteBuffer(chunk, n);
+    done += n;
+  }
   out.WriteBuffer(footer, sizeof footer);
+}
+
+// Runs a file operation and names the file in any error it raises that does not name it yet.
+template <class Op>
+auto InFile(const std::string& fileName, Op op) -> decltype(op()) {
+  try {
+    return op();
+  } catch (rtl::Exception& e) {
+    e.SetPlace(rtl::InFile(fileName));
+    throw;
+  }
 }
 
 }  // namespace
@@ -129,8 +150,10 @@ bool TColorMap::LoadFromStream(rtl::TStream& stream) {
 
 bool TColorMap::LoadFromFile(const std::string& fileName) {
   if (!rtl::FileExists(fileName)) return false;
-  rtl::TFileStream file(fileName, rtl::TFileMode::OpenRead);
-  return LoadFromStream(file);
+  return InFile(fileName, [&] {
+    rtl::TFileStream file(fileName, rtl::TFileMode::OpenRead);
+    return LoadFromStream(file);
+  });
 }
 
 // ---- TJKTexture ----
@@ -249,8 +272,10 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
 
 bool TJKTexture::LoadFromFile(const std::string& fileName) {
   if (!rtl::FileExists(fileName)) return false;
-  rtl::TFileStream file(fileName, rtl::TFileMode::OpenRead);
-  return LoadFromStream(file);
+  return InFile(fileName, [&] {
+    rtl::TFileStream file(fileName, rtl::TFileMode::OpenRead);
+    return LoadFromStream(file);
+  });
 }
 
 void TJKTexture::CheckTGASize() const {
@@ -269,18 +294,22 @@ std::string TJKTexture::EncodeTGA() const {
 }
 
 bool TJKTexture::SaveToTGA(const std::string& fileName) const {
-  CheckTGASize();
-  rtl::WriteFileAtomic(fileName,
-                       [&](rtl::TStream& out) { WriteTGA(out, width_, height_, bitmap_); });
-  return true;
+  return InFile(fileName, [&] {
+    CheckTGASize();
+    rtl::WriteFileAtomic(fileName,
+                         [&](rtl::TStream& out) { WriteTGA(out, width_, height_, bitmap_); });
+    return true;
+  });
 }
 
 std::string TJKTexture::EncodeJPEG() const { return CompressJPEG(bitmap_.data(), width_, height_); }
 
 bool TJKTexture::SaveToJPEG(const std::string& fileName) const {
-  // Compressed in memory first, so a library error leaves no file behind.
-  rtl::WriteFileAtomic(fileName, EncodeJPEG());
-  return true;
+  return InFile(fileName, [&] {
+    // Compressed in memory first, so a library error leaves no file behind.
+    rtl::WriteFileAtomic(fileName, EncodeJPEG());
+    return true;
+  });
 }
 
 bool TJKTexture::SaveToFile(const std::string& fileName) const {

@@ -67,7 +67,7 @@ class EJPEG : public rtl::Exception {
 //    decodes nothing: the load returns False and the previous image stays;
 //  - a file too short for what its header declares, or a negative width or height, raises
 //    EReadError "Stream read error" before any pixel memory is allocated.
-// Every decoded pixel is opaque; its fourth byte is 0.
+// Every decoded pixel is opaque; its fourth byte is 0 in the bitmap (a TGA file stores 255).
 class TJKTexture {
  public:
   TJKTexture();  // empty 0 x 0 image, Palette = DefaultPalette
@@ -94,7 +94,8 @@ class TJKTexture {
 
   // The writers compose the whole image before they touch the disk and then replace the target
   // in one step, so an error never leaves a half-written or emptied file behind. An output folder
-  // that does not exist raises EFCreateError "Cannot create file <name>".
+  // that does not exist raises EFCreateError "Cannot create file <name>"; every other error
+  // names the file behind its message. The loaders name the file likewise.
   bool SaveToTGA(const std::string& fileName) const;
   // A 0 x 0 image gives an empty file. Library errors raise EJPEG.
   bool SaveToJPEG(const std::string& fileName) const;
@@ -103,7 +104,8 @@ class TJKTexture {
   bool SaveToFile(const std::string& fileName) const;
 
   // The file contents the writers produce.
-  // TGA: 18-byte header (type 2, 32 bits, top-down), BGRA pixels, 26-byte TGA 2.0 footer.
+  // TGA: 18-byte header (type 2, 32 bits, top-down), BGRA pixels with alpha 255 (opaque),
+  // 26-byte TGA 2.0 footer.
   // Raises an error for an image wider or higher than a TGA header can hold (65535).
   std::string EncodeTGA() const;
   // Baseline JPEG of quality 90, floating-point DCT, from the RGB of every pixel.

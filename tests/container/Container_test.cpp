@@ -16,30 +16,8 @@ using testing_support::TempDir;
 
 namespace {
 
-struct Item {
-  std::string name;  // written as is into the 128-byte field (NUL-padded, or cut at 128)
-  std::string data;
-  int32_t offset = -1;  // -1: where the data is placed; anything else is written as given
-  int32_t length = -1;  // -1: the data's size
-};
-
-// A container with its directory at 12 and the data of every item behind it, in order.
-std::string MakeGob(const std::vector<Item>& items, int32_t count) {
-  Bytes b;
-  b.str("GOB ").i32(0x14).i32(0x0C).i32(count);
-  int32_t pos = 16 + 136 * static_cast<int32_t>(items.size());
-  for (const Item& it : items) {
-    b.i32(it.offset == -1 ? pos : it.offset);
-    b.i32(it.length == -1 ? static_cast<int32_t>(it.data.size()) : it.length);
-    b.fixed(it.name.substr(0, 128), 128);
-    pos += static_cast<int32_t>(it.data.size());
-  }
-  for (const Item& it : items) b.str(it.data);
-  return b.data;
-}
-std::string MakeGob(const std::vector<Item>& items) {
-  return MakeGob(items, static_cast<int32_t>(items.size()));
-}
+using Item = testing_support::GobItem;
+using testing_support::MakeGob;
 
 struct Parsed {
   std::string bytes;
@@ -67,7 +45,8 @@ std::string ErrorOf(F f) {
   try {
     f();
   } catch (const rtl::Exception& e) {
-    return e.Message();
+    // Without the file and entry it names: ContainerErrors checks those.
+    return e.BaseMessage();
   }
   return "<no error>";
 }
@@ -363,7 +342,10 @@ TEST(ContainerCorpus, EveryContainerOpensListsAndExtracts) {
     } catch (const rtl::Exception& ex) {
       error = ex.Message();
     }
-    EXPECT_EQ(error, e.error);
+    // A file that is no container says so, naming itself.
+    EXPECT_EQ(error, *e.error ? e.error + (" (in '" + path +
+                                           "', which is no GOB/GOO container or a damaged one)")
+                              : std::string());
     EXPECT_EQ(Keys(gob), e.keys);
 
     const std::string raw = testing_support::ReadFile(path);
@@ -376,5 +358,45 @@ TEST(ContainerCorpus, EveryContainerOpensListsAndExtracts) {
                 raw.substr(static_cast<size_t>(entry.Offset), static_cast<size_t>(entry.Length)))
           << gob.Entries.Strings(i);
     }
+  }
+}
+
+// Errors name the container, and for an entry the entry as "container>>key"; a file that is no
+// container says so.
+TEST(ContainerErrors, NameTheFileAndTheEntry) {
+  TempDir dir;
+  const std::string path = dir / "res.gob";
+  testing_support::WriteFile(path,
+                             MakeGob({{"mat\\ok.mat", "1234"}, {"mat\\bad.mat", "", 20, 999}}));
+  TJKContainer gob;
+  ASSERT_TRUE(gob.Open(path));
+  rtl::TMemoryStream out;
+  try {
+    gob.ExtractToStream(out, "MAT\\BAD.MAT");
+    ADD_FAILURE() << "extracted";
+  } catch (const rtl::EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error (in '" + path + ">>MAT\\BAD.MAT')");
+  }
+  EXPECT_EQ(out.Size(), 0);
+  // From a stream there is no file name: the entry alone.
+  const std::string bytes = testing_support::ReadFile(path);
+  rtl::TReadOnlyMemoryStream source(bytes.data(), bytes.size());
+  TJKContainer unnamed;
+  unnamed.ReadDirectory(source);
+  try {
+    unnamed.ExtractToStream(source, out, "mat\\bad.mat");
+    ADD_FAILURE() << "extracted";
+  } catch (const rtl::EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error (entry 'mat\\bad.mat')");
+  }
+
+  const std::string text = dir / "notes.gob";
+  testing_support::WriteFile(text, "These are some notes, not a container at all.\n");
+  try {
+    gob.Open(text);
+    ADD_FAILURE() << "opened";
+  } catch (const rtl::EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error (in '" + text +
+                               "', which is no GOB/GOO container or a damaged one)");
   }
 }

@@ -77,14 +77,15 @@ void Load(TJKLevel& level, const std::string& text) {
   level.LoadFromText(text.data(), text.size());
 }
 
-// Runs a read that must fail and returns the message; the type is checked by the caller's Ex.
+// Runs a read that must fail and returns the message as raised, without the line it names
+// (JklErrorPlaces checks those); the type is checked by the caller's Ex.
 template <class Ex = rtl::Exception>
 std::string LoadError(const std::string& text) {
   TJKLevel level;
   try {
     Load(level, text);
   } catch (const Ex& e) {
-    return e.Message();
+    return e.BaseMessage();
   } catch (const std::exception& e) {
     return std::string("wrong error type: ") + e.what();
   }
@@ -579,6 +580,95 @@ TEST(JklReader, ReadsTheGeneratedBenchmarkLevel) {
     EXPECT_EQ(stored.Y, -computed.Y) << i;
     EXPECT_EQ(stored.Z, -computed.Z) << i;
   }
+}
+
+// Every reader error names where it happened: the text (when it has a name) and the line, or
+// for a search that ran out of lines the line it began on. The class of the error is kept.
+TEST(JklErrorPlaces, MessagesNameTheFileAndLine) {
+  LevelText t;
+  // "3: 0 -1 2.775558E-17" is line 19 of the text.
+  const std::string bad = Replace(t.Text(), "3: 0 -1 2.775558E-17", "3: 0 zz 1");
+  EXPECT_EQ(LoadError<rtl::EConvertError>(bad), "'zz' is not a valid floating point value");
+
+  testing_support::TempDir dir;
+  const std::string path = dir / "bad level.jkl";
+  testing_support::WriteFile(path, bad);
+  TJKLevel level;
+  try {
+    level.LoadFromFile(path);
+    ADD_FAILURE() << "read";
+  } catch (const rtl::EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'zz' is not a valid floating point value (in '" + path + "', line 19)");
+  }
+
+  // A level taken from a container is named as container>>entry.
+  rtl::TStringList lines;
+  lines.SetText(Replace(t.Text(), "World surfaces 3", "World surfaces x"));
+  try {
+    level.LoadFromStrings(lines, nullptr, "c.gob>>jkl\\a.jkl");
+    ADD_FAILURE() << "read";
+  } catch (const rtl::EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'' is not a valid integer value (in 'c.gob>>jkl\\a.jkl', line 25)");
+  }
+
+  // Index errors of the lists, and a search that runs out: from where it began.
+  try {
+    Load(level, Replace(t.Text(), "1:\t1\t0\t0", "1:\t7\t0\t0"));
+    ADD_FAILURE() << "read";
+  } catch (const rtl::EStringListError& e) {
+    EXPECT_EQ(e.Message(), "List index out of bounds (7) (line 28)");
+  }
+  const std::string noThings = t.head + t.materials + t.geo + t.sectors;
+  const size_t lastLine = static_cast<size_t>(std::count(noThings.begin(), noThings.end(), '\n'));
+  try {
+    Load(level, noThings);
+    ADD_FAILURE() << "read";
+  } catch (const rtl::Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "Error reading JKL file, THINGS section not found. (searched from line " +
+                  std::to_string(lastLine) + " to the end)");
+  }
+}
+
+// A word asked of a line that has too few is an error naming the line; the last word is not
+// taken again, which read "2: -1 0" as the vertex (-1, 0, 0).
+TEST(JklErrorPlaces, LinesWithTooFewWords) {
+  LevelText t;
+  TJKLevel level;
+  try {
+    Load(level, Replace(t.Text(), "2: -1 0 0", "2: -1 0"));
+    ADD_FAILURE() << "read";
+  } catch (const rtl::Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "Error reading JKL file, the line has 2 words after its label, 3 needed. (line 18)");
+  }
+  EXPECT_EQ(level.Vertices.Count(), 2);
+  EXPECT_EQ(LoadError(Replace(t.Text(), "SURFACES 2 1", "SURFACES 2")),
+            "Error reading JKL file, the line has 1 words after its label, 2 needed.");
+  EXPECT_EQ(LoadError(Replace(t.Text(), "0: 5 1 2 3 0.5 10", "0: 5 1 2 3 0.5")),
+            "Error reading JKL file, the line has 5 words after its label, 6 needed.");
+}
+
+// With a single surface, the normals search must not take the surface line "0:" itself for the
+// normal (whose words 1 to 3 are the material, the flags and the face flags).
+TEST(JklErrorPlaces, ALevelWithOneSurface) {
+  LevelText t;
+  t.geo = t.geo.substr(0, t.geo.find("World surfaces")) +
+          "World surfaces 1\r\n"
+          "0:\t2\t0x4\t0x4\t4\t3\t1\t-1\t0\t3 0,0 1,1 2,-1\r\n"
+          "0: 0 0 -1\r\n";
+  t.sectors = "Section: SECTORS\r\nWorld sectors 1\r\nSECTOR 0\r\nSURFACES 0 1\r\n";
+  TJKLevel level;
+  Load(level, t.Text());
+  ASSERT_EQ(level.Surfaces.Count(), 1);
+  EXPECT_EQ(level.Surfaces.Items(0)->MaterialName, "floor.mat");
+  EXPECT_EQ(level.Surfaces.Items(0)->Normal.Z, -1.0f);
+  EXPECT_EQ(level.Surfaces.Items(0)->Normal.X, 0.0f);
+
+  // Without a normals table the surface line is no substitute either.
+  t.geo = t.geo.substr(0, t.geo.find("0: 0 0 -1"));
+  EXPECT_EQ(LoadError(t.head + t.materials + t.geo),
+            "Error reading JKL file, expected token '0:' not found.");
 }
 
 // A corner whose texture vertex is -1 gets (0, 0) like any other, and its surface is marked, so

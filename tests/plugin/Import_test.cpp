@@ -126,7 +126,7 @@ TEST_F(ImportTest, LooseLevelFindsTexturesBesideInMatAndInResourceGobs) {
   // The palette entry 16 of the default palette is white: the texture found beside the level.
   std::string tga = ReadFile(tex + "beside.tga");
   ASSERT_EQ(tga.size(), 44u + 2 * 2 * 4);
-  EXPECT_EQ(tga.substr(18, 4), std::string("\xFF\xFF\xFF\x00", 4));
+  EXPECT_EQ(tga.substr(18, 4), std::string("\xFF\xFF\xFF\xFF", 4));  // opaque
 
   // A second import finds every image and converts nothing.
   host.Console.clear();
@@ -166,7 +166,7 @@ TEST_F(ImportTest, LevelInAContainerSearchesItsOwnContainerFirst) {
   EXPECT_EQ(host.Console[1], "Morvane: Saved: " + tex + "deck.TGA\n");
   EXPECT_EQ(host.Console[4], "Morvane: ship.jkl imported succesfully\n");
   // From the level's own container and through the palette file: every byte 0x40.
-  EXPECT_EQ(ReadFile(tex + "hull.TGA").substr(18, 4), std::string("\x40\x40\x40\x00", 4));
+  EXPECT_EQ(ReadFile(tex + "hull.TGA").substr(18, 4), std::string("\x40\x40\x40\xFF", 4));
   EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "ship/hull");
 }
 
@@ -358,4 +358,177 @@ TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
       ReadFile(dir / "sample.map"),
       rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample")));
   EXPECT_EQ(digest, sample_import::ExpectedDigest);
+}
+
+namespace {
+
+std::string ReplaceOnce(std::string s, const std::string& from, const std::string& to) {
+  size_t at = s.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) s.replace(at, from.size(), to);
+  return s;
+}
+
+}  // namespace
+
+// Coordinates that are not finite once scaled (a huge vertex, Scale or BrushDepth) end the
+// import with an error naming the level and the vertex, before any brush reaches the editor;
+// they used to give faces of inf and nan and "imported succesfully".
+TEST_F(ImportTest, CoordinatesBeyondTheMapRangeAreAnErrorNotASuccess) {
+  WriteFile(dir / "huge.jkl", ReplaceOnce(RoomLevel({"a.mat"}), "\n2: 2 2 0\n", "\n2: 3e38 2 0\n"));
+  platform.fileAnswer = dir / "huge.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: Failed: Vertex 2 (3.00000000549776e+38 2 0) of level 'huge' gives a "
+            "coordinate beyond the range of a map once scaled by 256 with brush depth 8\n");
+  EXPECT_TRUE(host.Committed.empty());
+
+  struct Case {
+    std::string settings, message;
+  } cases[] = {
+      {"Scale=1e39\r\nBrushDepth=8\r\n",
+       "Vertex 3 (0 2 0) of level 'room' gives a coordinate beyond the range of a map once scaled "
+       "by 1e+39 with brush depth 8"},
+      {"Scale=1\r\nBrushDepth=1e40\r\n",
+       "Vertex 0 (0 0 0) of level 'room' gives a coordinate beyond the range of a map once scaled "
+       "by 1 with brush depth 1e+40"},
+  };
+  WriteFile(dir / "room.jkl", RoomLevel({"a.mat"}));
+  platform.fileAnswer = dir / "room.jkl";
+  for (const Case& c : cases) {
+    ResetCachedSettings();
+    host.Console.clear();
+    WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\n" + c.settings);
+    Dispatch("Import Level...");
+    ASSERT_FALSE(host.Console.empty()) << c.settings;
+    EXPECT_EQ(host.Console.back(), "Morvane: Failed: " + c.message + "\n") << c.settings;
+    EXPECT_TRUE(host.Committed.empty()) << c.settings;
+  }
+
+  // A Scale of 0 or less is the default with its line, as text that is no number.
+  ResetCachedSettings();
+  host.Console.clear();
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nScale=-4\r\nBrushDepth=8\r\n");
+  Dispatch("Import Level...");
+  EXPECT_NE(std::find(host.Console.begin(), host.Console.end(),
+                      "Morvane: Error reading scale factor setting, using default: 256\n"),
+            host.Console.end());
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: 1 sectors converted to 6 brushes, 0 textures converted\n");
+  ASSERT_EQ(host.Committed.size(), 6u);
+}
+
+// A face's texture name in a map is one word: blanks, double quotes and control characters in
+// the level's name (a file name) or a material's name (a word of the level, so no blank) become
+// "_", in the folder and file names and in the names the faces carry alike, with one console line.
+// Names without them are unchanged.
+TEST_F(ImportTest, NamesTheMapCannotHoldAreWrittenWithUnderscores) {
+  rtl::ForceDirectories(dir / "my levels");
+  WriteFile(dir / "my levels/my level.jkl",
+            RoomLevel({"wall.mat", "q\"uote.mat", "ctl\x01.mat", "plain.mat"}));
+  WriteFile(dir / "my levels/wall.mat", SmallMat(16));
+  WriteFile(dir / "my levels/plain.mat", SmallMat(16));
+  // Names a file system may refuse come from a container.
+  WriteFile(dir / "res.gob", testing_support::MakeGob({{"mat\\q\"uote.mat", SmallMat(31)},
+                                                       {"mat\\ctl\x01.mat", SmallMat(6)}}));
+  WriteFile(dir / "morvane.ini",
+            "OutputTexFormat=tga\r\nResourceGobs=" + (dir / "res.gob") + "\r\n");
+  platform.fileAnswer = dir / "my levels/my level.jkl";
+  Dispatch("Import Level...");
+
+  const std::string tex = TextureDir("my_level") + rtl::PathDelim;
+  ASSERT_GE(host.Console.size(), 6u);
+  EXPECT_EQ(host.Console[0],
+            "Morvane: Texture names cannot hold blanks, quotes or control characters; '_' stands "
+            "for them (\"my level/\" becomes \"my_level/\")\n");
+  EXPECT_EQ(host.Console[2], "Morvane: Saved: " + tex + "wall.tga\n");
+  EXPECT_EQ(host.Console[3], "Morvane: Saved: " + tex + "q_uote.tga\n");
+  EXPECT_EQ(host.Console[4], "Morvane: Saved: " + tex + "ctl_.tga\n");
+  EXPECT_EQ(host.Console[5], "Morvane: Saved: " + tex + "plain.tga\n");
+  ASSERT_EQ(host.Committed.size(), 6u);
+  EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "my_level/wall");
+  EXPECT_EQ(host.Committed[1].Faces.back().TextureName, "my_level/q_uote");
+  EXPECT_EQ(host.Committed[2].Faces.back().TextureName, "my_level/ctl_");
+  EXPECT_EQ(host.Committed[3].Faces.back().TextureName, "my_level/plain");
+  EXPECT_EQ(MapSafeName("plain/Name-1.x"), "plain/Name-1.x");
+
+  // A level whose names need nothing gets no such line.
+  host.Console.clear();
+  WriteFile(dir / "ok.jkl", RoomLevel({"plain.mat"}));
+  platform.fileAnswer = dir / "ok.jkl";
+  Dispatch("Import Level...");
+  for (const std::string& line : host.Console)
+    EXPECT_EQ(line.find("Texture names cannot"), std::string::npos) << line;
+}
+
+// A material that cannot be read or decoded, and a search-list container that cannot be read,
+// are one console line each naming the file (and entry) and the reason; the rest converts and
+// the brushes come. They used to end the import with "Failed: Stream read error".
+TEST_F(ImportTest, ABrokenTextureCostsOnlyItself) {
+  WriteFile(dir / "room.jkl",
+            RoomLevel({"broken.mat", "good.mat", "ingob.mat", "lying.mat", "short.mat"}));
+  WriteFile(dir / "broken.mat", SmallMat(16).substr(0, 100));
+  WriteFile(dir / "good.mat", SmallMat(16));
+  WriteFile(dir / "notes.gob", "These are notes, not a container.\n");
+  WriteFile(dir / "res.gob",
+            testing_support::MakeGob({{"mat\\ingob.mat", SmallMat(6)},
+                                      {"mat\\lying.mat", "", 16, 1 << 20},
+                                      {"mat\\short.mat", SmallMat(6).substr(0, 80)}}));
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nResourceGobs=" + (dir / "notes.gob") +
+                                     "," + (dir / "res.gob") + "\r\n");
+  platform.fileAnswer = dir / "room.jkl";
+  Dispatch("Import Level...");
+
+  const std::string tex = TextureDir("room") + rtl::PathDelim;
+  const std::string res = dir / "res.gob";
+  std::vector<std::string> expected = {
+      "Morvane: Failed to load palette '', using default\n",
+      "Morvane: Texture 'broken.mat' skipped: Stream read error (in '" + (dir / "broken.mat") +
+          "')\n",
+      "Morvane: Saved: " + tex + "good.tga\n",
+      "Morvane: Container '" + (dir / "notes.gob") + "' skipped: Stream read error (in '" +
+          (dir / "notes.gob") + "', which is no GOB/GOO container or a damaged one)\n",
+      "Morvane: Saved: " + tex + "ingob.tga\n",
+      "Morvane: Texture 'lying.mat' skipped: Stream read error (in '" + res +
+          ">>mat\\lying.mat')\n",
+      "Morvane: Texture 'short.mat' skipped: Stream read error (in '" + res +
+          ">>mat\\short.mat')\n",
+      "Morvane: Error reading scale factor setting, using default: 256\n",
+      "Morvane: Error reading brush depth setting, using default: 8\n",
+      "Morvane: room.jkl imported succesfully\n",
+      "Morvane: 1 sectors converted to 6 brushes, 2 textures converted\n"};
+  EXPECT_EQ(host.Console, expected);
+  EXPECT_EQ(host.Committed.size(), 6u);
+  std::vector<std::string> files = rtl::FindFiles(TextureDir("room"), "*");
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"good.tga", "ingob.tga"}));
+
+  // An image that cannot be written still ends the step, naming the setting to mend.
+  host.Console.clear();
+  ResetCachedSettings();
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=bmp\r\n");
+  WriteFile(dir / "other.jkl", RoomLevel({"good.mat"}));
+  platform.fileAnswer = dir / "other.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: Failed: Unsupported file extension: '.bmp' (setting OutputTexFormat=bmp)\n");
+}
+
+// A level read from a container names container>>entry and the line in its errors.
+TEST_F(ImportTest, ReaderErrorsNameTheContainerEntryAndLine) {
+  const std::string gob = dir / "levels.gob";
+  WriteFile(
+      gob,
+      testing_support::MakeGob(
+          {{"jkl\\bad.jkl", ReplaceOnce(RoomLevel({"a.mat"}), "\n1: 2 0 0\n", "\n1: 2 zz 0\n")}}));
+  platform.fileAnswer = gob;
+  platform.pickEntry = [](const TJKContainer&, const std::string&) {
+    return std::string("jkl\\bad.jkl");
+  };
+  Dispatch("Import Level...");
+  EXPECT_EQ(host.Console, std::vector<std::string>{
+                              "Morvane: Failed: 'zz' is not a valid floating point value (in '" +
+                              gob + ">>jkl\\bad.jkl', line 8)\n"});
 }

@@ -125,13 +125,33 @@ TEST_F(ShellTest, BadScaleGivesDefaultAndOneMessage) {
   }
 }
 
-TEST_F(ShellTest, ZeroScaleIsReadAgainEveryTime) {
+// A Scale of 0 or less would flatten or mirror every brush: it gets the default and the setting's
+// line, as text that is no number does. (It used to be taken, and 0 read again at every call.)
+// A BrushDepth of 0 gives flat slabs and stays allowed; 0 still means "not read yet".
+TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
+  for (const char* text : {"Scale=0\n", "Scale=-0.0\n", "Scale=-2\n"}) {
+    ResetCachedSettings();
+    g_console.clear();
+    rtl::TStringList s;
+    s.SetText(text);
+    TSettingsScope scope(s);
+    EXPECT_EQ(GetScale(), 256.0) << text;
+    EXPECT_EQ(GetScale(), 256.0) << text;
+    EXPECT_EQ(g_console,
+              std::vector<std::string>{
+                  "Morvane: Error reading scale factor setting, using default: 256\n"})
+        << text;
+  }
+  ResetCachedSettings();
+  g_console.clear();
   rtl::TStringList s;
-  s.SetText("Scale=0\n");
+  s.SetText("BrushDepth=0\nScale=1e-3\n");
   TSettingsScope scope(s);
-  EXPECT_EQ(GetScale(), 0.0);
-  s.SetText("Scale=4\n");
-  EXPECT_EQ(GetScale(), 4.0);
+  EXPECT_EQ(GetBrushDepth(), 0.0);
+  EXPECT_EQ(GetScale(), 1e-3);
+  s.SetText("BrushDepth=4\n");
+  EXPECT_EQ(GetBrushDepth(), 4.0);
+  EXPECT_TRUE(g_console.empty());
 }
 
 TEST_F(ShellTest, OnOffImportSettingsAndTheHostsChoice) {

@@ -86,16 +86,22 @@ Bytes& Bytes::zeros(size_t n) {
   return *this;
 }
 
-std::string MakeGob(const std::vector<std::pair<std::string, std::string>>& entries) {
+std::string MakeGob(const std::vector<GobItem>& items, int32_t count) {
   Bytes b;
-  b.str("GOB ").i32(0x14).i32(0x0C).i32(static_cast<int32_t>(entries.size()));
-  int32_t pos = 16 + 136 * static_cast<int32_t>(entries.size());
-  for (const auto& e : entries) {
-    b.i32(pos).i32(static_cast<int32_t>(e.second.size())).fixed(e.first, 128);
-    pos += static_cast<int32_t>(e.second.size());
+  b.str("GOB ").i32(0x14).i32(0x0C).i32(count);
+  int32_t pos = 16 + 136 * static_cast<int32_t>(items.size());
+  for (const GobItem& it : items) {
+    b.i32(it.offset == -1 ? pos : it.offset);
+    b.i32(it.length == -1 ? static_cast<int32_t>(it.data.size()) : it.length);
+    b.fixed(it.name, 128);
+    pos += static_cast<int32_t>(it.data.size());
   }
-  for (const auto& e : entries) b.str(e.second);
+  for (const GobItem& it : items) b.str(it.data);
   return b.data;
+}
+
+std::string MakeGob(const std::vector<GobItem>& items) {
+  return MakeGob(items, static_cast<int32_t>(items.size()));
 }
 
 }  // namespace testing_support

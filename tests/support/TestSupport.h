@@ -41,7 +41,19 @@ struct Bytes {
   Bytes& zeros(size_t n);
 };
 
-// A GOB container of the given entries: count at 12, 136-byte records from 16, data behind them.
-std::string MakeGob(const std::vector<std::pair<std::string, std::string>>& entries);
+// One entry of a test container. Offset and length -1 stand for where the data is placed and
+// its size; anything else is written as given, for containers that lie.
+struct GobItem {
+  std::string name;  // written as is into the 128-byte field (NUL-padded, or cut at 128)
+  std::string data;
+  int32_t offset = -1;
+  int32_t length = -1;
+};
+
+// The one builder of test containers: "GOB " and two words, the count at 12, 136-byte records
+// from 16, then the data of every item in order. The count written is the number of items
+// unless given.
+std::string MakeGob(const std::vector<GobItem>& items);
+std::string MakeGob(const std::vector<GobItem>& items, int32_t count);
 
 }  // namespace testing_support

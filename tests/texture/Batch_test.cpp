@@ -111,7 +111,8 @@ TEST(BatchFromDir, ABrokenFileIsCountedApartAndNamed) {
   EXPECT_EQ(r.status.back(), " Status: Done, converted 2 textures, 1 failed");
   ASSERT_EQ(r.failures.size(), 1u);
   EXPECT_EQ(r.failures[0],
-            std::make_pair(std::string("broken.mat"), std::string("Stream read error")));
+            std::make_pair(std::string("broken.mat"),
+                           "Stream read error (in '" + rtl::NativePath(in + "/broken.mat") + "')"));
 
   // The file name keeps its case, only the extension changes; nothing of the broken one.
   EXPECT_EQ(Files(out), (std::set<std::string>{"wall.tga", "Floor.tga"}));
@@ -172,7 +173,7 @@ TEST(BatchFromDir, FormatsAndPalette) {
   std::string tga = ReadFile(t / "out" + std::string("/p.tga"));
   ASSERT_EQ(tga.size(), 44u + 4 * 2 * 4);
   EXPECT_EQ(tga.substr(12, 4), std::string("\x04\x00\x02\x00", 4));
-  EXPECT_EQ(tga.substr(18, 4), std::string("\x1e\x14\x0a\x00", 4));  // blue, green, red, 0
+  EXPECT_EQ(tga.substr(18, 4), std::string("\x1e\x14\x0a\xff", 4));  // blue, green, red, opaque
 
   o.Format = TBatchFormat::JPEG;
   TBatchResult res = ConvertFromDir(o, {});
@@ -204,10 +205,15 @@ TEST(BatchFolders, UnableToCreateDirectory) {
   WriteFile(t / "a.mat", Mat(1, 1));
   WriteFile(t / "blocker", "a file where a folder should be");
   WriteFile(t / "c.gob", testing_support::MakeGob({{"mat\\a.mat", Mat(1, 1)}}));
-  for (TBatchOptions o : {DirOptions(t.Path(), t / "blocker/sub"),
-                          GobOptions(t / "c.gob", t / "blocker/sub"), DirOptions(t.Path(), "")}) {
+  // The message names the folder that could not be made.
+  const std::string blocked = " (folder '" + (t / "blocker/sub") + "')";
+  for (auto c :
+       {std::make_pair(DirOptions(t.Path(), t / "blocker/sub"), blocked),
+        std::make_pair(GobOptions(t / "c.gob", t / "blocker/sub"), blocked),
+        std::make_pair(DirOptions(t.Path(), ""), std::string(" (no output folder given)"))}) {
     Recorder r;
-    EXPECT_EQ(Message([&] { RunBatchConversion(o, r.callbacks()); }), "Unable to create directory");
+    EXPECT_EQ(Message([&] { RunBatchConversion(c.first, r.callbacks()); }),
+              "Unable to create directory" + c.second);
     EXPECT_TRUE(r.status.empty());
   }
 }
@@ -266,7 +272,8 @@ TEST(BatchFromContainer, MissingContainerDoesNothingAtAll) {
   WriteFile(t / "junk.gob", testing_support::MakeGob({{"mat\\a.mat", "x"}}).substr(0, 40));
   EXPECT_EQ(
       Message([&] { RunBatchConversion(GobOptions(t / "junk.gob", t / "out"), r.callbacks()); }),
-      "Stream read error");
+      "Stream read error (in '" + (t / "junk.gob") +
+          "', which is no GOB/GOO container or a damaged one)");
   EXPECT_TRUE(r.status.empty());
   EXPECT_FALSE(rtl::DirectoryExists(t / "out"));
 }
@@ -287,7 +294,8 @@ TEST(BatchPalette, FromCmpAndFromContainerEntry) {
 
   EXPECT_EQ(Message([&] { ReadPaletteSource(t / "none.cmp"); }),
             "Cannot open file " + (t / "none.cmp"));
-  EXPECT_EQ(Message([&] { ReadPaletteSource(t / "short.cmp"); }), "Stream read error");
+  EXPECT_EQ(Message([&] { ReadPaletteSource(t / "short.cmp"); }),
+            "Stream read error (in '" + (t / "short.cmp") + "')");
   EXPECT_EQ(Message([&] { ReadPaletteSource(gob + ">>misc\\cmp\\q.cmp"); }),
             "Palette entry 'misc\\cmp\\q.cmp' not found in " + gob);
 }
@@ -312,7 +320,7 @@ TEST(BatchPalette, PickFromFileOrContainerOrNothing) {
   EXPECT_FALSE(PickPalette(gob, select, palette, shown));
   EXPECT_FALSE(PickPalette(t / "p.txt", select, palette, shown));
   EXPECT_EQ(Message([&] { PickPalette(t / "short.cmp", select, palette, shown); }),
-            "Stream read error");
+            "Stream read error (in '" + (t / "short.cmp") + "')");
   EXPECT_TRUE(palette == DefaultPalette);
   EXPECT_EQ(shown, "dflt.cmp");
   EXPECT_EQ(asked, (std::vector<std::string>{"misc\\cmp\\ of r.goo"}));
@@ -356,7 +364,8 @@ TEST(BatchCli, ConvertPrintsStatusLinesAndExitsByOutcome) {
   WriteFile(in + "/bad.mat", "MAT");
   EXPECT_EQ(Cli({"--dir", in, "--out", t / "o2", "--format", "JPG"}, out, err), 1);
   EXPECT_NE(out.find("Status: Done, converted 1 textures, 1 failed\n"), std::string::npos) << out;
-  EXPECT_EQ(err, "morvane convert: bad.mat: Stream read error\n");
+  EXPECT_EQ(err, "morvane convert: bad.mat: Stream read error (in '" +
+                     rtl::NativePath(in + "/bad.mat") + "')\n");
   EXPECT_EQ(Files(t / "o2"), (std::set<std::string>{"good.jpg"}));
 
   // A container with a palette taken from itself.
@@ -368,12 +377,13 @@ TEST(BatchCli, ConvertPrintsStatusLinesAndExitsByOutcome) {
             0)
       << err;
   EXPECT_EQ(out, "Status: (0) mat\\w.mat...\nStatus: Done, converted 1 textures\n");
-  EXPECT_EQ(ReadFile(t / "o3/w.tga").substr(18, 4), std::string("\x64\x37\xc8\x00", 4));
+  EXPECT_EQ(ReadFile(t / "o3/w.tga").substr(18, 4), std::string("\x64\x37\xc8\xff", 4));
 
   // Failures of the whole run.
   WriteFile(t / "blocker", "x");
   EXPECT_EQ(Cli({"--dir", in, "--out", t / "blocker/o"}, out, err), 1);
-  EXPECT_EQ(err, "morvane convert: Unable to create directory\n");
+  EXPECT_EQ(err,
+            "morvane convert: Unable to create directory (folder '" + (t / "blocker/o") + "')\n");
   EXPECT_EQ(Cli({"--dir", in, "--out", t / "o4", "--palette", t / "none.cmp"}, out, err), 1);
   EXPECT_EQ(err, "morvane convert: Cannot open file " + (t / "none.cmp") + "\n");
 }
@@ -438,4 +448,33 @@ TEST(BatchCommand, DispatchOpensTheDialogOnTheCommandsSettings) {
   EXPECT_EQ(platform.events, (std::vector<std::string>{"convtex-dialog"}));
   EXPECT_TRUE(g_batchConsole.empty());
   EXPECT_EQ(ReadFile(t / "morvane.ini"), "other=1\r\nConvTexOutputDir=out\r\n");
+}
+
+// Entries in other folders or in another letter case can give the same image name: the first
+// image written stays, and each later entry counts as failed with a line naming both entries.
+TEST(BatchFromContainer, ASecondEntryOfTheSameImageNameIsNotWrittenOverTheFirst) {
+  TempDir t;
+  const std::string gob = t / "c.gob";
+  WriteFile(gob, testing_support::MakeGob({{"mat\\x.mat", Mat(1, 1, 16)},
+                                           {"mat\\sub\\x.mat", Mat(1, 1, 0)},
+                                           {"MAT\\X.MAT", Mat(1, 1, 0)},
+                                           {"mat\\y.mat", TruncatedMat()},
+                                           {"mat\\z\\y.mat", Mat(1, 1, 31)}}));
+  Recorder r;
+  TBatchResult res = ConvertFromContainer(GobOptions(gob, t / "out"), r.callbacks());
+  EXPECT_EQ(res.Converted, 2);
+  EXPECT_EQ(res.Failed, 3);
+  EXPECT_EQ(r.status.back(), " Status: Done, converted 2 textures, 3 failed");
+  // Keys are sorted: mat\sub\x.mat, mat\x.mat, mat\x.mat (the upper-case one), mat\y.mat,
+  // mat\z\y.mat. A failed image (y) does not keep a later entry from writing it.
+  const std::string notOver = " already in this run; not written over";
+  EXPECT_EQ(r.failures,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"mat\\x.mat", "its image x.tga was written from mat\\sub\\x.mat" + notOver},
+                {"mat\\x.mat", "its image x.tga was written from mat\\sub\\x.mat" + notOver},
+                {"mat\\y.mat", "Stream read error"}}));
+  EXPECT_EQ(Files(t / "out"), (std::set<std::string>{"x.tga", "y.tga"}));
+  // x.tga is the first entry's image (palette index 0: black), y.tga the blue of index 31.
+  EXPECT_EQ(ReadFile(t / "out/x.tga").substr(18, 4), std::string("\x00\x00\x00\xff", 4));
+  EXPECT_EQ(ReadFile(t / "out/y.tga").substr(18, 4), std::string("\xff\x00\x00\xff", 4));
 }

@@ -23,28 +23,28 @@ struct Row {
 
 // clang-format off
 const Row kTable[] = {
-    {"00drkfloor.mat",      "8-bit",   1,  64,  64, 0xf4ef45bc00b67c60ull},
-    {"00ladder1.mat",       "8-bit",   1,  32,  32, 0xe2bed73c14befea3ull},
-    {"13fwaterhighres.mat", "8-bit",   1, 128, 128, 0x845b12380d9ea088ull},
-    {"FIRE_ANI.MAT",        "8-bit",   5,  32,  64, 0xefb3674977843581ull},
-    {"barrel_rst.mat",      "16-bit",  1, 256, 256, 0x968f8defff476c67ull},
-    {"barrelp.mat",         "8-bit",   1, 256, 256, 0x6efae1fa699b5556ull},
-    {"colon.mat",           "8-bit",   1,   8,  16, 0xb61a6d8e20b89232ull},
-    {"crosshair.mat",       "8-bit",   1, 128, 128, 0x73899b96d8faca84ull},
-    {"etime.mat",           "8-bit",   1, 256,  32, 0x7bfc7821cadbb767ull},
-    {"foggy.mat",           "8-bit",   1,   8,   8, 0x8cce5cee99ec155aull},
-    {"glass.mat",           "8-bit",   1, 512, 512, 0xac95f4971f537837ull},
-    {"gozfalconanh07.mat",  "8-bit",   1,  32, 256, 0x5cf0dde0331bdbb3ull},
-    {"indusswitch.mat",     "16-bit",  1, 128, 128, 0x5e259e82790d011dull},
-    {"lampglow.mat",        "8-bit",   1,  64,  64, 0x5459e531e726818aull},
-    {"pipes2.mat",          "16-bit",  1, 128, 128, 0xb3b337ef844564acull},
-    {"rain.mat",            "colour",  0,   8,   8, 0x79e9b9997cf0d35aull},
-    {"rednumbers.mat",      "8-bit",  10,  64,  64, 0xb153371d22eb2212ull},
-    {"smlgrt_rnd.mat",      "16-bit",  1,  64,  64, 0xb8b32189c4d6df49ull},
-    {"snow.mat",            "colour",  0,   8,   8, 0x88690c8723f6115aull},
-    {"snumbers.mat",        "8-bit",  10,  16,  16, 0x98e5a095cabc18c7ull},
-    {"trim_mtlb.mat",       "16-bit",  1, 256,  32, 0xbdc38436d83fc959ull},
-    {"woodplain.mat",       "8-bit",   1, 128, 128, 0xa5aef3437c1c6585ull},
+    {"00drkfloor.mat",      "8-bit",   1,  64,  64, 0x7ba2b68e720281e8ull},
+    {"00ladder1.mat",       "8-bit",   1,  32,  32, 0xb539504944fb5ccbull},
+    {"13fwaterhighres.mat", "8-bit",   1, 128, 128, 0x1f2c3428632a5038ull},
+    {"FIRE_ANI.MAT",        "8-bit",   5,  32,  64, 0x57ececb456555f81ull},
+    {"barrel_rst.mat",      "16-bit",  1, 256, 256, 0xaa5715d8d50a354bull},
+    {"barrelp.mat",         "8-bit",   1, 256, 256, 0x0d3d53f9dcac1b56ull},
+    {"colon.mat",           "8-bit",   1,   8,  16, 0xf1e5c4abdbd12bf2ull},
+    {"crosshair.mat",       "8-bit",   1, 128, 128, 0x74ae31f17dcbb83cull},
+    {"etime.mat",           "8-bit",   1, 256,  32, 0x1cc7b94c06e9e79full},
+    {"foggy.mat",           "8-bit",   1,   8,   8, 0x13fef745aa2f5f5aull},
+    {"glass.mat",           "8-bit",   1, 512, 512, 0x3343274e0f71cf07ull},
+    {"gozfalconanh07.mat",  "8-bit",   1,  32, 256, 0xc1cfd4e05a3e30abull},
+    {"indusswitch.mat",     "16-bit",  1, 128, 128, 0xc7131e041405a771ull},
+    {"lampglow.mat",        "8-bit",   1,  64,  64, 0xa308a2699e792d8aull},
+    {"pipes2.mat",          "16-bit",  1, 128, 128, 0xee62c9ce0e7c33a4ull},
+    {"rain.mat",            "colour",  0,   8,   8, 0x743b2ca3b105e75aull},
+    {"rednumbers.mat",      "8-bit",  10,  64,  64, 0xfbc10d137ef932eaull},
+    {"smlgrt_rnd.mat",      "16-bit",  1,  64,  64, 0x7370e2239010cf6dull},
+    {"snow.mat",            "colour",  0,   8,   8, 0x1dca30b676fe7c5aull},
+    {"snumbers.mat",        "8-bit",  10,  16,  16, 0x7746d92d329514dfull},
+    {"trim_mtlb.mat",       "16-bit",  1, 256,  32, 0x708f0973e97c303dull},
+    {"woodplain.mat",       "8-bit",   1, 128, 128, 0xe46d9c5941a07d3dull},
 };
 // clang-format on
 
@@ -109,6 +109,12 @@ TEST(MatCorpus, EveryFileDecodesAsReviewed) {
       EXPECT_EQ(t.Height(), LE32(bytes, cel + 4));
     }
     EXPECT_EQ(tga.size(), 44u + 4u * row->width * row->height);
+    // The TGA's pixels are the bitmap's colours, every one of them opaque.
+    const std::vector<uint8_t>& bitmap = t.Bitmap();
+    bool sameColoursOpaque = tga.size() == 44u + bitmap.size();
+    for (size_t i = 0; sameColoursOpaque && i < bitmap.size(); ++i)
+      sameColoursOpaque = static_cast<uint8_t>(tga[18 + i]) == (i % 4 == 3 ? 0xFF : bitmap[i]);
+    EXPECT_TRUE(sameColoursOpaque);
     EXPECT_EQ(Fnv1a64(tga), row->tgaHash) << actual;
   }
   EXPECT_EQ(seen.size(), std::size(kTable)) << "table rows without a corpus file";

@@ -179,7 +179,8 @@ TEST(TexJpeg, LibraryErrorBecomesEJPEGAndWritesNothing) {
     FAIL() << "compressed";
   } catch (const EJPEG& e) {
     EXPECT_EQ(e.Code, JERR_IMAGE_TOO_BIG);
-    EXPECT_EQ(e.Message(), rtl::Format("JPEG error #%d", JERR_IMAGE_TOO_BIG));
+    EXPECT_EQ(e.Message(), rtl::Format("JPEG error #%d (in '%s')", JERR_IMAGE_TOO_BIG,
+                                       (dir / "wide.jpg").c_str()));
   }
   EXPECT_TRUE(rtl::FindFiles(dir.Path(), "*").empty());
   // The library is still usable afterwards.

@@ -62,10 +62,10 @@ TEST(TexTga, LayoutByteForByte) {
   const std::string expected =
       Px({0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x02,
           0x00, 0x20, 0x20,
-          // row 0: green, red, blue (B, G, R, 0)
-          0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00,
+          // row 0: green, red, blue (B, G, R, alpha: opaque)
+          0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF,
           // row 1: white, black, dark green 003B00
-          0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3B, 0x00, 0x00}) +
+          0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x3B, 0x00, 0xFF}) +
       std::string(8, '\0') + "TRUEVISION-XFILE." + std::string(1, '\0');
   ASSERT_EQ(expected.size(), 44u + 3 * 2 * 4);
   EXPECT_EQ(t.EncodeTGA(), expected);
@@ -81,7 +81,9 @@ TEST(TexTga, LayoutByteForByte) {
   std::string tga = big.EncodeTGA();
   ASSERT_EQ(tga.size(), 8236u);
   EXPECT_EQ(tga.substr(12, 4), Px({0x40, 0x00, 0x20, 0x00}));
-  EXPECT_EQ(tga.substr(18, 4), Px({0x00, 0x3B, 0x00, 0x00}));
+  EXPECT_EQ(tga.substr(18, 4), Px({0x00, 0x3B, 0x00, 0xFF}));
+  // The bitmap itself keeps 0 in the fourth byte; only the file says opaque.
+  EXPECT_EQ(big.Bitmap()[3], 0);
   EXPECT_EQ(TJKTexture().EncodeTGA().size(), 44u);
 }
 
@@ -98,7 +100,7 @@ TEST(TexTga, TooLargeForTheHeaderIsAnErrorAndTouchesNoFile) {
       t.SaveToTGA(dir / "old.tga");
       ADD_FAILURE() << "saved";
     } catch (const rtl::Exception& e) {
-      EXPECT_EQ(e.Message(), message);
+      EXPECT_EQ(e.Message(), message + " (in '" + (dir / "old.tga") + "')");
     }
     EXPECT_THROW(t.EncodeTGA(), rtl::Exception);
   }

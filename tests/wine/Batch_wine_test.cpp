@@ -172,7 +172,7 @@ TEST(BatchDialog, ConvertsShowsStatusAndReportsErrorsInABox) {
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(seen.done, " Status: Done, converted 2 textures, 1 failed");
   EXPECT_EQ(seen.afterMissingContainer, seen.done);
-  EXPECT_EQ(seen.box, "Unable to create directory");
+  EXPECT_EQ(seen.box, "Unable to create directory (folder '" + (t / "blocker\\sub") + "')");
   EXPECT_TRUE(seen.buttonBack);
   EXPECT_TRUE(seen.stillOpen);
   EXPECT_EQ(seen.afterError, seen.done);
@@ -243,6 +243,6 @@ TEST(BatchDialog, PaletteFromAContainerEntryIsShownAndUsed) {
   // Pixel 200 through the picked palette: red 200, green 55, blue 100, stored blue first.
   std::string tga = testing_support::ReadFile(out + "\\p.tga");
   ASSERT_EQ(tga.size(), 48u);
-  EXPECT_EQ(tga.substr(18, 4), std::string("\x64\x37\xc8\x00", 4));
+  EXPECT_EQ(tga.substr(18, 4), std::string("\x64\x37\xc8\xff", 4));
   EXPECT_TRUE(ConsoleLines().empty());
 }

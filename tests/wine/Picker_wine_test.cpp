@@ -15,7 +15,6 @@
 #include "support/TestSupport.h"
 
 using namespace wine_support;
-using testing_support::Bytes;
 
 namespace {
 
@@ -29,18 +28,9 @@ struct Seen {
 };
 
 std::string MakeGob() {
-  struct E {
-    const char* name;
-    int32_t length;
-  } entries[] = {{"jkl\\zeta.jkl", 7}, {"JKL\\Alpha.jkl", 1234}, {"mat\\jkl\\x.mat", 3}};
-  Bytes b;
-  b.str("GOB ").i32(0x14).i32(0x0C).i32(3);
-  int32_t pos = 16 + 3 * 136;
-  for (const E& e : entries) {
-    b.i32(pos).i32(e.length).fixed(e.name, 128);
-    pos += e.length;
-  }
-  return b.data + std::string(static_cast<size_t>(pos) - b.data.size(), 'x');
+  return testing_support::MakeGob({{"jkl\\zeta.jkl", std::string(7, 'x')},
+                                   {"JKL\\Alpha.jkl", std::string(1234, 'x')},
+                                   {"mat\\jkl\\x.mat", std::string(3, 'x')}});
 }
 
 std::string ItemText(HWND list, int row, int column) {
