@@ -1,6 +1,7 @@
 // Reads arbitrary text as a level and, when it reads, turns it into slab brushes and hands them to
 // a recording host. Only the system's own errors may come out; anything else, a crash, a leak, a
-// brush left half-built or a face without the front face's texture is a finding.
+// brush left half-built, a face without the front face's texture or a coordinate handed to the
+// editor that is not a finite number is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,8 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     ConvertSectorsToBrushes(level, brushes, nullptr);
   } catch (const rtl::EListError& e) {
-    // The one error level data can cause here: a solid surface of a single corner.
+    // A solid surface of a single corner.
     if (std::strcmp(e.what(), "Vertex Index is out of bounds: 1") != 0) std::abort();
+    return 0;
+  } catch (const rtl::Exception& e) {
+    // Or a coordinate that scaling takes beyond the range of a Single.
+    if (std::strstr(e.what(), "gives a coordinate beyond the range of a map") == nullptr)
+      std::abort();
     return 0;
   }
 

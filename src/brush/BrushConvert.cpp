@@ -1,5 +1,7 @@
 #include "brush/BrushConvert.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -73,11 +75,9 @@ namespace {
 void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJKLevel& Level,
                         double Scale, double Depth) {
   const int n = Surface.Vertices.Count();
-  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
-    const TVertex* v = Brush.Vertices.Items(i);
-    if (std::isfinite(v->X) && std::isfinite(v->Y) && std::isfinite(v->Z)) continue;
+  auto fail = [&](int brushVertex) {
     // The front corners come first, in reverse order; the back corners in the surface's order.
-    const int k = i < n ? n - 1 - i : i - n;
+    const int k = brushVertex < n ? n - 1 - brushVertex : brushVertex - n;
     const TVertex* source = Surface.Vertices.Items(k);
     int index = -1;
     for (int j = 0; j < Level.Vertices.Count() && index < 0; ++j)
@@ -88,6 +88,36 @@ void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJK
         index, rtl::FloatToStr(source->X).c_str(), rtl::FloatToStr(source->Y).c_str(),
         rtl::FloatToStr(source->Z).c_str(), Level.Name.c_str(), rtl::FloatToStr(Scale).c_str(),
         rtl::FloatToStr(Depth).c_str()));
+  };
+  double largest = 0;
+  for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+    const TVertex* v = Brush.Vertices.Items(i);
+    if (!std::isfinite(v->X) || !std::isfinite(v->Y) || !std::isfinite(v->Z)) fail(i);
+    largest = std::max(
+        {largest, std::fabs(double(v->X)), std::fabs(double(v->Y)), std::fabs(double(v->Z))});
+  }
+  // The hand-off gives the editor each face's centre, summed in Singles, as its third point:
+  // those sums can overflow where no corner does. Only near the top of the range is it possible.
+  if (largest * std::max(n, 4) * 1.01 < static_cast<double>(FLT_MAX)) return;
+  for (int f = 0; f < Brush.Surfaces.Count(); ++f) {
+    const TSurface* face = Brush.Surfaces.Items(f);
+    if (face->Vertices.Count() < 3) continue;
+    TVector3 c;
+    face->GetCentre(c);
+    if (std::isfinite(c.X) && std::isfinite(c.Y) && std::isfinite(c.Z)) continue;
+    // Name the corner that reaches furthest.
+    int worst = 0;
+    double worstSize = -1;
+    for (int i = 0; i < Brush.Vertices.Count(); ++i) {
+      const TVertex* v = Brush.Vertices.Items(i);
+      bool onFace = false;
+      for (int j = 0; j < face->Vertices.Count() && !onFace; ++j)
+        onFace = face->Vertices.Items(j) == v;
+      const double size =
+          std::max({std::fabs(double(v->X)), std::fabs(double(v->Y)), std::fabs(double(v->Z))});
+      if (onFace && size > worstSize) worst = i, worstSize = size;
+    }
+    fail(worst);
   }
 }
 

@@ -219,7 +219,9 @@ int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 #endif
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) {
-  f_ = std::fopen(fileName.c_str(), mode == TFileMode::OpenRead ? "rb" : "wb");
+  f_ = std::fopen(fileName.c_str(), mode == TFileMode::OpenRead ? "rb"
+                                    : mode == TFileMode::Append ? "ab"
+                                                                : "wb");
   if (!f_) {
     if (mode == TFileMode::OpenRead) throw EFOpenError(fileName);
     throw EFCreateError(fileName);

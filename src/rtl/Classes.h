@@ -170,10 +170,11 @@ class TReadOnlyMemoryStream : public TStream {
   size_t pos_ = 0;
 };
 
-enum class TFileMode { OpenRead, Create };
+enum class TFileMode { OpenRead, Create, Append };
 
 // A file on disk. OpenRead shares reading with others and raises EFOpenError
-// "Cannot open file %s"; Create replaces any file of that name and raises EFCreateError.
+// "Cannot open file %s"; Create replaces any file of that name and raises EFCreateError; Append
+// writes after what the file holds (creating it when missing) and raises EFCreateError.
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);

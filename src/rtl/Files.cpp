@@ -230,20 +230,42 @@ extern "C" void RemoveTempsAndDie(int sig) {
   std::raise(sig);
 }
 
+// Whether a path is one of the open files of this process under a file name (/dev/stdout,
+// /dev/fd/1, /proc/self/fd/1): the link leads to whatever the descriptor was opened on, which is
+// to be written where it stands, never replaced nor emptied.
+bool NamesOpenDescriptor(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  for (const char* prefix :
+       {"/dev/stdout", "/dev/stderr", "/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/"})
+    if (path.rfind(prefix, 0) == 0) return true;
+  if (path.rfind("/proc/", 0) != 0) return false;
+  size_t i = 6;
+  while (i < path.size() && path[i] >= '0' && path[i] <= '9') ++i;
+  return i > 6 && path.compare(i, 4, "/fd/") == 0;
+#endif
+}
+
 // The file that writing to path really changes: symbolic links followed to their end (a relative
 // link from the link's own folder), also when that end does not exist yet. Raises for a loop.
-std::string FollowLinks(const std::string& path) {
+// Stops, with viaDescriptor set, at a link that names an open file of this process.
+std::string FollowLinks(const std::string& path, bool& viaDescriptor) {
+  viaDescriptor = NamesOpenDescriptor(path);
 #ifdef _WIN32
   return path;
 #else
   fs::path p(path);
-  for (int hops = 0; hops < 40; ++hops) {
+  for (int hops = 0; hops < 40 && !viaDescriptor; ++hops) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
     fs::path to = fs::read_symlink(p, ec);
     if (ec) return p.string();
     p = to.is_absolute() ? to : p.parent_path() / to;
+    viaDescriptor = NamesOpenDescriptor(p.string());
   }
+  if (viaDescriptor) return p.string();
   throw EFCreateError(path);
 #endif
 }
@@ -292,24 +314,26 @@ void RemoveTempFilesOnSignals() {
 }
 
 TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativePath(path)) {
-  // A device or a FIFO (/dev/null, /dev/stdout) is written in place: replacing it with a plain
-  // file would break it for everybody else.
-  switch (PathKind(target_)) {
-    case TPathKind::Other:
-      try {
-        out_ = std::make_unique<TFileStream>(target_, TFileMode::Create);
-      } catch (const EFCreateError&) {
-        throw EFCreateError(path);
-      }
-      return;
-    case TPathKind::Directory:
-      throw EFCreateError(path);
-    default:
-      break;
-  }
   // A link stays a link: the file it leads to is the one replaced, with the new file beside it so
   // that the replacement is one rename on the same file system.
-  target_ = FollowLinks(target_);
+  bool viaDescriptor = false;
+  const std::string followed = FollowLinks(target_, viaDescriptor);
+  // A device or a FIFO (/dev/null, a pipe) is written in place: replacing it with a plain file
+  // would break it for everybody else. So is a standard stream named as a file, after what it
+  // already holds (the console lines before a map sent to /dev/stdout).
+  const TPathKind kind = PathKind(target_);
+  if (kind == TPathKind::Directory) throw EFCreateError(path);
+  if (kind == TPathKind::Other || viaDescriptor) {
+    try {
+      out_ = std::make_unique<TFileStream>(target_, viaDescriptor && kind == TPathKind::File
+                                                        ? TFileMode::Append
+                                                        : TFileMode::Create);
+    } catch (const EFCreateError&) {
+      throw EFCreateError(path);
+    }
+    return;
+  }
+  target_ = followed;
   static std::atomic<unsigned> counter{0};
 #ifdef _WIN32
   const int pid = _getpid();

@@ -406,6 +406,21 @@ TEST_F(ImportTest, CoordinatesBeyondTheMapRangeAreAnErrorNotASuccess) {
     EXPECT_TRUE(host.Committed.empty()) << c.settings;
   }
 
+  // Corners that fit but whose sums do not: a side face's centre, the third point the editor
+  // is given, would be inf.
+  ResetCachedSettings();
+  host.Console.clear();
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nScale=1\r\nBrushDepth=8\r\n");
+  WriteFile(dir / "wide.jkl", ReplaceOnce(RoomLevel({"a.mat"}), "\n1: 2 0 0\n", "\n1: 3e38 0 0\n"));
+  platform.fileAnswer = dir / "wide.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console.back(),
+            "Morvane: Failed: Vertex 1 (3.00000000549776e+38 0 0) of level 'wide' gives a "
+            "coordinate beyond the range of a map once scaled by 1 with brush depth 8\n");
+  EXPECT_TRUE(host.Committed.empty());
+  platform.fileAnswer = dir / "room.jkl";
+
   // A Scale of 0 or less is the default with its line, as text that is no number.
   ResetCachedSettings();
   host.Console.clear();

@@ -152,6 +152,27 @@ TEST(AtomicFile, AFifoIsWrittenInPlaceNeverReplaced) {
   EXPECT_THROW(rtl::WriteFileAtomic(dir.Path(), std::string("x")), rtl::EFCreateError);
 }
 
+// "--map /dev/stdout > out.map": the standard stream named as a file leads to a plain file that
+// the shell opened; it is written where it stands, after what is already in it.
+TEST(AtomicFile, AnOpenStreamNamedAsAFileIsWrittenInPlace) {
+  TempDir dir;
+  const std::string path = dir / "redirected.txt";
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, "console\n", 8), 8);
+  rtl::TFileId before, after;
+  ASSERT_TRUE(rtl::GetFileId(path, before));
+  ASSERT_EQ(symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), (dir / "out.map").c_str()), 0);
+  for (const std::string& name : {"/dev/fd/" + std::to_string(fd), dir / "out.map"})
+    rtl::WriteFileAtomic(name, std::string("map\n"));
+  close(fd);
+  ASSERT_TRUE(rtl::GetFileId(path, after));
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(ReadFile(path), "console\nmap\nmap\n");
+  // No new file beside them (the link leads nowhere now that the descriptor is closed).
+  EXPECT_EQ(rtl::FindFiles(dir.Path(), "*"), std::vector<std::string>{"redirected.txt"});
+}
+
 TEST(AtomicFile, AnInterruptedProgramLeavesNoNewFileBehind) {
   for (int sig : {SIGINT, SIGTERM}) {
     TempDir dir;

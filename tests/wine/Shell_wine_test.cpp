@@ -57,14 +57,15 @@ TEST(PluginDispatch, AboutBoxLeavesSettingsFileBesideTheDll) {
   EXPECT_TRUE(ConsoleLines().empty());
 }
 
-TEST(PluginDispatch, UnknownCommandsOnlyRewriteTheSettings) {
+TEST(PluginDispatch, UnknownCommandsLeaveTheSettingsAsTheyWere) {
   Plugin p;
   p.Table();
-  // Unknown lines, a repeated key and a line without "=" all come back as they were, with CR LF.
+  // Unknown lines, a repeated key and a line without "=" would all come back as they were: the
+  // file is not written at all and keeps even its line ends.
   WriteTextFile(p.SettingsFile(), "Scale=2\n[junk]\nmy own line=1\rScale=3");
   for (const char* command : {"-", "about...", "About", "", "Import Level"}) {
     p.Run(command);
-    EXPECT_EQ(ReadTextFile(p.SettingsFile()), "Scale=2\r\n[junk]\r\nmy own line=1\r\nScale=3\r\n")
+    EXPECT_EQ(ReadTextFile(p.SettingsFile()), "Scale=2\n[junk]\nmy own line=1\rScale=3")
         << command;
   }
   EXPECT_TRUE(ConsoleLines().empty());
