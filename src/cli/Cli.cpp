@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/MapEntities.h"
+#include "cli/MapLayout.h"
 #include "cli/MapWriter.h"
 #ifndef _WIN32
 #include "cli/Preview.h"
@@ -69,8 +70,8 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME] [--overwrite-textures] [--clean]\n"
-    "                      [--entities]\n";
+    "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
+    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -103,6 +104,14 @@ const char* const ImportDetails =
     "                       (default: system/caulk).\n"
     "  --overwrite-textures convert the level's textures again even where their images exist\n"
     "                       (as after a change of palette).\n"
+    "  --align              fit each front face's texture projection to the level's texture\n"
+    "                       vertices, as the AlignTextures setting does, for this run only (the\n"
+    "                       setting file is not changed); one line on standard error says how\n"
+    "                       near the corners came.\n"
+    "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
+    "                       front face's image size is known becomes a brushDef block with a\n"
+    "                       texture matrix per face (exact for any texture map with --align),\n"
+    "                       the others stay classic in the same file.\n"
     "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
     "                       corners repeated or in line with their neighbours are dropped\n"
     "                       before a slab is built, and surfaces left without area make none.\n"
@@ -167,6 +176,8 @@ const std::vector<TCommandSpec>& Commands() {
         {"--map", true},
         {"--default-texture", true},
         {"--overwrite-textures", false},
+        {"--align", false},
+        {"--map-format", true},
         {"--clean", false},
         {"--entities", false}},
        Import},
@@ -405,6 +416,15 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   const bool overwriteTextures = a.Has("--overwrite-textures");
   const bool cleanSlabs = a.Has("--clean");
   const bool withEntities = a.Has("--entities");
+  const bool align = a.Has("--align");
+  const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
+  if (mapFormat != "quake3" && mapFormat != "brushdef") {
+    err << "morvane import: unknown map format '" << a.Get("--map-format")
+        << "' (quake3 or brushdef)\n"
+        << ShortUsage(&spec);
+    return 2;
+  }
+  const bool brushDef = mapFormat == "brushdef";
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
@@ -466,16 +486,23 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
-  platform.onImportOptions = [overwriteTextures, cleanSlabs](TImportOptions& options) {
+  platform.onImportOptions = [overwriteTextures, align, brushDef,
+                              cleanSlabs](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (align) options.AlignTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
+    // A brushDef matrix is in repeats of the image: every found material's size is needed.
+    if (brushDef) options.TextureSizes = true;
   };
+  // Alignment may also come from the settings file: the layout learns what the import used.
+  std::unique_ptr<TMapLayout> layout = std::make_unique<TMapLayout>(brushDef, align);
   // The things and lights as the conversion left them; written after the worldspawn.
   std::vector<TMapEntity> entities;
-  if (withEntities)
-    platform.onConverted = [&entities](const TImportContext& context) {
-      entities = MapEntities(context.Level, context.BrushLevel);
-    };
+  platform.onConverted = [&](const TImportContext& context) {
+    layout = std::make_unique<TMapLayout>(brushDef, context.Options.AlignTextures);
+    layout->Converted(context);
+    if (withEntities) entities = MapEntities(context.Level, context.BrushLevel);
+  };
 
   recording_host::TRecordingHost host(
       a.options.count("--default-texture") ? a.options["--default-texture"] : "system/caulk");
@@ -504,7 +531,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (!mapError.empty()) return;
     try {
       if (!map) beginMap();
-      map->WriteBrush(brush);
+      layout->Write(*map, brush);
     } catch (const std::exception& e) {
       mapError = e.what();
     }
@@ -538,7 +565,13 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       err << "morvane import: " << mapError << "\n";
       return 1;
     }
+    const std::string report = layout->ReportLine();
+    if (!report.empty()) err << "morvane import: " << report << "\n";
     err << "morvane import: wrote " << map->Written() << " brushes to " << mapPath << "\n";
+    if (brushDef)
+      err << "morvane import: " << map->WrittenBrushDef() << " of them as brushDef, "
+          << map->Written() - map->WrittenBrushDef()
+          << " classic (their front face's image size is unknown)\n";
     if (map->Skipped() > 0)
       err << "morvane import: " << map->Skipped() << " brushes without faces left out\n";
   }
