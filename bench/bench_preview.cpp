@@ -78,6 +78,7 @@ void Run(const std::string& label, const std::string& level, const std::string& 
     platform.onImportOptions = [](TImportOptions& o) {
       o.WriteTextures = false;
       o.TexturePixels = true;
+      o.KeepTexels = true;
     };
     platform.onConverted = [&](const TImportContext& c) {
       scene = std::make_unique<preview::TScene>(preview::BuildScene(c));
