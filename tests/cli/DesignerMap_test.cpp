@@ -7,6 +7,7 @@
 
 #include "cli/Cli.h"
 #include "rtl/Files.h"
+#include "support/CleanImport.h"
 #include "support/EditorBrushCheck.h"
 #include "support/JklText.h"
 #include "support/SampleImport.h"
@@ -140,4 +141,20 @@ TEST(CliClean, CleanIsTheSettingForOneRun) {
   TRun help = Morvane({"import", "--help"});
   EXPECT_NE(help.out.find("--clean"), std::string::npos);
   EXPECT_NE(help.out.find("CleanSlabs"), std::string::npos);
+}
+
+// The digest that the DLL must match under Wine with CleanSlabs=1.
+TEST(CliClean, CorpusLevelGivesTheSharedDigest) {
+  const std::string corpus = testing_support::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  TempDir dir;
+  WriteFile(dir / "s.ini", clean_import::Settings);
+  TRun r =
+      Morvane({"import", rtl::JoinPath(corpus, rtl::NativePath(clean_import::Level)), "--clean",
+               "--game-dir", dir / "game", "--settings", dir / "s.ini", "--map", dir / "out.map"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(clean_import::LeftOutLine), std::string::npos) << r.out;
+  const std::string map = ReadFile(dir / "out.map");
+  EXPECT_EQ(editor_check::ParseMapBrushes(map).size(), static_cast<size_t>(clean_import::Brushes));
+  EXPECT_EQ(clean_import::Digest(map), clean_import::ExpectedDigest);
 }
