@@ -70,38 +70,35 @@ void RotatedAxes(int Pair, float Rotation, float S[3], float T[3]) {
 
 float EffectiveScale(float Scale) { return Scale == 0 ? 0.5f : Scale; }
 
-// The least-squares (Alpha, Sigma) of S ~ Alpha X + Sigma with Sigma an integer. With Alpha
-// refitted for each Sigma the cost is a convex quadratic in Sigma, so the best integer is one of
-// the two next to the real optimum. False when X does not vary.
-bool FitAxis(const double* X, const double* S, size_t N, double& Alpha, double& Sigma) {
-  double mx = 0, ms = 0;
-  for (size_t i = 0; i < N; ++i) mx += X[i], ms += S[i];
-  mx /= static_cast<double>(N);
-  ms /= static_cast<double>(N);
-  double sxx = 0, sxs = 0, xx = 0;
-  for (size_t i = 0; i < N; ++i) {
-    sxx += (X[i] - mx) * (X[i] - mx);
-    sxs += (X[i] - mx) * (S[i] - ms);
-    xx += X[i] * X[i];
-  }
-  if (!(sxx > 0) || !(xx > 0)) return false;
+// The centred sums of a face's corners on its pair's plane (u, w: the components at the indices
+// of S and T) and of their texels, from which the fit for any rotation follows without another
+// pass over the corners.
+struct TMoments {
+  double n = 0, mu = 0, mw = 0, ms = 0, mt = 0;
+  double suu = 0, suw = 0, sww = 0, sus = 0, sws = 0, sut = 0, swt = 0, sss = 0, stt = 0;
+};
+
+// The least-squares (Alpha, Sigma) of s ~ Alpha x + Sigma with Sigma an integer, from the mean
+// mx and ms and the centred sums Sxx and Sxs. With Alpha refitted for each Sigma the cost is a
+// convex quadratic in Sigma, so the best integer is one of the two next to the real optimum.
+// False when x does not vary.
+bool FitAxis(double n, double mx, double ms, double sxx, double sxs, double& Alpha, double& Sigma) {
+  if (!(sxx > 0)) return false;
   const double sigmaReal = ms - sxs / sxx * mx;
   if (!Finite(sigmaReal) || std::fabs(sigmaReal) > 1e9) return false;
   double bestCost = HUGE_VAL;
   for (double sigma : {std::floor(sigmaReal), std::ceil(sigmaReal)}) {
-    double xs = 0;
-    for (size_t i = 0; i < N; ++i) xs += X[i] * (S[i] - sigma);
-    double alpha = xs / xx;
+    // s - sigma = (ms - sigma) + ds: sums over the corners in centred terms.
+    const double c = ms - sigma;
+    double alpha = (n * mx * c + sxs) / (n * mx * mx + sxx);
     if (!Finite(alpha)) continue;
     // A scale is never 0 nor unbounded: clamp the texel density, keeping its sign.
     const double mag = std::fabs(alpha);
     if (mag < MinTexelsPerUnit) alpha = alpha < 0 ? -MinTexelsPerUnit : MinTexelsPerUnit;
     if (mag > MaxTexelsPerUnit) alpha = alpha < 0 ? -MaxTexelsPerUnit : MaxTexelsPerUnit;
-    double cost = 0;
-    for (size_t i = 0; i < N; ++i) {
-      const double r = alpha * X[i] + sigma - S[i];
-      cost += r * r;
-    }
+    // The sum of squared residuals less the part that does not depend on Alpha and Sigma.
+    const double c0 = alpha * mx - c;
+    const double cost = n * c0 * c0 + alpha * alpha * sxx - 2 * alpha * sxs;
     if (cost < bestCost) bestCost = cost, Alpha = alpha, Sigma = sigma;
   }
   return bestCost < HUGE_VAL;
@@ -113,24 +110,19 @@ bool Better(const TFitError& A, const TFitError& B) {
 }
 
 // The classic projection with Rotation held, shifts and scales fitted; false when it cannot be.
-// Scratch holds 4 Count doubles.
-bool FitWithRotation(const TVector3& N, int Pair, int Rotation, const TTexCorner* Corners,
-                     size_t Count, double* Scratch, TClassicFit& Fit) {
+bool FitWithRotation(int Pair, int Sv, int Tv, const TMoments& M, int Rotation,
+                     const TTexCorner* Corners, size_t Count, TClassicFit& Fit) {
   float sAxis[3], tAxis[3];
   const float rot = static_cast<float>(Rotation);
   RotatedAxes(Pair, rot, sAxis, tAxis);
-  double *x = Scratch, *y = x + Count, *s = y + Count, *t = s + Count;
-  for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    x[i] = Dot(p, sAxis);
-    y[i] = Dot(p, tAxis);
-    s[i] = Corners[i].S;
-    t[i] = Corners[i].T;
-  }
+  const double a = sAxis[Sv], b = sAxis[Tv], c = tAxis[Sv], d = tAxis[Tv];
   double alphaS, sigmaS, alphaT, sigmaT;
-  if (!FitAxis(x, s, Count, alphaS, sigmaS)) return false;
-  if (!FitAxis(y, t, Count, alphaT, sigmaT)) return false;
+  if (!FitAxis(M.n, a * M.mu + b * M.mw, M.ms, a * a * M.suu + 2 * a * b * M.suw + b * b * M.sww,
+               a * M.sus + b * M.sws, alphaS, sigmaS))
+    return false;
+  if (!FitAxis(M.n, c * M.mu + d * M.mw, M.mt, c * c * M.suu + 2 * c * d * M.suw + d * d * M.sww,
+               c * M.sut + d * M.swt, alphaT, sigmaT))
+    return false;
   TClassicProjection proj;
   proj.Rotation = rot;
   proj.ShiftS = static_cast<float>(sigmaS);
@@ -139,19 +131,20 @@ bool FitWithRotation(const TVector3& N, int Pair, int Rotation, const TTexCorner
   proj.ScaleT = static_cast<float>(1 / alphaT);
   Fit.Fitted = true;
   Fit.Projection = proj;
-  // The error as ClassicError measures it, from the products already at hand.
+  // The error exactly as ClassicError measures it, without computing the axes again.
   TFitError e;
   const double scaleS = proj.ScaleS, scaleT = proj.ScaleT;
   for (size_t i = 0; i < Count; ++i) {
-    const double ds = x[i] / scaleS + proj.ShiftS - s[i];
-    const double dt = y[i] / scaleT + proj.ShiftT - t[i];
+    float p[3];
+    Position(Corners[i], p);
+    const double ds = Dot(p, sAxis) / scaleS + proj.ShiftS - Corners[i].S;
+    const double dt = Dot(p, tAxis) / scaleT + proj.ShiftT - Corners[i].T;
     const double d2 = ds * ds + dt * dt;
     e.SumSquares += d2;
     if (e.WorstCorner < 0 || !(d2 <= e.Worst)) e.Worst = d2, e.WorstCorner = static_cast<int>(i);
   }
   e.Worst = std::sqrt(e.Worst);
   Fit.Error = e;
-  (void)N;
   return Finite(Fit.Error.Worst);
 }
 
@@ -223,41 +216,65 @@ TFitError ClassicError(const TVector3& N, const TClassicProjection& Proj, const 
   return e;
 }
 
-TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Count) {
-  TClassicFit fit;
-  if (Count < 3 || !CornersFinite(Corners, Count)) return fit;
-  if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return fit;
-  const int pair = AxisPair(N);
+namespace {
+
+// The pair of N, the indices of its S and T axes, and the face's moments; false for a face the
+// classic fit leaves alone (fewer than three corners, anything not finite, corners in a line seen
+// along the pair's axis, or one texel for all).
+bool Prepare(const TVector3& N, const TTexCorner* Corners, size_t Count, int& Pair, int& Sv,
+             int& Tv, TMoments& M, double& Det) {
+  if (Count < 3 || !CornersFinite(Corners, Count)) return false;
+  if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return false;
+  Pair = AxisPair(N);
   float s0[3], t0[3];
-  AxisVectors(pair, s0, t0);
+  AxisVectors(Pair, s0, t0);
   const int sv = s0[0] != 0 ? 0 : s0[1] != 0 ? 1 : 2;
   const int tv = t0[0] != 0 ? 0 : t0[1] != 0 ? 1 : 2;
+  Sv = sv, Tv = tv;
+  // Centred, for the sake of faces far from the origin.
+  TMoments& m = M;
+  m = TMoments();
+  m.n = static_cast<double>(Count);
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    m.mu += p[sv], m.mw += p[tv], m.ms += Corners[i].S, m.mt += Corners[i].T;
+  }
+  m.mu /= m.n, m.mw /= m.n, m.ms /= m.n, m.mt /= m.n;
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    const double u = p[sv] - m.mu, w = p[tv] - m.mw;
+    const double s = Corners[i].S - m.ms, t = Corners[i].T - m.mt;
+    m.suu += u * u, m.suw += u * w, m.sww += w * w;
+    m.sus += u * s, m.sws += w * s, m.sut += u * t, m.swt += w * t;
+    m.sss += s * s, m.stt += t * t;
+  }
+  Det = m.suu * m.sww - m.suw * m.suw;
+  return Det > 1e-12 * m.suu * m.sww && m.sss + m.stt > 0 && Finite(Det);
+}
 
+}  // namespace
+
+bool ClassicFittable(const TVector3& N, const TTexCorner* Corners, size_t Count) {
+  int pair, sv, tv;
+  TMoments m;
+  double det;
+  return Prepare(N, Corners, Count, pair, sv, tv, m, det);
+}
+
+TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Count) {
+  TClassicFit fit;
   // The affine least-squares map from the corners' place on the pair's plane (u, w) to their
-  // texels; centred, for the sake of faces far from the origin.
-  const double n = static_cast<double>(Count);
-  double mu = 0, mw = 0, ms = 0, mt = 0;
-  for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    mu += p[sv], mw += p[tv], ms += Corners[i].S, mt += Corners[i].T;
-  }
-  mu /= n, mw /= n, ms /= n, mt /= n;
-  double suu = 0, suw = 0, sww = 0, sus = 0, sws = 0, sut = 0, swt = 0, sss = 0;
-  for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    const double u = p[sv] - mu, w = p[tv] - mw;
-    const double s = Corners[i].S - ms, t = Corners[i].T - mt;
-    suu += u * u, suw += u * w, sww += w * w;
-    sus += u * s, sws += w * s, sut += u * t, swt += w * t;
-    sss += s * s + t * t;
-  }
-  const double det = suu * sww - suw * suw;
-  // Corners in a line (seen along the pair's axis), or one texel for all: nothing to fit.
-  if (!(det > 1e-12 * suu * sww) || !(sss > 0) || !Finite(det)) return fit;
-  const double m1x = (sww * sus - suw * sws) / det, m1y = (suu * sws - suw * sus) / det;
-  const double m2x = (sww * sut - suw * swt) / det, m2y = (suu * swt - suw * sut) / det;
+  // texels.
+  int pair, sv, tv;
+  TMoments m;
+  double det;
+  if (!Prepare(N, Corners, Count, pair, sv, tv, m, det)) return fit;
+  const double m1x = (m.sww * m.sus - m.suw * m.sws) / det;
+  const double m1y = (m.suu * m.sws - m.suw * m.sus) / det;
+  const double m2x = (m.sww * m.sut - m.suw * m.swt) / det;
+  const double m2y = (m.suu * m.swt - m.suw * m.sut) / det;
 
   // The rotation theta maximising (m1.e)^2 + (m2.e')^2, e = (cos, sin), e' = (-sin, cos): the
   // principal direction of m1 m1' + q q' with q = (m2y, -m2x). Exact when the map is a rotation
@@ -269,27 +286,38 @@ TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Coun
   const int r0 = static_cast<int>(std::lround(theta));
 
   TClassicFit best;
-  // Most faces have few corners: no allocation for them.
-  double local[4 * 16];
-  std::vector<double> heap;
-  double* scratch = local;
-  if (Count > 16) heap.resize(4 * Count), scratch = heap.data();
-  // The nearest integer first: when it already lands on every texel (to float rounding, as most
-  // faces do) no neighbour can do visibly better.
-  for (int d : {0, -1, 1, -2, 2}) {
+  auto tryRotation = [&](int r) {
     TClassicFit candidate;
-    if (FitWithRotation(N, pair, ((r0 + d) % 360 + 360) % 360, Corners, Count, scratch,
-                        candidate) &&
-        (!best.Fitted || Better(candidate.Error, best.Error)))
-      best = candidate;
-    if (best.Fitted && best.Error.Worst < ExactEnough) break;
+    if (!FitWithRotation(pair, sv, tv, m, (r % 360 + 360) % 360, Corners, Count, candidate))
+      return false;
+    if (best.Fitted && !Better(candidate.Error, best.Error)) return false;
+    best = candidate;
+    return true;
+  };
+  // The nearest integer first: when it already lands on every texel (to float rounding, as most
+  // faces do) no neighbour can do visibly better. Otherwise the neighbours, going on (up to two
+  // degrees) only in the direction that came nearer.
+  tryRotation(r0);
+  // Rows of the map at right angles, at the integer angle, with nothing left over: the texels
+  // are a rotation and two scales, and only the rounding of the shifts is off.
+  const double affineLeft =
+      m.sss - (m1x * m.sus + m1y * m.sws) + m.stt - (m2x * m.sut + m2y * m.swt);
+  const bool exactRotation =
+      std::fabs(theta - r0) < 1e-4 &&
+      std::fabs(m1x * m2x + m1y * m2y) <= 1e-7 * (m1x * m1x + m1y * m1y + m2x * m2x + m2y * m2y) &&
+      affineLeft <= 1e-9 * (m.sss + m.stt);
+  if (!exactRotation && (!best.Fitted || best.Error.Worst >= ExactEnough)) {
+    if (tryRotation(r0 - 1))
+      tryRotation(r0 - 2);
+    else if (tryRotation(r0 + 1))
+      tryRotation(r0 + 2);
   }
   // A turn by 180 degrees with both scales negated draws the same: prefer a positive S scale
   // when it lands as near.
   if (best.Fitted && best.Projection.ScaleS < 0) {
     TClassicFit turned;
-    if (FitWithRotation(N, pair, (static_cast<int>(best.Projection.Rotation) + 180) % 360, Corners,
-                        Count, scratch, turned) &&
+    if (FitWithRotation(pair, sv, tv, m, (static_cast<int>(best.Projection.Rotation) + 180) % 360,
+                        Corners, Count, turned) &&
         turned.Error.Worst <= best.Error.Worst + 1e-9)
       best = turned;
   }

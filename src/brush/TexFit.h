@@ -78,6 +78,10 @@ struct TClassicFit {
 // lies nearest is taken. Texels that the projection can reproduce come back exactly.
 TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Count);
 
+// True when FitClassic fits the face (it is not degenerate); a pass over the corners, without the
+// fit.
+bool ClassicFittable(const TVector3& N, const TTexCorner* Corners, size_t Count);
+
 // The brush-primitive texture axes of a plane normal, as the editor family derives them:
 // components under 1e-6 in size count as 0; rotY = -atan2(n.z, sqrt(n.x^2 + n.y^2)),
 // rotZ = atan2(n.y, n.x); TexX = (-sin rotZ, cos rotZ, 0),

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 
+#include "cli/MapEntities.h"
+#include "cli/MapLayout.h"
 #include "cli/MapWriter.h"
 #ifndef _WIN32
 #include "cli/Preview.h"
@@ -68,7 +70,8 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME] [--overwrite-textures]\n";
+    "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
+    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -94,13 +97,28 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs.\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
     "                       (default: system/caulk).\n"
     "  --overwrite-textures convert the level's textures again even where their images exist\n"
     "                       (as after a change of palette).\n"
+    "  --align              fit each front face's texture projection to the level's texture\n"
+    "                       vertices, as the AlignTextures setting does, for this run only (the\n"
+    "                       setting file is not changed); one line on standard error says how\n"
+    "                       near the corners came.\n"
+    "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
+    "                       front face's image size is known becomes a brushDef block with a\n"
+    "                       texture matrix per face (exact for any texture map with --align),\n"
+    "                       the others stay classic in the same file.\n"
+    "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
+    "                       corners repeated or in line with their neighbours are dropped\n"
+    "                       before a slab is built, and surfaces left without area make none.\n"
+    "  --entities           after the worldspawn, one point entity per thing of the level\n"
+    "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
+    "                       origin, angles and template) and one light per editor light (keys\n"
+    "                       origin, light and range), in the level's order.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
@@ -157,7 +175,11 @@ const std::vector<TCommandSpec>& Commands() {
         {"--settings", true},
         {"--map", true},
         {"--default-texture", true},
-        {"--overwrite-textures", false}},
+        {"--overwrite-textures", false},
+        {"--align", false},
+        {"--map-format", true},
+        {"--clean", false},
+        {"--entities", false}},
        Import},
       {"list", ListSynopsis, ListDetails, {}, List},
       {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
@@ -392,6 +414,17 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
   const bool overwriteTextures = a.Has("--overwrite-textures");
+  const bool cleanSlabs = a.Has("--clean");
+  const bool withEntities = a.Has("--entities");
+  const bool align = a.Has("--align");
+  const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
+  if (mapFormat != "quake3" && mapFormat != "brushdef") {
+    err << "morvane import: unknown map format '" << a.Get("--map-format")
+        << "' (quake3 or brushdef)\n"
+        << ShortUsage(&spec);
+    return 2;
+  }
+  const bool brushDef = mapFormat == "brushdef";
 
   THeadlessPlatform platform;
   platform.libraryPath = rtl::ExecutablePath();
@@ -453,8 +486,22 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
-  platform.onImportOptions = [overwriteTextures](TImportOptions& options) {
+  platform.onImportOptions = [overwriteTextures, align, brushDef,
+                              cleanSlabs](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (align) options.AlignTextures = true;
+    if (cleanSlabs) options.CleanSlabs = true;
+    // A brushDef matrix is in repeats of the image: every found material's size is needed.
+    if (brushDef) options.TextureSizes = true;
+  };
+  // Alignment may also come from the settings file: the layout learns what the import used.
+  std::unique_ptr<TMapLayout> layout = std::make_unique<TMapLayout>(brushDef, align);
+  // The things and lights as the conversion left them; written after the worldspawn.
+  std::vector<TMapEntity> entities;
+  platform.onConverted = [&](const TImportContext& context) {
+    layout = std::make_unique<TMapLayout>(brushDef, context.Options.AlignTextures);
+    layout->Converted(context);
+    if (withEntities) entities = MapEntities(context.Level, context.BrushLevel);
   };
 
   recording_host::TRecordingHost host(
@@ -484,7 +531,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (!mapError.empty()) return;
     try {
       if (!map) beginMap();
-      map->WriteBrush(brush);
+      layout->Write(*map, brush);
     } catch (const std::exception& e) {
       mapError = e.what();
     }
@@ -506,6 +553,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       try {
         if (!map) beginMap();
         map->EndEntity();
+        for (const TMapEntity& entity : entities) map->Append(EntityText(entity));
         map->Flush();
         mapFile->Commit();
       } catch (const std::exception& e) {
@@ -517,7 +565,13 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       err << "morvane import: " << mapError << "\n";
       return 1;
     }
+    const std::string report = layout->ReportLine();
+    if (!report.empty()) err << "morvane import: " << report << "\n";
     err << "morvane import: wrote " << map->Written() << " brushes to " << mapPath << "\n";
+    if (brushDef)
+      err << "morvane import: " << map->WrittenBrushDef() << " of them as brushDef, "
+          << map->Written() - map->WrittenBrushDef()
+          << " classic (their front face's image size is unknown)\n";
     if (map->Skipped() > 0)
       err << "morvane import: " << map->Skipped() << " brushes without faces left out\n";
   }

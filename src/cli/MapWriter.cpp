@@ -117,6 +117,42 @@ bool TMapWriter::WriteBrush(const recording_host::TRecordedBrush& Brush) {
   return true;
 }
 
+bool TMapWriter::WriteBrushDef(const recording_host::TRecordedBrush& Brush,
+                               const std::vector<texfit::TBrushDefMatrix>& Matrices) {
+  if (Brush.Faces.empty()) {
+    ++skipped_;
+    return false;
+  }
+  Append("{\nbrushDef\n{\n");
+  size_t k = 0;
+  for (auto face = Brush.Faces.rbegin(); face != Brush.Faces.rend(); ++face, ++k) {
+    AppendPoint(face->P1);
+    AppendPoint(face->P2);
+    AppendPoint(face->P3);
+    const texfit::TBrushDefMatrix m = k < Matrices.size() ? Matrices[k] : texfit::TBrushDefMatrix();
+    Append("( ");
+    for (const auto& row : m.M) {
+      Append("( ");
+      for (float v : row) {
+        AppendNumber(v);
+        AppendChar(' ');
+      }
+      Append(") ");
+    }
+    Append(") ");
+    Append(face->TextureName);
+    for (int32_t i : {face->Contents, face->Flags, face->Value}) {
+      AppendChar(' ');
+      AppendInt(i);
+    }
+    AppendChar('\n');
+  }
+  Append("}\n}\n");
+  ++written_;
+  ++writtenBrushDef_;
+  return true;
+}
+
 std::string WriteMap(const std::vector<recording_host::TRecordedBrush>& brushes, int& skipped) {
   std::string out;
   TMapWriter writer([&](const char* data, size_t size) { out.append(data, size); });

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "brush/TexFit.h"
 #include "plugin/RecordingHost.h"
 
 class TMapWriter {
@@ -42,6 +43,17 @@ class TMapWriter {
   // The brush block, faces in the order they were added. A brush without faces is no solid:
   // nothing is written, the brush is counted in Skipped() and False is returned.
   bool WriteBrush(const recording_host::TRecordedBrush& Brush);
+  // The brush as a brush-primitive block, faces in the order they were added, face k with the
+  // texture matrix Matrices[k] (one per face, in that order):
+  //   {
+  //   brushDef
+  //   {
+  //   ( x y z ) ( x y z ) ( x y z ) ( ( a b c ) ( d e f ) ) TEX contents flags value
+  //   }
+  //   }
+  // A brush without faces is left out as by WriteBrush.
+  bool WriteBrushDef(const recording_host::TRecordedBrush& Brush,
+                     const std::vector<texfit::TBrushDefMatrix>& Matrices);
   // "}" closing an entity.
   void EndEntity();
   // Hands everything still buffered to the sink.
@@ -56,8 +68,9 @@ class TMapWriter {
   // "( x y z ) ": a point as the face lines write it.
   void AppendPoint(const float P[3]);
 
-  int Written() const { return written_; }  // brush blocks written
-  int Skipped() const { return skipped_; }  // brushes left out for having no faces
+  int Written() const { return written_; }                  // brush blocks written, of both layouts
+  int WrittenBrushDef() const { return writtenBrushDef_; }  // of them brushDef blocks
+  int Skipped() const { return skipped_; }                  // brushes left out for having no faces
 
  private:
   // Makes room for at least n more bytes, flushing first when the buffer would overflow.
@@ -81,6 +94,7 @@ class TMapWriter {
   std::vector<TCachedNumber> numbers_;
   size_t used_ = 0;
   int written_ = 0;
+  int writtenBrushDef_ = 0;
   int skipped_ = 0;
 };
 

@@ -65,8 +65,19 @@ texfit::TClassicFit FitFrontFace(const TSurface& Front) {
   if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
   float p1[3], p2[3], p3[3];
   HandOffPoints(Front, p1, p2, p3);
-  const std::vector<texfit::TTexCorner> corners = TexCorners(Front);
-  return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners.data(), corners.size());
+  // Most faces have few corners: no allocation for them.
+  texfit::TTexCorner local[16];
+  std::vector<texfit::TTexCorner> heap;
+  const size_t n = static_cast<size_t>(Front.Vertices.Count());
+  texfit::TTexCorner* corners = local;
+  if (n > 16) heap.resize(n), corners = heap.data();
+  for (size_t k = 0; k < n; ++k) {
+    const TVertex* v = Front.Vertices.Items(static_cast<int>(k));
+    const TTXVertex* t = Front.TXVertices.Items(static_cast<int>(k));
+    corners[k].X = v->X, corners[k].Y = v->Y, corners[k].Z = v->Z;
+    corners[k].S = t->U, corners[k].T = t->V;
+  }
+  return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners, n);
 }
 
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,

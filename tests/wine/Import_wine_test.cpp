@@ -16,7 +16,9 @@
 #include "cli/MapWriter.h"
 #include "plugin/RecordingHost.h"
 #include "rtl/Files.h"
+#include "support/AlignImport.h"
 #include "support/SampleImport.h"
+#include "support/TestSupport.h"
 
 using namespace wine_support;
 
@@ -165,6 +167,34 @@ TEST(ImportInTheEditor, ScaleReadsWithAPointWhateverTheRegionalSettings) {
   EXPECT_TRUE(found);
   for (const std::string& line : host.Console)
     EXPECT_EQ(line.find("Error reading"), std::string::npos) << line;
+}
+
+// With AlignTextures=1 the editor receives, for every face, the shifts, rotation and scales that
+// `morvane import --align` writes: the map made from what reached it has the native digest.
+TEST(ImportInTheEditor, AlignedTexturesMatchTheCommandLineHost) {
+  const std::string corpus = testing_support::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  Plugin p;
+  recording_host::TRecordingHost host;
+  host.Install(*p.Table());
+  const std::string level = WinPath(corpus + "/" + align_import::Level);
+  WriteTextFile(p.SettingsFile(), align_import::Settings);
+  SetRegistryString(HKEY_LOCAL_MACHINE, InstallKey, "Install Path",
+                    (p.Folder() + "\\game").c_str());
+  bool chosen = false;
+  Driver dialogs([&] { chosen = ChooseInFileDialog(level); });
+  p.Run("Import Level...");
+  dialogs.Join();
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, InstallKey, "Install Path");
+  EXPECT_TRUE(chosen);
+  ASSERT_FALSE(host.Committed.empty());
+  // Some front faces did change: the setting was read.
+  int fitted = 0;
+  for (const auto& brush : host.Committed)
+    fitted += brush.Faces.back().ScaleS != 0.5f || brush.Faces.back().ShiftS != 0;
+  EXPECT_GT(fitted, 0);
+  int skipped = 0;
+  EXPECT_EQ(align_import::Digest(WriteMap(host.Committed, skipped)), align_import::ExpectedDigest);
 }
 
 // The largest corpus level through the editor's dialogs gives the very brushes that the
