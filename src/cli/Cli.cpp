@@ -96,7 +96,7 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs.\n"
+    "                       OutputTexFormat, ResourceGobs, AlignTextures.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -109,8 +109,8 @@ const char* const ImportDetails =
     "                       near the corners came.\n"
     "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
     "                       front face's image size is known becomes a brushDef block with a\n"
-    "                       texture matrix per face (exact for any texture map with --align),\n"
-    "                       the others stay classic in the same file.\n"
+    "                       texture matrix per face (exact for any affine texture map with\n"
+    "                       --align); the others stay classic in the same file.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
