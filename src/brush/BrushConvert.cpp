@@ -3,15 +3,128 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
-void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options) {
-  T3DMesh* brush = Brushes.AddNew();
+namespace {
+
+struct TPoint {
+  double X, Y, Z;
+};
+
+TPoint Minus(const TPoint& A, const TPoint& B) { return {A.X - B.X, A.Y - B.Y, A.Z - B.Z}; }
+TPoint Cross(const TPoint& A, const TPoint& B) {
+  return {A.Y * B.Z - A.Z * B.Y, A.Z * B.X - A.X * B.Z, A.X * B.Y - A.Y * B.X};
+}
+double Dot(const TPoint& A, const TPoint& B) { return A.X * B.X + A.Y * B.Y + A.Z * B.Z; }
+
+// Twice the area of the polygon of the corners keep, as a vector along its normal (the sum of
+// the cross products of the edges from the first corner), and the square of its longest edge.
+TPoint AreaVector(const std::vector<TPoint>& at, const std::vector<int>& keep, double& longest) {
+  TPoint area{0, 0, 0};
+  longest = 0;
+  const TPoint& o = at[static_cast<size_t>(keep[0])];
+  for (size_t i = 0; i < keep.size(); ++i) {
+    const TPoint& p = at[static_cast<size_t>(keep[i])];
+    const TPoint& q = at[static_cast<size_t>(keep[(i + 1) % keep.size()])];
+    const TPoint c = Cross(Minus(p, o), Minus(q, o));
+    area = {area.X + c.X, area.Y + c.Y, area.Z + c.Z};
+    const TPoint e = Minus(q, p);
+    longest = std::max(longest, Dot(e, e));
+  }
+  return area;
+}
+
+// No more area than the rounding of Singles makes of a straight line, against the longest edge.
+bool EnclosesArea(const TPoint& area, double longest) {
+  return Dot(area, area) > 1e-12 * longest * longest;
+}
+
+}  // namespace
+
+std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   const int n = Surface.Vertices.Count();
+  if (n < 3) return {};
+  std::vector<int> keep(static_cast<size_t>(n));
+  std::iota(keep.begin(), keep.end(), 0);
+  // Compared where the front face will hold them: scaled and rounded to Singles. Coordinates
+  // beyond the range of Singles (or so near its top that a face's centre may overflow) have no
+  // line or area to judge: the slab is built from every corner, and the conversion's own check
+  // names the vertex.
+  std::vector<TPoint> at(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) {
+    const TVertex* s = Surface.Vertices.Items(k);
+    const double p[3] = {Scale * s->X, Scale * s->Y, Scale * s->Z};
+    for (double c : p)
+      if (!(std::fabs(c) * std::max(n, 4) * 1.01 < static_cast<double>(FLT_MAX))) return keep;
+    at[static_cast<size_t>(k)] = {static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                  static_cast<float>(p[2])};
+  }
+
+  // The corners are compared as seen along the surface's normal, the direction in which the
+  // slab's side faces run: real surfaces are not quite flat, and a corner that lies off the
+  // surface only along that direction makes a side face on its neighbour's plane all the same.
+  double longest = 0;
+  TPoint normal = AreaVector(at, keep, longest);
+  if (!EnclosesArea(normal, longest)) return {};
+  const double length = std::sqrt(Dot(normal, normal));
+  normal = {normal.X / length, normal.Y / length, normal.Z / length};
+
+  auto same = [&](int a, int b) {
+    const TPoint &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
+    return p.X == q.X && p.Y == q.Y && p.Z == q.Z;
+  };
+  // The sine of the turn at b, with both edges seen along the normal: how far c strays from
+  // the line through a and b, in units of the edge bc. A spike that turns back on itself has a
+  // sine of 0 too, and so has a corner that only lies behind its neighbour.
+  auto inLine = [&](int a, int b, int c) {
+    const TPoint ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
+    const TPoint bc = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(b)]);
+    const double turn = Dot(normal, Cross(ab, bc));
+    const double abAlong = Dot(normal, ab), bcAlong = Dot(normal, bc);
+    const double ab2 = std::max(0.0, Dot(ab, ab) - abAlong * abAlong);
+    const double bc2 = std::max(0.0, Dot(bc, bc) - bcAlong * bcAlong);
+    return turn * turn <= CleanSlabTolerance * CleanSlabTolerance * ab2 * bc2;
+  };
+
+  // A repeat of the corner before it goes first; the last corner repeats the first.
+  keep.erase(std::unique(keep.begin(), keep.end(), same), keep.end());
+  while (keep.size() > 1 && same(keep.back(), keep.front())) keep.pop_back();
+  // Dropping a corner changes what its neighbours lie between, so sweep until nothing goes.
+  for (bool dropped = true; dropped && keep.size() >= 3;) {
+    dropped = false;
+    for (size_t i = 0; i < keep.size() && keep.size() >= 3;) {
+      const size_t m = keep.size();
+      if (inLine(keep[(i + m - 1) % m], keep[i], keep[(i + 1) % m])) {
+        keep.erase(keep.begin() + static_cast<std::ptrdiff_t>(i));
+        dropped = true;
+      } else {
+        ++i;
+      }
+    }
+  }
+  if (keep.size() < 3) return {};
+  // What is left may still fold onto itself (a figure that doubles back).
+  if (!EnclosesArea(AreaVector(at, keep, longest), longest)) return {};
+  return keep;
+}
+
+bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
+                  const TImportOptions& Options) {
+  // The surface's corners that make the slab, in order: all of them, or what cleaning keeps.
+  std::vector<int> corners;
+  if (Options.CleanSlabs) {
+    corners = CleanSlabCorners(Surface, Scale);
+    if (corners.empty()) return false;
+  } else {
+    corners.resize(static_cast<size_t>(Surface.Vertices.Count()));
+    std::iota(corners.begin(), corners.end(), 0);
+  }
+  T3DMesh* brush = Brushes.AddNew();
+  const int n = static_cast<int>(corners.size());
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
 
@@ -22,15 +135,18 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   front->Flags = flags;
   front->Reserve(static_cast<size_t>(n));
   // A surface whose texture vertices are fewer than its corners has none worth keeping.
-  const bool texels = CarriesTexels(Options) && Surface.TXVertices.Count() == n;
+  const bool texels =
+      CarriesTexels(Options) && Surface.TXVertices.Count() == Surface.Vertices.Count();
   if (texels) front->TXVertexMissing = Surface.TXVertexMissing;
   std::vector<TVertex*> f;  // f[j]: the front face's corner j
   f.reserve(static_cast<size_t>(n));
   for (int k = n - 1; k >= 0; --k) {
-    const TVertex* s = Surface.Vertices.Items(k);
+    // Source corner c; the texels of corners that cleaning dropped are not used.
+    const int c = corners[static_cast<size_t>(k)];
+    const TVertex* s = Surface.Vertices.Items(c);
     TVertex* v = brush->AddNewVertex(Scale * s->X, Scale * s->Y, Scale * s->Z);
     // The corner and its texel stay paired through the reversal.
-    front->AddVertex(v, texels ? Surface.TXVertices.Items(k) : nullptr);
+    front->AddVertex(v, texels ? Surface.TXVertices.Items(c) : nullptr);
     f.push_back(v);
   }
 
@@ -65,6 +181,7 @@ void AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
     side->Vertices.Add(f[k1]);
     side->Vertices.Add(f[k0]);
   }
+  return true;
 }
 
 namespace {
@@ -137,6 +254,7 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
                              const TImportOptions& Options) {
+  int leftOut = 0;  // surfaces that cleaning found without area
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
@@ -149,7 +267,10 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       // setting's console line comes in that order.
       const double scale = GetScale();
       const double depth = GetBrushDepth();
-      AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options);
+      if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) {
+        ++leftOut;
+        continue;
+      }
       CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
                          scale, depth);
     }
@@ -178,5 +299,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
     copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
     BrushLevel.Lights.push_back(std::move(copy));
   }
+  if (leftOut > 0)
+    ConsoleMessage(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
   return true;
 }

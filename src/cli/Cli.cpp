@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "cli/MapEntities.h"
 #include "cli/MapLayout.h"
 #include "cli/MapWriter.h"
 #ifndef _WIN32
@@ -70,7 +71,7 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
-    "                      [--map-format quake3|brushdef]\n";
+    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -96,7 +97,7 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs, AlignTextures.\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -111,6 +112,13 @@ const char* const ImportDetails =
     "                       front face's image size is known becomes a brushDef block with a\n"
     "                       texture matrix per face (exact for any affine texture map with\n"
     "                       --align); the others stay classic in the same file.\n"
+    "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
+    "                       corners repeated or in line with their neighbours are dropped\n"
+    "                       before a slab is built, and surfaces left without area make none.\n"
+    "  --entities           after the worldspawn, one point entity per thing of the level\n"
+    "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
+    "                       origin, angles and template) and one light per editor light (keys\n"
+    "                       origin, light and range), in the level's order.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
@@ -169,7 +177,9 @@ const std::vector<TCommandSpec>& Commands() {
         {"--default-texture", true},
         {"--overwrite-textures", false},
         {"--align", false},
-        {"--map-format", true}},
+        {"--map-format", true},
+        {"--clean", false},
+        {"--entities", false}},
        Import},
       {"list", ListSynopsis, ListDetails, {}, List},
       {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
@@ -404,6 +414,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
   const bool overwriteTextures = a.Has("--overwrite-textures");
+  const bool cleanSlabs = a.Has("--clean");
+  const bool withEntities = a.Has("--entities");
   const bool align = a.Has("--align");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
@@ -474,17 +486,22 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
-  platform.onImportOptions = [overwriteTextures, align, brushDef](TImportOptions& options) {
+  platform.onImportOptions = [overwriteTextures, align, brushDef,
+                              cleanSlabs](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
     if (align) options.AlignTextures = true;
+    if (cleanSlabs) options.CleanSlabs = true;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
     if (brushDef) options.TextureSizes = true;
   };
   // Alignment may also come from the settings file: the layout learns what the import used.
   std::unique_ptr<TMapLayout> layout = std::make_unique<TMapLayout>(brushDef, align);
+  // The things and lights as the conversion left them; written after the worldspawn.
+  std::vector<TMapEntity> entities;
   platform.onConverted = [&](const TImportContext& context) {
     layout = std::make_unique<TMapLayout>(brushDef, context.Options.AlignTextures);
     layout->Converted(context);
+    if (withEntities) entities = MapEntities(context.Level, context.BrushLevel);
   };
 
   recording_host::TRecordingHost host(
@@ -536,6 +553,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       try {
         if (!map) beginMap();
         map->EndEntity();
+        for (const TMapEntity& entity : entities) map->Append(EntityText(entity));
         map->Flush();
         mapFile->Commit();
       } catch (const std::exception& e) {

@@ -159,6 +159,7 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
   platform.onImportOptions = [&](TImportOptions& options) {
     options.WriteTextures = false;
     options.TexturePixels = true;
+    options.KeepTexels = true;  // the front faces carry the level's texture vertices
     if (a.align) options.AlignTextures = true;
     if (a.clean) options.CleanSlabs = true;
   };

@@ -79,29 +79,34 @@ class TItemPool {
 
   template <class... Args>
   T* Make(Args&&... args) {
-    if (!head_ || head_->External || head_->Used == head_->Capacity)
-      Push(head_ ? Grow(head_->Capacity) : FirstBlock);
+    if (!head_ || head_->Used >= head_->Capacity) Push(head_ ? Grow(head_->Capacity) : FirstBlock);
     T* item = new (head_->Slot(head_->Used)) T(std::forward<Args>(args)...);
     ++head_->Used;
     return item;
   }
   T* Adopt(std::unique_ptr<T> Item) {
-    Push(0);
-    head_->External = Item.release();
-    head_->Used = 1;
-    return head_->External;
+    void* memory = ::operator new(sizeof(TBlock) + sizeof(T*));
+    head_ = new (memory) TBlock{head_, 0, 1};
+    *head_->External() = Item.release();
+    return *head_->External();
   }
   // Room for Count more items in one block, made now when the newest block has less.
   void Reserve(size_t Count) {
     if (Count == 0) return;
-    if (head_ && !head_->External && head_->Capacity - head_->Used >= Count) return;
+    if (Count > 0x7fffffffu) throw std::bad_alloc();  // more than a list can index
+    if (head_ && head_->Used + Count <= head_->Capacity) return;
     Push(Count);
   }
+  // The newest block: whether it has room for n more items, how many it holds, and its item i.
+  bool Empty() const { return head_ == nullptr; }
+  bool HeadHasRoom(size_t n) const { return head_ && head_->Used + n <= head_->Capacity; }
+  size_t HeadUsed() const { return head_ ? head_->Used : 0; }
+  T* HeadItem(size_t i) const { return head_->Slot(i); }
   void Clear() {
     while (head_) {
       TBlock* block = head_;
-      if (block->External) {
-        delete block->External;
+      if (block->Capacity == 0) {
+        delete *block->External();
       } else {
         while (block->Used > 0) block->Slot(--block->Used)->~T();
       }
@@ -111,23 +116,27 @@ class TItemPool {
   }
 
  private:
+  // A block of room for Capacity items, Used of them made; or, with Capacity 0, the one item
+  // handed over, referred to from where the room would begin.
   struct TBlock {
     TBlock* Previous;
-    size_t Capacity;
-    size_t Used;
-    T* External;  // the one handed-over item, or null for a block of room
-    T* Slot(size_t i) { return reinterpret_cast<T*>(reinterpret_cast<char*>(this) + Offset) + i; }
+    uint32_t Capacity;
+    uint32_t Used;
+    T* Slot(size_t i) const {
+      return reinterpret_cast<T*>(reinterpret_cast<char*>(const_cast<TBlock*>(this)) + Offset) + i;
+    }
+    T** External() { return reinterpret_cast<T**>(this + 1); }
   };
   static constexpr size_t Offset = (sizeof(TBlock) + alignof(T) - 1) / alignof(T) * alignof(T);
   static constexpr size_t FirstBlock = 4;
   // Doubling up to blocks of about 64 KiB.
-  static size_t Grow(size_t Capacity) {
+  static size_t Grow(size_t Capacity) {  // at most 65536, well within the block's counts
     const size_t limit = sizeof(T) >= 65536 / 8 ? 8 : 65536 / sizeof(T);
     return Capacity >= limit / 2 ? limit : (Capacity < FirstBlock ? FirstBlock : 2 * Capacity);
   }
   void Push(size_t Capacity) {
     void* memory = ::operator new(Offset + Capacity * sizeof(T));
-    head_ = new (memory) TBlock{head_, Capacity, 0, nullptr};
+    head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Capacity), 0};
   }
 
   TBlock* head_ = nullptr;
@@ -225,16 +234,21 @@ class TBaseList : private TListStore<T, Holder> {
   TBaseList& operator=(const TBaseList&) = delete;
   ~TBaseList() { Clear(); }
 
-  int Count() const { return static_cast<int>(items_.size()); }
+  int Count() const {
+    if constexpr (Store::Owning)
+      if (items_.empty()) return static_cast<int>(this->pool_.HeadUsed());
+    return static_cast<int>(items_.size());
+  }
   T* Items(int Index) const {
     if (Index < 0 || Index >= Count())
       throw rtl::EListError(rtl::Format(TListMessage<T>::Text, Index));
-    return items_[static_cast<size_t>(Index)];
+    return At(static_cast<size_t>(Index));
   }
   T* operator[](int Index) const { return Items(Index); }
   // Appends and returns the new item's index. An owning list takes the item over.
   int Add(Holder Item) {
     if constexpr (Store::Owning) {
+      if (items_.empty() && !this->pool_.Empty()) ListItems();
       items_.room();  // so that the item is never adopted and then lost
       items_.push_back(this->pool_.Adopt(std::move(Item)));
     } else {
@@ -246,6 +260,11 @@ class TBaseList : private TListStore<T, Holder> {
   template <class... Args>
   T* AddNew(Args&&... args) {
     static_assert(Store::Owning, "only a list that owns its items makes them");
+    if (items_.empty()) {
+      if (this->pool_.Empty() || this->pool_.HeadHasRoom(1))
+        return this->pool_.Make(std::forward<Args>(args)...);
+      ListItems();
+    }
     items_.room();
     T* item = this->pool_.Make(std::forward<Args>(args)...);
     items_.push_back(item);
@@ -259,30 +278,57 @@ class TBaseList : private TListStore<T, Holder> {
   // Room for n items in all, so that building a list of known length neither regrows the list
   // nor, for an owning list, makes its items in more than one block.
   void Reserve(size_t n) {
-    if constexpr (Store::Owning)
-      if (n > items_.size()) this->pool_.Reserve(n - items_.size());
+    if constexpr (Store::Owning) {
+      const size_t count = static_cast<size_t>(Count());
+      if (n <= count) return;
+      if (items_.empty()) {
+        if (this->pool_.Empty()) {
+          this->pool_.Reserve(n);  // one block for all: the list needs no references
+          return;
+        }
+        if (this->pool_.HeadHasRoom(n - count)) return;
+        ListItems();
+      }
+      this->pool_.Reserve(n - count);
+    }
     items_.reserve(n);
   }
 
   // The mean of the positions: running sums in Singles, in list order, then each divided by Count.
   // An empty list has no centre; it yields (0, 0, 0) rather than dividing zero by zero.
   void GetCentre(TVector3& M) const {
-    if (items_.empty()) {
+    const size_t count = static_cast<size_t>(Count());
+    if (count == 0) {
       M = TVector3{};
       return;
     }
     float sx = 0, sy = 0, sz = 0;
-    for (const T* v : items_) {
+    for (size_t i = 0; i < count; ++i) {
+      const T* v = At(i);
       sx = sx + v->X;
       sy = sy + v->Y;
       sz = sz + v->Z;
     }
-    double n = static_cast<double>(items_.size());
+    double n = static_cast<double>(count);
     M = TVector3{static_cast<float>(sx / n), static_cast<float>(sy / n),
                  static_cast<float>(sz / n)};
   }
 
  private:
+  // An owning list whose items all lie in order in its pool's one block of room keeps no
+  // references (a surface's few texture vertices, a brush's vertices): item i is the block's
+  // item i. The references are listed once the items outgrow that block or one is handed over.
+  T* At(size_t i) const {
+    if constexpr (Store::Owning)
+      if (items_.empty()) return this->pool_.HeadItem(i);
+    return items_[i];
+  }
+  void ListItems() {
+    const size_t count = this->pool_.HeadUsed();
+    items_.reserve(count < 2 ? 4 : 2 * count);
+    for (size_t i = 0; i < count; ++i) items_.push_back(this->pool_.HeadItem(i));
+  }
+
   TRefArray<T> items_;
 };
 

@@ -454,15 +454,14 @@ void CleanJklLine(std::string_view Raw, std::string& Out) {
   char* o = out;
   bool afterSpace = false;
   for (size_t i = b; i < e; ++i) {
+    // Without branches, as a line's spaces and tabs come in no pattern a predictor could learn:
+    // every character is stored, and the output moves on except for a space after a space.
     char c = Raw[i];
-    if (c == '\t') c = ' ';
-    if (c == ' ') {
-      if (afterSpace) continue;
-      afterSpace = true;
-    } else {
-      afterSpace = false;
-    }
-    *o++ = c;
+    c = c == '\t' ? ' ' : c;
+    const bool space = c == ' ';
+    *o = c;
+    o += !(space && afterSpace);
+    afterSpace = space;
   }
   Out.resize(static_cast<size_t>(o - out));
 }

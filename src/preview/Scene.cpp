@@ -4,22 +4,13 @@
 #include <cstdint>
 
 #include "brush/O_brush.h"
-#include "level/O_jkl.h"
+#include "brush/TexFit.h"
 #include "plugin/RecordingHost.h"
 #include "rtl/SysUtils.h"
 
 namespace preview {
 
 const TColour Background{40, 44, 52};
-
-namespace {
-
-double Dot(const float A[3], const TVector3& B) {
-  return static_cast<double>(A[0]) * B.X + static_cast<double>(A[1]) * B.Y +
-         static_cast<double>(A[2]) * B.Z;
-}
-
-}  // namespace
 
 TScene BuildScene(const TImportContext& Context) {
   TScene scene;
@@ -31,18 +22,7 @@ TScene BuildScene(const TImportContext& Context) {
       scene.Textures[rtl::LowerCase(material.first)] = image;
   }
 
-  // The solid surfaces in the order the brush conversion makes one brush of each; their texture
-  // vertices are the game's mapping of the brushes' front faces.
-  std::vector<const TSurface*> sources;
-  for (int i = 0; i < Context.Level.Sectors.Count(); ++i) {
-    const T3DMesh* sector = Context.Level.Sectors.Items(i);
-    for (int k = 0; k < sector->Surfaces.Count(); ++k)
-      if (sector->Surfaces.Items(k)->Adjoin == -1) sources.push_back(sector->Surfaces.Items(k));
-  }
   const T3DMeshList& brushes = Context.BrushLevel.Brushes;
-  // Brush i comes from solid surface i as long as every solid surface made one brush.
-  const bool paired = sources.size() == static_cast<size_t>(brushes.Count());
-
   scene.FaceOfBrush.assign(static_cast<size_t>(brushes.Count()), -1);
   scene.Faces.reserve(static_cast<size_t>(brushes.Count()));
   for (int i = 0; i < brushes.Count(); ++i) {
@@ -57,15 +37,13 @@ TScene BuildScene(const TImportContext& Context) {
     face.Normal = front->Normal;
     face.Corners.reserve(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j) face.Corners.push_back(front->Vertices.Items(j)->Position());
-    const TSurface* source = paired ? sources[static_cast<size_t>(i)] : nullptr;
-    if (source && source->Vertices.Count() == n && source->TXVertices.Count() == n) {
-      // The front face lists the surface's corners backwards.
+    // The level's texture vertices, kept by the brush conversion with each front corner.
+    if (front->TXVertices.Count() == n)
       for (int j = 0; j < n; ++j) {
-        const TTXVertex* texel = source->TXVertices.Items(n - 1 - j);
+        const TTXVertex* texel = front->TXVertices.Items(j);
         face.U.push_back(texel->U);
         face.V.push_back(texel->V);
       }
-    }
     scene.FaceOfBrush[static_cast<size_t>(i)] = static_cast<int>(scene.Faces.size());
     scene.Faces.push_back(std::move(face));
   }
@@ -73,67 +51,17 @@ TScene BuildScene(const TImportContext& Context) {
 }
 
 void EditorTexel(const recording_host::TRecordedFace& Face, const TVector3& P, float& S, float& T) {
-  // The plane's normal from the three points, in Singles as the editor computes it.
-  const float a[3] = {Face.P1[0] - Face.P2[0], Face.P1[1] - Face.P2[1], Face.P1[2] - Face.P2[2]};
-  const float b[3] = {Face.P3[0] - Face.P2[0], Face.P3[1] - Face.P2[1], Face.P3[2] - Face.P2[2]};
-  float n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-  const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  if (length > 0)
-    for (float& c : n) c /= length;
-
-  // The axis pair: the first of floor, ceiling, west, east, south, north whose direction lies
-  // strictly closer to the normal than every one before.
-  static const float Base[6][3] = {{0, 0, 1},  {0, 0, -1}, {1, 0, 0},
-                                   {-1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
-  static const float Axes[3][2][3] = {{{1, 0, 0}, {0, -1, 0}},   // floor and ceiling
-                                      {{0, 1, 0}, {0, 0, -1}},   // west and east
-                                      {{1, 0, 0}, {0, 0, -1}}};  // south and north
-  float best = 0;
-  int pick = 0;
-  for (int i = 0; i < 6; ++i) {
-    const float d = n[0] * Base[i][0] + n[1] * Base[i][1] + n[2] * Base[i][2];
-    if (d > best) {
-      best = d;
-      pick = i;
-    }
-  }
-  float vecs[2][3];
-  for (int i = 0; i < 2; ++i)
-    for (int k = 0; k < 3; ++k) vecs[i][k] = Axes[pick / 2][i][k];
-
-  // Rotation in the axis pair's own plane; the four right angles exactly.
-  float sinv, cosv;
-  const float r = Face.Rotate;
-  if (r == 0) {
-    sinv = 0;
-    cosv = 1;
-  } else if (r == 90) {
-    sinv = 1;
-    cosv = 0;
-  } else if (r == 180) {
-    sinv = 0;
-    cosv = -1;
-  } else if (r == 270) {
-    sinv = -1;
-    cosv = 0;
-  } else {
-    const double angle = r / 180.0 * 3.14159265358979323846;
-    sinv = static_cast<float>(std::sin(angle));
-    cosv = static_cast<float>(std::cos(angle));
-  }
-  const int sv = vecs[0][0] != 0 ? 0 : vecs[0][1] != 0 ? 1 : 2;
-  const int tv = vecs[1][0] != 0 ? 0 : vecs[1][1] != 0 ? 1 : 2;
-  for (auto& vec : vecs) {
-    const float ns = cosv * vec[sv] - sinv * vec[tv];
-    const float nt = sinv * vec[sv] + cosv * vec[tv];
-    vec[sv] = ns;
-    vec[tv] = nt;
-  }
-  // A scale of 0 is the default.
-  const float scaleS = Face.ScaleS == 0 ? 0.5f : Face.ScaleS;
-  const float scaleT = Face.ScaleT == 0 ? 0.5f : Face.ScaleT;
-  S = static_cast<float>(Dot(vecs[0], P) / scaleS + Face.ShiftS);
-  T = static_cast<float>(Dot(vecs[1], P) / scaleT + Face.ShiftT);
+  texfit::TClassicProjection projection;
+  projection.ShiftS = Face.ShiftS;
+  projection.ShiftT = Face.ShiftT;
+  projection.Rotation = Face.Rotate;
+  projection.ScaleS = Face.ScaleS;
+  projection.ScaleT = Face.ScaleT;
+  const float point[3] = {P.X, P.Y, P.Z};
+  double s = 0, t = 0;
+  texfit::ClassicTexel(texfit::EditorNormal(Face.P1, Face.P2, Face.P3), projection, point, s, t);
+  S = static_cast<float>(s);
+  T = static_cast<float>(t);
 }
 
 void ApplyEditorProjection(TScene& Scene, int Index, const recording_host::TRecordedBrush& Brush) {

@@ -36,12 +36,14 @@ struct TScene {
   std::vector<int> FaceOfBrush;
 };
 
-// The front faces of the import's brushes that have at least three corners, with the level's
-// texture vertices (the game's mapping), and a copy of the decoded textures.
+// The front faces of the import's brushes that have at least three corners, with the texture
+// vertices they carry (the game's mapping: the import keeps them with TImportOptions::KeepTexels
+// or AlignTextures), and a copy of the decoded textures.
 TScene BuildScene(const TImportContext& Context);
 
-// The face's projection as the editor shows it: its plane from the three points it was given,
-// the editor's axis pair for that plane, then rotation, scale and shift. Texels of P.
+// The face's projection as the editor shows it (the texture fit's own computation): its plane
+// from the three points it was given, the editor's axis pair for that plane, then rotation,
+// scale and shift. Texels of P.
 void EditorTexel(const recording_host::TRecordedFace& Face, const TVector3& P, float& S, float& T);
 
 // Replaces the texture coordinates of brush Index's front face with the editor's projection of

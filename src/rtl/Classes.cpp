@@ -10,19 +10,24 @@ void SplitLineViews(const char* data, size_t size, std::vector<std::string_view>
   if (size == 0) return;  // data may then be null, which memchr must not see
   if (const void* nul = std::memchr(data, 0, size))
     size = static_cast<size_t>(static_cast<const char*>(nul) - data);
-  size_t start = 0, i = 0;
-  while (i < size) {
-    char c = data[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(data + start, i - start);
-      ++i;
-      if (c == '\r' && i < size && data[i] == '\n') ++i;
-      start = i;
-    } else {
-      ++i;
-    }
+  // Line feeds and carriage returns are found with memchr, which looks at many bytes at once:
+  // the next line feed, then a carriage return before it, which ends the line first.
+  const char* p = data;
+  const char* const end = data + size;
+  auto nextLineFeed = [&] {
+    const void* at = std::memchr(p, '\n', static_cast<size_t>(end - p));
+    return at ? static_cast<const char*>(at) : end;
+  };
+  const char* lf = nextLineFeed();  // the next line feed at or after p, or end
+  while (p < end) {
+    if (lf < p) lf = nextLineFeed();
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(lf - p)));
+    const char* stop = cr ? cr : lf;
+    lines.emplace_back(p, static_cast<size_t>(stop - p));
+    if (stop == end) break;
+    p = stop + 1;
+    if (cr && p < end && *p == '\n') ++p;  // CR LF is one ending
   }
-  if (start < size) lines.emplace_back(data + start, size - start);
 }
 
 std::vector<std::string> SplitLines(const char* data, size_t size) {

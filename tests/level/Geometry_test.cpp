@@ -316,3 +316,32 @@ TEST(GeometryLists, OwningListsMakeTheirItemsInPlaceAndTakeOthersOver) {
   list.AddNew(1, 1, 1);  // a cleared list fills again
   EXPECT_EQ(list.Count(), 1);
 }
+
+// A list whose items fill one block answers from the block; outgrowing it, reserving beyond it
+// or taking an item over lists them, and nothing changes for the caller on the way.
+TEST(GeometryLists, OneBlockListsAnswerLikeListedOnes) {
+  for (int variant = 0; variant < 3; ++variant) {
+    TOwnedVertexList list;
+    list.Reserve(5);
+    std::vector<TVertex*> made;
+    for (int i = 0; i < 5; ++i) made.push_back(list.AddNew(i, 2 * i, 0));
+    EXPECT_EQ(made[4], made[0] + 4);  // side by side in the one block
+    TVector3 m;
+    list.GetCentre(m);
+    ExpectVector(m, 2, 4, 0);
+    if (variant == 0) made.push_back(list.AddNew(5, 10, 0));
+    if (variant == 1) {
+      list.Reserve(50);
+      made.push_back(list.AddNew(5, 10, 0));
+    }
+    if (variant == 2) {
+      list.Add(std::make_unique<TVertex>(5, 10, 0));
+      made.push_back(list.Items(5));
+    }
+    ASSERT_EQ(list.Count(), 6) << variant;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(list.Items(i), made[static_cast<size_t>(i)]) << variant;
+    ExpectListError(list, 6, "Vertex Index is out of bounds: 6");
+    list.GetCentre(m);
+    ExpectVector(m, 2.5f, 5, 0);
+  }
+}

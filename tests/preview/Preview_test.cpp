@@ -241,6 +241,14 @@ TEST(PreviewCommand, TexturedSquareFacingTheCameraShowsItsTexels) {
   EXPECT_TRUE(Same(image.At(82, 82), texel(1, 1)));
   EXPECT_TRUE(Same(image.At(5, 5), preview::Background));
   EXPECT_TRUE(Same(image.At(95, 50), preview::Background));
+
+  // No install folder at all: an import could write no image, the preview decodes all the same.
+  TRun bare = RunPreview({dir / "square.jkl", "--settings", dir / "m.ini", "--game-dir", "",
+                          "--view", "top", "--size", "100x100", "-o", dir / "bare.png"});
+  ASSERT_EQ(bare.code, 0) << bare.out << bare.err;
+  EXPECT_EQ(bare.out.find("install path"), std::string::npos) << bare.out;
+  EXPECT_NE(bare.out.find("1 textures converted"), std::string::npos) << bare.out;
+  EXPECT_EQ(ReadFile(dir / "bare.png"), ReadFile(dir / "square.png"));
 }
 
 // A small square hovering above a large one: from above and from the corner it hides the part

@@ -114,6 +114,37 @@ TEST(SplitLines, EndingsAndNul) {
   EXPECT_TRUE(SplitLines("", 0).empty());
 }
 
+// Every mix of endings splits as a byte-by-byte reading would: CR LF, CR and LF each end a line,
+// an empty line between two endings counts, and text after the last ending is a line too.
+TEST(SplitLines, AnyMixOfEndingsAsReadByteByByte) {
+  auto reference = [](const std::string& t) {
+    std::vector<std::string> out;
+    size_t start = 0, i = 0;
+    while (i < t.size()) {
+      if (t[i] == '\r' || t[i] == '\n') {
+        out.push_back(t.substr(start, i - start));
+        i += (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ? 2 : 1;
+        start = i;
+      } else {
+        ++i;
+      }
+    }
+    if (start < t.size()) out.push_back(t.substr(start));
+    return out;
+  };
+  const char alphabet[] = {'a', 'b', '\r', '\n', ' '};
+  uint32_t seed = 15;
+  for (int round = 0; round < 3000; ++round) {
+    std::string t;
+    const int n = round % 40;
+    for (int i = 0; i < n; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      t += alphabet[(seed >> 16) % 5];
+    }
+    ASSERT_EQ(SplitLines(t.data(), t.size()), reference(t)) << round;
+  }
+}
+
 TEST(Streams, ReadBufferFailsOnShortData) {
   TMemoryStream m;
   m.WriteBuffer("abcdef", 6);

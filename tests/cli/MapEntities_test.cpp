@@ -1,0 +1,276 @@
+// The things and editor lights of a level as point entities of the .map (--entities).
+#include "cli/MapEntities.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "brush/BrushTestSupport.h"
+#include "cli/Cli.h"
+#include "plugin/RecordingHost.h"
+#include "rtl/Files.h"
+#include "support/JklText.h"
+#include "support/TestSupport.h"
+
+using namespace brush_test;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+const double kDegree = 3.14159265358979323846 / 180;
+
+void AddThing(LevelBuilder& b, const std::string& name, TVector3 origin, float pitch, float yaw,
+              float roll) {
+  auto t = std::make_unique<TEntityRec>();
+  t->Name = name;
+  t->Origin = origin;
+  t->Pitch = pitch;
+  t->Yaw = yaw;
+  t->Roll = roll;
+  b.Level.Things.AddObject(name, std::move(t));
+}
+
+void AddLight(LevelBuilder& b, TVector3 position, float range, float intensity) {
+  auto l = std::make_unique<TLightRec>();
+  l->Tag = 1;
+  l->Position = position;
+  l->Value1 = range;
+  l->Value2 = intensity;
+  b.Level.Lights.push_back(std::move(l));
+}
+
+using TKeys = std::vector<std::pair<std::string, std::string>>;
+
+// The look direction of a thing in the game and of an entity in the editor.
+Vec GameLook(double pitch, double yaw) {
+  return {-std::sin(yaw * kDegree) * std::cos(pitch * kDegree),
+          std::cos(yaw * kDegree) * std::cos(pitch * kDegree), std::sin(pitch * kDegree)};
+}
+Vec EditorLook(double pitch, double yaw) {
+  return {std::cos(yaw * kDegree) * std::cos(pitch * kDegree),
+          std::sin(yaw * kDegree) * std::cos(pitch * kDegree), -std::sin(pitch * kDegree)};
+}
+
+}  // namespace
+
+TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
+  ScopedScale settings("256", "8");
+  LevelBuilder b;
+  b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  AddThing(b, "WalkPlayer", {1, 2, 0.5f}, 0, 0, 0);
+  AddThing(b, "ghost", {-0.25f, 0, 3}, 30, 90, 5);
+  AddLight(b, {0.5f, 0.25f, 1}, 1.5f, 2);
+  AddLight(b, {-1, 0, 0.125f}, 0.25f, 0.5f);
+  TBrushLevel out;
+  ConvertSectorsToBrushes(b.Level, out, nullptr);
+
+  const std::vector<TMapEntity> e = MapEntities(b.Level, out);
+  ASSERT_EQ(e.size(), 4u);
+  EXPECT_EQ(e[0].Keys, (TKeys{{"classname", "info_player_deathmatch"},
+                              {"origin", "256 512 128"},
+                              {"angles", "0 90 0"},
+                              {"template", "WalkPlayer"}}));
+  EXPECT_EQ(e[1].Keys, (TKeys{{"classname", "info_null"},
+                              {"origin", "-64 0 768"},
+                              {"angles", "-30 180 5"},
+                              {"template", "ghost"}}));
+  EXPECT_EQ(
+      e[2].Keys,
+      (TKeys{
+          {"classname", "light"}, {"origin", "128 64 256"}, {"light", "200"}, {"range", "384"}}));
+  EXPECT_EQ(
+      e[3].Keys,
+      (TKeys{{"classname", "light"}, {"origin", "-256 0 32"}, {"light", "50"}, {"range", "64"}}));
+
+  EXPECT_EQ(EntityText(e[1]),
+            "{\n\"classname\" \"info_null\"\n\"origin\" \"-64 0 768\"\n\"angles\" \"-30 180 5\"\n"
+            "\"template\" \"ghost\"\n}\n");
+  TMapEntity quoted;
+  quoted.Keys = {{"template", "a\"b"}};
+  EXPECT_EQ(EntityText(quoted), "{\n\"template\" \"a'b\"\n}\n");
+
+  // A level without things or lights has no entities.
+  LevelBuilder bare;
+  bare.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  TBrushLevel none;
+  ConvertSectorsToBrushes(bare.Level, none, nullptr);
+  EXPECT_TRUE(MapEntities(bare.Level, none).empty());
+}
+
+TEST(MapEntities, EntitiesFaceWhereTheirThingsLooked) {
+  // The plain cases.
+  struct TCase {
+    float pitch, yaw, roll;
+    float ePitch, eYaw, eRoll;
+  };
+  for (const TCase c :
+       {TCase{0, 0, 0, 0, 90, 0}, TCase{0, 90, 0, 0, 180, 0}, TCase{0, 270, 0, 0, 0, 0},
+        TCase{0, -90, 0, 0, 0, 0}, TCase{0, 300, 0, 0, 30, 0}, TCase{0, 720, 0, 0, 90, 0},
+        TCase{45, 0, 10, -45, 90, 10}, TCase{-20, 180, -3, 20, 270, -3}}) {
+    const TEditorAngles a = EditorAngles(c.pitch, c.yaw, c.roll);
+    EXPECT_EQ(a.Pitch, c.ePitch) << c.pitch << " " << c.yaw;
+    EXPECT_EQ(a.Yaw, c.eYaw) << c.pitch << " " << c.yaw;
+    EXPECT_EQ(a.Roll, c.eRoll) << c.pitch << " " << c.yaw;
+  }
+  // Every direction: the entity looks where the thing looked, and its yaw is in [0, 360).
+  for (float pitch : {-89.0f, -45.0f, -10.0f, 0.0f, 12.5f, 60.0f, 89.0f})
+    for (float yaw = -720; yaw <= 720; yaw += 7.5f) {
+      const TEditorAngles a = EditorAngles(pitch, yaw, 0);
+      EXPECT_GE(a.Yaw, 0.0f);
+      EXPECT_LT(a.Yaw, 360.0f);
+      const Vec g = GameLook(pitch, yaw), e = EditorLook(a.Pitch, a.Yaw);
+      EXPECT_NEAR(g.x, e.x, 1e-6) << pitch << " " << yaw;
+      EXPECT_NEAR(g.y, e.y, 1e-6) << pitch << " " << yaw;
+      EXPECT_NEAR(g.z, e.z, 1e-6) << pitch << " " << yaw;
+    }
+  // Just below a full turn, and numbers that are none.
+  EXPECT_EQ(EditorAngles(0, std::nextafter(-90.0f, -100.0f), 0).Yaw, 0.0f);
+  EXPECT_EQ(EditorAngles(NAN, INFINITY, NAN).Yaw, 90.0f);
+  EXPECT_EQ(EditorAngles(NAN, 0, NAN).Pitch, 0.0f);
+}
+
+// The command-line host: --entities puts them after the worldspawn, without it there are none.
+TEST(MapEntities, ImportWritesThemOnlyWhenAsked) {
+  TempDir dir;
+  jkl_text::TJklLevel l;
+  l.Vertices = {"0 0 0", "1 0 0", "0 1 0"};
+  l.Surfaces = {{0, 1, 2}, {2, 1, 0}};
+  l.Things = {{"walkPLAYER", "0.5 0.25 0.125 0 -90 0"},
+              {"ghost", "1 1 1 15 45 2"},
+              {"walkplayer", "0 0 0 0 0 0"}};
+  l.Lights = {{"3 1 0 0 2 0.75"}, {"4 0 1 0.5 0.5 1.25"}};
+  WriteFile(dir / "room.jkl", l.Text());
+  WriteFile(dir / "s.ini", "Scale=256\r\nBrushDepth=8\r\n");
+  auto import = [&](const std::string& map, bool entities) {
+    std::vector<std::string> args = {"morvane",     "import",     dir / "room.jkl",
+                                     "--game-dir",  dir / "game", "--settings",
+                                     dir / "s.ini", "--map",      dir / map};
+    if (entities) args.push_back("--entities");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
+  };
+  import("with.map", true);
+  import("without.map", false);
+
+  const std::string with = ReadFile(dir / "with.map"), without = ReadFile(dir / "without.map");
+  // The worldspawn first, exactly as without the option, then the entities.
+  ASSERT_EQ(with.compare(0, without.size(), without), 0);
+  EXPECT_EQ(with.substr(without.size()),
+            "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"128 64 32\"\n"
+            "\"angles\" \"0 0 0\"\n\"template\" \"walkPLAYER\"\n}\n"
+            "{\n\"classname\" \"info_null\"\n\"origin\" \"256 256 256\"\n"
+            "\"angles\" \"-15 135 2\"\n\"template\" \"ghost\"\n}\n"
+            "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"0 0 0\"\n"
+            "\"angles\" \"0 90 0\"\n\"template\" \"walkplayer\"\n}\n"
+            "{\n\"classname\" \"light\"\n\"origin\" \"256 0 0\"\n\"light\" \"75\"\n"
+            "\"range\" \"512\"\n}\n"
+            "{\n\"classname\" \"light\"\n\"origin\" \"0 256 128\"\n\"light\" \"125\"\n"
+            "\"range\" \"128\"\n}\n");
+  size_t classnames = 0;
+  for (size_t at = without.find("\"classname\""); at != std::string::npos;
+       at = without.find("\"classname\"", at + 1))
+    ++classnames;
+  EXPECT_EQ(classnames, 1u);
+  EXPECT_EQ(without.find("\"classname\" \"worldspawn\""), 2u);
+}
+
+namespace {
+
+// The key/value lines of every entity of a .map text after the first (the worldspawn).
+std::vector<TKeys> PointEntities(const std::string& text) {
+  std::vector<TKeys> out;
+  std::istringstream in(text);
+  std::string line;
+  int depth = 0, entity = -1;
+  while (std::getline(in, line)) {
+    if (line == "{") {
+      if (depth++ == 0 && ++entity > 0) out.emplace_back();
+    } else if (line == "}") {
+      --depth;
+    } else if (depth == 1 && entity > 0 && line.size() > 4 && line[0] == '"') {
+      const size_t mid = line.find("\" \"");
+      out.back().emplace_back(line.substr(1, mid - 1), line.substr(mid + 3, line.size() - mid - 4));
+    }
+  }
+  return out;
+}
+
+std::string Get(const TKeys& keys, const std::string& key) {
+  for (const auto& [k, v] : keys)
+    if (k == key) return v;
+  return "(none)";
+}
+
+// Reads "x y z" back into Singles.
+TVector3 ReadPoint(const std::string& text) {
+  std::istringstream in(text);
+  double x = 0, y = 0, z = 0;
+  in >> x >> y >> z;
+  return MakeVector(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+}
+
+}  // namespace
+
+// Every thing and editor light of the real levels is in the map, in order, at the brush model's
+// origin to the bit.
+TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
+  const std::string corpus = testing_support::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  TempDir dir;
+  WriteFile(dir / "s.ini", "Scale=256\r\nBrushDepth=8\r\n");
+  long things = 0, lights = 0;
+  for (const std::string& file : testing_support::CorpusFiles("jkl", "*.jkl")) {
+    const std::string path = rtl::JoinPath(rtl::JoinPath(corpus, "jkl"), file);
+    TJKLevel level;
+    try {
+      level.LoadFromFile(path);
+    } catch (const std::exception&) {
+      continue;  // a level the reader rejects has no map
+    }
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"morvane", "import", path, "--game-dir", dir / "game", "--settings",
+                      dir / "s.ini", "--map", dir / "out.map", "--entities"},
+                     out, err),
+              0)
+        << file << "\n"
+        << err.str();
+    TBrushLevel model;
+    {
+      ScopedScale settings("256", "8");
+      recording_host::TRecordingHost quiet;  // the console lines of the settings go here
+      const THostFuncTable saved = FuncTable;
+      quiet.Install(FuncTable);
+      ConvertSectorsToBrushes(level, model, nullptr);
+      FuncTable = saved;
+    }
+    const std::vector<TKeys> e = PointEntities(ReadFile(dir / "out.map"));
+    ASSERT_EQ(e.size(), static_cast<size_t>(model.Entities.Count()) + model.Lights.size()) << file;
+    for (int i = 0; i < model.Entities.Count(); ++i) {
+      const TEntityRec& m = *model.Entities.Objects(i);
+      const TKeys& k = e[static_cast<size_t>(i)];
+      EXPECT_EQ(Get(k, "classname"), m.Name) << file << " thing " << i;
+      EXPECT_EQ(Get(k, "template"), level.Things.Strings(i)) << file << " thing " << i;
+      const TVector3 o = ReadPoint(Get(k, "origin"));
+      EXPECT_TRUE(o.X == m.Origin.X && o.Y == m.Origin.Y && o.Z == m.Origin.Z)
+          << file << " thing " << i << ": " << Get(k, "origin");
+      const TEditorAngles a = EditorAngles(m.Pitch, m.Yaw, m.Roll);
+      EXPECT_EQ(ReadPoint(Get(k, "angles")).Y, a.Yaw) << file << " thing " << i;
+      ++things;
+    }
+    for (size_t i = 0; i < model.Lights.size(); ++i) {
+      const TKeys& k = e[static_cast<size_t>(model.Entities.Count()) + i];
+      EXPECT_EQ(Get(k, "classname"), "light");
+      const TVector3 o = ReadPoint(Get(k, "origin"));
+      const TVector3& p = model.Lights[i]->Position;
+      EXPECT_TRUE(o.X == p.X && o.Y == p.Y && o.Z == p.Z) << file << " light " << i;
+      EXPECT_EQ(std::stof(Get(k, "light")), model.Lights[i]->Value2) << file << " light " << i;
+      ++lights;
+    }
+  }
+  std::printf("corpus entities: %ld things, %ld lights\n", things, lights);
+  EXPECT_GT(things, 100);
+  EXPECT_GT(lights, 10);
+}
