@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 832 || std::strcmp(e.what(), "Stream read error") != 0) std::abort();
   }
 
-  // The same bytes as a file: a short one names itself in the error.
+  // The same bytes as a file: a short one names itself in the error. Files cost a write each, so
+  // only sizes around the edge go through one.
+  if (size > 832 + 64) return 0;
   static const std::string path = [] {
     char name[] = "/tmp/morvane-fuzz-cmp-XXXXXX";
     int fd = mkstemp(name);

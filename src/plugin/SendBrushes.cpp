@@ -61,10 +61,12 @@ std::vector<texfit::TTexCorner> TexCorners(const TSurface& Face) {
   return corners;
 }
 
-texfit::TClassicFit FitFrontFace(const TSurface& Front) {
+namespace {
+
+// FitFrontFace on hand-off points already computed.
+texfit::TClassicFit FitFrontFaceAt(const TSurface& Front, const float p1[3], const float p2[3],
+                                   const float p3[3]) {
   if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
-  float p1[3], p2[3], p3[3];
-  HandOffPoints(Front, p1, p2, p3);
   // Most faces have few corners: no allocation for them.
   texfit::TTexCorner local[16];
   std::vector<texfit::TTexCorner> heap;
@@ -78,6 +80,15 @@ texfit::TClassicFit FitFrontFace(const TSurface& Front) {
     corners[k].S = t->U, corners[k].T = t->V;
   }
   return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners, n);
+}
+
+}  // namespace
+
+texfit::TClassicFit FitFrontFace(const TSurface& Front) {
+  if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
+  float p1[3], p2[3], p3[3];
+  HandOffPoints(Front, p1, p2, p3);
+  return FitFrontFaceAt(Front, p1, p2, p3);
 }
 
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
@@ -101,17 +112,16 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
     BrushHandle handle = host.NewBrush();
     if (!handle) throw rtl::Exception("The editor returned no brush");
 
+    texfit::TClassicFit fit;
     for (int f = 0; f < brush->Surfaces.Count(); ++f) {
       TSurface* face = brush->Surfaces.Items(f);
       if (face->Vertices.Count() < 3) continue;
       float p1[3], p2[3], p3[3];
       HandOffPoints(*face, p1, p2, p3);
       host.AddFace(handle, p1, p2, p3);
+      // The front face is the brush's first; it is fitted on the very points just handed over.
+      if (f == 0 && Options.AlignTextures) fit = FitFrontFaceAt(*face, p1, p2, p3);
     }
-    // The front face is the brush's first; it is fitted on the very points just handed over.
-    texfit::TClassicFit fit;
-    if (Options.AlignTextures && brush->Surfaces.Count() > 0)
-      fit = FitFrontFace(*brush->Surfaces.Items(0));
 
     const int32_t faces = host.GetFaceCount(handle);
     for (int32_t j = 0; j < faces; ++j) {
