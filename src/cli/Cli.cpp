@@ -38,7 +38,7 @@ const char* const Version = "1.2";
 
 // One option of a command: its name, and whether a value follows it ("--map FILE" or
 // "--map=FILE") or it is a switch ("--overwrite-textures").
-struct TOptionSpec {
+struct TOptionDef {
   const char* Name;
   bool TakesValue;
 };
@@ -58,11 +58,11 @@ struct TArgs {
 using TCommandRun = int (*)(TArgs& args, std::ostream& out, std::ostream& err);
 
 // One command of the host: everything its help, its usage errors and its parsing need.
-struct TCommandSpec {
+struct TCommandDef {
   const char* Name;
   const char* Synopsis;  // the usage lines, each beginning "  morvane NAME"
   const char* Details;   // the help's paragraph about the command
-  std::vector<TOptionSpec> Options;
+  std::vector<TOptionDef> Options;
   TCommandRun Run;
 };
 
@@ -165,8 +165,8 @@ int Convert(TArgs& a, std::ostream& out, std::ostream& err);
 int PreviewCommand(TArgs& a, std::ostream& out, std::ostream& err);
 #endif
 
-const std::vector<TCommandSpec>& Commands() {
-  static const std::vector<TCommandSpec> commands = {
+const std::vector<TCommandDef>& Commands() {
+  static const std::vector<TCommandDef> commands = {
       {"import",
        ImportSynopsis,
        ImportDetails,
@@ -211,31 +211,31 @@ const std::vector<TCommandSpec>& Commands() {
   return commands;
 }
 
-const TCommandSpec* FindCommand(const std::string& name) {
-  for (const TCommandSpec& c : Commands())
+const TCommandDef* FindCommand(const std::string& name) {
+  for (const TCommandDef& c : Commands())
     if (name == c.Name) return &c;
   return nullptr;
 }
 
 std::string FullHelp() {
   std::string text = "usage:\n";
-  for (const TCommandSpec& c : Commands()) text += c.Synopsis;
+  for (const TCommandDef& c : Commands()) text += c.Synopsis;
   text += GeneralSynopsis;
-  for (const TCommandSpec& c : Commands()) text += std::string("\n") + c.Details;
+  for (const TCommandDef& c : Commands()) text += std::string("\n") + c.Details;
   text += std::string("\n") + GeneralDetails + "\n" + ExitStatusText;
   return text;
 }
 
-std::string CommandHelp(const TCommandSpec& c) {
+std::string CommandHelp(const TCommandDef& c) {
   return std::string("usage:\n") + c.Synopsis + "\n" + c.Details + "\n" + GeneralDetails + "\n" +
          ExitStatusText;
 }
 
 // For a usage error: the synopsis and where the rest is.
-std::string ShortUsage(const TCommandSpec* c = nullptr) {
+std::string ShortUsage(const TCommandDef* c = nullptr) {
   std::string text = "usage:\n";
   if (c) return text + c->Synopsis + "Run 'morvane " + c->Name + " --help' for the details.\n";
-  for (const TCommandSpec& command : Commands()) text += command.Synopsis;
+  for (const TCommandDef& command : Commands()) text += command.Synopsis;
   return text + GeneralSynopsis + "Run 'morvane --help' for the details.\n";
 }
 
@@ -245,7 +245,7 @@ enum class TParse { Ok, Help, Error };
 // "-h"/"--help" asks for the command's help, "--" ends the options. An unknown option, a value
 // missing or given to a switch is an error, with its text.
 TParse ParseArgs(const std::vector<std::string>& args, size_t from,
-                 const std::vector<TOptionSpec>& known, TArgs& out, std::string& error) {
+                 const std::vector<TOptionDef>& known, TArgs& out, std::string& error) {
   bool optionsEnded = false;
   for (size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -266,14 +266,14 @@ TParse ParseArgs(const std::vector<std::string>& args, size_t from,
       value = a.substr(eq + 1);
       inlineValue = true;
     }
-    const TOptionSpec* spec = nullptr;
-    for (const TOptionSpec& k : known)
-      if (name == k.Name) spec = &k;
-    if (!spec) {
+    const TOptionDef* def = nullptr;
+    for (const TOptionDef& k : known)
+      if (name == k.Name) def = &k;
+    if (!def) {
       error = "unknown option '" + name + "'";
       return TParse::Error;
     }
-    if (!spec->TakesValue) {
+    if (!def->TakesValue) {
       if (inlineValue) {
         error = "option '" + name + "' takes no value";
         return TParse::Error;
@@ -395,9 +395,9 @@ std::string DefaultSettingsPath() {
 }
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err) {
-  const TCommandSpec& spec = *FindCommand("import");
+  const TCommandDef& def = *FindCommand("import");
   if (a.positional.size() != 1) {
-    err << "morvane import: expects exactly one PATH\n" << ShortUsage(&spec);
+    err << "morvane import: expects exactly one PATH\n" << ShortUsage(&def);
     return 2;
   }
   const std::string path = a.positional[0];
@@ -409,7 +409,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   if (a.Has("--entry") && !container) {
     err << "morvane import: --entry names a level inside a container; '" << path
         << "' is no .gob or .goo container\n"
-        << ShortUsage(&spec);
+        << ShortUsage(&def);
     return 2;
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
@@ -421,7 +421,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
     err << "morvane import: unknown map format '" << a.Get("--map-format")
         << "' (quake3 or brushdef)\n"
-        << ShortUsage(&spec);
+        << ShortUsage(&def);
     return 2;
   }
   const bool brushDef = mapFormat == "brushdef";
@@ -725,8 +725,8 @@ int Convert(TArgs& a, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 std::string CliHelp(const std::string& command) {
-  const TCommandSpec* spec = FindCommand(command);
-  return spec ? CommandHelp(*spec) : FullHelp();
+  const TCommandDef* def = FindCommand(command);
+  return def ? CommandHelp(*def) : FullHelp();
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -748,25 +748,25 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "morvane " << Version << "\n";
     return 0;
   }
-  const TCommandSpec* spec = FindCommand(command);
-  if (!spec) {
+  const TCommandDef* def = FindCommand(command);
+  if (!def) {
     err << "morvane: unknown command '" << command << "'\n" << ShortUsage();
     return 2;
   }
   TArgs a;
   std::string error;
-  switch (ParseArgs(args, 2, spec->Options, a, error)) {
+  switch (ParseArgs(args, 2, def->Options, a, error)) {
     case TParse::Help:
-      out << CommandHelp(*spec);
+      out << CommandHelp(*def);
       return 0;
     case TParse::Error:
-      err << "morvane " << command << ": " << error << "\n" << ShortUsage(spec);
+      err << "morvane " << command << ": " << error << "\n" << ShortUsage(def);
       return 2;
     case TParse::Ok:
       break;
   }
   try {
-    return spec->Run(a, out, err);
+    return def->Run(a, out, err);
   } catch (const std::exception& e) {
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;

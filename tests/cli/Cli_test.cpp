@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "rtl/Files.h"
+#include "support/CliRun.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 
@@ -23,18 +24,8 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct TRun {
-  int code;
-  std::string out, err;
-};
-
-TRun Morvane(const std::vector<std::string>& args) {
-  std::vector<std::string> full = {"morvane"};
-  full.insert(full.end(), args.begin(), args.end());
-  std::ostringstream out, err;
-  int code = RunCli(full, out, err);
-  return {code, out.str(), err.str()};
-}
+using TRun = testing_support::TCliRun;
+using testing_support::Morvane;
 
 std::string Sample() {
   return rtl::JoinPath(MORVANE_SOURCE_DIR, rtl::NativePath("examples/sample/sample.gob"));

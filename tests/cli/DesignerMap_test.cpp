@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "rtl/Files.h"
 #include "support/CleanImport.h"
+#include "support/CliRun.h"
 #include "support/EditorBrushCheck.h"
 #include "support/JklText.h"
 #include "support/SampleImport.h"
@@ -19,18 +20,8 @@ using testing_support::WriteFile;
 
 namespace {
 
-struct TRun {
-  int code;
-  std::string out, err;
-};
-
-TRun Morvane(const std::vector<std::string>& args) {
-  std::vector<std::string> full = {"morvane"};
-  full.insert(full.end(), args.begin(), args.end());
-  std::ostringstream out, err;
-  int code = RunCli(full, out, err);
-  return {code, out.str(), err.str()};
-}
+using TRun = testing_support::TCliRun;
+using testing_support::Morvane;
 
 std::string Hex(uint64_t h) {
   std::string hex;

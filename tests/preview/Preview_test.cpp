@@ -47,7 +47,7 @@ preview::TImage DecodePng(const std::string& bytes) {
   return out;
 }
 
-struct TSurfaceSpec {
+struct TSurfaceDef {
   int material;
   std::vector<int> corners;
   std::vector<std::pair<float, float>> texels;  // one per corner
@@ -56,7 +56,7 @@ struct TSurfaceSpec {
 // JKL text of one sector holding every surface, each corner with a texture vertex of its own.
 std::string LevelText(const std::vector<std::string>& materials,
                       const std::vector<TVector3>& vertices,
-                      const std::vector<TSurfaceSpec>& surfaces) {
+                      const std::vector<TSurfaceDef>& surfaces) {
   std::string t = "SECTION: MATERIALS\nWorld materials " + std::to_string(materials.size()) + "\n";
   for (size_t i = 0; i < materials.size(); ++i)
     t += std::to_string(i) + ":\t" + materials[i] + "\t1.0\t1.0\n";
@@ -67,12 +67,12 @@ std::string LevelText(const std::vector<std::string>& materials,
   std::string texels, lines;
   int next = 0;
   for (size_t s = 0; s < surfaces.size(); ++s) {
-    const TSurfaceSpec& spec = surfaces[s];
-    lines += rtl::Format("%d: %d 0x4 0 4 3 0 -1 0 %d", static_cast<int>(s), spec.material,
-                         static_cast<int>(spec.corners.size()));
-    for (size_t k = 0; k < spec.corners.size(); ++k) {
-      texels += rtl::Format("%d: %g %g\n", next, spec.texels[k].first, spec.texels[k].second);
-      lines += rtl::Format(" %d,%d", spec.corners[k], next++);
+    const TSurfaceDef& surface = surfaces[s];
+    lines += rtl::Format("%d: %d 0x4 0 4 3 0 -1 0 %d", static_cast<int>(s), surface.material,
+                         static_cast<int>(surface.corners.size()));
+    for (size_t k = 0; k < surface.corners.size(); ++k) {
+      texels += rtl::Format("%d: %g %g\n", next, surface.texels[k].first, surface.texels[k].second);
+      lines += rtl::Format(" %d,%d", surface.corners[k], next++);
     }
     lines += "\n";
   }
@@ -257,8 +257,8 @@ TEST(PreviewCommand, NearerFaceHidesTheOneBehindWhateverTheOrder) {
   TempDir dir;
   const std::vector<TVector3> vertices = {{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0},
                                           {1, 1, 1}, {3, 1, 1}, {3, 3, 1}, {1, 3, 1}};
-  const TSurfaceSpec low{0, {0, 1, 2, 3}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}};
-  const TSurfaceSpec high{1, {4, 5, 6, 7}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}};
+  const TSurfaceDef low{0, {0, 1, 2, 3}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}};
+  const TSurfaceDef high{1, {4, 5, 6, 7}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}};
   WriteFile(dir / "a.jkl", LevelText({"low.mat", "high.mat"}, vertices, {low, high}));
   WriteFile(dir / "b.jkl", LevelText({"low.mat", "high.mat"}, vertices, {high, low}));
   WriteFile(dir / "m.ini", "Scale=256\r\nBrushDepth=8\r\n");
@@ -394,17 +394,17 @@ TEST(PreviewCommand, GameAndAlignedEditorMappingsAgreeOnAxisAlignedFaces) {
   const std::vector<std::vector<int>> corners = {{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 3, 7, 4},
                                                  {1, 5, 6, 2}, {0, 4, 5, 1}, {3, 2, 6, 7}};
   const char axis[] = {'z', 'z', 'x', 'x', 'y', 'y'};
-  std::vector<TSurfaceSpec> surfaces;
+  std::vector<TSurfaceDef> surfaces;
   for (size_t s = 0; s < corners.size(); ++s) {
-    TSurfaceSpec spec{static_cast<int>(s % 2), corners[s], {}};
+    TSurfaceDef surface{static_cast<int>(s % 2), corners[s], {}};
     for (int k : corners[s]) {
       const TVector3& p = v[static_cast<size_t>(k)];
       // 64 texels a level unit (a scale of 4 at 256 editor units a level unit), shifted.
-      if (axis[s] == 'z') spec.texels.push_back({64 * p.X + 8, -64 * p.Y + 24});
-      if (axis[s] == 'x') spec.texels.push_back({64 * p.Y + 8, -64 * p.Z + 24});
-      if (axis[s] == 'y') spec.texels.push_back({64 * p.X + 8, -64 * p.Z + 24});
+      if (axis[s] == 'z') surface.texels.push_back({64 * p.X + 8, -64 * p.Y + 24});
+      if (axis[s] == 'x') surface.texels.push_back({64 * p.Y + 8, -64 * p.Z + 24});
+      if (axis[s] == 'y') surface.texels.push_back({64 * p.X + 8, -64 * p.Z + 24});
     }
-    surfaces.push_back(spec);
+    surfaces.push_back(surface);
   }
   WriteFile(dir / "box.jkl", LevelText({"a.mat", "b.mat"}, v, surfaces));
   WriteFile(dir / "a.mat",
