@@ -128,12 +128,14 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
 
-  brush->Reserve(2 * static_cast<size_t>(n), static_cast<size_t>(n) + 2);
+  // Corners: n on the front, n on the back, four on each of the n sides.
+  brush->Reserve(2 * static_cast<size_t>(n), static_cast<size_t>(n) + 2,
+                 6 * static_cast<size_t>(n));
 
   TSurface* front = brush->AddNewSurface();
   front->MaterialName = Surface.MaterialName;
   front->Flags = flags;
-  front->Reserve(static_cast<size_t>(n));
+  brush->ReserveCorners(*front, static_cast<size_t>(n), true);
   // A surface whose texture vertices are fewer than its corners has none worth keeping.
   const bool texels =
       CarriesTexels(Options) && Surface.TXVertices.Count() == Surface.Vertices.Count();
@@ -160,7 +162,7 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   TSurface* back = brush->AddNewSurface();
   back->MaterialName = Surface.MaterialName;
   back->Flags = flags;
-  back->Reserve(static_cast<size_t>(n));
+  brush->ReserveCorners(*back, static_cast<size_t>(n), true);
   std::vector<TVertex*> b(static_cast<size_t>(n));  // b[k]: the back corner behind f[k]
   for (int j = n - 1; j >= 0; --j) {
     const TVertex* v = f[static_cast<size_t>(j)];
@@ -175,7 +177,7 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
     TSurface* side = brush->AddNewSurface();
     side->MaterialName = Surface.MaterialName;
     side->Flags = flags;
-    side->Vertices.Reserve(4);
+    brush->ReserveCorners(*side, 4, false);
     side->Vertices.Add(b[k0]);
     side->Vertices.Add(b[k1]);
     side->Vertices.Add(f[k1]);

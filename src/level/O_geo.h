@@ -142,8 +142,63 @@ class TItemPool {
   TBlock* head_ = nullptr;
 };
 
+// Room for references that a mesh hands to the lists of its own surfaces: a brush's faces hold
+// a few corners each, and one block per mesh costs far less than a heap block per face. Room is
+// taken, never given back: it is released with the store, all at once.
+class TRefStore {
+ public:
+  TRefStore() = default;
+  TRefStore(TRefStore&& Other) noexcept : head_(Other.head_) { Other.head_ = nullptr; }
+  TRefStore& operator=(TRefStore&& Other) noexcept {
+    if (this != &Other) {
+      Clear();
+      head_ = Other.head_;
+      Other.head_ = nullptr;
+    }
+    return *this;
+  }
+  TRefStore(const TRefStore&) = delete;
+  TRefStore& operator=(const TRefStore&) = delete;
+  ~TRefStore() { Clear(); }
+
+  // One block with room for Count more references, made now when the newest block has less.
+  void Reserve(size_t Count) {
+    if (Count > 0x7fffffffu) throw std::bad_alloc();  // more than a list can index
+    if (Count == 0 || (head_ && head_->Used + Count <= head_->Capacity)) return;
+    void* memory = ::operator new(sizeof(TBlock) + Count * sizeof(void*));
+    head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Count), 0};
+  }
+  // Room for Count references, in the newest block or in a new one of at least 16.
+  template <class T>
+  T** Take(size_t Count) {
+    if (!head_ || head_->Used + Count > head_->Capacity) Reserve(Count < 16 ? 16 : Count);
+    char* room = reinterpret_cast<char*>(head_ + 1) + head_->Used * sizeof(void*);
+    head_->Used += static_cast<uint32_t>(Count);
+    return reinterpret_cast<T**>(room);
+  }
+  void Clear() {
+    while (head_) {
+      TBlock* block = head_;
+      head_ = block->Previous;
+      ::operator delete(block);
+    }
+  }
+
+ private:
+  struct TBlock {
+    TBlock* Previous;
+    uint32_t Capacity;
+    uint32_t Used;
+  };
+  static_assert(sizeof(TBlock) % alignof(void*) == 0, "the room after a block is aligned");
+
+  TBlock* head_ = nullptr;
+};
+
 // The references a list holds, in order: a pointer and two 32-bit counts, as a level has
 // hundreds of thousands of short lists (a surface's corners) and every byte of each counts.
+// The room is the array's own, or borrowed from a store that outlives it (the top bit of the
+// capacity says which); a borrowed room that is outgrown is left to its store.
 template <class T>
 class TRefArray {
  public:
@@ -155,7 +210,7 @@ class TRefArray {
   }
   TRefArray& operator=(TRefArray&& Other) noexcept {
     if (this != &Other) {
-      delete[] data_;
+      Release();
       data_ = Other.data_;
       size_ = Other.size_;
       capacity_ = Other.capacity_;
@@ -166,9 +221,10 @@ class TRefArray {
   }
   TRefArray(const TRefArray&) = delete;
   TRefArray& operator=(const TRefArray&) = delete;
-  ~TRefArray() { delete[] data_; }
+  ~TRefArray() { Release(); }
 
   size_t size() const { return size_; }
+  size_t capacity() const { return capacity_ & ~Borrowed; }
   bool empty() const { return size_ == 0; }
   T* operator[](size_t i) const { return data_[i]; }
   T* const* begin() const { return data_; }
@@ -177,18 +233,25 @@ class TRefArray {
   // Room for n references in all; more than a list's int index can reach is refused as the
   // allocation failure it would be.
   void reserve(size_t n) {
-    if (n <= capacity_) return;
+    if (n <= capacity()) return;
     if (n > 0x7fffffffu) throw std::bad_alloc();
     T** grown = new T*[n];
     if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T*));
-    delete[] data_;
+    Release();
     data_ = grown;
     capacity_ = static_cast<uint32_t>(n);
+  }
+  // Room for n references in all, taken from Store when the array has no room yet.
+  void reserve(size_t n, TRefStore& Store) {
+    if (capacity_ != 0 || n == 0) return reserve(n);
+    if (n > 0x7fffffffu) throw std::bad_alloc();
+    data_ = Store.Take<T>(n);
+    capacity_ = static_cast<uint32_t>(n) | Borrowed;
   }
   // Room for one more, growing by doubling; made before an item is, so that appending the item
   // cannot fail after it exists.
   void room() {
-    if (size_ == capacity_) reserve(size_ == 0 ? 4 : 2 * size_);
+    if (size_ == capacity()) reserve(size_ == 0 ? 4 : 2 * size_);
   }
   void push_back(T* Item) {
     room();
@@ -196,6 +259,11 @@ class TRefArray {
   }
 
  private:
+  static constexpr uint32_t Borrowed = 0x80000000u;
+  void Release() {
+    if (!(capacity_ & Borrowed)) delete[] data_;
+  }
+
   T** data_ = nullptr;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
@@ -294,6 +362,13 @@ class TBaseList : private TListStore<T, Holder> {
     items_.reserve(n);
   }
 
+  // Room for n references taken from Store, for a list that refers to items owned elsewhere and
+  // has no room yet; Store must live as long as the list (a mesh's store, for its own surfaces).
+  void Reserve(size_t n, TRefStore& RefStore) {
+    static_assert(!Store::Owning, "an owning list makes its items in its own pool");
+    items_.reserve(n, RefStore);
+  }
+
   // The mean of the positions: running sums in Singles, in list order, then each divided by Count.
   // An empty list has no centre; it yields (0, 0, 0) rather than dividing zero by zero.
   void GetCentre(TVector3& M) const {
@@ -381,16 +456,31 @@ class T3DMesh {
   // Appends a surface that somebody else owns (a level owns the surfaces its sectors list, so
   // that a surface listed by no sector or by two is still released exactly once).
   int AddSurface(TSurface* Surface) { return Surfaces.Add(Surface); }
-  // Room for what a brush of known shape will hold.
-  void Reserve(size_t VertexCount, size_t SurfaceCount) {
+  // Room for what a brush of known shape will hold; CornerCount: the corners its surfaces will
+  // list in all, whose references are then kept in one block of the mesh (see ReserveCorners).
+  void Reserve(size_t VertexCount, size_t SurfaceCount, size_t CornerCount = 0) {
     Vertices.Reserve(VertexCount);
-    Surfaces.Reserve(SurfaceCount);
+    if (CornerCount > 0) {
+      refs_.Reserve(CornerCount + SurfaceCount);
+      Surfaces.Reserve(Surfaces.Count() + SurfaceCount, refs_);
+    } else {
+      Surfaces.Reserve(SurfaceCount);
+    }
     ownedSurfaces_.Reserve(SurfaceCount);  // room for that many more of its own
+  }
+  // Room for Corners corners of Surface, a surface this mesh made (AddNewSurface): its corner
+  // references are kept in the mesh's store and released with the mesh, and its texture vertices
+  // get room of their own as with TSurface::Reserve.
+  void ReserveCorners(TSurface& Surface, size_t Corners, bool TXVertices) {
+    Surface.Vertices.Reserve(Corners, refs_);
+    if (TXVertices) Surface.TXVertices.Reserve(Corners);
   }
   // A new vertex owned by this mesh.
   TVertex* AddNewVertex(double X, double Y, double Z);
 
  private:
+  // Room for references that Surfaces and the lists of this mesh's own surfaces borrow.
+  TRefStore refs_;
   // The surfaces this mesh made, released with it; Surfaces lists them in order.
   TItemPool<TSurface> ownedSurfaces_;
 };
