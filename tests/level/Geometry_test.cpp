@@ -345,3 +345,46 @@ TEST(GeometryLists, OneBlockListsAnswerLikeListedOnes) {
     ExpectVector(m, 2.5f, 5, 0);
   }
 }
+
+TEST(Meshes, CornersKeptInTheMeshStoreBehaveLikeOwnLists) {
+  // Run under AddressSanitizer: room borrowed from the mesh must be neither freed by a surface
+  // nor leaked, also when a surface outgrows it or the mesh is moved.
+  T3DMesh moved;
+  {
+    T3DMesh mesh;
+    mesh.Reserve(6, 3, 7);
+    std::vector<TVertex*> v;
+    for (int i = 0; i < 6; ++i) v.push_back(mesh.AddNewVertex(i, 2 * i, 3 * i));
+    TSurface* a = mesh.AddNewSurface();
+    mesh.ReserveCorners(*a, 3, true);
+    const TTXVertex tx(0.5, 0.25);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(a->AddVertex(v[static_cast<size_t>(i)], &tx), i);
+    // Reserved for 4 corners, given 6: the corners move out of the borrowed room, in order.
+    TSurface* b = mesh.AddNewSurface();
+    mesh.ReserveCorners(*b, 4, false);
+    for (int i = 0; i < 6; ++i) b->Vertices.Add(v[static_cast<size_t>(5 - i)]);
+    // More room than the mesh reserved comes from a further block of its store.
+    TSurface* c = mesh.AddNewSurface();
+    mesh.ReserveCorners(*c, 40, false);
+    for (int i = 0; i < 40; ++i) c->Vertices.Add(v[static_cast<size_t>(i % 6)]);
+    mesh.AddNewSurface();  // a fourth surface outgrows the borrowed room of Surfaces
+
+    ASSERT_EQ(mesh.Surfaces.Count(), 4);
+    EXPECT_EQ(mesh.Surfaces.Items(1), b);
+    ASSERT_EQ(b->Vertices.Count(), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(b->Vertices.Items(i), v[static_cast<size_t>(5 - i)]);
+    EXPECT_EQ(c->Vertices.Items(39), v[3]);
+    EXPECT_EQ(a->TXVertices.Items(2)->V, 0.25f);
+    ExpectListError(a->Vertices, 3, "Vertex Index is out of bounds: 3");
+    ExpectListError(b->Vertices, -1, "Vertex Index is out of bounds: -1");
+    ExpectListError(mesh.Surfaces, 4, "Surface Index is out of bounds: 4");
+    moved = std::move(mesh);
+  }
+  // The moved mesh still holds its surfaces and their corners.
+  ASSERT_EQ(moved.Surfaces.Count(), 4);
+  EXPECT_EQ(moved.Surfaces.Items(0)->Vertices.Items(1)->Y, 2.0f);
+  EXPECT_EQ(moved.Surfaces.Items(2)->Vertices.Count(), 40);
+  TVector3 centre;
+  moved.Surfaces.Items(0)->GetCentre(centre);
+  ExpectVector(centre, 1, 2, 3);
+}
