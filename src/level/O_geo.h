@@ -142,9 +142,9 @@ class TItemPool {
   TBlock* head_ = nullptr;
 };
 
-// Room for references that a mesh hands to the lists of its own surfaces: a brush's faces hold
-// a few corners each, and one block per mesh costs far less than a heap block per face. Room is
-// taken, never given back: it is released with the store, all at once.
+// Room for references that a mesh or a level hands to the lists of its own surfaces: a brush's
+// faces hold a few corners each, and one block per mesh costs far less than a heap block per face.
+// Room is taken, never given back: it is released with the store, all at once.
 class TRefStore {
  public:
   TRefStore() = default;
@@ -168,10 +168,14 @@ class TRefStore {
     void* memory = ::operator new(sizeof(TBlock) + Count * sizeof(void*));
     head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Count), 0};
   }
-  // Room for Count references, in the newest block or in a new one of at least 16.
+  // Room for Count references, in the newest block or in a new one: at least 16, doubling up to
+  // 8192, so that a level's many lists take a few blocks.
   template <class T>
   T** Take(size_t Count) {
-    if (!head_ || head_->Used + Count > head_->Capacity) Reserve(Count < 16 ? 16 : Count);
+    if (!head_ || head_->Used + Count > head_->Capacity) {
+      const size_t grown = !head_ ? 16 : head_->Capacity >= 4096 ? 8192 : 2 * head_->Capacity;
+      Reserve(Count < grown ? grown : Count);
+    }
     char* room = reinterpret_cast<char*>(head_ + 1) + head_->Used * sizeof(void*);
     head_->Used += static_cast<uint32_t>(Count);
     return reinterpret_cast<T**>(room);

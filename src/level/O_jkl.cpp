@@ -53,8 +53,9 @@ bool HasSectionMark(std::string_view Line) {
 // The state of one read. Lines are views into text that outlives the read.
 class TReader {
  public:
-  TReader(TJKLevel& Level, const std::vector<std::string_view>& Lines, TProgressProc Progress)
-      : level_(Level), lines_(Lines), progress_(Progress) {
+  TReader(TJKLevel& Level, TRefStore& Refs, const std::vector<std::string_view>& Lines,
+          TProgressProc Progress)
+      : level_(Level), refs_(Refs), lines_(Lines), progress_(Progress) {
     // A count beyond Int32 cannot be shown to the progress callback; such a text could not be
     // held in a 32-bit process anyway.
     progressCount_ = Lines.size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(Lines.size());
@@ -109,6 +110,7 @@ class TReader {
   void ReadLights();
 
   TJKLevel& level_;
+  TRefStore& refs_;  // the level's store, for the lists of its surfaces and sectors
   const std::vector<std::string_view>& lines_;
   TProgressProc progress_;
   int32_t progressCount_ = 0;
@@ -315,7 +317,9 @@ void TReader::ReadSurface(int32_t Index) {
   if (!SplitTo(static_cast<size_t>(corners) + 9))
     Fail(rtl::Format("Error reading JKL file, surface %d has fewer corners than its count %d.",
                      Index, corners));
-  surface->Reserve(static_cast<size_t>(corners));  // bounded by the words on the line
+  // Bounded by the words on the line.
+  surface->Vertices.Reserve(static_cast<size_t>(corners), refs_);
+  surface->TXVertices.Reserve(static_cast<size_t>(corners));
   for (int32_t k = 1; k <= corners; ++k) {
     std::string_view pair = Word(9 + k);
     size_t comma = pair.find(',');
@@ -377,6 +381,9 @@ void TReader::ReadSectors() {
     T3DMesh* sector = level_.Sectors.AddNew();
     ExpectToken("SURFACES");
     int32_t first = IntWord(1), count = IntWord(2);
+    // Room only for a range of surfaces that exist; any other stops below with its error.
+    if (count > 0 && first >= 0 && count <= level_.Surfaces.Count() - first)
+      sector->Surfaces.Reserve(static_cast<size_t>(count), refs_);
     for (int64_t j = first; j < static_cast<int64_t>(first) + count; ++j) {
       // Items raises for the first index outside, so j never leaves the Int32 range here.
       sector->AddSurface(level_.Surfaces.Items(static_cast<int>(j)));
@@ -510,6 +517,7 @@ void TJKLevel::Clear() {
   // Sectors refer to surfaces, and surfaces to vertices: release the referrers first.
   Sectors.Clear();
   Surfaces.Clear();
+  refs_.Clear();  // what the cleared lists borrowed
   TXVertices.Clear();
   Vertices.Clear();
   Adjoins.clear();
@@ -531,7 +539,7 @@ void TJKLevel::SetNameFromFile(const std::string& FileName) {
 bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
                     const std::string& SourceName) {
   Clear();
-  TReader reader(*this, Lines, Progress);
+  TReader reader(*this, refs_, Lines, Progress);
   try {
     reader.Run();
   } catch (rtl::Exception& e) {

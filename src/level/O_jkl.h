@@ -60,6 +60,10 @@ class TJKLevel {
  private:
   bool Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
             const std::string& SourceName);
+
+  // Room for the corner references of Surfaces and the surface references of Sectors, which the
+  // level owns: one store instead of a heap block per list, released by Clear.
+  TRefStore refs_;
 };
 
 // The two steps every fetched line goes through, exposed so that they can be checked against
