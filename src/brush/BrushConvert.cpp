@@ -128,9 +128,10 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
   const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
 
-  // Corners: n on the front, n on the back, four on each of the n sides.
-  brush->Reserve(2 * static_cast<size_t>(n), static_cast<size_t>(n) + 2,
-                 6 * static_cast<size_t>(n));
+  // Corners: n on the front, n on the back, four on each of the n sides; texture vertices for
+  // the corners of the front and of the back.
+  brush->Reserve(2 * static_cast<size_t>(n), static_cast<size_t>(n) + 2, 6 * static_cast<size_t>(n),
+                 2 * static_cast<size_t>(n), 2);
 
   TSurface* front = brush->AddNewSurface();
   front->MaterialName = Surface.MaterialName;

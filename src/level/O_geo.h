@@ -55,96 +55,10 @@ struct TListMessage<T3DMesh> {
   static constexpr const char* Text = "Sector Index is out of bounds: %d";
 };
 
-// Where an owning list keeps the items it makes: blocks of room for many items, chained from
-// the newest, so that a level's hundreds of thousands of small items cost a few hundred
-// allocations. Items never move while they live (lists of other items point at them), each is
-// destroyed exactly once, last made first, and the blocks are released with them. An item made
-// elsewhere and handed over (std::unique_ptr) gets a block of its own that refers to it.
-template <class T>
-class TItemPool {
- public:
-  TItemPool() = default;
-  TItemPool(TItemPool&& Other) noexcept : head_(Other.head_) { Other.head_ = nullptr; }
-  TItemPool& operator=(TItemPool&& Other) noexcept {
-    if (this != &Other) {
-      Clear();
-      head_ = Other.head_;
-      Other.head_ = nullptr;
-    }
-    return *this;
-  }
-  TItemPool(const TItemPool&) = delete;
-  TItemPool& operator=(const TItemPool&) = delete;
-  ~TItemPool() { Clear(); }
-
-  template <class... Args>
-  T* Make(Args&&... args) {
-    if (!head_ || head_->Used >= head_->Capacity) Push(head_ ? Grow(head_->Capacity) : FirstBlock);
-    T* item = new (head_->Slot(head_->Used)) T(std::forward<Args>(args)...);
-    ++head_->Used;
-    return item;
-  }
-  T* Adopt(std::unique_ptr<T> Item) {
-    void* memory = ::operator new(sizeof(TBlock) + sizeof(T*));
-    head_ = new (memory) TBlock{head_, 0, 1};
-    *head_->External() = Item.release();
-    return *head_->External();
-  }
-  // Room for Count more items in one block, made now when the newest block has less.
-  void Reserve(size_t Count) {
-    if (Count == 0) return;
-    if (Count > 0x7fffffffu) throw std::bad_alloc();  // more than a list can index
-    if (head_ && head_->Used + Count <= head_->Capacity) return;
-    Push(Count);
-  }
-  // The newest block: whether it has room for n more items, how many it holds, and its item i.
-  bool Empty() const { return head_ == nullptr; }
-  bool HeadHasRoom(size_t n) const { return head_ && head_->Used + n <= head_->Capacity; }
-  size_t HeadUsed() const { return head_ ? head_->Used : 0; }
-  T* HeadItem(size_t i) const { return head_->Slot(i); }
-  void Clear() {
-    while (head_) {
-      TBlock* block = head_;
-      if (block->Capacity == 0) {
-        delete *block->External();
-      } else {
-        while (block->Used > 0) block->Slot(--block->Used)->~T();
-      }
-      head_ = block->Previous;
-      ::operator delete(block);
-    }
-  }
-
- private:
-  // A block of room for Capacity items, Used of them made; or, with Capacity 0, the one item
-  // handed over, referred to from where the room would begin.
-  struct TBlock {
-    TBlock* Previous;
-    uint32_t Capacity;
-    uint32_t Used;
-    T* Slot(size_t i) const {
-      return reinterpret_cast<T*>(reinterpret_cast<char*>(const_cast<TBlock*>(this)) + Offset) + i;
-    }
-    T** External() { return reinterpret_cast<T**>(this + 1); }
-  };
-  static constexpr size_t Offset = (sizeof(TBlock) + alignof(T) - 1) / alignof(T) * alignof(T);
-  static constexpr size_t FirstBlock = 4;
-  // Doubling up to blocks of about 64 KiB.
-  static size_t Grow(size_t Capacity) {  // at most 65536, well within the block's counts
-    const size_t limit = sizeof(T) >= 65536 / 8 ? 8 : 65536 / sizeof(T);
-    return Capacity >= limit / 2 ? limit : (Capacity < FirstBlock ? FirstBlock : 2 * Capacity);
-  }
-  void Push(size_t Capacity) {
-    void* memory = ::operator new(Offset + Capacity * sizeof(T));
-    head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Capacity), 0};
-  }
-
-  TBlock* head_ = nullptr;
-};
-
-// Room for references that a mesh or a level hands to the lists of its own surfaces: a brush's
-// faces hold a few corners each, and one block per mesh costs far less than a heap block per face.
-// Room is taken, never given back: it is released with the store, all at once.
+// Room that a mesh or a level hands to the lists of its own surfaces (references, and the blocks
+// of small item pools): a brush's faces hold a few corners each, and one block per mesh costs far
+// less than a heap block per list. Room is taken, never given back: it is released with the
+// store, all at once, after the items in it are destroyed by their owners.
 class TRefStore {
  public:
   TRefStore() = default;
@@ -180,6 +94,12 @@ class TRefStore {
     head_->Used += static_cast<uint32_t>(Count);
     return reinterpret_cast<T**>(room);
   }
+  // Room for Bytes bytes, aligned as a pointer, for the blocks of an item pool (TItemPool::Borrow).
+  void* TakeBytes(size_t Bytes) { return Take<void>(Slots(Bytes)); }
+  // How many references' room Bytes bytes take.
+  static constexpr size_t Slots(size_t Bytes) {
+    return (Bytes + sizeof(void*) - 1) / sizeof(void*);
+  }
   void Clear() {
     while (head_) {
       TBlock* block = head_;
@@ -195,6 +115,109 @@ class TRefStore {
     uint32_t Used;
   };
   static_assert(sizeof(TBlock) % alignof(void*) == 0, "the room after a block is aligned");
+
+  TBlock* head_ = nullptr;
+};
+
+// Where an owning list keeps the items it makes: blocks of room for many items, chained from
+// the newest, so that a level's hundreds of thousands of small items cost a few hundred
+// allocations. Items never move while they live (lists of other items point at them), each is
+// destroyed exactly once, last made first, and the blocks are released with them. An item made
+// elsewhere and handed over (std::unique_ptr) gets a block of its own that refers to it.
+template <class T>
+class TItemPool {
+ public:
+  TItemPool() = default;
+  TItemPool(TItemPool&& Other) noexcept : head_(Other.head_) { Other.head_ = nullptr; }
+  TItemPool& operator=(TItemPool&& Other) noexcept {
+    if (this != &Other) {
+      Clear();
+      head_ = Other.head_;
+      Other.head_ = nullptr;
+    }
+    return *this;
+  }
+  TItemPool(const TItemPool&) = delete;
+  TItemPool& operator=(const TItemPool&) = delete;
+  ~TItemPool() { Clear(); }
+
+  template <class... Args>
+  T* Make(Args&&... args) {
+    if (!head_ || head_->Used >= head_->Room()) Push(head_ ? Grow(head_->Room()) : FirstBlock);
+    T* item = new (head_->Slot(head_->Used)) T(std::forward<Args>(args)...);
+    ++head_->Used;
+    return item;
+  }
+  T* Adopt(std::unique_ptr<T> Item) {
+    void* memory = ::operator new(sizeof(TBlock) + sizeof(T*));
+    head_ = new (memory) TBlock{head_, 0, 1};
+    *head_->External() = Item.release();
+    return *head_->External();
+  }
+  // Room for Count more items in one block, made now when the newest block has less.
+  void Reserve(size_t Count) {
+    if (Count == 0) return;
+    if (Count > 0x7fffffffu) throw std::bad_alloc();  // more than a list can index
+    if (head_ && head_->Used + Count <= head_->Room()) return;
+    Push(Count);
+  }
+  // As Reserve, the block's memory taken from Store, which releases it: Store must outlive the
+  // pool's items. The pool still destroys them.
+  void Borrow(size_t Count, TRefStore& Store) {
+    static_assert(alignof(T) <= alignof(void*), "a store's room is aligned as a pointer");
+    if (Count == 0) return;
+    if (Count > 0x7fffffffu) throw std::bad_alloc();
+    if (head_ && head_->Used + Count <= head_->Room()) return;
+    void* memory = Store.TakeBytes(BlockBytes(Count));
+    head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Count) | BorrowedBit, 0};
+  }
+  // The bytes of a block of room for Count items.
+  static constexpr size_t BlockBytes(size_t Count) { return Offset + Count * sizeof(T); }
+  // The newest block: whether it has room for n more items, how many it holds, and its item i.
+  bool Empty() const { return head_ == nullptr; }
+  bool HeadHasRoom(size_t n) const { return head_ && head_->Used + n <= head_->Room(); }
+  size_t HeadUsed() const { return head_ ? head_->Used : 0; }
+  T* HeadItem(size_t i) const { return head_->Slot(i); }
+  void Clear() {
+    while (head_) {
+      TBlock* block = head_;
+      if (block->Capacity == 0) {
+        delete *block->External();
+      } else {
+        while (block->Used > 0) block->Slot(--block->Used)->~T();
+      }
+      head_ = block->Previous;
+      if (!block->Borrowed()) ::operator delete(block);
+    }
+  }
+
+ private:
+  static constexpr uint32_t BorrowedBit = 0x80000000u;
+  // A block of room for Capacity items, Used of them made; or, with Capacity 0, the one item
+  // handed over, referred to from where the room would begin. The top bit of Capacity marks a
+  // block whose memory a store holds.
+  struct TBlock {
+    TBlock* Previous;
+    uint32_t Capacity;
+    uint32_t Used;
+    uint32_t Room() const { return Capacity & ~BorrowedBit; }
+    bool Borrowed() const { return (Capacity & BorrowedBit) != 0; }
+    T* Slot(size_t i) const {
+      return reinterpret_cast<T*>(reinterpret_cast<char*>(const_cast<TBlock*>(this)) + Offset) + i;
+    }
+    T** External() { return reinterpret_cast<T**>(this + 1); }
+  };
+  static constexpr size_t Offset = (sizeof(TBlock) + alignof(T) - 1) / alignof(T) * alignof(T);
+  static constexpr size_t FirstBlock = 4;
+  // Doubling up to blocks of about 64 KiB.
+  static size_t Grow(size_t Capacity) {  // at most 65536, well within the block's counts
+    const size_t limit = sizeof(T) >= 65536 / 8 ? 8 : 65536 / sizeof(T);
+    return Capacity >= limit / 2 ? limit : (Capacity < FirstBlock ? FirstBlock : 2 * Capacity);
+  }
+  void Push(size_t Capacity) {
+    void* memory = ::operator new(Offset + Capacity * sizeof(T));
+    head_ = new (memory) TBlock{head_, static_cast<uint32_t>(Capacity), 0};
+  }
 
   TBlock* head_ = nullptr;
 };
@@ -366,11 +389,15 @@ class TBaseList : private TListStore<T, Holder> {
     items_.reserve(n);
   }
 
-  // Room for n references taken from Store, for a list that refers to items owned elsewhere and
-  // has no room yet; Store must live as long as the list (a mesh's store, for its own surfaces).
+  // As Reserve(n), the room taken from RefStore when the list has none yet; RefStore must
+  // outlive the list's items and references (a mesh's store, for its own surfaces).
   void Reserve(size_t n, TRefStore& RefStore) {
-    static_assert(!Store::Owning, "an owning list makes its items in its own pool");
-    items_.reserve(n, RefStore);
+    if constexpr (Store::Owning) {
+      if (this->pool_.Empty()) return this->pool_.Borrow(n, RefStore);
+      Reserve(n);
+    } else {
+      items_.reserve(n, RefStore);
+    }
   }
 
   // The mean of the positions: running sums in Singles, in list order, then each divided by Count.
@@ -455,35 +482,69 @@ class T3DMesh {
   TOwnedVertexList Vertices;
   TSurfaceList Surfaces;
 
+  T3DMesh() = default;
+  T3DMesh(T3DMesh&&) noexcept = default;
+  // What this mesh held is released before the store it took room from.
+  T3DMesh& operator=(T3DMesh&& Other) noexcept {
+    if (this != &Other) {
+      Release();
+      Vertices = std::move(Other.Vertices);
+      Surfaces = std::move(Other.Surfaces);
+      refs_ = std::move(Other.refs_);
+      ownedSurfaces_ = std::move(Other.ownedSurfaces_);
+    }
+    return *this;
+  }
+  T3DMesh(const T3DMesh&) = delete;
+  T3DMesh& operator=(const T3DMesh&) = delete;
+  ~T3DMesh() { Release(); }
+
   // A new surface owned by this mesh, appended to Surfaces.
   TSurface* AddNewSurface();
   // Appends a surface that somebody else owns (a level owns the surfaces its sectors list, so
   // that a surface listed by no sector or by two is still released exactly once).
   int AddSurface(TSurface* Surface) { return Surfaces.Add(Surface); }
-  // Room for what a brush of known shape will hold; CornerCount: the corners its surfaces will
-  // list in all, whose references are then kept in one block of the mesh (see ReserveCorners).
-  void Reserve(size_t VertexCount, size_t SurfaceCount, size_t CornerCount = 0) {
-    Vertices.Reserve(VertexCount);
-    if (CornerCount > 0) {
-      refs_.Reserve(CornerCount + SurfaceCount);
-      Surfaces.Reserve(Surfaces.Count() + SurfaceCount, refs_);
-    } else {
+  // Room for what a brush of known shape will hold. CornerCount: the corners its surfaces will
+  // list in all; TXVertexCount: the texture vertices of its TXSurfaceCount surfaces that have
+  // them. With corners, the vertices, the surfaces and those lists are kept in one block of the
+  // mesh (see ReserveCorners).
+  void Reserve(size_t VertexCount, size_t SurfaceCount, size_t CornerCount = 0,
+               size_t TXVertexCount = 0, size_t TXSurfaceCount = 0) {
+    if (CornerCount == 0) {
+      Vertices.Reserve(VertexCount);
       Surfaces.Reserve(SurfaceCount);
+      ownedSurfaces_.Reserve(SurfaceCount);  // room for that many more of its own
+      return;
     }
-    ownedSurfaces_.Reserve(SurfaceCount);  // room for that many more of its own
+    static_assert(sizeof(TTXVertex) % sizeof(void*) == 0, "texture vertices fill whole slots");
+    refs_.Reserve(CornerCount + SurfaceCount +
+                  TRefStore::Slots(TItemPool<TVertex>::BlockBytes(VertexCount)) +
+                  TRefStore::Slots(TItemPool<TSurface>::BlockBytes(SurfaceCount)) +
+                  TXSurfaceCount * TRefStore::Slots(TItemPool<TTXVertex>::BlockBytes(0)) +
+                  TXVertexCount * sizeof(TTXVertex) / sizeof(void*));
+    Vertices.Reserve(static_cast<size_t>(Vertices.Count()) + VertexCount, refs_);
+    Surfaces.Reserve(static_cast<size_t>(Surfaces.Count()) + SurfaceCount, refs_);
+    ownedSurfaces_.Borrow(SurfaceCount, refs_);
   }
-  // Room for Corners corners of Surface, a surface this mesh made (AddNewSurface): its corner
-  // references are kept in the mesh's store and released with the mesh, and its texture vertices
-  // get room of their own as with TSurface::Reserve.
+  // Room for Corners corners of Surface, a surface this mesh made (AddNewSurface), and as many
+  // texture vertices when TXVertices is set: kept in the mesh's store, released with the mesh.
   void ReserveCorners(TSurface& Surface, size_t Corners, bool TXVertices) {
     Surface.Vertices.Reserve(Corners, refs_);
-    if (TXVertices) Surface.TXVertices.Reserve(Corners);
+    if (TXVertices) Surface.TXVertices.Reserve(Corners, refs_);
   }
   // A new vertex owned by this mesh.
   TVertex* AddNewVertex(double X, double Y, double Z);
 
  private:
-  // Room for references that Surfaces and the lists of this mesh's own surfaces borrow.
+  // Releases the surfaces and the vertices, then the store whose room they may use.
+  void Release() {
+    Surfaces.Clear();
+    ownedSurfaces_.Clear();
+    Vertices.Clear();
+    refs_.Clear();
+  }
+
+  // Room that Surfaces, Vertices and this mesh's own surfaces and their lists borrow.
   TRefStore refs_;
   // The surfaces this mesh made, released with it; Surfaces lists them in order.
   TItemPool<TSurface> ownedSurfaces_;

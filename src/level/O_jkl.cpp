@@ -319,7 +319,7 @@ void TReader::ReadSurface(int32_t Index) {
                      Index, corners));
   // Bounded by the words on the line.
   surface->Vertices.Reserve(static_cast<size_t>(corners), refs_);
-  surface->TXVertices.Reserve(static_cast<size_t>(corners));
+  surface->TXVertices.Reserve(static_cast<size_t>(corners), refs_);
   for (int32_t k = 1; k <= corners; ++k) {
     std::string_view pair = Word(9 + k);
     size_t comma = pair.find(',');

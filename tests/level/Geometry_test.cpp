@@ -350,15 +350,22 @@ TEST(Meshes, CornersKeptInTheMeshStoreBehaveLikeOwnLists) {
   // Run under AddressSanitizer: room borrowed from the mesh must be neither freed by a surface
   // nor leaked, also when a surface outgrows it or the mesh is moved.
   T3DMesh moved;
+  // A mesh whose items live in its store, replaced by a move below: they go before the store.
+  moved.Reserve(1, 1, 4, 4, 1);
+  TSurface* old = moved.AddNewSurface();
+  moved.ReserveCorners(*old, 4, true);
+  old->AddVertex(moved.AddNewVertex(9, 9, 9), nullptr);
   {
     T3DMesh mesh;
-    mesh.Reserve(6, 3, 7);
+    mesh.Reserve(6, 3, 7, 3, 1);  // a seventh vertex and a fourth surface outgrow this
     std::vector<TVertex*> v;
     for (int i = 0; i < 6; ++i) v.push_back(mesh.AddNewVertex(i, 2 * i, 3 * i));
     TSurface* a = mesh.AddNewSurface();
     mesh.ReserveCorners(*a, 3, true);
     const TTXVertex tx(0.5, 0.25);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(a->AddVertex(v[static_cast<size_t>(i)], &tx), i);
+    v.push_back(mesh.AddNewVertex(7, 8, 9));
+    a->AddVertex(v[6], nullptr);  // a fourth texture vertex outgrows the room reserved
     // Reserved for 4 corners, given 6: the corners move out of the borrowed room, in order.
     TSurface* b = mesh.AddNewSurface();
     mesh.ReserveCorners(*b, 4, false);
@@ -375,7 +382,11 @@ TEST(Meshes, CornersKeptInTheMeshStoreBehaveLikeOwnLists) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(b->Vertices.Items(i), v[static_cast<size_t>(5 - i)]);
     EXPECT_EQ(c->Vertices.Items(39), v[3]);
     EXPECT_EQ(a->TXVertices.Items(2)->V, 0.25f);
-    ExpectListError(a->Vertices, 3, "Vertex Index is out of bounds: 3");
+    EXPECT_EQ(a->TXVertices.Items(3)->U, 0.0f);
+    EXPECT_EQ(mesh.Vertices.Items(6), v[6]);
+    ExpectListError(mesh.Vertices, 7, "Vertex Index is out of bounds: 7");
+    ExpectListError(a->TXVertices, 4, "Texture Vertex Index is out of bounds: 4");
+    ExpectListError(a->Vertices, 4, "Vertex Index is out of bounds: 4");
     ExpectListError(b->Vertices, -1, "Vertex Index is out of bounds: -1");
     ExpectListError(mesh.Surfaces, 4, "Surface Index is out of bounds: 4");
     moved = std::move(mesh);
@@ -386,5 +397,5 @@ TEST(Meshes, CornersKeptInTheMeshStoreBehaveLikeOwnLists) {
   EXPECT_EQ(moved.Surfaces.Items(2)->Vertices.Count(), 40);
   TVector3 centre;
   moved.Surfaces.Items(0)->GetCentre(centre);
-  ExpectVector(centre, 1, 2, 3);
+  ExpectVector(centre, 2.5f, 3.5f, 4.5f);
 }
