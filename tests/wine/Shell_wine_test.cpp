@@ -65,8 +65,7 @@ TEST(PluginDispatch, UnknownCommandsLeaveTheSettingsAsTheyWere) {
   WriteTextFile(p.SettingsFile(), "Scale=2\n[junk]\nmy own line=1\rScale=3");
   for (const char* command : {"-", "about...", "About", "", "Import Level"}) {
     p.Run(command);
-    EXPECT_EQ(ReadTextFile(p.SettingsFile()), "Scale=2\n[junk]\nmy own line=1\rScale=3")
-        << command;
+    EXPECT_EQ(ReadTextFile(p.SettingsFile()), "Scale=2\n[junk]\nmy own line=1\rScale=3") << command;
   }
   EXPECT_TRUE(ConsoleLines().empty());
   // A missing file is created, empty.
