@@ -3,6 +3,7 @@
 // things and editor lights, written with the tabs, comments and number forms real files use.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -136,4 +137,22 @@ inline std::string GenerateJklLevel(int surfaces) {
     line("%d:\t%d\t%.6f\t.25\t.4\t%.4f\t%.4f", i, i, i * 20 + 0.25, 0.8, 2.0);
   line("end");
   return out;
+}
+
+// An 8-bit MAT texture of size x size texels in a pattern that depends on seed: one cel, one
+// mip level, texture record first, as the level texture step reads it.
+inline std::string GenerateMat(int size, int seed) {
+  std::string b = "MAT ";
+  auto i32 = [&](int32_t v) {
+    for (int k = 0; k < 4; ++k)
+      b += static_cast<char>((static_cast<uint32_t>(v) >> (8 * k)) & 0xFF);
+  };
+  i32(0x32), i32(2), i32(1), i32(1), i32(0), i32(8);
+  b.resize(76, '\0');
+  i32(8);
+  b.resize(116, '\0');
+  i32(size), i32(size), i32(0), i32(0), i32(0), i32(1);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) b += static_cast<char>(((x * 3) ^ (y * 5) ^ seed) & 0xFF);
+  return b;
 }

@@ -39,22 +39,6 @@ double Seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
-std::string Mat(int size, int seed) {
-  std::string b = "MAT ";
-  auto i32 = [&](int32_t v) {
-    for (int k = 0; k < 4; ++k)
-      b += static_cast<char>((static_cast<uint32_t>(v) >> (8 * k)) & 0xFF);
-  };
-  i32(0x32), i32(2), i32(1), i32(1), i32(0), i32(8);
-  b.resize(76, '\0');
-  i32(8);
-  b.resize(116, '\0');
-  i32(size), i32(size), i32(0), i32(0), i32(0), i32(1);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) b += static_cast<char>(((x * 3) ^ (y * 5) ^ seed) & 0xFF);
-  return b;
-}
-
 void RunTextures(const std::string& label, const std::string& levelText, const std::string& work) {
   std::string dir = rtl::JoinPath(work, label);
   rtl::ForceDirectories(dir);
@@ -64,7 +48,7 @@ void RunTextures(const std::string& label, const std::string& levelText, const s
   probe.LoadFromText(levelText.data(), levelText.size());
   for (int i = 0; i < probe.UsedMaterials.Count(); ++i)
     if (!rtl::FileExists(rtl::JoinPath(dir, probe.UsedMaterials[i])))
-      rtl::WriteFileAtomic(rtl::JoinPath(dir, probe.UsedMaterials[i]), Mat(128, i));
+      rtl::WriteFileAtomic(rtl::JoinPath(dir, probe.UsedMaterials[i]), GenerateMat(128, i));
 
   for (const char* format : {"jpg", "tga"}) {
     std::string game = rtl::JoinPath(dir, std::string("game-") + format);

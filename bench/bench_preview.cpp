@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+
+#include "GenLevel.h"
 #include "cli/Cli.h"
 #include "level/O_jkl.h"
 #include "plugin/HeadlessPlatform.h"
@@ -27,22 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-std::string Mat(int size, int seed) {
-  std::string b = "MAT ";
-  auto i32 = [&](int32_t v) {
-    for (int k = 0; k < 4; ++k)
-      b += static_cast<char>((static_cast<uint32_t>(v) >> (8 * k)) & 0xFF);
-  };
-  i32(0x32), i32(2), i32(1), i32(1), i32(0), i32(8);
-  b.resize(76, '\0');
-  i32(8);
-  b.resize(116, '\0');
-  i32(size), i32(size), i32(0), i32(0), i32(0), i32(1);
-  for (int y = 0; y < size; ++y)
-    for (int x = 0; x < size; ++x) b += static_cast<char>(((x * 3) ^ (y * 5) ^ seed) & 0xFF);
-  return b;
 }
 
 // The best of a few runs: the machine is shared, the best is the least disturbed.
@@ -129,7 +115,7 @@ int main(int argc, char** argv) {
   TJKLevel probe;
   probe.LoadFromText(text.data(), text.size());
   for (int i = 0; i < probe.UsedMaterials.Count(); ++i)
-    rtl::WriteFileAtomic(rtl::JoinPath(textured, probe.UsedMaterials[i]), Mat(128, i));
+    rtl::WriteFileAtomic(rtl::JoinPath(textured, probe.UsedMaterials[i]), GenerateMat(128, i));
   Run(rtl::ExtractFileName(level) + ", every material textured", copy, settings, work);
   return 0;
 }
