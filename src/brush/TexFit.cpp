@@ -104,6 +104,26 @@ bool FitAxis(double n, double mx, double ms, double sxx, double sxs, double& Alp
   return bestCost < HUGE_VAL;
 }
 
+// Each corner's distance from its texel under the rotated axes, scales and shifts given, as the
+// editor draws them; the worst and the sum of squares.
+TFitError AxesError(const float SAxis[3], const float TAxis[3], const TClassicProjection& Proj,
+                    const TTexCorner* Corners, size_t Count) {
+  TFitError e;
+  const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
+  for (size_t i = 0; i < Count; ++i) {
+    float p[3];
+    Position(Corners[i], p);
+    const double ds = Dot(p, SAxis) / scaleS + Proj.ShiftS - Corners[i].S;
+    const double dt = Dot(p, TAxis) / scaleT + Proj.ShiftT - Corners[i].T;
+    const double d2 = ds * ds + dt * dt;
+    e.SumSquares += d2;
+    const double d = std::sqrt(d2);
+    // NaN compares false: such a corner becomes the worst.
+    if (e.WorstCorner < 0 || !(d <= e.Worst)) e.Worst = d, e.WorstCorner = static_cast<int>(i);
+  }
+  return e;
+}
+
 bool Better(const TFitError& A, const TFitError& B) {
   if (A.Worst != B.Worst) return A.Worst < B.Worst;
   return A.SumSquares < B.SumSquares;
@@ -132,19 +152,7 @@ bool FitWithRotation(int Pair, int Sv, int Tv, const TMoments& M, int Rotation,
   Fit.Fitted = true;
   Fit.Projection = proj;
   // The error exactly as ClassicError measures it, without computing the axes again.
-  TFitError e;
-  const double scaleS = proj.ScaleS, scaleT = proj.ScaleT;
-  for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    const double ds = Dot(p, sAxis) / scaleS + proj.ShiftS - Corners[i].S;
-    const double dt = Dot(p, tAxis) / scaleT + proj.ShiftT - Corners[i].T;
-    const double d2 = ds * ds + dt * dt;
-    e.SumSquares += d2;
-    if (e.WorstCorner < 0 || !(d2 <= e.Worst)) e.Worst = d2, e.WorstCorner = static_cast<int>(i);
-  }
-  e.Worst = std::sqrt(e.Worst);
-  Fit.Error = e;
+  Fit.Error = AxesError(sAxis, tAxis, proj, Corners, Count);
   return Finite(Fit.Error.Worst);
 }
 
@@ -198,22 +206,9 @@ void ClassicTexel(const TVector3& N, const TClassicProjection& Proj, const float
 
 TFitError ClassicError(const TVector3& N, const TClassicProjection& Proj, const TTexCorner* Corners,
                        size_t Count) {
-  TFitError e;
   float sAxis[3], tAxis[3];
   RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
-  const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
-  for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    const double ds = Dot(p, sAxis) / scaleS + Proj.ShiftS - Corners[i].S;
-    const double dt = Dot(p, tAxis) / scaleT + Proj.ShiftT - Corners[i].T;
-    const double d2 = ds * ds + dt * dt;
-    e.SumSquares += d2;
-    const double d = std::sqrt(d2);
-    // NaN compares false: such a corner becomes the worst.
-    if (e.WorstCorner < 0 || !(d <= e.Worst)) e.Worst = d, e.WorstCorner = static_cast<int>(i);
-  }
-  return e;
+  return AxesError(sAxis, tAxis, Proj, Corners, Count);
 }
 
 namespace {
