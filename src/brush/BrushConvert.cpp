@@ -4,8 +4,11 @@
 #include <cfloat>
 #include <cmath>
 #include <numeric>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "brush/DrawnAdjoins.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
@@ -241,6 +244,36 @@ void CheckBrushIsFinite(const T3DMesh& Brush, const TSurface& Surface, const TJK
   }
 }
 
+struct TDrawnAdjoinCount {
+  int Surfaces = 0;  // drawn adjoin surfaces that a brush stands for
+  int Brushes = 0;
+  std::unordered_set<const TSurface*> Made;  // surfaces whose brush exists
+};
+
+// The brush of one drawn adjoin surface, unless its mirror, met earlier, already made the
+// brush that carries both sides.
+void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
+                    const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
+                    TBrushLevel& BrushLevel, const TImportOptions& Options,
+                    TDrawnAdjoinCount& Count, int& LeftOut) {
+  if (!IsDrawnAdjoin(Surface)) return;
+  const auto it = Mirrors.find(&Surface);
+  const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
+  const bool pair = mirror && IsDrawnAdjoin(*mirror);
+  // The side of a pair met first makes the brush.
+  if (pair && Count.Made.count(mirror)) return;
+  const double scale = GetScale();
+  if (!AddDrawnAdjoinBrush(Surface, mirror, scale, BrushLevel.Brushes, Options)) {
+    ++LeftOut;
+    return;
+  }
+  CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), Surface, Level,
+                     scale, DrawnAdjoinDepth);
+  Count.Made.insert(&Surface);
+  Count.Surfaces += pair ? 2 : 1;
+  ++Count.Brushes;
+}
+
 // Template names compare with the letters A to Z lower-cased, nothing else folded.
 bool IsPlayerTemplate(const std::string& Name) {
   static const char Player[] = "walkplayer";
@@ -258,14 +291,22 @@ bool IsPlayerTemplate(const std::string& Name) {
 bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
                              const TImportOptions& Options) {
   int leftOut = 0;  // surfaces that cleaning found without area
+  TDrawnAdjoinCount drawn;
+  std::unordered_map<const TSurface*, const TSurface*> mirrors;
+  if (Options.ImportAdjoins) mirrors = MirrorSurfaces(Level);
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
     const T3DMesh* sector = Level.Sectors.Items(i);
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* surface = sector->Surfaces.Items(k);
-      // Surfaces that open into another sector are not walls.
-      if (surface->Adjoin != -1) continue;
+      // Surfaces that open into another sector are not walls; those the game draws may become
+      // brushes of their own.
+      if (surface->Adjoin != -1) {
+        if (Options.ImportAdjoins)
+          AddDrawnAdjoin(Level, *surface, mirrors, BrushLevel, Options, drawn, leftOut);
+        continue;
+      }
       // The scale is asked for first: it is the first setting a brush needs, and a missing
       // setting's console line comes in that order.
       const double scale = GetScale();
@@ -304,5 +345,8 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   }
   if (leftOut > 0)
     ConsoleMessage(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
+  if (Options.ImportAdjoins)
+    ConsoleMessage(
+        rtl::Format("%d drawn adjoin surfaces became %d brushes", drawn.Surfaces, drawn.Brushes));
   return true;
 }

@@ -71,7 +71,8 @@ const char* const ExitStatusText = "exit status: 0 success, 1 the command failed
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
-    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
+    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n"
+    "                      [--adjoins] [--shaders] [--level-palette]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -97,7 +98,8 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures.\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
+    "                       ImportAdjoins, LevelPalette, SearchParentMat.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -119,6 +121,14 @@ const char* const ImportDetails =
     "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
     "                       origin, angles and template) and one light per editor light (keys\n"
     "                       origin, light and range), in the level's order.\n"
+    "  --adjoins            each surface between two sectors that the game draws (water,\n"
+    "                       windows, grates) becomes a thin detail brush, one for both sides of\n"
+    "                       a pair (the setting ImportAdjoins=1 for this run).\n"
+    "  --shaders            write DIR/GameData/base/shaders/<level>.shader: sky materials drawn\n"
+    "                       as sky, translucent ones blended, drawn adjoins passable; named in\n"
+    "                       shaders/shaderlist.txt when that file exists.\n"
+    "  --level-palette      without JKPalette, use the palette the level names (misc\\cmp\\ in\n"
+    "                       its containers or beside its folder), as LevelPalette=1 does.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
@@ -179,7 +189,10 @@ const std::vector<TCommandDef>& Commands() {
         {"--align", false},
         {"--map-format", true},
         {"--clean", false},
-        {"--entities", false}},
+        {"--entities", false},
+        {"--adjoins", false},
+        {"--shaders", false},
+        {"--level-palette", false}},
        Import},
       {"list", ListSynopsis, ListDetails, {}, List},
       {"extract", ExtractSynopsis, ExtractDetails, {{"-o", true}}, Extract},
@@ -417,6 +430,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   const bool cleanSlabs = a.Has("--clean");
   const bool withEntities = a.Has("--entities");
   const bool align = a.Has("--align");
+  const bool adjoins = a.Has("--adjoins"), shaders = a.Has("--shaders");
+  const bool levelPalette = a.Has("--level-palette");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
     err << "morvane import: unknown map format '" << a.Get("--map-format")
@@ -486,9 +501,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     DrawProgress(-1, 1);
   };
   platform.onProgress = DrawProgress;
-  platform.onImportOptions = [overwriteTextures, align, brushDef,
-                              cleanSlabs](TImportOptions& options) {
+  platform.onImportOptions = [overwriteTextures, align, brushDef, cleanSlabs, adjoins, shaders,
+                              levelPalette](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (adjoins) options.ImportAdjoins = true;
+    if (shaders) options.Shaders = true;
+    if (levelPalette) options.LevelPalette = true;
     if (align) options.AlignTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.

@@ -460,6 +460,11 @@ class TSurface {
   // True when a corner has no texture vertex of its own (a level's "-1"): its (0, 0) is a stand-in
   // that texture alignment must not fit to.
   bool TXVertexMissing = false;
+  // Of a level's surface: the material's index (-1: none), the face flags (2: translucent) and
+  // the geometry mode (0: not drawn). Read as far as they are numbers; 0 otherwise.
+  int MaterialIndex = -1;
+  int FaceFlags = 0;
+  int GeoMode = 0;
 
   // Appends Vertex (shared) and a copy of TXVertex, or (0, 0) when it is null; returns the
   // corner's index in Vertices.
@@ -476,11 +481,16 @@ class TSurface {
   void GetNormal(TVector3& N);
 };
 
+// What a brush stands for: a slab behind a solid surface, or a see-through surface the game
+// draws between two sectors (detail, not solid; its back face may carry a material too).
+enum class TBrushKind : unsigned char { Slab, DrawnAdjoin };
+
 // A sector of a level or a brush: a group of surfaces, and the vertices that the mesh owns.
 class T3DMesh {
  public:
   TOwnedVertexList Vertices;
   TSurfaceList Surfaces;
+  TBrushKind Kind = TBrushKind::Slab;
 
   T3DMesh() = default;
   T3DMesh(T3DMesh&&) noexcept = default;
@@ -490,6 +500,7 @@ class T3DMesh {
       Release();
       Vertices = std::move(Other.Vertices);
       Surfaces = std::move(Other.Surfaces);
+      Kind = Other.Kind;
       refs_ = std::move(Other.refs_);
       ownedSurfaces_ = std::move(Other.ownedSurfaces_);
     }

@@ -99,6 +99,7 @@ class TReader {
   float SingleWord(int Index);
 
   void ReadMaterials();
+  void PeekColormaps();
   void ReadVertices();
   void ReadTextureVertices();
   void ReadAdjoins();
@@ -276,6 +277,29 @@ void TReader::ReadMaterials() {
   }
 }
 
+// The colormaps stand between the GEORESOURCE header and the vertices. They are looked at
+// without fetching a line, so that what the reader fetches, reports and fails on is unchanged;
+// a table that is missing or malformed leaves the list empty or short.
+void TReader::PeekColormaps() {
+  std::string clean;
+  std::vector<std::string_view> words;
+  bool inTable = false;
+  for (size_t i = lineIndex_; i < lines_.size(); ++i) {
+    CleanJklLine(lines_[i], clean);
+    if (clean.empty()) continue;
+    if (StartsWithUpper(clean, "WORLD VERTICES")) return;
+    if (StartsWithUpper(clean, "WORLD COLORMAPS")) {
+      inTable = true;
+      continue;
+    }
+    if (!inTable) continue;
+    SplitJklWords(clean, words);
+    const std::string expected = std::to_string(level_.Colormaps.size()) + ":";
+    if (words.size() < 2 || words[0] != expected) return;
+    level_.Colormaps.emplace_back(words[1]);
+  }
+}
+
 void TReader::ReadVertices() {
   int32_t n = ReadCount("WORLD VERTICES");
   for (int32_t i = 0; i < n; ++i) {
@@ -311,6 +335,10 @@ void TReader::ReadSurface(int32_t Index) {
   surface->Flags = IntWord(2);
   surface->Adjoin = IntWord(7);
   int32_t corners = IntWord(9);
+  // Only what a drawn see-through surface needs; a word that is no number is no error here.
+  surface->MaterialIndex = m;
+  if (!rtl::TryStrToInt(std::string(Word(3)), surface->FaceFlags)) surface->FaceFlags = 0;
+  if (!rtl::TryStrToInt(std::string(Word(4)), surface->GeoMode)) surface->GeoMode = 0;
   if (corners <= 0) return;
   // Past the last word a word index yields the last word again; a corner count larger than the
   // pairs on the line would then repeat the last pair up to billions of times.
@@ -435,6 +463,7 @@ void TReader::ReadLights() {
 void TReader::Run() {
   ReadMaterials();
   FindSection("GEORESOURCE", true);
+  PeekColormaps();
   ReadVertices();
   ReadTextureVertices();
   ReadAdjoins();
@@ -521,6 +550,7 @@ void TJKLevel::Clear() {
   TXVertices.Clear();
   Vertices.Clear();
   Adjoins.clear();
+  Colormaps.clear();
   Things.Clear();
   Lights.clear();
   Materials.Clear();

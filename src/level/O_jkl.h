@@ -28,6 +28,8 @@ class TJKLevel {
   TOwnedVertexList Vertices;
   TTXVertexList TXVertices;
   std::vector<int32_t> Adjoins;  // word 2 of each adjoin entry
+  // The colormaps the level names ("World Colormaps"), in order; the first is its palette.
+  std::vector<std::string> Colormaps;
   // Every surface of the file, item i being surface i. The level owns them, not the sectors, so
   // that a surface that no sector lists, or that two sectors list, is still released once.
   TOwnedSurfaceList Surfaces;

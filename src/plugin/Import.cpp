@@ -6,6 +6,7 @@
 #include "brush/O_brush.h"
 #include "container/O_jkc.h"
 #include "level/O_jkl.h"
+#include "plugin/LevelShaders.h"
 #include "plugin/LevelTextures.h"
 #include "plugin/Platform.h"
 #include "plugin/SendBrushes.h"
@@ -85,6 +86,7 @@ bool ImportLevel() {
   if (success) {
     SetStatus("Converting Sectors to Brushes...");
     success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress, options);
+    if (success && options.Shaders && options.WriteTextures) WriteLevelShaders(level, options);
   }
   if (success) {
     Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});

@@ -14,6 +14,11 @@ struct TImportOptions {
   // without storing them.
   bool AlignTextures = false;  // fit each front face's texture projection to the level's texels
   bool CleanSlabs = false;     // drop repeated and in-line corners before a slab is built
+  bool ImportAdjoins = false;  // each see-through surface the game draws becomes a thin brush
+  // Without JKPalette, the palette the level names, from its containers or beside it.
+  bool LevelPalette = false;
+  // A material found nowhere else is looked for in the "mat" folder beside the level's folder.
+  bool SearchParentMat = false;
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists
@@ -22,6 +27,8 @@ struct TImportOptions {
   bool WriteTextures = true;       // false: decode in memory only, write no image
   // Front faces carry the level's texture vertices even without alignment.
   bool KeepTexels = false;
+  // A shader script for the level's sky and see-through materials beside the textures.
+  bool Shaders = false;
 };
 
 // The state of an import between the brush conversion and the hand-off, shown to the host

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "container/O_jkc.h"
+#include "plugin/LevelSearch.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -114,9 +115,18 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     return 0;
   }
 
-  // 2. Palette.
+  // 2. Palette: the configured one, else (when asked) the one the level names.
   TColorMap palette;
-  LoadPalette(palette, Settings().Values("JKPalette"));
+  std::string paletteSource = Settings().Values("JKPalette");
+  if (paletteSource.empty() && Options.LevelPalette && !Level.Colormaps.empty()) {
+    std::vector<std::string> boxes{ContainerFile};
+    for (const std::string& item : rtl::SplitCommaText(Settings().Values("ResourceGobs")))
+      boxes.push_back(item);
+    paletteSource = FindLevelPalette(Level.Colormaps[0], boxes, LevelFile);
+    if (!paletteSource.empty())
+      ConsoleMessage("Palette '" + Level.Colormaps[0] + "' of the level: " + paletteSource);
+  }
+  LoadPalette(palette, paletteSource);
 
   // 3. Output extension, its letter case kept.
   std::string format = Settings().Values("OutputTexFormat");
@@ -156,12 +166,19 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     try {
       std::string beside = rtl::FindFileNoCase(levelFolder, material);
       std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
+      // A level unpacked from its container keeps "jkl" and "mat" side by side.
+      std::string parentMat = beside.empty() && inMat.empty() && Options.SearchParentMat
+                                  ? FindParentMat(LevelFile, material)
+                                  : std::string();
       if (!beside.empty()) {
         found = true;
         decoded = texture.LoadFromFile(beside);
       } else if (!inMat.empty()) {
         found = true;
         decoded = texture.LoadFromFile(inMat);
+      } else if (!parentMat.empty()) {
+        found = true;
+        decoded = texture.LoadFromFile(parentMat);
       } else {
         for (const std::string& path : search) {
           TJKContainer* container = containers.Get(path);

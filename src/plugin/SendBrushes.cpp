@@ -24,6 +24,15 @@ void RequireSlot(const void* Slot, const char* Name) {
   if (!Slot) throw rtl::Exception(rtl::Format("The editor does not provide the function %s", Name));
 }
 
+// The back face of a drawn adjoin, when it carries the material of the other side: the
+// editor's face j of Faces, numbered in reverse order of addition, is the brush's second.
+const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces) {
+  if (Brush.Kind != TBrushKind::DrawnAdjoin || Faces != Brush.Surfaces.Count() || j != Faces - 2)
+    return nullptr;
+  const TSurface* back = Brush.Surfaces.Items(1);
+  return back->MaterialName.empty() ? nullptr : back;
+}
+
 }  // namespace
 
 std::string MaterialTextureName(const std::string& MaterialName) {
@@ -141,9 +150,13 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
           data->ScaleS = fit.Projection.ScaleS;
           data->ScaleT = fit.Projection.ScaleT;
         }
+      } else if (const TSurface* back = DrawnAdjoinBack(*brush, j, faces)) {
+        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(back->MaterialName)));
       } else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
+      // A drawn adjoin is detail: it does not split the level into sectors of visibility.
+      if (brush->Kind == TBrushKind::DrawnAdjoin) data->Contents |= DetailContents;
       host.SetFaceData(handle, j, data);
     }
 

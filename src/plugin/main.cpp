@@ -125,6 +125,12 @@ TImportOptions ReadImportOptions() {
       OnOffSetting("AlignTextures", "Error reading align textures setting, using default: 0");
   options.CleanSlabs =
       OnOffSetting("CleanSlabs", "Error reading clean slabs setting, using default: 0");
+  options.ImportAdjoins =
+      OnOffSetting("ImportAdjoins", "Error reading import adjoins setting, using default: 0");
+  options.LevelPalette =
+      OnOffSetting("LevelPalette", "Error reading level palette setting, using default: 0");
+  options.SearchParentMat =
+      OnOffSetting("SearchParentMat", "Error reading search parent mat setting, using default: 0");
   Platform().AdjustImportOptions(options);
   return options;
 }
