@@ -134,8 +134,8 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
 
     const int32_t faces = host.GetFaceCount(handle);
     for (int32_t j = 0; j < faces; ++j) {
-      // Every face of a brush carries the same material and flags, so the brush's face j
-      // serves for the editor's face j whichever way each side numbers them.
+      // Every face of a brush carries the same flags, so the brush's face j serves for the
+      // editor's face j whichever way each side numbers them.
       TSurface* face = brush->Surfaces.Items(j);
       TFaceData* data = host.GetFaceData(handle, j);
       if (!data)
