@@ -47,19 +47,23 @@ print(drawn, len(used & held))
 EOF
 }
 
-# Sky surfaces of a compiled BSP: draw surfaces whose shader has the sky surface flag.
+# Sky surfaces of a compiled BSP (draw surfaces whose shader has the sky surface flag), and its
+# brushes that are not solid (their contents shader lacks the solid bit).
 bsp_sky() {  # bsp_sky FILE.bsp
   python3 - "$1" <<'EOF'
 import struct, sys
 d = open(sys.argv[1], 'rb').read()
 def lump(i): o, n = struct.unpack_from('<ii', d, 8 + 8 * i); return d[o:o + n]
 sh = lump(1); flags = [struct.unpack_from('<i', sh, k + 64)[0] for k in range(0, len(sh), 72)]
+contents = [struct.unpack_from('<i', sh, k + 68)[0] for k in range(0, len(sh), 72)]
 su = lump(13); size = 148 if len(su) % 148 == 0 else 104
-print(sum(1 for k in range(0, len(su), size) if flags[struct.unpack_from('<i', su, k)[0]] & 0x2000))
+br = lump(8)  # brushes: first side, side count, the shader that gives their contents
+print(sum(1 for k in range(0, len(su), size) if flags[struct.unpack_from('<i', su, k)[0]] & 0x2000),
+      sum(1 for k in range(0, len(br), 12) if not contents[struct.unpack_from('<i', br, k + 8)[0]] & 1))
 EOF
 }
 
-tot_drawn=0; tot_brushed=0; tot_held=0; tot_saved=0; tot_skyf=0; tot_skyb=0
+tot_drawn=0; tot_brushed=0; tot_held=0; tot_saved=0; tot_skyf=0; tot_skyb=0; tot_pass=0
 run() {  # run LEVEL [ENTRY]
   [[ "$1${2:-}" =~ ${ONLY:-.} ]] || return 0
   local level=$1 entry=${2:-} out=$work/run && rm -rf "$out" && mkdir -p "$out/game/GameData/base/maps"
@@ -68,7 +72,7 @@ run() {  # run LEVEL [ENTRY]
               --map "$out/game/GameData/base/maps/x.map" --adjoins --shaders --level-palette --entities)
   [ -n "$entry" ] && args+=(--entry "$entry")
   "$bin" "${args[@]}" > "$out/console.txt" 2> /dev/null
-  local brushed saved drawn=- held=- skyf=- skyb=-
+  local brushed saved drawn=- held=- skyf=- skyb=- passable=-
   brushed=$(sed -n 's/^Morvane: \([0-9]*\) drawn adjoin surfaces became.*/\1/p' "$out/console.txt")
   saved=$(grep -c '^Morvane: Saved: .*\.tga$' "$out/console.txt")
   if [ -z "$entry" ]; then
@@ -84,11 +88,13 @@ run() {  # run LEVEL [ENTRY]
     skyf=$(awk '/^\{/ {b = 1; next} b && /^\(/ {if ($(NF-1) == 4) n++; b = 0} END {print n+0}' \
       "$out/game/GameData/base/maps/x.map")
     "$compile" --no-meta "$out/game/GameData/base/maps/x.map" > /dev/null 2>&1
-    skyb=$([ -f "$out/game/GameData/base/maps/x.bsp" ] && bsp_sky "$out/game/GameData/base/maps/x.bsp" || echo none)
-    tot_skyf=$((tot_skyf + skyf)); [ "$skyb" != none ] && tot_skyb=$((tot_skyb + skyb))
+    read -r skyb passable < <([ -f "$out/game/GameData/base/maps/x.bsp" ] &&
+      bsp_sky "$out/game/GameData/base/maps/x.bsp" || echo none -)
+    tot_skyf=$((tot_skyf + skyf))
+    [ "$skyb" != none ] && tot_skyb=$((tot_skyb + skyb)) && tot_pass=$((tot_pass + passable))
   fi
-  printf '%-40s adjoins %s/%s  textures %s (sibling mat holds %s used)  sky faces %s, in bsp %s\n' \
-    "${level#$corpus/}${entry:+ >> $entry}" "${brushed:-?}" "$drawn" "$saved" "$held" "$skyf" "$skyb"
+  printf '%-40s adjoins %s/%s  textures %s (sibling mat holds %s used)  sky faces %s, in bsp %s  non-solid bsp brushes %s\n' \
+    "${level#$corpus/}${entry:+ >> $entry}" "${brushed:-?}" "$drawn" "$saved" "$held" "$skyf" "$skyb" "$passable"
 }
 
 while IFS= read -r level; do run "$level"; done < <(find "$corpus" -iname '*.jkl' | LC_ALL=C sort)
@@ -97,4 +103,4 @@ while IFS= read -r box; do
 done < <(find "$corpus" \( -iname '*.gob' -o -iname '*.goo' \) | LC_ALL=C sort)
 echo "drawn adjoin surfaces brushed $tot_brushed of $tot_drawn found in the levels' text"
 echo "textures written $tot_saved; used materials their sibling mat folders hold: $tot_held"
-[ "${COMPILE:-0}" = 1 ] && echo "sky front faces in the maps $tot_skyf, sky surfaces in the BSPs $tot_skyb"
+[ "${COMPILE:-0}" = 1 ] && echo "sky front faces in the maps $tot_skyf, sky surfaces in the BSPs $tot_skyb, non-solid BSP brushes $tot_pass"
