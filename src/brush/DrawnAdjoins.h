@@ -3,6 +3,7 @@
 // what each material of a level needs of the game to look as it did (sky, see-through, passable).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
 #include "plugin/ImportOptions.h"
+
+// The content flag of a drawn adjoin's faces: detail, which the editor and the map compiler know
+// by this bit.
+constexpr int32_t DrawnAdjoinContents = 0x08000000;
 
 // How deep the brush of a drawn adjoin reaches behind its surface, in editor units.
 constexpr double DrawnAdjoinDepth = 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "brush/DrawnAdjoins.h"
 #include "plugin/LevelTextures.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
@@ -156,7 +157,7 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
       // A drawn adjoin is detail: it does not split the level into sectors of visibility.
-      if (brush->Kind == TBrushKind::DrawnAdjoin) data->Contents |= DetailContents;
+      if (brush->Kind == TBrushKind::DrawnAdjoin) data->Contents |= DrawnAdjoinContents;
       host.SetFaceData(handle, j, data);
     }
 

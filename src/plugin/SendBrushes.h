@@ -12,15 +12,12 @@
 #include "brush/TexFit.h"
 #include "plugin/ImportOptions.h"
 
-// The content flag by which the editor and the map compiler know a detail brush.
-constexpr int32_t DetailContents = 0x08000000;
-
 // TexturePrefix is the level's name followed by "/". Always returns True; a faulty editor (a
 // missing slot, no brush handle, no face record) or a bad brush model raises an error, and the
 // brushes committed before it stay in the editor.
 // With Options.AlignTextures each front face that AlignedFrontFace accepts also gets the shifts,
 // rotation and scales of FitFrontFace; every other byte the editor sees stays as without it.
-// A brush of the kind DrawnAdjoin has DetailContents on every face, and its back face, when it
+// A brush of the kind DrawnAdjoin has DrawnAdjoinContents on every face, and its back face, when it
 // carries a material (the other side's), that texture instead of NonVisTex.
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
                        TProgressProc Progress, const TImportOptions& Options = TImportOptions());

@@ -2,6 +2,7 @@
 // script of its sky and see-through materials, its own palette, its sibling "mat" folder.
 #include <gtest/gtest.h>
 
+#include "brush/DrawnAdjoins.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/LevelSearch.h"
 #include "plugin/RecordingHost.h"
@@ -105,7 +106,7 @@ TEST_F(GameLookTest, DrawnAdjoinPairIsOneDetailBrushWithBothMaterials) {
   EXPECT_EQ(faces[5].TextureName, "lvl/a");
   EXPECT_EQ(faces[4].TextureName, "lvl/b");
   for (int f = 0; f < 4; ++f) EXPECT_EQ(faces[f].TextureName, "common/nodraw");
-  for (const auto& face : faces) EXPECT_EQ(face.Contents, DetailContents);
+  for (const auto& face : faces) EXPECT_EQ(face.Contents, DrawnAdjoinContents);
   // One unit deep, behind the first side, into the sector it opens onto.
   EXPECT_EQ(faces[5].P1[2], 0.0f);
   EXPECT_EQ(faces[4].P1[2], -1.0f);
