@@ -69,8 +69,6 @@ void ImportLevel() {
   KeepSlabSettings(request.Slab, result.ScaleUsed, result.DepthUsed);
   // Dispatch says "Failed: " and the reason, as for any error of a command.
   if (!result.Succeeded()) throw rtl::Exception(result.Message);
-  Platform().LevelConverted(TImportContext{*result.Level, *result.BrushLevel, result.Textures,
-                                           options, result.HandOff.TexturePrefix});
   SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(*result.BrushLevel, result.HandOff.TexturePrefix, StatusProgress,
                     result.HandOff.NonVisTex,
