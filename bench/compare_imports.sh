@@ -5,9 +5,9 @@
 #   bench/compare_imports.sh OLD_MORVANE NEW_MORVANE [CORPUS_DIR]
 # Loose levels are imported from a copy beside a "mat" folder (the level's own one under
 # more/levels, the corpus's mat folder for the others), so that their textures are converted too.
-# FORMAT=jpg converts into JPEG instead of TGA; IMPORT_ARGS adds options to every import (such as
-# "--align --clean --entities --map-format brushdef") and SETTINGS lines to the settings file
-# (such as 'Scale=x\r\nNonVisTex=common/caulk\r\n', printf escapes allowed).
+# FORMAT=jpg converts into JPEG instead of TGA; OPTIONS="--align --clean ..." adds import options;
+# SETTINGS adds lines to the settings file (such as 'Scale=x\r\nNonVisTex=common/caulk\r\n',
+# printf escapes allowed).
 # Prints one line per level and "same: N, different: M" at the end; exit status 1 on a difference.
 set -u
 old=$(readlink -f "$1"); new=$(readlink -f "$2")
@@ -21,9 +21,8 @@ run() {  # run BINARY OUTDIR LEVEL [ENTRY]
   mkdir -p "$out"
   printf 'OutputTexFormat=%s\r\n'"${SETTINGS:-}" "${FORMAT:-tga}" > "$out/m.ini"
   local args=(import "$level" --game-dir "$out/game" --settings "$out/m.ini" --map "$out/x.map")
-  # shellcheck disable=SC2206  # the options are words
-  [ -n "${IMPORT_ARGS:-}" ] && args+=(${IMPORT_ARGS})
   [ -n "$entry" ] && args+=(--entry "$entry")
+  read -ra extra <<< "${OPTIONS:-}" && args+=("${extra[@]}")
   (cd "$out" && "$bin" "${args[@]}" 2> stderr.raw | sed "s|$out|OUT|g" > console.txt
    echo "rc=${PIPESTATUS[0]}" >> console.txt; sed "s|$out|OUT|g" stderr.raw > stderr.txt)
   (cd "$out" && { sha256sum console.txt stderr.txt; [ -f x.map ] && sha256sum x.map;

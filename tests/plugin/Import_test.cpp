@@ -276,8 +276,7 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   level.Name = "..";
   TTextureSettings textures;
   textures.InstallPath = GetInstallPath();
-  EXPECT_EQ(ConvertLevelTextures(
-                level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
+  EXPECT_EQ(ConvertLevelTextures(level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
             0);
   EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
                                                    "folder, unable to convert textures.\n"});
@@ -356,10 +355,11 @@ TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
                    out, err),
             0)
       << out.str() << err.str();
-  EXPECT_EQ(sample_import::Mismatch(
-                ReadFile(dir / "sample.map"),
-                rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"))),
-            "");
+  const std::string map = ReadFile(dir / "sample.map");
+  const std::string tex =
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+  EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
+      << sample_import::Differences(map, tex);
 }
 
 namespace {
