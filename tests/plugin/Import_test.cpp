@@ -276,7 +276,8 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   level.Name = "..";
   TTextureSettings textures;
   textures.InstallPath = GetInstallPath();
-  EXPECT_EQ(ConvertLevelTextures(level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
+  EXPECT_EQ(ConvertLevelTextures(
+                level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
             0);
   EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
                                                    "folder, unable to convert textures.\n"});
