@@ -34,7 +34,7 @@
 
 namespace {
 
-const char* const Version = "1.2";
+const char* const Version = MORVANE_VERSION;
 
 // One option of a command: its name, and whether a value follows it ("--map FILE" or
 // "--map=FILE") or it is a switch ("--overwrite-textures").
