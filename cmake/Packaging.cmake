@@ -34,9 +34,10 @@ if(WIN32)
   morvane_version_resource(morvane_cli VFT_APP morvane.exe
                            "Morvane: imports Jedi Knight levels (command line)")
 
-  # The archive unpacks as the editor's folder expects it: the DLL under plugins/.
-  install(FILES $<TARGET_FILE:morvane> DESTINATION plugins)
-  install(PROGRAMS $<TARGET_FILE:morvane_cli> DESTINATION .)
+  # The archive unpacks as the editor's folder expects it: the DLL under plugins/. Installed as
+  # targets, so that CPack strips them; the DLL's import library stays out.
+  install(TARGETS morvane RUNTIME DESTINATION plugins ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
+  install(TARGETS morvane_cli RUNTIME DESTINATION .)
   configure_file(${MORVANE_PKG_DIR}/README-windows.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY
                  NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
@@ -69,21 +70,30 @@ elseif(NOT MORVANE_FUZZ)
     file(READ ${notice} text)
     file(APPEND ${copyright} "\n----------------------------------------------------------------\n\n${text}")
   endforeach()
+  # and, the package being its own upstream, changelog.gz: one entry for the version.
+  string(TIMESTAMP day "%a, %d %b %Y 00:00:00 +0000" UTC)
+  file(WRITE ${CMAKE_BINARY_DIR}/changelog
+       "morvane (${PROJECT_VERSION}) stable; urgency=medium\n\n"
+       "  * Release ${PROJECT_VERSION}: the JK2Radiant plug-in and the command-line host.\n\n"
+       " -- ${CPACK_PACKAGE_CONTACT}  ${day}\n")
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+                     COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/changelog
+                     DEPENDS ${CMAKE_BINARY_DIR}/changelog VERBATIM)
+  add_custom_target(morvane_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${copyright}
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+                ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${MORVANE_NOTICES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/third-party)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
-      " morvane reads a Jedi Knight level (a JKL file, or one inside a GOB or GOO\n"
-      " container), converts its MAT textures into TGA or JPEG files and writes its\n"
-      " solid surfaces as slab brushes into a JK2Radiant .map file, as the Morvane\n"
-      " plug-in of the editor does. It also lists, extracts and converts the\n"
-      " contents of containers and draws an import as a PNG picture.")
-  string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  # CPack puts the summary in front and indents the lines.
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+         "morvane reads a Jedi Knight level (a JKL file, or one inside a GOB or GOO\n"
+         "container), converts its MAT textures into TGA or JPEG files and writes its\n"
+         "solid surfaces as slab brushes into a JK2Radiant .map file, as the Morvane\n"
+         "plug-in of the editor does. It also lists, extracts and converts the\n"
+         "contents of containers and draws an import as a PNG picture.")
 endif()
 include(CPack)
