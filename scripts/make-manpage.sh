@@ -6,17 +6,18 @@
 #   scripts/make-manpage.sh MORVANE VERSION SETTINGS.txt OUT.1
 # What is read of the help's layout: usage lines "  morvane ..."; a paragraph per command that
 # begins with the command's name at the margin; options "  -x ARG" with their text from column
-# 24 on; notes at the margin after the commands; the line "exit status: ..." (written here).
+# 24 on (or after two blanks, when the name is longer); notes at the margin after the commands; the line "exit status: ..." (written here).
 set -eu
 morvane=$1 version=$2 settings=$3 out=$4
 help=$(ASAN_OPTIONS=detect_leaks=0 "$morvane" --help)
 day=$(date -u -d "@${SOURCE_DATE_EPOCH:-$(date +%s)}" +%Y-%m-%d)
 
-# Text for roff: backslashes kept, a dash that begins a word made a minus sign (options are then
-# copied as typed); the awk programs mark bold, italic, roman and a guard as bytes 1 to 4.
+# Text for roff: backslashes kept, the dashes of an option's name made minus signs (options are
+# then copied as typed); the awk programs mark bold, italic, roman and a guard as bytes 1 to 4.
 roff() {
   sed -e 's/\\/\\e/g' -e 's/\(^\|[][ (|,"=\x01\x02]\)--/\1\\-\\-/g' \
     -e 's/\(^\|[][ (|,"=\x01\x02]\)-\([a-zA-Z]\)/\1\\-\2/g' \
+    -e ':a' -e 's/\(\\-[a-z0-9]*\)-\([a-z]\)/\1\\-\2/' -e 'ta' \
     -e 's/\x01/\\fB/g; s/\x02/\\fI/g; s/\x03/\\fR/g; s/\x04/\\\&/g'
 }
 
@@ -41,8 +42,15 @@ from_help() {
     /^exit status:/ { next }
     /^$/ { blank = 1; next }
     /^[a-z]/ && ($1 in cmds) { put(".SS " $1); text(substr($0, length($1) + 1)); opt = 0; blank = 0; next }
-    /^  -/ { t = substr($0, 3, 21); sub(/ +$/, "", t); put(".TP"); put(tag(t)); text(substr($0, 24))
-               opt = 1; blank = 0; next }
+    /^  -/ {
+      # The text begins at column 24; a longer name ends at two blanks, or ends the line.
+      t = substr($0, 3); i = index(t, "  ")
+      if (substr($0, 23, 1) == " ") { t = substr($0, 3, 20); d = substr($0, 24) }
+      else if (i > 0) { d = substr(t, i); t = substr(t, 1, i - 1) }
+      else d = ""
+      sub(/ +$/, "", t); put(".TP"); put(tag(t)); if (d != "") text(d)
+      opt = 1; blank = 0; next
+    }
     /^                       / { text($0); next }
     /^        / { if (opt) put(".PP"); opt = 0; text($0); next }
     { if (part == "commands") part = "notes"; if (blank) put(".PP"); blank = 0; text($0) }
