@@ -16,10 +16,9 @@ for preset in windows native; do
   echo "== $preset"
   cmake --preset "$preset" -B "$dir" -DMORVANE_TESTS=OFF >/dev/null
   cmake --build "$dir" -j"$(nproc)" --target package
-  cp "$dir"/morvane?[0-9]*.zip "$dir"/morvane?[0-9]*.deb dist/ 2>/dev/null || true
 done
+cp build/release/windows/morvane-*-win32.zip build/release/native/morvane_*_amd64.deb dist/
 cd dist
-ls morvane-*-win32.zip morvane_*_amd64.deb >/dev/null
 sha256sum morvane-*-win32.zip morvane_*_amd64.deb >SHA256SUMS
 echo "== the packages, in $(pwd):"
 ls -l
