@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const Version = "1.2";
+const char* const Version = MORVANE_VERSION;
 
 const std::vector<const TCommandDef*>& Commands() {
   static const std::vector<const TCommandDef*> commands = {

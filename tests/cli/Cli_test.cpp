@@ -88,7 +88,7 @@ TEST(CliConventions, EveryCommandHasItsHelpAndTheProgramItsVersion) {
 
   TRun version = Morvane({"--version"});
   EXPECT_EQ(version.code, 0);
-  EXPECT_EQ(version.out, "morvane 1.2\n");
+  EXPECT_EQ(version.out, "morvane " MORVANE_VERSION "\n");
   EXPECT_EQ(Morvane({"help", "frobnicate"}).code, 2);
 }
 
