@@ -10,7 +10,6 @@
 
 #include "brush/DrawnAdjoins.h"
 #include "level/Vec3.h"
-#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -250,21 +249,19 @@ struct TDrawnAdjoinCount {
 // brush that carries both sides.
 void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
                     const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
-                    TBrushLevel& BrushLevel, const TImportOptions& Options,
+                    double Scale, TBrushLevel& BrushLevel, const TImportOptions& Options,
                     TDrawnAdjoinCount& Count, int& LeftOut) {
-  if (!IsDrawnAdjoin(Surface)) return;
   const auto it = Mirrors.find(&Surface);
   const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
   const bool pair = mirror && IsDrawnAdjoin(*mirror);
   // The side of a pair met first makes the brush.
   if (pair && Count.Made.count(mirror)) return;
-  const double scale = GetScale();
-  if (!AddDrawnAdjoinBrush(Surface, mirror, scale, BrushLevel.Brushes, Options)) {
+  if (!AddDrawnAdjoinBrush(Surface, mirror, Scale, BrushLevel.Brushes, Options)) {
     ++LeftOut;
     return;
   }
   CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), Surface, Level,
-                     scale, DrawnAdjoinDepth);
+                     Scale, DrawnAdjoinDepth);
   Count.Made.insert(&Surface);
   Count.Surfaces += pair ? 2 : 1;
   ++Count.Brushes;
@@ -284,8 +281,18 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options) {
+void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                             const TImportOptions& Options, TSlabSettings* Slab,
+                             const TConsoleProc& Console) {
+  TSlabSettings defaults;
+  TSlabSettings& numbers = Slab ? *Slab : defaults;
+  auto use = [&Console](TSlabNumber& number) {
+    if (!number.Used && !number.Note.empty() && Console) Console(number.Note);
+    number.Used = true;
+    return number.Value;
+  };
+  auto ScaleValue = [&] { return use(numbers.Scale); };
+  auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
   TDrawnAdjoinCount drawn;
   std::unordered_map<const TSurface*, const TSurface*> mirrors;
@@ -299,14 +306,15 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       // Surfaces that open into another sector are not walls; those the game draws may become
       // brushes of their own.
       if (surface->Adjoin != -1) {
-        if (Options.ImportAdjoins)
-          AddDrawnAdjoin(Level, *surface, mirrors, BrushLevel, Options, drawn, leftOut);
+        if (Options.ImportAdjoins && IsDrawnAdjoin(*surface))
+          AddDrawnAdjoin(Level, *surface, mirrors, ScaleValue(), BrushLevel, Options, drawn,
+                         leftOut);
         continue;
       }
       // The scale is asked for first: it is the first setting a brush needs, and a missing
       // setting's console line comes in that order.
-      const double scale = GetScale();
-      const double depth = GetBrushDepth();
+      const double scale = ScaleValue();
+      const double depth = DepthValue();
       if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) {
         ++leftOut;
         continue;
@@ -318,7 +326,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
 
   for (int i = 0; i < Level.Things.Count(); ++i) {
     const TEntityRec* thing = Level.Things.Objects(i);
-    const float s = static_cast<float>(GetScale());
+    const float s = static_cast<float>(ScaleValue());
     auto entity = std::make_unique<TEntityRec>();
     entity->Name = IsPlayerTemplate(thing->Name) ? "info_player_deathmatch" : "info_null";
     VectorMultiply(thing->Origin, MakeVector(s, s, s), entity->Origin);
@@ -330,7 +338,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   }
 
   for (const auto& light : Level.Lights) {
-    const double scale = GetScale();
+    const double scale = ScaleValue();
     const float s = static_cast<float>(scale);
     auto copy = std::make_unique<TLightRec>();
     copy->Tag = light->Tag;
@@ -339,10 +347,9 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
     copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
     BrushLevel.Lights.push_back(std::move(copy));
   }
-  if (leftOut > 0)
-    ConsoleMessage(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
-  if (Options.ImportAdjoins)
-    ConsoleMessage(
+  if (leftOut > 0 && Console)
+    Console(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
+  if (Options.ImportAdjoins && Console)
+    Console(
         rtl::Format("%d drawn adjoin surfaces became %d brushes", drawn.Surfaces, drawn.Brushes));
-  return true;
 }

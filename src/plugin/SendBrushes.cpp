@@ -5,7 +5,7 @@
 
 #include "brush/DrawnAdjoins.h"
 #include "plugin/LevelTextures.h"
-#include "plugin/main.h"
+#include "plugin/main.h"  // FuncTable
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -25,16 +25,16 @@ void RequireSlot(const void* Slot, const char* Name) {
   if (!Slot) throw rtl::Exception(rtl::Format("The editor does not provide the function %s", Name));
 }
 
-// The back face of a drawn adjoin, when it carries the material of the other side: the
-// editor's face j of Faces, numbered in reverse order of addition, is the brush's second.
+}  // namespace
+
 const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces) {
+  // The editor numbers faces in reverse order of addition: its face Faces - 2 is the brush's
+  // second, when no face was passed over.
   if (Brush.Kind != TBrushKind::DrawnAdjoin || Faces != Brush.Surfaces.Count() || j != Faces - 2)
     return nullptr;
   const TSurface* back = Brush.Surfaces.Items(1);
   return back->MaterialName.empty() ? nullptr : back;
 }
-
-}  // namespace
 
 std::string MaterialTextureName(const std::string& MaterialName) {
   return rtl::ChangeFileExt(MaterialName, "");
@@ -71,12 +71,10 @@ std::vector<texfit::TTexCorner> TexCorners(const TSurface& Face) {
   return corners;
 }
 
-namespace {
-
-// FitFrontFace on hand-off points already computed.
-texfit::TClassicFit FitFrontFaceAt(const TSurface& Front, const float p1[3], const float p2[3],
-                                   const float p3[3]) {
+texfit::TClassicFit FitFrontFace(const TSurface& Front) {
   if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
+  float p1[3], p2[3], p3[3];
+  HandOffPoints(Front, p1, p2, p3);
   // Most faces have few corners: no allocation for them.
   texfit::TTexCorner local[16];
   std::vector<texfit::TTexCorner> heap;
@@ -92,21 +90,24 @@ texfit::TClassicFit FitFrontFaceAt(const TSurface& Front, const float p1[3], con
   return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners, n);
 }
 
-}  // namespace
-
-texfit::TClassicFit FitFrontFace(const TSurface& Front) {
-  if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
-  float p1[3], p2[3], p3[3];
-  HandOffPoints(Front, p1, p2, p3);
-  return FitFrontFaceAt(Front, p1, p2, p3);
+std::vector<texfit::TClassicFit> FitFrontFaces(const TBrushLevel& BrushLevel) {
+  std::vector<texfit::TClassicFit> fits(static_cast<size_t>(BrushLevel.Brushes.Count()));
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
+    // The front face is the brush's first; it is fitted on the very points handed over.
+    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    if (brush->Surfaces.Count() > 0)
+      fits[static_cast<size_t>(i)] = FitFrontFace(*brush->Surfaces.Items(0));
+  }
+  return fits;
 }
 
-bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress, const TImportOptions& Options) {
-  const std::string nonVisTex = Settings().Values("NonVisTex");
+void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
+                       TProgressProc Progress, const std::string& NonVisTex,
+                       const std::vector<texfit::TClassicFit>* Fits) {
+  const std::string& nonVisTex = NonVisTex;
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
-  if (count == 0) return true;
+  if (count == 0) return;
 
   RequireSlot(reinterpret_cast<const void*>(host.NewBrush), "NewBrush");
   RequireSlot(reinterpret_cast<const void*>(host.AddFace), "AddFace");
@@ -122,15 +123,13 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
     BrushHandle handle = host.NewBrush();
     if (!handle) throw rtl::Exception("The editor returned no brush");
 
-    texfit::TClassicFit fit;
+    const texfit::TClassicFit fit = Fits ? Fits->at(static_cast<size_t>(i)) : texfit::TClassicFit{};
     for (int f = 0; f < brush->Surfaces.Count(); ++f) {
       TSurface* face = brush->Surfaces.Items(f);
       if (face->Vertices.Count() < 3) continue;
       float p1[3], p2[3], p3[3];
       HandOffPoints(*face, p1, p2, p3);
       host.AddFace(handle, p1, p2, p3);
-      // The front face is the brush's first; it is fitted on the very points just handed over.
-      if (f == 0 && Options.AlignTextures) fit = FitFrontFaceAt(*face, p1, p2, p3);
     }
 
     const int32_t faces = host.GetFaceCount(handle);
@@ -163,5 +162,4 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
 
     host.CommitBrush(handle);
   }
-  return true;
 }

@@ -1,22 +1,25 @@
-#include "plugin/LevelShaders.h"
+#include "import/LevelShaders.h"
 
 #include "brush/DrawnAdjoins.h"
 #include "plugin/LevelTextures.h"
 #include "plugin/SendBrushes.h"
-#include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 #include "texture/ShaderScript.h"
 
-void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options) {
-  const std::string install = GetInstallPath();
+void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
+                       const TTextureSettings& Settings, const TConsoleProc& Console) {
+  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
+    if (Console) Console(Text);
+  };
+  const std::string& install = Settings.InstallPath;
   const std::string levelName = MapSafeName(Level.Name);
   if (install.empty() || MaterialNameLeavesFolder(levelName)) {
     ConsoleMessage("No shader script written: no game folder or no level name to name it by");
     return;
   }
   // The images are named as the texture conversion names them, with its extension.
-  const std::string format = Settings().Values("OutputTexFormat");
+  const std::string& format = Settings.OutputTexFormat;
   const std::string ext = "." + (format.empty() ? std::string("jpg") : format);
   std::vector<TShaderEntry> entries;
   for (const TMaterialLook& look : LevelMaterialLooks(Level, Options.ImportAdjoins)) {

@@ -1,0 +1,16 @@
+// The shader script of an imported level, written beside its textures: the game then draws the
+// level's sky as sky and its see-through surfaces as such (the map keeps its texture names).
+#pragma once
+
+#include "level/O_jkl.h"
+#include "level/Progress.h"
+#include "plugin/ImportOptions.h"
+#include "plugin/LevelTextures.h"
+
+// Writes <install>/GameData/base/shaders/<level>.shader in one step, one entry per material that
+// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), the images named with
+// Settings' output format, and names it in shaders/shaderlist.txt when the game folder has that
+// file. Says on Console what it wrote, or why it wrote nothing; a file that cannot be written
+// raises, naming it.
+void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
+                       const TTextureSettings& Settings, const TConsoleProc& Console);
