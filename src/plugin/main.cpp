@@ -125,6 +125,12 @@ TImportOptions ReadImportOptions() {
       OnOffSetting("AlignTextures", "Error reading align textures setting, using default: 0");
   options.CleanSlabs =
       OnOffSetting("CleanSlabs", "Error reading clean slabs setting, using default: 0");
+  options.SealLevel =
+      OnOffSetting("SealLevel", "Error reading seal level setting, using default: 0");
+  options.FitWorld = OnOffSetting("FitWorld", "Error reading fit world setting, using default: 0");
+  if (OnOffSetting("GameReady", "Error reading game ready setting, using default: 0"))
+    for (const TGameReadyPart& part : GameReadyParts)
+      if (part.Option) options.*part.Option = true;
   Platform().AdjustImportOptions(options);
   return options;
 }
