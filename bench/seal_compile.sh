@@ -73,4 +73,4 @@ for n in $levels; do
 done
 echo "sealed $sealed of $count, vis on $vised; bsp total ${sum_ready}s with --game-ready," \
   "${sum_today}s with --entities --clean ($(awk -v a="$sum_today" -v b="$sum_ready" \
-  'BEGIN{printf "%.1f", b > 0 ? a / b : 0}') times faster)"
+  'BEGIN{printf "%.1f", (b > 0) ? a / b : 0}') times faster)"

@@ -162,25 +162,22 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
     const TPoint &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
     return p.X == q.X && p.Y == q.Y && p.Z == q.Z;
   };
-  // The sine of the turn at b, with both edges seen along the normal: how far c strays from
-  // the line through a and b, in units of the edge bc. A spike that turns back on itself has a
-  // sine of 0 too, and so has a corner that only lies behind its neighbour.
+  // How far b lies off the line through a and c, both seen along the normal: in line within
+  // FlatTolerance, however long the edges (a share of a long edge could be far more than the
+  // neighbouring surface, which keeps its corner, leaves open). A spike that turns back on
+  // itself lies on the line too, and so does a corner that only lies behind its neighbour.
   auto inLine = [&](int a, int b, int c) {
     const TPoint ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
-    const TPoint bc = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(b)]);
-    const double turn = Dot(normal, Cross(ab, bc));
-    const double abAlong = Dot(normal, ab), bcAlong = Dot(normal, bc);
-    const double ab2 = std::max(0.0, Dot(ab, ab) - abAlong * abAlong);
-    const double bc2 = std::max(0.0, Dot(bc, bc) - bcAlong * bcAlong);
-    if (turn * turn > CleanSlabTolerance * CleanSlabTolerance * ab2 * bc2) return false;
-    // However short its edges, a corner further off the line through its neighbours than the
-    // rounding of a level's coordinates is a corner of the surface.
     const TPoint ac = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(a)]);
     const double acAlong = Dot(normal, ac);
     const double ac2 = std::max(0.0, Dot(ac, ac) - acAlong * acAlong);
     const double off = Dot(normal, Cross(ac, ab));
     if (ac2 > 0 && off * off > FlatTolerance * FlatTolerance * ac2) return false;
-    return !Shared || !Shared->Positions.count(PositionKey(at[static_cast<size_t>(b)]));
+    // Where another surface has a corner, its slab meets this one there: a corner off the line
+    // by more than the rounding of Singles stays, or a sliver would open beside that slab.
+    const bool straight =
+        !(ac2 > 0) || off * off <= SharedCornerTolerance * SharedCornerTolerance * ac2;
+    return straight || !Shared || !Shared->Positions.count(PositionKey(at[static_cast<size_t>(b)]));
   };
 
   // A repeat of the corner before it goes first; the last corner repeats the first.
@@ -202,6 +199,10 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
   if (keep.size() < 3) return {};
   // What is left may still fold onto itself (a figure that doubles back).
   if (!EnclosesArea(AreaVector(at, keep, longest), longest)) return {};
+  // Nor is a sliver narrower than a map compiler's plane tolerance a surface: its slab would be
+  // chopped away to nothing.
+  const TPoint area = AreaVector(at, keep, longest);
+  if (Dot(area, area) < MinSlabWidth * MinSlabWidth * longest) return {};
   return keep;
 }
 
