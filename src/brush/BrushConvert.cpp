@@ -10,51 +10,47 @@
 #include <vector>
 
 #include "brush/Seal.h"
+#include "level/Vec3.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
 
-struct TPoint {
-  double X, Y, Z;
-};
-
-TPoint Minus(const TPoint& A, const TPoint& B) { return {A.X - B.X, A.Y - B.Y, A.Z - B.Z}; }
-TPoint Cross(const TPoint& A, const TPoint& B) {
-  return {A.Y * B.Z - A.Z * B.Y, A.Z * B.X - A.X * B.Z, A.X * B.Y - A.Y * B.X};
-}
-double Dot(const TPoint& A, const TPoint& B) { return A.X * B.X + A.Y * B.Y + A.Z * B.Z; }
+using vec::Cross;
+using vec::Dot;
+using vec::Minus;
+using vec::TVec3d;
 
 // Twice the area of the polygon of the corners keep, as a vector along its normal (the sum of
 // the cross products of the edges from the first corner), and the square of its longest edge.
-TPoint AreaVector(const std::vector<TPoint>& at, const std::vector<int>& keep, double& longest) {
-  TPoint area{0, 0, 0};
+TVec3d AreaVector(const std::vector<TVec3d>& at, const std::vector<int>& keep, double& longest) {
+  TVec3d area{0, 0, 0};
   longest = 0;
-  const TPoint& o = at[static_cast<size_t>(keep[0])];
+  const TVec3d& o = at[static_cast<size_t>(keep[0])];
   for (size_t i = 0; i < keep.size(); ++i) {
-    const TPoint& p = at[static_cast<size_t>(keep[i])];
-    const TPoint& q = at[static_cast<size_t>(keep[(i + 1) % keep.size()])];
-    const TPoint c = Cross(Minus(p, o), Minus(q, o));
+    const TVec3d& p = at[static_cast<size_t>(keep[i])];
+    const TVec3d& q = at[static_cast<size_t>(keep[(i + 1) % keep.size()])];
+    const TVec3d c = Cross(Minus(p, o), Minus(q, o));
     area = {area.X + c.X, area.Y + c.Y, area.Z + c.Z};
-    const TPoint e = Minus(q, p);
+    const TVec3d e = Minus(q, p);
     longest = std::max(longest, Dot(e, e));
   }
   return area;
 }
 
 // No more area than the rounding of Singles makes of a straight line, against the longest edge.
-bool EnclosesArea(const TPoint& area, double longest) {
+bool EnclosesArea(const TVec3d& area, double longest) {
   return Dot(area, area) > 1e-12 * longest * longest;
 }
 
-std::array<uint32_t, 3> PositionKey(const TPoint& p) {
+std::array<uint32_t, 3> PositionKey(const TVec3d& p) {
   std::array<uint32_t, 3> key;
   const float f[3] = {static_cast<float>(p.X), static_cast<float>(p.Y), static_cast<float>(p.Z)};
   for (int a = 0; a < 3; ++a) std::memcpy(&key[static_cast<size_t>(a)], &f[a], sizeof(float));
   return key;
 }
 
-TPoint Scaled(const TVertex* v, double Scale) {
+TVec3d Scaled(const TVertex* v, double Scale) {
   return {static_cast<float>(Scale * v->X), static_cast<float>(Scale * v->Y),
           static_cast<float>(Scale * v->Z)};
 }
@@ -71,7 +67,7 @@ TSharedCorners SharedCorners(const TJKLevel& Level, double Scale) {
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* s = sector->Surfaces.Items(k);
       if (s->Adjoin != -1 || s->Vertices.Count() < 3 || !seen.insert(s).second) continue;
-      std::vector<TPoint> at;
+      std::vector<TVec3d> at;
       std::vector<int> all;
       for (int j = 0; j < s->Vertices.Count(); ++j) {
         at.push_back(Scaled(s->Vertices.Items(j), Scale));
@@ -80,7 +76,7 @@ TSharedCorners SharedCorners(const TJKLevel& Level, double Scale) {
       double longest = 0;
       if (!EnclosesArea(AreaVector(at, all, longest), longest)) continue;
       std::unordered_set<std::array<uint32_t, 3>, TSharedCorners::THash> own;
-      for (const TPoint& p : at) own.insert(PositionKey(p));
+      for (const TVec3d& p : at) own.insert(PositionKey(p));
       for (const auto& key : own)
         if (!once.insert(key).second) shared.Positions.insert(key);
     }
@@ -91,15 +87,15 @@ TSharedCorners SharedCorners(const TJKLevel& Level, double Scale) {
 bool FitFrontPlane(TSurface& Front, const TVector3& LevelNormal) {
   const int n = Front.Vertices.Count();
   if (n < 3) return false;
-  std::vector<TPoint> at(static_cast<size_t>(n));
+  std::vector<TVec3d> at(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) at[static_cast<size_t>(k)] = Scaled(Front.Vertices.Items(k), 1);
   TVector3 c;
   Front.GetCentre(c);
-  const TPoint centre{c.X, c.Y, c.Z};
-  const TPoint planeNormal = Cross(Minus(at[0], at[1]), Minus(centre, at[1]));
+  const TVec3d centre{c.X, c.Y, c.Z};
+  const TVec3d planeNormal = Cross(Minus(at[0], at[1]), Minus(centre, at[1]));
   const double planeLength = std::sqrt(Dot(planeNormal, planeNormal));
   bool flat = planeLength > 0;
-  for (const TPoint& p : at)
+  for (const TVec3d& p : at)
     flat = flat && std::fabs(Dot(planeNormal, Minus(p, at[1]))) <= FlatTolerance * planeLength;
   if (flat) return false;
 
@@ -107,18 +103,18 @@ bool FitFrontPlane(TSurface& Front, const TVector3& LevelNormal) {
   std::vector<int> all(static_cast<size_t>(n));
   std::iota(all.begin(), all.end(), 0);
   double longest = 0;
-  const TPoint area = AreaVector(at, all, longest);
-  TPoint normal{-area.X, -area.Y, -area.Z};
-  const TPoint level{LevelNormal.X, LevelNormal.Y, LevelNormal.Z};
+  const TVec3d area = AreaVector(at, all, longest);
+  TVec3d normal{-area.X, -area.Y, -area.Z};
+  const TVec3d level{LevelNormal.X, LevelNormal.Y, LevelNormal.Z};
   if (Dot(level, level) > 0 && Dot(level, normal) > 0) normal = level;
   const double length = std::sqrt(Dot(normal, normal));
   if (!(length > 0)) return false;
   normal = {normal.X / length, normal.Y / length, normal.Z / length};
-  TPoint mean{0, 0, 0};
-  for (const TPoint& p : at) mean = {mean.X + p.X / n, mean.Y + p.Y / n, mean.Z + p.Z / n};
+  TVec3d mean{0, 0, 0};
+  for (const TVec3d& p : at) mean = {mean.X + p.X / n, mean.Y + p.Y / n, mean.Z + p.Z / n};
   for (int k = 0; k < n; ++k) {
     TVertex* v = Front.Vertices.Items(k);
-    const TPoint& p = at[static_cast<size_t>(k)];
+    const TVec3d& p = at[static_cast<size_t>(k)];
     const double off = Dot(normal, Minus(p, mean));
     v->X = static_cast<float>(p.X - off * normal.X);
     v->Y = static_cast<float>(p.Y - off * normal.Y);
@@ -139,7 +135,7 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
   // beyond the range of Singles (or so near its top that a face's centre may overflow) have no
   // line or area to judge: the slab is built from every corner, and the conversion's own check
   // names the vertex.
-  std::vector<TPoint> at(static_cast<size_t>(n));
+  std::vector<TVec3d> at(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) {
     const TVertex* s = Surface.Vertices.Items(k);
     const double p[3] = {Scale * s->X, Scale * s->Y, Scale * s->Z};
@@ -153,13 +149,13 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
   // slab's side faces run: real surfaces are not quite flat, and a corner that lies off the
   // surface only along that direction makes a side face on its neighbour's plane all the same.
   double longest = 0;
-  TPoint normal = AreaVector(at, keep, longest);
+  TVec3d normal = AreaVector(at, keep, longest);
   if (!EnclosesArea(normal, longest)) return {};
   const double length = std::sqrt(Dot(normal, normal));
   normal = {normal.X / length, normal.Y / length, normal.Z / length};
 
   auto same = [&](int a, int b) {
-    const TPoint &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
+    const TVec3d &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
     return p.X == q.X && p.Y == q.Y && p.Z == q.Z;
   };
   // How far b lies off the line through a and c, both seen along the normal: in line within
@@ -167,8 +163,8 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
   // neighbouring surface, which keeps its corner, leaves open). A spike that turns back on
   // itself lies on the line too, and so does a corner that only lies behind its neighbour.
   auto inLine = [&](int a, int b, int c) {
-    const TPoint ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
-    const TPoint ac = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(a)]);
+    const TVec3d ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
+    const TVec3d ac = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(a)]);
     const double acAlong = Dot(normal, ac);
     const double ac2 = std::max(0.0, Dot(ac, ac) - acAlong * acAlong);
     const double off = Dot(normal, Cross(ac, ab));
@@ -201,7 +197,7 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
   if (!EnclosesArea(AreaVector(at, keep, longest), longest)) return {};
   // Nor is a sliver narrower than a map compiler's plane tolerance a surface: its slab would be
   // chopped away to nothing.
-  const TPoint area = AreaVector(at, keep, longest);
+  const TVec3d area = AreaVector(at, keep, longest);
   if (Dot(area, area) < MinSlabWidth * MinSlabWidth * longest) return {};
   return keep;
 }
