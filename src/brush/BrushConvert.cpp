@@ -11,7 +11,6 @@
 
 #include "brush/Seal.h"
 #include "level/Vec3.h"
-#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -346,30 +345,41 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options) {
+void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                             const TImportOptions& Options, TSlabSettings* Slab,
+                             const TConsoleProc& Console) {
+  TSlabSettings defaults;
+  TSlabSettings& numbers = Slab ? *Slab : defaults;
+  auto use = [&Console](TSlabNumber& number) {
+    if (!number.Used && !number.Note.empty() && Console) Console(number.Note);
+    number.Used = true;
+    return number.Value;
+  };
+  auto ScaleValue = [&] { return use(numbers.Scale); };
+  auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
   // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
-  // within the world's edge; 0 leaves every step to ask the setting itself.
+  // within the world's edge; 0 leaves every step to ask for the number itself.
   double fitted = 0;
   std::unique_ptr<TSharedCorners> shared;
   if (Options.FitWorld || Options.SealLevel || Options.CleanSlabs) {
-    fitted = GetScale();
-    const double depth = GetBrushDepth();
+    fitted = ScaleValue();
+    const double depth = DepthValue();
     const double reach = LevelReach(Level);
-    if (reach * fitted + depth > WorldEdge && (Options.FitWorld || Options.SealLevel)) {
+    if (reach * fitted + depth > WorldEdge && (Options.FitWorld || Options.SealLevel) && Console) {
       const double fits = LargestFittingScale(reach, depth);
-      ConsoleMessage(rtl::Format(
+      Console(rtl::Format(
           "The level reaches %s units from the centre at Scale %s, beyond the world's edge at "
           "%s; the largest Scale that fits is %s%s",
           rtl::FloatToStr(reach * fitted).c_str(), rtl::FloatToStr(fitted).c_str(),
           rtl::FloatToStr(WorldEdge).c_str(), rtl::FloatToStr(fits).c_str(),
           Options.FitWorld ? ", used for this import" : ""));
-      if (Options.FitWorld) fitted = fits;
     }
+    if (reach * fitted + depth > WorldEdge && Options.FitWorld)
+      fitted = LargestFittingScale(reach, depth);
     if (Options.CleanSlabs) shared = std::make_unique<TSharedCorners>(SharedCorners(Level, fitted));
   }
-  auto scaleNow = [fitted] { return fitted > 0 ? fitted : GetScale(); };
+  auto scaleNow = [&] { return fitted > 0 ? fitted : ScaleValue(); };
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
@@ -381,7 +391,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       // The scale is asked for first: it is the first setting a brush needs, and a missing
       // setting's console line comes in that order.
       const double scale = scaleNow();
-      const double depth = GetBrushDepth();
+      const double depth = DepthValue();
       if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options, shared.get())) {
         ++leftOut;
         continue;
@@ -414,9 +424,11 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
     copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
     BrushLevel.Lights.push_back(std::move(copy));
   }
-  if (leftOut > 0)
-    ConsoleMessage(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
+  if (leftOut > 0 && Console)
+    Console(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
+  if (MapReach(BrushLevel) > WorldEdge)
+    BrushLevel.FittingScale = LargestFittingScale(LevelReach(Level), numbers.Depth.Value);
   if (Options.SealLevel || Options.WritesEntities)
-    SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities);
-  return true;
+    SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
+                   Console);
 }

@@ -8,4 +8,5 @@ void TBrushLevel::Clear() {
   DetailSlabs = false;
   StrayThings.clear();
   StrayLights.clear();
+  FittingScale = 0;
 }

@@ -28,6 +28,8 @@ class TBrushLevel {
   bool DetailSlabs = false;
   // Things and lights (their indices) that lie in no sector: a map leaves them out.
   std::vector<int> StrayThings, StrayLights;
+  // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
+  double FittingScale = 0;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -194,8 +193,11 @@ double LargestFittingScale(double Reach, double Depth) {
 }
 
 void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities) {
+                    bool Entities, const TConsoleProc& Console) {
   if (!Seal && !Entities) return;
+  auto say = [&Console](const std::string& Text) {
+    if (Console) Console(Text);
+  };
   const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale);
   const int slabs = BrushLevel.Brushes.Count();
   std::vector<TPoint> points;
@@ -204,8 +206,8 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
     const TPoint p{origin.X, origin.Y, origin.Z};
     stray = !InAnyRegion(regions, p);
     if (stray) {
-      ConsoleMessage(rtl::Format("%s at (%s) lies in no sector: left out of the map", what.c_str(),
-                                 Coordinates(origin).c_str()));
+      say(rtl::Format("%s at (%s) lies in no sector: left out of the map", what.c_str(),
+                      Coordinates(origin).c_str()));
       return;
     }
     points.push_back(p);
@@ -213,8 +215,8 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
     // The compiler looks from one unit above the origin; a detail slab there buries it unseen.
     const int holder = BrushHolding(BrushLevel.Brushes, slabs, {p[0], p[1], p[2] + 1});
     if (holder >= 0)
-      ConsoleMessage(rtl::Format("%s at (%s) lies inside slab brush %d", what.c_str(),
-                                 Coordinates(origin).c_str(), holder));
+      say(rtl::Format("%s at (%s) lies inside slab brush %d", what.c_str(),
+                      Coordinates(origin).c_str(), holder));
   };
   if (Entities) {
     for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
@@ -237,6 +239,6 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
   const std::vector<shell::TBox> boxes = shell::BuildShell(regions, points, options);
   AddShellBrushes(boxes, BrushLevel.Brushes);
   BrushLevel.ShellBoxes = static_cast<int>(boxes.size());
-  ConsoleMessage(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid",
-                             slabs, BrushLevel.ShellBoxes, rtl::FloatToStr(options.Cell).c_str()));
+  say(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid", slabs,
+                  BrushLevel.ShellBoxes, rtl::FloatToStr(options.Cell).c_str()));
 }

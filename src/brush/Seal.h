@@ -9,6 +9,7 @@
 #include "brush/O_brush.h"
 #include "brush/Shell.h"
 #include "level/O_jkl.h"
+#include "level/Progress.h"
 
 // The map compiler's and the engine's limit on every coordinate.
 constexpr double WorldEdge = 65536;
@@ -43,6 +44,6 @@ double LargestFittingScale(double Reach, double Depth);
 // follow them as structural brushes. With Entities (a host that writes the things and lights),
 // those in no sector are marked stray, each with one console line, and the others open the
 // shell's cells and are checked for lying inside a slab (one console line each). Stray things
-// and lights are also marked without Seal.
+// and lights are also marked without Seal. Console receives the lines.
 void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities);
+                    bool Entities, const TConsoleProc& Console);

@@ -96,7 +96,8 @@ TEST(Shell, TwoRoomsAreEnclosedAndKeptFree) {
 // A quad a tenth of a unit out of flat: its front face lies on the level's plane through the
 // corners' centre, not on the plane of two corners and the centre; a flat quad keeps its corners.
 TEST(Seal, ANonFlatQuadGetsItsBestFitPlane) {
-  ScopedScale settings("1", "8");
+  TSlabSettings slab;
+  slab.Scale.Value = 1;
   for (const float warp : {0.0f, 0.1f}) {
     LevelBuilder b;
     TSurface* s = b.AddSurface({{0, 0, 0}, {100, 0, 0}, {100, 1, warp}, {0, 1, 0}});
@@ -104,7 +105,7 @@ TEST(Seal, ANonFlatQuadGetsItsBestFitPlane) {
     TImportOptions o;
     o.SealLevel = true;
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr, o);
+    ConvertSectorsToBrushes(b.Level, out, nullptr, o, &slab);
     TSurface& front = *out.Brushes.Items(0)->Surfaces.Items(0);
     TVector3 n;
     front.GetNormal(n);
