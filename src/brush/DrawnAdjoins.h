@@ -3,7 +3,6 @@
 // what each material of a level needs of the game to look as it did (sky, see-through, passable).
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,10 +10,6 @@
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
 #include "plugin/ImportOptions.h"
-
-// The content flag of a drawn adjoin's faces: detail, which the editor and the map compiler know
-// by this bit.
-constexpr int32_t DrawnAdjoinContents = 0x08000000;
 
 // How deep the brush of a drawn adjoin reaches behind its surface, in editor units.
 constexpr double DrawnAdjoinDepth = 1;
@@ -34,9 +29,9 @@ std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLev
 
 // The brush of the drawn adjoin Surface, appended to Brushes as AddSlabBrush makes a slab, but
 // DrawnAdjoinDepth deep (behind the surface lies the sector it opens onto) and of the kind
-// DrawnAdjoin. Its back face carries Mirror's material when Mirror is given (and drawn), else
-// no material, so that the hand-off gives it the hidden texture like the side faces. False when
-// cleaning leaves the surface without area.
+// DrawnAdjoin, which the hand-off marks as detail (DetailContents). Its back face carries Mirror's
+// material when Mirror is given (and drawn), else no material, so that the hand-off gives it the
+// hidden texture like the side faces. False when cleaning leaves the surface without area.
 bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double Scale,
                          T3DMeshList& Brushes, const TImportOptions& Options);
 

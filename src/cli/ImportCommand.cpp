@@ -2,6 +2,7 @@
 #include <memory>
 #include <ostream>
 
+#include "brush/Seal.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
@@ -21,8 +22,9 @@ namespace {
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
-    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n"
-    "                      [--adjoins] [--shaders] [--level-palette]\n";
+    "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
+    "                      [--fit-world] [--adjoins] [--shaders] [--level-palette] [--parent-mat]\n"
+    "                      [--game-ready]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -49,7 +51,8 @@ const char* const ImportDetails =
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
-    "                       ImportAdjoins, LevelPalette, SearchParentMat.\n"
+    "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
+    "                       GameReady.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -60,17 +63,23 @@ const char* const ImportDetails =
     "                       vertices, as the AlignTextures setting does, for this run only (the\n"
     "                       setting file is not changed); one line on standard error says how\n"
     "                       near the corners came.\n"
-    "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
-    "                       front face's image size is known becomes a brushDef block with a\n"
-    "                       texture matrix per face (exact for any affine texture map with\n"
-    "                       --align); the others stay classic in the same file.\n"
+    "  --map-format F       quake3 (default): classic face lines; brushdef: every brush becomes\n"
+    "                       a brushDef block with a texture matrix per face (exact for any\n"
+    "                       affine texture map with --align); a brush whose front face's image\n"
+    "                       size is unknown gets the matrices of a 64 x 64 image.\n"
     "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
     "                       corners repeated or in line with their neighbours are dropped\n"
     "                       before a slab is built, and surfaces left without area make none.\n"
     "  --entities           after the worldspawn, one point entity per thing of the level\n"
     "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
     "                       origin, angles and template) and one light per editor light (keys\n"
-    "                       origin, light and range), in the level's order.\n"
+    "                       origin, light and range), in the level's order; a thing or light\n"
+    "                       that lies in no sector is left out, with a console line.\n"
+    "  --seal               seal the level for a map compiler (the setting SealLevel=1, not\n"
+    "                       stored): the slabs become detail brushes, and a shell of structural\n"
+    "                       boxes on a 64-unit grid (textured NonVisTex) encloses every sector.\n"
+    "  --fit-world          when the map would reach beyond +-65536 units, use the largest\n"
+    "                       power-of-two Scale that fits, for this run.\n"
     "  --adjoins            each surface between two sectors that the game draws (water,\n"
     "                       windows, grates) becomes a thin detail brush, one for both sides of\n"
     "                       a pair (the setting ImportAdjoins=1 for this run).\n"
@@ -79,7 +88,21 @@ const char* const ImportDetails =
     "                       shaders/shaderlist.txt when that file exists.\n"
     "  --level-palette      without JKPalette, use the palette the level names (misc\\cmp\\ in\n"
     "                       its containers or beside its folder), as LevelPalette=1 does.\n"
+    "  --parent-mat         look for materials in the mat folder beside the level's folder too\n"
+    "                       (a level unpacked from its container), as SearchParentMat=1 does.\n"
+    "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
+    "                       --fit-world --adjoins --shaders --level-palette --parent-mat.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
+
+// The standard-error line when the map passes the world's edge, where a compiler drops
+// brushes without a word; empty when it does not.
+std::string WorldEdgeWarning(const TBrushLevel& BrushLevel) {
+  if (BrushLevel.FittingScale == 0) return std::string();
+  const double reach = MapReach(BrushLevel), fits = BrushLevel.FittingScale;
+  return "the map reaches " + rtl::FloatToStr(reach) + " units from the centre, beyond the " +
+         "world's edge at " + rtl::FloatToStr(WorldEdge) + "; the largest Scale that fits is " +
+         rtl::FloatToStr(fits) + " (--fit-world)";
+}
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   const TCommandDef& def = ImportCommand();
@@ -100,11 +123,15 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     return 2;
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  if (a.Has("--game-ready"))
+    for (const TGameReadyPart& part : GameReadyParts) a.options[part.Flag] = "1";
+  const bool seal = a.Has("--seal");
+  const bool fitWorld = a.Has("--fit-world");
   const bool overwriteTextures = a.Has("--overwrite-textures");
   const bool cleanSlabs = a.Has("--clean");
   const bool withEntities = a.Has("--entities");
   const bool adjoins = a.Has("--adjoins"), shaders = a.Has("--shaders");
-  const bool levelPalette = a.Has("--level-palette");
+  const bool levelPalette = a.Has("--level-palette"), parentMat = a.Has("--parent-mat");
   const bool align = a.Has("--align");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
@@ -134,12 +161,16 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   run.EntryGiven = a.Has("--entry");
   run.Entry = a.Get("--entry");
-  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, adjoins, shaders,
-                levelPalette](TImportOptions& options) {
+  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, seal, fitWorld, withEntities,
+                adjoins, shaders, levelPalette, parentMat](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (seal) options.SealLevel = true;
+    if (fitWorld) options.FitWorld = true;
+    options.WritesEntities = withEntities;
     if (adjoins) options.ImportAdjoins = true;
     if (shaders) options.Shaders = true;
     if (levelPalette) options.LevelPalette = true;
+    if (parentMat) options.SearchParentMat = true;
     if (align) options.AlignTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
@@ -191,12 +222,19 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     err << "morvane import: " << e.what() << "\n";
     return 1;
   }
+  const int unsized = layout.Report().BrushDefUnsized;
+  if (unsized > 0)
+    terminal.Console(rtl::Format(
+        "%d brushes of unknown image size written as brushDef for a 64 x 64 image", unsized));
+  const std::string edge = WorldEdgeWarning(*result.BrushLevel);
+  if (!edge.empty()) err << "morvane import: " << edge << "\n";
   const std::string report = layout.ReportLine();
   if (!report.empty()) err << "morvane import: " << report << "\n";
   err << "morvane import: wrote " << written << " brushes to " << mapPath << "\n";
   if (brushDef)
-    err << "morvane import: " << writtenBrushDef << " of them as brushDef, "
-        << written - writtenBrushDef << " classic (their front face's image size is unknown)\n";
+    err << "morvane import: " << (writtenBrushDef == written ? "all" : "not all")
+        << " of them as brushDef, " << unsized
+        << " sized as 64 x 64 (their front face's image size is unknown)\n";
   if (skipped > 0) err << "morvane import: " << skipped << " brushes without faces left out\n";
   return 0;
 }
@@ -217,9 +255,13 @@ const TCommandDef& ImportCommand() {
                                        {"--map-format", true},
                                        {"--clean", false},
                                        {"--entities", false},
+                                       {"--seal", false},
+                                       {"--fit-world", false},
                                        {"--adjoins", false},
                                        {"--shaders", false},
-                                       {"--level-palette", false}},
+                                       {"--level-palette", false},
+                                       {"--parent-mat", false},
+                                       {"--game-ready", false}},
                                       Import};
   return command;
 }

@@ -14,6 +14,8 @@ struct TImportOptions {
   // without storing them.
   bool AlignTextures = false;  // fit each front face's texture projection to the level's texels
   bool CleanSlabs = false;     // drop repeated and in-line corners before a slab is built
+  bool SealLevel = false;      // detail slabs, sealed by a structural shell of boxes
+  bool FitWorld = false;       // the largest power-of-two Scale that keeps the map in the world
   bool ImportAdjoins = false;  // each see-through surface the game draws becomes a thin brush
   // Without JKPalette, the palette the level names, from its containers or beside it.
   bool LevelPalette = false;
@@ -29,6 +31,26 @@ struct TImportOptions {
   bool KeepTexels = false;
   // A shader script for the level's sky and see-through materials beside the textures.
   bool Shaders = false;
+  // The host writes the things and lights as entities: those in no sector are marked stray.
+  bool WritesEntities = false;
+};
+
+// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
+// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
+struct TGameReadyPart {
+  const char* Flag;
+  bool TImportOptions::*Option;
+};
+inline constexpr TGameReadyPart GameReadyParts[] = {
+    {"--entities", nullptr},
+    {"--clean", &TImportOptions::CleanSlabs},
+    {"--align", &TImportOptions::AlignTextures},
+    {"--seal", &TImportOptions::SealLevel},
+    {"--fit-world", &TImportOptions::FitWorld},
+    {"--adjoins", &TImportOptions::ImportAdjoins},
+    {"--shaders", &TImportOptions::Shaders},
+    {"--level-palette", &TImportOptions::LevelPalette},
+    {"--parent-mat", &TImportOptions::SearchParentMat},
 };
 
 // A converted level as the map layout and the preview read it: everything is owned by the

@@ -16,7 +16,7 @@
 // it stay in the editor. Faces other than the front face get NonVisTex when it is not empty.
 // Fits, when given, holds one entry per brush (FitFrontFaces): a fitted one gives the front face
 // its shifts, rotation and scales; every other byte the editor sees stays as without it.
-// A brush of the kind DrawnAdjoin has DrawnAdjoinContents on every face, and its back face, when
+// A brush of the kind DrawnAdjoin has DetailContents on every face, and its back face, when
 // it carries a material (the other side's), that texture instead of NonVisTex.
 void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
                        TProgressProc Progress, const std::string& NonVisTex = std::string(),

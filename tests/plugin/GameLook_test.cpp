@@ -107,7 +107,7 @@ TEST_F(GameLookTest, DrawnAdjoinPairIsOneDetailBrushWithBothMaterials) {
   EXPECT_EQ(faces[5].TextureName, "lvl/a");
   EXPECT_EQ(faces[4].TextureName, "lvl/b");
   for (int f = 0; f < 4; ++f) EXPECT_EQ(faces[f].TextureName, "common/nodraw");
-  for (const auto& face : faces) EXPECT_EQ(face.Contents, DrawnAdjoinContents);
+  for (const auto& face : faces) EXPECT_EQ(face.Contents, DetailContents);
   // One unit deep, behind the first side, into the sector it opens onto.
   EXPECT_EQ(faces[5].P1[2], 0.0f);
   EXPECT_EQ(faces[4].P1[2], -1.0f);
