@@ -165,6 +165,7 @@ void TJKTexture::Resize(int32_t width, int32_t height) {
     throw rtl::Exception(rtl::Format("Invalid image size: %d x %d", width, height));
   std::vector<uint8_t> pixels(BitmapBytes(width, height));
   bitmap_.swap(pixels);
+  indices_.clear();
   width_ = width;
   height_ = height;
 }
@@ -212,6 +213,7 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
       pixels[i + 3] = 0;
     }
     bitmap_.swap(pixels);
+    indices_.assign(static_cast<size_t>(kSolidSide) * kSolidSide, static_cast<uint8_t>(index));
     width_ = height_ = kSolidSide;
     return true;
   }
@@ -265,6 +267,10 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
   }
 
   bitmap_.swap(pixels);
+  if (rgb565)
+    indices_.clear();
+  else
+    indices_.swap(source);
   width_ = width;
   height_ = height;
   return true;
