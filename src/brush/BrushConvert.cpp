@@ -274,6 +274,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
         ++leftOut;
         continue;
       }
+      BrushLevel.Sources.push_back(surface);
       CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
                          scale, depth);
     }

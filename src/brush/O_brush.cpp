@@ -4,4 +4,5 @@ void TBrushLevel::Clear() {
   Brushes.Clear();
   Entities.Clear();
   Lights.clear();
+  Sources.clear();
 }

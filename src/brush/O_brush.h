@@ -17,6 +17,8 @@ class TBrushLevel {
   // One line per entity: the line's text is the entity's class name, its object the record.
   rtl::TObjectStringList<TEntityRec> Entities;
   std::vector<std::unique_ptr<TLightRec>> Lights;
+  // The level surface each brush was made from, item i for brush i; valid while the level lives.
+  std::vector<const TSurface*> Sources;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }
