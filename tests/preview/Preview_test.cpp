@@ -349,7 +349,7 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_NE(uv.err.find("bad --uv 'texels': expected game or editor"), std::string::npos);
   TRun view = RunPreview({level, "--view", "side"});
   EXPECT_EQ(view.code, 2);
-  EXPECT_NE(view.err.find("bad --view 'side': expected iso or top"), std::string::npos);
+  EXPECT_NE(view.err.find("bad --view 'side': expected iso, top or player"), std::string::npos);
   EXPECT_EQ(RunPreview({level, "--align=1"}).code, 2);
   EXPECT_EQ(RunPreview({level, "--colour", "red"}).code, 2);
   EXPECT_EQ(RunPreview({}).code, 2);
@@ -507,7 +507,7 @@ TEST(PreviewScene, EditorProjectionOfFittedFacesDrawsTheGamesPicture) {
   preview::TScene game;
   std::vector<uint8_t> texels(16 * 16 * 4);
   for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint8_t>(i * 37 % 251);
-  game.Textures["a.mat"] = TMaterialImage{16, 16, texels};
+  game.Textures["a.mat"] = TMaterialImage{16, 16, texels, {}};
   for (size_t f = 0; f < quads.size(); ++f) {
     preview::TFace face;
     face.Brush = static_cast<int>(f);
