@@ -3,13 +3,17 @@
 // Twice: as the corpus has it (no textures found, flat colours) and with a generated 8-bit
 // 128 x 128 MAT beside the level for every material, so that every face is textured.
 //
-//   build/bench/bench/bench_preview [LEVEL.jkl]
+//   build/bench/bench/bench_preview [LEVEL.jkl | --hostile]
+//
+// Then the hostile inputs of about 1 MB; --hostile runs those alone.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -114,7 +118,10 @@ void Bounded(const std::string& label, std::vector<std::string> args) {
   struct rusage usage {};
   wait4(child, &status, 0, &usage);
   const double ms = Ms(a, Clock::now());
-  std::printf("  %-44s %8.1f ms %7.1f MB%s\n", label.c_str(), ms, usage.ru_maxrss / 1024.0,
+  const double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  std::printf("  %-36s %8.1f ms %8.1f ms cpu %7.1f MB%s\n", label.c_str(), ms, cpu,
+              usage.ru_maxrss / 1024.0,
               WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  (failed)");
 }
 
@@ -154,17 +161,34 @@ void HostileInputs(const std::string& work) {
       Bounded(std::string("--view ") + view,
               {path, "--settings", settings, "--view", view, "-o", rtl::JoinPath(dir, "a.png")});
   }
-  // 18,580 faces on one square, textured.
-  {
-    const int n = 18580;
-    std::vector<std::vector<int>> quads(static_cast<size_t>(n), std::vector<int>{0, 1, 2, 3});
-    const std::vector<float> xyz = {-4, -4, 0, 4, -4, 0, 4, 4, 0, -4, 4, 0};
+  // 18,580 faces on one square, textured: the same square each time, then each a little higher
+  // than the one before (no two alike, each just behind the next from above), then each turned
+  // a little about the square's centre (their edges cross everywhere).
+  for (const std::string shape : {"the same", "stacked", "turned"}) {
+    // About 1.2 MB of level: the same square needs four vertices, the others four per face.
+    const int n = shape == "the same" ? 18580 : 7000;
+    std::vector<std::vector<int>> quads;
+    std::vector<float> xyz;
+    for (int i = 0; i < n; ++i) {
+      const int v = static_cast<int>(xyz.size() / 3);
+      const double z = shape == "stacked" ? i / 65536.0 : 0;
+      const double turn = shape == "turned" ? i * 1e-4 : 0, c = std::cos(turn), s = std::sin(turn);
+      if (shape == "the same" && i > 0) {
+        quads.push_back({0, 1, 2, 3});
+        continue;
+      }
+      for (const std::array<double, 2>& p :
+           {std::array<double, 2>{-4, -4}, {4, -4}, {4, 4}, {-4, 4}})
+        for (double k : {p[0] * c - p[1] * s, p[0] * s + p[1] * c, z})
+          xyz.push_back(static_cast<float>(k));
+      quads.push_back({v, v + 1, v + 2, v + 3});
+    }
     const std::string text =
         hostile::Level({"floor.mat"}, xyz, quads, std::vector<int>(size_t(n), 0), eye);
-    const std::string path = rtl::JoinPath(dir, "overlap.jkl");
+    const std::string path = rtl::JoinPath(dir, "overlap-" + shape.substr(0, 3) + ".jkl");
     rtl::WriteFileAtomic(path, text);
     rtl::WriteFileAtomic(rtl::JoinPath(dir, "floor.mat"), GenerateMat(256, 5));
-    std::printf("%zu bytes: %d faces on one square\n", text.size(), n);
+    std::printf("%zu bytes: %d faces on one square, %s\n", text.size(), n, shape.c_str());
     for (const char* view : {"iso", "top", "player"})
       Bounded(std::string("--view ") + view,
               {path, "--settings", settings, "--view", view, "-o", rtl::JoinPath(dir, "b.png")});
@@ -198,6 +222,13 @@ void HostileInputs(const std::string& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool hostileOnly = argc > 1 && std::string(argv[1]) == "--hostile";
+  if (hostileOnly) {
+    const std::string work =
+        rtl::JoinPath(rtl::ExtractFilePath(rtl::ExecutablePath()), "bench-preview");
+    HostileInputs(work);
+    return 0;
+  }
   const std::string level =
       argc > 1 ? argv[1] : rtl::JoinPath(MORVANE_CORPUS_DIR, "jkl/vanilla.jkl");
   if (!rtl::FileExists(level)) {

@@ -282,13 +282,17 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
   options.Eye = a.eye;
   options.BothSides = a.bothSides;
   options.Light = a.light;
+  preview::TRenderReport report;
   try {
-    preview::WritePng(output, preview::Render(*scene, options));
+    preview::WritePng(output, preview::Render(*scene, options, &report));
   } catch (const std::exception& e) {
     err << "morvane preview: " << e.what() << "\n";
     return 1;
   }
-  err << "morvane preview: drew " << scene->Faces.size() << " faces into " << output << " ("
+  if (report.Left > 0)
+    err << "morvane preview: " << report.Left
+        << " faces left out, the farthest: the faces overlap too much to draw them all in time\n";
+  err << "morvane preview: drew " << scene->Faces.size() - report.Left << " faces into " << output << " ("
       << a.width << "x" << a.height << ")\n";
   return 0;
 }

@@ -9,6 +9,7 @@ namespace preview {
 namespace {
 
 constexpr int kTile = 8;
+constexpr int kBlockTiles = 8;  // a block is 8 x 8 tiles, 64 x 64 pixels
 
 // One edge of a triangle. Its function is evaluated from the edge's lower end (the smaller of
 // its two points by Y, then X), whichever way the triangle runs along it, so two triangles that
@@ -68,7 +69,10 @@ struct TGradient {
 // The texel index along one axis: floor(t) wrapped into [0, size).
 int Wrap(double t, int size) {
   if (!(std::fabs(t) < 1e15)) return 0;
-  long long i = static_cast<long long>(std::floor(t)) % size;
+  long long i = static_cast<long long>(t);  // towards zero, then down to the floor
+  if (static_cast<double>(i) > t) --i;
+  if (i >= 0 && i < size) return static_cast<int>(i);  // most texels: no division
+  i %= size;
   return static_cast<int>(i < 0 ? i + size : i);
 }
 
@@ -102,6 +106,15 @@ struct TSetup {
     return k;
   }
 };
+
+// The least of a linear depth over the pixel centres of [X0, X1) x [Y0, Y1), cut to a Width x
+// Height image: it lies at a corner.
+float NearestOver(const TGradient& Depth, int Width, int Height, int X0, int Y0, int X1, int Y1) {
+  const double px0 = X0 + 0.5, py0 = Y0 + 0.5;
+  const double px1 = std::min(X1, Width) - 0.5, py1 = std::min(Y1, Height) - 0.5;
+  return static_cast<float>(std::min(std::min(Depth.At(px0, py0), Depth.At(px1, py0)),
+                                     std::min(Depth.At(px0, py1), Depth.At(px1, py1))));
+}
 
 // Twice the signed area of the screen triangle.
 double TwiceArea(const TScreenVertex& A, const TScreenVertex& B, const TScreenVertex& C) {
@@ -210,6 +223,10 @@ TRaster::TRaster(int Width, int Height, TColour Background) {
   const size_t tiles = static_cast<size_t>(tilesX_) * static_cast<size_t>(tilesY_);
   tileFar_.assign(tiles, std::numeric_limits<float>::infinity());
   tileDirty_.assign(tiles, 0);
+  blocksX_ = (tilesX_ + kBlockTiles - 1) / kBlockTiles;
+  blocksY_ = (tilesY_ + kBlockTiles - 1) / kBlockTiles;
+  blockFar_.assign(static_cast<size_t>(blocksX_) * static_cast<size_t>(blocksY_),
+                   std::numeric_limits<float>::infinity());
 }
 
 void TRaster::KeepIndices() {
@@ -289,18 +306,33 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
     if (bandLo > bandHi) continue;
     const int tx0 = static_cast<int>(bandLo) / kTile, tx1 = static_cast<int>(bandHi) / kTile;
     skip.assign(static_cast<size_t>(tx1 - tx0 + 1), 0);
+    bool open = false;  // some tile of the band may show the triangle
     for (int tx = tx0; tx <= tx1; ++tx) {
+      ++work_;
+      // A whole block that lies nearer than the triangle passes over its tiles in the band.
+      const int bx = tx / kBlockTiles;
+      const size_t b = static_cast<size_t>(ty / kBlockTiles) * size_t(blocksX_) + size_t(bx);
+      if (tx == tx0 || tx % kBlockTiles == 0) {
+        const int first = bx * kBlockTiles * kTile,
+                  firstRow = (ty / kBlockTiles) * kBlockTiles * kTile;
+        if (blockFar_[b] < std::numeric_limits<float>::infinity() &&
+            NearestOver(s.Depth, image_.Width, image_.Height, first, firstRow,
+                        first + kBlockTiles * kTile,
+                        firstRow + kBlockTiles * kTile) >= blockFar_[b]) {
+          const int last = std::min(tx1, bx * kBlockTiles + kBlockTiles - 1);
+          for (; tx <= last; ++tx) skip[static_cast<size_t>(tx - tx0)] = 1;
+          --tx;
+          continue;
+        }
+      }
       const size_t t = static_cast<size_t>(ty) * static_cast<size_t>(tilesX_) + size_t(tx);
-      if (!(tileFar_[t] < std::numeric_limits<float>::infinity())) continue;
-      // The triangle's depth is linear: its least over the tile's pixel centres is at a corner.
-      const double px0 = tx * kTile + 0.5, py0 = ty * kTile + 0.5;
-      const double px1 = std::min(tx * kTile + kTile, image_.Width) - 0.5;
-      const double py1 = std::min(ty * kTile + kTile, image_.Height) - 0.5;
-      const float nearest =
-          static_cast<float>(std::min(std::min(s.Depth.At(px0, py0), s.Depth.At(px1, py0)),
-                                      std::min(s.Depth.At(px0, py1), s.Depth.At(px1, py1))));
-      skip[static_cast<size_t>(tx - tx0)] = nearest >= tileFar_[t];
+      skip[static_cast<size_t>(tx - tx0)] =
+          tileFar_[t] < std::numeric_limits<float>::infinity() &&
+          NearestOver(s.Depth, image_.Width, image_.Height, tx * kTile, ty * kTile,
+                      tx * kTile + kTile, ty * kTile + kTile) >= tileFar_[t];
+      open = open || !skip[static_cast<size_t>(tx - tx0)];
     }
+    if (!open) continue;
 
     for (int y = rowFirst; y <= rowLast; ++y) {
       const double py = y + 0.5;
@@ -309,24 +341,30 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
       if (lo > hi) continue;
       const int xa = static_cast<int>(lo), xb = static_cast<int>(hi);
       const size_t row = static_cast<size_t>(y) * static_cast<size_t>(image_.Width);
+      ++work_;
+      // The texture level, chosen once per row when its first pixel is drawn.
       TTextureView level;
+      bool chosen = false;
       double scaleU = 1, scaleV = 1;
-      if (texture) {
-        level = texture->Level(s.LevelAt((xa + xb) / 2 + 0.5, py, texture->Levels()));
-        scaleU = static_cast<double>(level.Width) / texture->Width();
-        scaleV = static_cast<double>(level.Height) / texture->Height();
-      }
       for (int x = xa; x <= xb; ++x) {
         if (skip[static_cast<size_t>(x / kTile - tx0)]) {
           x = (x / kTile) * kTile + kTile - 1;
           continue;
         }
+        ++work_;
         const double px = x + 0.5;
         if (!e0.Covers(e0.At(px, py)) || !e1.Covers(e1.At(px, py)) || !e2.Covers(e2.At(px, py)))
           continue;
         const float z = static_cast<float>(s.Depth.At(px, py));
         const size_t i = row + static_cast<size_t>(x);
         if (!(z < depth_[i])) continue;
+        work_ += 3;  // a pixel drawn costs about four tested
+        if (texture && !chosen) {
+          level = texture->Level(s.LevelAt((xa + xb) / 2 + 0.5, py, texture->Levels()));
+          scaleU = static_cast<double>(level.Width) / texture->Width();
+          scaleV = static_cast<double>(level.Height) / texture->Height();
+          chosen = true;
+        }
         const double q = s.Q.At(px, py);
         int step = fixedStep;
         double light = 1;
@@ -386,6 +424,7 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
       }
     }
     // The farthest depth of each tile written to, for the triangles still to come.
+    bool blockDirty = false;
     for (int tx = tx0; tx <= tx1; ++tx) {
       const size_t t = static_cast<size_t>(ty) * static_cast<size_t>(tilesX_) + size_t(tx);
       if (!tileDirty_[t]) continue;
@@ -397,6 +436,19 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
         for (int x = tx * kTile; x < xEnd; ++x)
           far = std::max(far, depth_[static_cast<size_t>(y) * size_t(image_.Width) + size_t(x)]);
       tileFar_[t] = far;
+      blockDirty = true;
+    }
+    if (!blockDirty) continue;
+    // The farthest depth of the blocks in the band, from their tiles.
+    const int tyFirst = (ty / kBlockTiles) * kBlockTiles;
+    const int tyEnd = std::min(tyFirst + kBlockTiles, tilesY_);
+    for (int bx = tx0 / kBlockTiles; bx <= tx1 / kBlockTiles; ++bx) {
+      float far = -std::numeric_limits<float>::infinity();
+      const int txEnd = std::min(bx * kBlockTiles + kBlockTiles, tilesX_);
+      for (int y = tyFirst; y < tyEnd; ++y)
+        for (int x = bx * kBlockTiles; x < txEnd; ++x)
+          far = std::max(far, tileFar_[static_cast<size_t>(y) * size_t(tilesX_) + size_t(x)]);
+      blockFar_[static_cast<size_t>(ty / kBlockTiles) * size_t(blocksX_) + size_t(bx)] = far;
     }
   }
 }

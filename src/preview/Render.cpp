@@ -1,8 +1,11 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <unordered_set>
 
+#include "level/Vec3.h"
 #include "preview/Clip.h"
 #include "preview/Scene.h"
 #include "rtl/SysUtils.h"
@@ -25,6 +28,7 @@ struct TDrawn {
   size_t Face = 0, First = 0, Count = 0;
   int Slot = -1;
   float Near = 0, Far = 0;
+  double Plane = 0;  // the eye's distance from the face's plane (for a perspective view)
 };
 
 // The texels a texture keeps from level First on.
@@ -80,7 +84,8 @@ std::unique_ptr<TTexture> MakeTexture(const TSlot& Slot, const TScene& Scene, bo
 
 }  // namespace
 
-TImage Render(const TScene& Scene, const TRenderOptions& Options) {
+TImage Render(const TScene& Scene, const TRenderOptions& Options, TRenderReport* Report) {
+  TRenderReport report;
   const bool eye = Options.View == TView::Eye;
   std::vector<TVector3> points;
   if (!eye)
@@ -132,6 +137,10 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options) {
   std::vector<TScreenVertex> screen;
   std::vector<TDrawn> drawn;
   std::vector<TClipVertex> clipIn, clipOut;
+  // An opaque face exactly like one before it (the same corners on screen, the same paint)
+  // can change no pixel: its depth is nowhere smaller than the first one's.
+  std::unordered_set<std::string> opaque;
+  std::string key;
   for (size_t f = 0; f < Scene.Faces.size(); ++f) {
     const TFace& face = Scene.Faces[f];
     if (face.Corners.size() < 3) continue;
@@ -186,8 +195,22 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options) {
       screen.resize(d.First);
       continue;
     }
+    if (!face.Translucent) {
+      key.assign(reinterpret_cast<const char*>(&screen[d.First]), d.Count * sizeof(TScreenVertex));
+      key.append(reinterpret_cast<const char*>(&d.Slot), sizeof d.Slot);
+      key.append(reinterpret_cast<const char*>(&face.Normal), sizeof face.Normal);
+      key += face.Material;
+      if (!opaque.insert(key).second) {
+        ++report.Duplicates;
+        screen.resize(d.First);
+        continue;
+      }
+    }
     d.Near = std::numeric_limits<float>::infinity();
     d.Far = -d.Near;
+    if (eye)
+      d.Plane = std::fabs(vec::Dot(face.Normal, face.Corners[0]) -
+                          vec::Dot(face.Normal, Options.Eye.Position));
     for (size_t j = d.First; j < screen.size(); ++j) {
       d.Near = std::min(d.Near, screen[j].Depth);
       d.Far = std::max(d.Far, screen[j].Depth);
@@ -216,10 +239,21 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options) {
   std::stable_sort(drawn.begin(), drawn.end(), [&](const TDrawn& a, const TDrawn& b) {
     const bool ta = Scene.Faces[a.Face].Translucent, tb = Scene.Faces[b.Face].Translucent;
     if (ta != tb) return tb;
-    return ta ? a.Far > b.Far : a.Near < b.Near;
+    if (ta) return a.Far > b.Far;
+    // Faces cut by the near plane all come as near: of those, the one whose plane passes
+    // nearest the eye (of floors stacked below it, the top one), then the least far.
+    if (a.Near != b.Near) return a.Near < b.Near;
+    return a.Plane != b.Plane ? a.Plane < b.Plane : a.Far < b.Far;
   });
   if (paletted && !Scene.Tables.Transparency.empty()) raster.KeepIndices();
+  const uint64_t budget = std::max<uint64_t>(
+      Options.WorkBudget, 8 * static_cast<uint64_t>(Options.Width) * uint64_t(Options.Height));
   for (const TDrawn& d : drawn) {
+    if (raster.Work() > budget) {
+      report.Left = drawn.size() - report.Drawn;
+      break;
+    }
+    ++report.Drawn;
     const TFace& face = Scene.Faces[d.Face];
     TPaint paint;
     paint.Texture = d.Slot >= 0 ? slots[static_cast<size_t>(d.Slot)].Texture.get() : nullptr;
@@ -232,6 +266,7 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options) {
     for (size_t j = 1; j + 1 < d.Count; ++j)
       raster.DrawTriangle(screen[d.First], screen[d.First + j], screen[d.First + j + 1], paint);
   }
+  if (Report) *Report = report;
   return raster.TakeImage();
 }
 

@@ -84,6 +84,16 @@ struct TRenderOptions {
   TLightMode Light = TLightMode::Auto;
   // Texels kept for all textures together; beyond it, textures keep coarser levels only.
   size_t TexelBudget = size_t(16) << 20;
+  // The drawing work (Raster::Work) after which no more faces are drawn, at least 8 per pixel:
+  // about a second on this machine's cores, whatever the faces.
+  uint64_t WorkBudget = uint64_t(256) << 20;
+};
+
+// What a Render left out.
+struct TRenderReport {
+  size_t Drawn = 0;       // faces drawn
+  size_t Duplicates = 0;  // opaque faces exactly like one before them, which could not show
+  size_t Left = 0;        // faces not drawn once the work budget was spent, the farthest ones
 };
 
 extern const TColour Background;
@@ -91,7 +101,8 @@ extern const TColour Background;
 // Draws the faces of the scene that face the camera (all with BothSides), textured when its
 // material was decoded and it has texture coordinates, else in its material's flat colour,
 // lit as Options.Light says; translucent faces last, blended over what lies behind them. Each
-// texture keeps only the levels the picture samples.
-TImage Render(const TScene& Scene, const TRenderOptions& Options);
+// texture keeps only the levels the picture samples. Opaque faces are drawn nearest first, so
+// that what a spent work budget leaves out lies behind what was drawn.
+TImage Render(const TScene& Scene, const TRenderOptions& Options, TRenderReport* Report = nullptr);
 
 }  // namespace preview

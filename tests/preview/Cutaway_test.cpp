@@ -215,3 +215,44 @@ TEST(PreviewGameLight, TranslucentFaceBlendsWithWhatIsBehind) {
     EXPECT_EQ(r.DepthAt(2, 2), 5);
   }
 }
+
+// Copies of one opaque face are drawn once, translucent copies each time; past the work
+// budget the farthest faces are left out and counted.
+TEST(PreviewRender, DuplicatesAndTheWorkBudget) {
+  auto floorAt = [](float z, bool translucent) {
+    preview::TFace f =
+        Quad("floor", {{0, 0, z}, {100, 0, z}, {100, 100, z}, {0, 100, z}}, {0, 0, 1});
+    f.Translucent = translucent;
+    return f;
+  };
+  struct TCase {
+    int copies;
+    bool translucent, stacked;
+    uint64_t budget;
+    size_t duplicates;
+    bool someLeft;
+  } cases[] = {
+      {50, false, false, uint64_t(256) << 20, 49, false},
+      {3, true, false, uint64_t(256) << 20, 0, false},
+      {400, false, true, 0, 0, true},  // each floor a little higher, seen at a slant
+  };
+  for (const TCase& c : cases) {
+    preview::TScene scene;
+    for (int i = 0; i < c.copies; ++i)
+      scene.Faces.push_back(floorAt(c.stacked ? i / 64.f : 0, c.translucent));
+    preview::TRenderOptions o;
+    o.Width = 128;
+    o.Height = 128;
+    o.View = c.stacked ? preview::TView::Iso : preview::TView::Top;
+    o.Light = preview::TLightMode::Flat;
+    o.WorkBudget = c.budget;
+    preview::TRenderReport report;
+    const preview::TImage image = preview::Render(scene, o, &report);
+    EXPECT_EQ(report.Duplicates, c.duplicates) << c.copies;
+    EXPECT_EQ(report.Drawn + report.Left + report.Duplicates, size_t(c.copies));
+    EXPECT_EQ(report.Left > 0, c.someLeft);
+    // The nearest floor is drawn first: the budget leaves out only what lies behind it.
+    const bool plain = Same(image.At(64, 64), Flat("floor", {0, 0, 1}));
+    EXPECT_EQ(plain, !c.translucent) << c.copies;
+  }
+}
