@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.Light = static_cast<preview::TLightMode>(data[13] % 3);
   options.BothSides = data[14] & 1;
   options.TexelBudget = static_cast<size_t>(data[15]) * 64;
+  options.WorkBudget = static_cast<uint64_t>(data[14] >> 1) << 10;
   data += 16, size -= 16;
   if (size >= 20) {
     options.Eye.Position = {Single(data), Single(data + 4), Single(data + 8)};
@@ -74,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scene.Faces.push_back(std::move(face));
     data += need, size -= need;
   }
-  const preview::TImage image = preview::Render(scene, options);
+  preview::TRenderReport report;
+  const preview::TImage image = preview::Render(scene, options, &report);
   if (image.RGB.size() != static_cast<size_t>(options.Width) * options.Height * 3) __builtin_trap();
+  if (report.Drawn + report.Left + report.Duplicates > scene.Faces.size()) __builtin_trap();
   return 0;
 }

@@ -77,7 +77,7 @@ int Wrap(double t, int size) {
 }
 
 int ShadeStep(float Shade) {
-  return static_cast<int>(std::lround((Shade < 0 ? 0 : Shade > 1 ? 1 : Shade) * 256.0f));
+  return static_cast<int>(std::lround((!(Shade > 0) ? 0 : Shade > 1 ? 1 : Shade) * 256.0f));
 }
 
 // Everything a triangle's pixels are computed from.
@@ -264,11 +264,15 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
 
   const double minX = std::min({A.X, b.X, c.X}), maxX = std::max({A.X, b.X, c.X});
   const double minY = std::min({A.Y, b.Y, c.Y}), maxY = std::max({A.Y, b.Y, c.Y});
-  // Pixels whose centres may lie inside, clipped to the image.
-  const int x0 = static_cast<int>(std::max(0.0, std::ceil(minX - 0.5)));
-  const int y0 = static_cast<int>(std::max(0.0, std::ceil(minY - 0.5)));
-  const int x1 = static_cast<int>(std::min(image_.Width - 1.0, std::floor(maxX - 0.5)));
-  const int y1 = static_cast<int>(std::min(image_.Height - 1.0, std::floor(maxY - 0.5)));
+  // Pixels whose centres may lie inside, clipped to the image (from -1 to the size, so that
+  // corners far off the image stay within an int).
+  auto column = [](double t, int size) {
+    return static_cast<int>(std::min<double>(size, std::max(-1.0, t)));
+  };
+  const int x0 = std::max(0, column(std::ceil(minX - 0.5), image_.Width));
+  const int y0 = std::max(0, column(std::ceil(minY - 0.5), image_.Height));
+  const int x1 = std::min(image_.Width - 1, column(std::floor(maxX - 0.5), image_.Width));
+  const int y1 = std::min(image_.Height - 1, column(std::floor(maxY - 0.5), image_.Height));
   if (x0 > x1 || y0 > y1) return;
 
   const TEdge e0(b.X, b.Y, c.X, c.Y), e1(c.X, c.Y, A.X, A.Y), e2(A.X, A.Y, b.X, b.Y);
@@ -381,7 +385,7 @@ void TRaster::DrawTriangle(const TScreenVertex& A, const TScreenVertex& B, const
           if (level.Indices) {
             uint8_t k = level.Indices[at];
             if (tables) {
-              const double l = light < 0 ? 0 : light > 1 ? 1 : light;
+              const double l = !(light > 0) ? 0 : light > 1 ? 1 : light;  // NaN: dark
               k = Paint.Tables->Lit(static_cast<int>(l * (TColorTables::LightLevels - 1) + 0.5), k);
               step = 256;
             }

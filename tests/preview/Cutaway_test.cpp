@@ -186,6 +186,10 @@ TEST(PreviewGameLight, LightRampThroughTwoLevelTable) {
   EXPECT_TRUE(Same(r.Image().At(31, 2), tiny.Colour(2)));
   EXPECT_TRUE(Same(r.Image().At(32, 2), tiny.Colour(3)));
   EXPECT_TRUE(Same(r.Image().At(63, 2), tiny.Colour(3)));
+  // A light that is no number is darkness, not a level outside the table.
+  const float none = std::nanf("");
+  r.DrawTriangle(P(0, 0, none, 0), P(64, 0, none, 0), P(0, 4, none, 0), paint);
+  EXPECT_TRUE(Same(r.Image().At(1, 1), tiny.Colour(2)));
   EXPECT_FLOAT_EQ(preview::CornerLight(3, 0.5f, 0.25f, 0.5f), 1);  // clamped
   EXPECT_FLOAT_EQ(preview::CornerLight(3, -0.5f, 0.25f, 0), 0);
   EXPECT_FLOAT_EQ(preview::CornerLight(3, 0.25f, 0.25f, 0.125f), 0.625f);
