@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "level/Vec3.h"
+
 namespace preview {
 
 namespace {
 
-double Dot(const TVector3& A, const TVector3& B) {
-  return static_cast<double>(A.X) * B.X + static_cast<double>(A.Y) * B.Y +
-         static_cast<double>(A.Z) * B.Z;
-}
+using vec::Dot;
 
 TVector3 Vec(double X, double Y, double Z) {
   return TVector3{static_cast<float>(X), static_cast<float>(Y), static_cast<float>(Z)};

@@ -6,6 +6,7 @@
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
+#include "level/Vec3.h"
 #include "plugin/RecordingHost.h"
 #include "rtl/SysUtils.h"
 
@@ -187,9 +188,9 @@ TColour MaterialColour(const std::string& Name) {
 float FaceShade(const TVector3& Normal) {
   // Light from above, a little from the south-west: floors brightest, the walls facing X and
   // those facing Y at two different levels, so corners read.
-  static const double L[3] = {-0.3, -0.5, 0.8};
-  static const double length = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
-  const double d = (Normal.X * L[0] + Normal.Y * L[1] + Normal.Z * L[2]) / length;
+  static const vec::TVec3d L{-0.3, -0.5, 0.8};
+  static const double length = std::sqrt(vec::Dot(L, L));
+  const double d = vec::Dot(vec::TVec3d{Normal.X, Normal.Y, Normal.Z}, L) / length;
   return static_cast<float>(0.45 + 0.55 * std::fabs(d));
 }
 
