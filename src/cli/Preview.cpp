@@ -1,19 +1,20 @@
-#include "cli/Preview.h"
-
+// morvane preview: the import's reading and conversion, then a picture of the slabs' front faces
+// instead of a .map file. Built natively only: the Windows build of morvane has no libpng.
 #include <cmath>
-#include <memory>
 #include <ostream>
 
 #include "brush/O_brush.h"
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/HeadlessImport.h"
+#include "cli/Inputs.h"
 #include "cli/MapEntities.h"
-#include "container/O_jkc.h"
-#include "plugin/HeadlessPlatform.h"
-#include "plugin/RecordingHost.h"
-#include "plugin/main.h"
 #include "preview/Png.h"
 #include "preview/Scene.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+
+namespace {
 
 const char* const PreviewSynopsis =
     "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
@@ -46,10 +47,8 @@ const char* const PreviewDetails =
     "                       light from the level, texels shaded through the palette's light\n"
     "                       tables; flat (else the default): faces shaded by their direction.\n";
 
-namespace {
-
 struct TPreviewArgs {
-  std::string path, entry, settings, gameDir, output;
+  std::string path, entry, gameDir, output;
   bool entryGiven = false, gameDirGiven = false;
   int width = 1024, height = 768;
   bool editorUV = false, align = false, clean = false, bothSides = false, player = false;
@@ -94,14 +93,13 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 }
 
 // Empty on success, else what was wrong with the values given.
-std::string ReadPreviewArgs(const TPreviewCall& call, TPreviewArgs& a) {
-  if (call.Positional.size() != 1) return "expects exactly one PATH";
-  a.path = call.Positional[0];
-  auto has = [&](const char* name) { return call.Options.count(name) != 0; };
-  auto get = [&](const char* name) { return call.Options.at(name); };
+std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
+  if (call.positional.size() != 1) return "expects exactly one PATH";
+  a.path = call.positional[0];
+  auto has = [&](const char* name) { return call.Has(name); };
+  auto get = [&](const char* name) { return call.Get(name); };
   a.entryGiven = has("--entry");
   if (a.entryGiven) a.entry = get("--entry");
-  a.settings = has("--settings") ? get("--settings") : call.DefaultSettings;
   a.gameDirGiven = has("--game-dir");
   if (a.gameDirGiven) a.gameDir = get("--game-dir");
   if (has("-o")) {
@@ -160,24 +158,11 @@ bool PlayerEye(const TBrushLevel& level, double scale, preview::TEye& eye) {
   return false;
 }
 
-// The editor's console, on standard output.
-std::ostream* g_console = nullptr;
-bool g_failed = false;
-
-void QERAPI PrintConsole(const char* text) {
-  const std::string line = text ? text : "";
-  if (line.rfind("Morvane: Failed: ", 0) == 0) g_failed = true;
-  *g_console << line << std::flush;
-}
-
-}  // namespace
-
-int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
+int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   TPreviewArgs a;
   const std::string error = ReadPreviewArgs(Call, a);
   if (!error.empty()) {
-    err << "morvane preview: " << error << "\nusage:\n"
-        << PreviewSynopsis << "Run 'morvane preview --help' for the details.\n";
+    err << "morvane preview: " << error << "\n" << ShortUsage(PreviewCommand());
     return 2;
   }
   switch (rtl::PathKind(a.path)) {
@@ -190,91 +175,54 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
       err << "morvane preview: '" << a.path << "' is not a file\n";
       return 2;
   }
-  if (!a.output.empty() && rtl::SameFile(a.output, a.path)) {
-    err << "morvane preview: -o '" << a.output << "' is the input file '" << a.path << "' itself\n";
-    return 2;
-  }
+  if (!a.output.empty() && OutputIsInput("preview", "-o", a.output, a.path, err)) return 2;
 
-  THeadlessPlatform platform;
-  platform.libraryPath = rtl::ExecutablePath();
-  platform.settingsPath = a.settings;
-  // The import's own default settings file: its folder may not exist yet.
-  if (!Call.Options.count("--settings")) rtl::ForceDirectories(rtl::ExtractFilePath(a.settings));
-  platform.fileAnswer = a.path;
+  THeadlessImport run;
+  run.Command = "preview";
+  run.Path = a.path;
+  run.SettingsPath = CommandSettingsPath(Call.Has("--settings"), Call.Get("--settings"));
   // Nothing is written under the install folder; it is still the import's to know.
-  platform.installPath = a.gameDirGiven ? a.gameDir : ".";
-
-  // The picker's answer: the named level, or the container's single one.
-  std::string chosen;
-  platform.pickEntry = [&](const TJKContainer& container, const std::string& folder) {
-    const std::vector<TPickerItem> items = PickerItems(container, folder);
-    if (a.entryGiven) {
-      std::string key = a.entry;
-      for (char& c : key)
-        if (c == '/') c = '\\';
-      if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
-      for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) return chosen = item.Caption;
-      err << "morvane preview: no level '" << a.entry << "' in " << a.path << "\n";
-    } else if (items.size() == 1) {
-      return chosen = items[0].Caption;
-    } else if (items.size() > 1) {
-      err << "morvane preview: " << a.path << " holds " << items.size()
-          << " levels; name one with --entry:\n";
-    } else {
-      err << "morvane preview: " << a.path << " holds no level under " << folder << "\n";
-    }
-    for (const TPickerItem& item : items) err << "  " << item.Caption << "\n";
-    return std::string();
-  };
-
-  platform.onImportOptions = [&](TImportOptions& options) {
+  run.InstallPath = a.gameDirGiven ? a.gameDir : ".";
+  run.EntryGiven = a.entryGiven;
+  run.Entry = a.entry;
+  double scale = 256;
+  run.Scale = &scale;
+  run.Adjust = [&a](TImportOptions& options) {
     options.WriteTextures = false;
     options.TexturePixels = true;
     options.KeepTexels = true;  // the front faces carry the level's texture vertices
     if (a.align) options.AlignTextures = true;
     if (a.clean) options.CleanSlabs = true;
   };
-  std::unique_ptr<preview::TScene> scene;
-  bool hasPlayer = false;
-  platform.onConverted = [&](const TImportContext& context) {
-    const double scale = GetScale();
-    scene = std::make_unique<preview::TScene>(preview::BuildScene(context, scale));
-    if (a.player) hasPlayer = PlayerEye(context.BrushLevel, scale, a.eye);
-  };
-
-  // The editor's projection of each front face, as the host receives it brush by brush.
-  recording_host::TRecordingHost host;
-  int committed = 0;
-  host.OnCommit = [&](const recording_host::TRecordedBrush& brush) {
-    if (a.editorUV && scene) preview::ApplyEditorProjection(*scene, committed, brush);
-    ++committed;
-  };
-  g_console = &out;
-  g_failed = false;
-  SetPlatform(&platform);
-  host.Install(*GetFuncTable());
-  FuncTable.ConsolePrint = PrintConsole;
-  Dispatch("Import Level...");
-  SetPlatform(nullptr);
-  host.OnCommit = nullptr;
-  // The console stream may not outlive this call.
-  FuncTable.ConsolePrint = nullptr;
-  g_console = nullptr;
-
-  if (g_failed || !scene) {
+  TImportTerminal terminal(out, err, false);
+  TImportOptions used;
+  const TImportResult result = RunHeadlessImport(run, terminal, err, used);
+  if (!result.Succeeded()) {
     err << "morvane preview: the import failed; no picture written\n";
     return 1;
   }
+  preview::TScene scene =
+      preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                         result.HandOff.TexturePrefix},
+                          scale);
+  // The editor's projection of each front face, as the editor holds the brush.
+  if (a.editorUV) {
+    TEditorBrush brush;
+    for (int i = 0; i < result.BrushCount(); ++i) {
+      result.Brush(i, brush);
+      preview::ApplyEditorProjection(scene, i, brush);
+    }
+  }
 
-  if (a.player && !hasPlayer) {
+  if (a.player && !PlayerEye(*result.BrushLevel, scale, a.eye)) {
     err << "morvane preview: the level has no player start (walkplayer thing) for --view player\n";
     return 1;
   }
   std::string output = a.output;
   if (output.empty())
     output =
-        rtl::ChangeFileExt(rtl::ExtractFileName(chosen.empty() ? a.path : chosen), "") + ".png";
+        rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? a.path : result.Entry), "") +
+        ".png";
   preview::TRenderOptions options;
   options.Width = a.width;
   options.Height = a.height;
@@ -284,7 +232,7 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
   options.Light = a.light;
   preview::TRenderReport report;
   try {
-    preview::WritePng(output, preview::Render(*scene, options, &report));
+    preview::WritePng(output, preview::Render(scene, options, &report));
   } catch (const std::exception& e) {
     err << "morvane preview: " << e.what() << "\n";
     return 1;
@@ -292,7 +240,29 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
   if (report.Left > 0)
     err << "morvane preview: " << report.Left
         << " faces left out, the farthest: the faces overlap too much to draw them all in time\n";
-  err << "morvane preview: drew " << scene->Faces.size() - report.Left << " faces into " << output << " ("
-      << a.width << "x" << a.height << ")\n";
+  err << "morvane preview: drew " << scene.Faces.size() - report.Left << " faces into " << output
+      << " (" << a.width << "x" << a.height << ")\n";
   return 0;
+}
+
+}  // namespace
+
+const TCommandDef& PreviewCommand() {
+  static const TCommandDef command = {"preview",
+                                      PreviewSynopsis,
+                                      PreviewDetails,
+                                      {{"--entry", true},
+                                       {"--settings", true},
+                                       {"--game-dir", true},
+                                       {"-o", true},
+                                       {"--size", true},
+                                       {"--uv", true},
+                                       {"--view", true},
+                                       {"--camera", true},
+                                       {"--light", true},
+                                       {"--both-sides", false},
+                                       {"--align", false},
+                                       {"--clean", false}},
+                                      Preview};
+  return command;
 }

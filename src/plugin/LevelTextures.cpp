@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "container/O_jkc.h"
-#include "plugin/main.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -16,13 +15,13 @@ namespace {
 // Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry", read by
 // the same parser as the batch converter's palette, so that a text that one of them accepts the
 // other accepts too. Whatever goes wrong, the import goes on with the built-in palette.
-bool LoadPalette(TColorMap& palette, const std::string& source) {
+bool LoadPalette(TColorMap& palette, const std::string& source, const TConsoleProc& Console) {
   try {
     palette.Palette = ReadPaletteSource(source);
     return true;
   } catch (const std::exception&) {
     palette.Palette = DefaultPalette;
-    ConsoleMessage("Failed to load palette '" + source + "', using default");
+    Console("Failed to load palette '" + source + "', using default");
     return false;
   }
 }
@@ -32,6 +31,7 @@ bool LoadPalette(TColorMap& palette, const std::string& source) {
 // proportion to materials x entries.
 class TContainerCache {
  public:
+  explicit TContainerCache(const TConsoleProc& Console) : console_(Console) {}
   // The container at path, opened on first use; null when no such file exists, or when it
   // cannot be read, which is said once on the console: one bad item of the search list must not
   // cost the level its other textures.
@@ -43,13 +43,14 @@ class TContainerCache {
     try {
       container->Open(path);
     } catch (const rtl::Exception& e) {
-      ConsoleMessage("Container '" + path + "' skipped: " + e.what());
+      console_("Container '" + path + "' skipped: " + e.what());
       container.reset();
     }
     return (open_[path] = std::move(container)).get();
   }
 
  private:
+  const TConsoleProc& console_;
   std::map<std::string, std::unique_ptr<TJKContainer>> open_;
 };
 
@@ -81,7 +82,12 @@ bool MaterialNameLeavesFolder(const std::string& Name) {
 
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const std::string& ContainerFile, TProgressProc Progress,
+                         const TTextureSettings& Settings, const TConsoleProc& Console,
                          const TImportOptions& Options, TLevelTextures* Found) {
+  // Every line goes through here, so that a caller may leave Console empty.
+  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
+    if (Console) Console(Text);
+  };
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
@@ -100,7 +106,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
-  std::string install = GetInstallPath();
+  if (!Settings.InstallPathError.empty()) throw rtl::Exception(Settings.InstallPathError);
+  const std::string& install = Settings.InstallPath;
   if (install.empty() && Options.WriteTextures) {
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
@@ -128,14 +135,14 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
 
   // 2. Palette.
   TColorMap palette;
-  const bool ownPalette = LoadPalette(palette, Settings().Values("JKPalette"));
+  const bool ownPalette = LoadPalette(palette, Settings.Palette, ConsoleMessage);
   if (Found && Options.TexturePixels) {
     Found->Palette = palette.Palette;
-    if (ownPalette) Found->Tables = PaletteTables(Settings().Values("JKPalette"));
+    if (ownPalette) Found->Tables = PaletteTables(Settings.Palette);
   }
 
   // 3. Output extension, its letter case kept.
-  std::string format = Settings().Values("OutputTexFormat");
+  const std::string& format = Settings.OutputTexFormat;
   std::string ext = "." + (format.empty() ? std::string("jpg") : format);
   const std::string lowerExt = rtl::LowerCase(ext);
   const bool knownFormat = lowerExt == ".jpg" || lowerExt == ".jpeg" || lowerExt == ".tga";
@@ -146,9 +153,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   rtl::TMemoryStream buffer;
   std::vector<std::string> search;
   if (!ContainerFile.empty()) search.push_back(ContainerFile);
-  for (const std::string& item : rtl::SplitCommaText(Settings().Values("ResourceGobs")))
-    search.push_back(item);
-  TContainerCache containers;
+  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs)) search.push_back(item);
+  TContainerCache containers(ConsoleMessage);
 
   std::string levelFolder = rtl::ExtractFilePath(LevelFile);
   int count = 0;

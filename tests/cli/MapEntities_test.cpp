@@ -57,7 +57,6 @@ Vec EditorLook(double pitch, double yaw) {
 }  // namespace
 
 TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
-  ScopedScale settings("256", "8");
   LevelBuilder b;
   b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   AddThing(b, "WalkPlayer", {1, 2, 0.5f}, 0, 0, 0);
@@ -239,7 +238,6 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
         << err.str();
     TBrushLevel model;
     {
-      ScopedScale settings("256", "8");
       recording_host::TRecordingHost quiet;  // the console lines of the settings go here
       const THostFuncTable saved = FuncTable;
       quiet.Install(FuncTable);

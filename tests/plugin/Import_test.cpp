@@ -274,9 +274,11 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   host.Console.clear();
   TJKLevel level;
   level.Name = "..";
-  rtl::TStringList settings;
-  TSettingsScope scope(settings);
-  EXPECT_EQ(ConvertLevelTextures(level, "", "", [](int32_t, int32_t) {}), 0);
+  TTextureSettings textures;
+  textures.InstallPath = GetInstallPath();
+  EXPECT_EQ(ConvertLevelTextures(
+                level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
+            0);
   EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
                                                    "folder, unable to convert textures.\n"});
   EXPECT_FALSE(MaterialNameLeavesFolder("a..b.mat"));
