@@ -89,7 +89,7 @@ void Run(const std::string& label, const std::string& level, const std::string& 
   std::string bytes;
   const double encode = Best(5, [&] { bytes = preview::EncodePng(image); });
   std::printf("%s: %zu faces, %zu textures\n", label.c_str(), scene->Faces.size(),
-              scene->Textures.size());
+              scene->Textures.size() + scene->Sources.size());
   const double player = Best(5, [&] {
     std::ostringstream out, err;
     ResetCachedSettings();
