@@ -5,4 +5,9 @@ void TBrushLevel::Clear() {
   Entities.Clear();
   Lights.clear();
   Sources.clear();
+  ShellBoxes = 0;
+  DetailSlabs = false;
+  StrayThings.clear();
+  StrayLights.clear();
+  FittingScale = 0;
 }

@@ -1,5 +1,6 @@
 #include "preview/Scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
@@ -90,10 +91,13 @@ TScene BuildScene(const TImportContext& Context, double Scale) {
 
   const TBrushLevel& brushLevel = Context.BrushLevel;
   const T3DMeshList& brushes = brushLevel.Brushes;
-  const bool sourced = brushLevel.Sources.size() == static_cast<size_t>(brushes.Count());
+  // A sealed level's shell boxes come last: they are no surface of the level, and drawn they
+  // would hide it.
+  const int slabs = std::max(0, brushes.Count() - std::max(0, brushLevel.ShellBoxes));
+  const bool sourced = brushLevel.Sources.size() == static_cast<size_t>(slabs);
   scene.FaceOfBrush.assign(static_cast<size_t>(brushes.Count()), -1);
-  scene.Faces.reserve(static_cast<size_t>(brushes.Count()));
-  for (int i = 0; i < brushes.Count(); ++i) {
+  scene.Faces.reserve(static_cast<size_t>(slabs));
+  for (int i = 0; i < slabs; ++i) {
     const T3DMesh* brush = brushes.Items(i);
     if (brush->Surfaces.Count() == 0) continue;
     const TSurface* front = brush->Surfaces.Items(0);
