@@ -29,8 +29,11 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 //   "classname" the entity's class, "origin" "x y z", "angles" "pitch yaw roll",
 //   "template" the thing's template name;
 // then one per editor light, in order:
-//   "classname" "light", "origin" "x y z", "light" its intensity, "range" its range.
-// Numbers are the shortest decimals that read back to the same Single.
+//   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
+//   scaled like a coordinate (the Scale setting).
+// Numbers are the shortest decimals that read back to the same Single. A thing or light whose
+// numbers do not fit a Single once scaled raises an error naming the level and the thing or
+// light, as a brush corner does.
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a

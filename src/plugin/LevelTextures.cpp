@@ -51,6 +51,15 @@ class TContainerCache {
   std::map<std::string, std::unique_ptr<TJKContainer>> open_;
 };
 
+// An error of an image writer in words: libjpeg's errors carry only a number in their message.
+std::string ImageErrorText(const rtl::Exception& e) {
+  const EJPEG* jpeg = dynamic_cast<const EJPEG*>(&e);
+  if (!jpeg || jpeg->Words.empty()) return e.what();
+  std::string text = e.BaseMessage() + ": " + jpeg->Words;
+  if (!e.Place().empty()) text += " (" + e.Place() + ")";
+  return text;
+}
+
 }  // namespace
 
 std::string MapSafeName(const std::string& Name) {
@@ -199,10 +208,15 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       try {
         texture.SaveToFile(output);
       } catch (rtl::Exception& e) {
-        // The writer's "Unsupported file extension", told which setting to mend; errors of a
-        // known format name the image file already.
-        if (!knownFormat) e.SetPlace("setting OutputTexFormat=" + format);
-        throw;
+        // The writer's "Unsupported file extension" concerns every texture: it ends the run,
+        // told which setting to mend. An image of a known format that cannot be written (too
+        // large for its format, say) costs only its own material.
+        if (!knownFormat) {
+          e.SetPlace("setting OutputTexFormat=" + format);
+          throw;
+        }
+        ConsoleMessage("Texture '" + material + "' not written: " + ImageErrorText(e));
+        continue;
       }
       ConsoleMessage("Saved: " + output);
       ++count;

@@ -26,8 +26,9 @@ struct TLevelTextures {
 
 // Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
 // Problems with single materials (not found, unreadable, not decodable) and search-list
-// containers that cannot be read are reported on the console, naming the file and the reason,
-// and the run goes on; an image that cannot be written raises and ends the run.
+// containers that cannot be read, and images that cannot be written, are reported on the console,
+// naming the material, the file and the reason, and the run goes on; an OutputTexFormat that
+// names no image format raises and ends the run.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
 // off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,

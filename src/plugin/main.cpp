@@ -6,6 +6,7 @@
 #include <new>
 
 #include "plugin/Platform.h"
+#include "plugin/SettingsText.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -100,7 +101,7 @@ double GetScale() {
 
 double GetBrushDepth() {
   return CachedSetting(g_BrushDepth, "BrushDepth", 8,
-                       "Error reading brush depth setting, using default: ", false);
+                       "Error reading brush depth setting, using default: ", true);
 }
 
 void ResetCachedSettings() {
@@ -143,12 +144,23 @@ void Dispatch(const char* command) {
   bool existed = false;
   rtl::TStringList settings;
   std::string readText;  // the lines as read, to tell whether the command changed any
+  bool utf8Mark = false;
   try {
     path = SettingsPath();
-    if (rtl::FileExists(path)) {
+    const rtl::TPathKind kind = rtl::PathKind(path);
+    if (kind == rtl::TPathKind::File || kind == rtl::TPathKind::Other) {
       existed = true;
+      // A FIFO or device is read as it comes, but never written: writing could block for ever
+      // or reach somebody else.
+      if (kind == rtl::TPathKind::Other) canSave = false;
       try {
-        settings.SetText(rtl::ReadFileToString(path));
+        const TSettingsText text = DecodeSettingsText(rtl::ReadFileToString(path));
+        if (!text.NotText.empty()) {
+          canSave = false;
+          ConsoleMessage("Settings file '" + path + "' ignored: " + text.NotText);
+        }
+        utf8Mark = text.Utf8Mark;
+        settings.SetText(text.Text);
         readText = settings.Text();
       } catch (const std::exception& e) {
         // Saving now would replace the user's file with an empty one: keep it untouched.
@@ -178,7 +190,7 @@ void Dispatch(const char* command) {
   // time, owner and line ends. A missing file is created, so that "Configure..." finds one.
   if (canSave && (!existed || settings.Text() != readText)) {
     try {
-      rtl::WriteFileAtomic(path, settings.Text());
+      rtl::WriteFileAtomic(path, EncodeSettingsText(settings.Text(), utf8Mark));
     } catch (const std::exception& e) {
       ConsoleMessage("Unable to save settings file '" + path + "': " + e.what());
     }

@@ -531,6 +531,39 @@ TEST_F(ImportTest, ABrokenTextureCostsOnlyItself) {
             "Morvane: Failed: Unsupported file extension: '.bmp' (setting OutputTexFormat=bmp)\n");
 }
 
+// An image its format cannot hold is one console line naming the material and the reason, in
+// words for libjpeg's errors too; the other textures and the brushes still come. Such an image
+// used to end the import ("JPEG error #41" alone for JPEG).
+TEST_F(ImportTest, AnImageThatCannotBeWrittenCostsOnlyItself) {
+  WriteFile(dir / "wide.mat", mat_fixture::TextureMat({{70000, 1, std::string(70000, '\x10')}}));
+  WriteFile(dir / "good.mat", SmallMat(16));
+  WriteFile(dir / "room.jkl", RoomLevel({"wide.mat", "good.mat"}));
+  const std::string tex = TextureDir("room") + rtl::PathDelim;
+  for (const auto& [format, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"tga",
+            "An image of 70000 x 1 pixels is too large for a TGA file (65535 at most on "
+            "each side)"},
+           {"jpg", "JPEG error #41: Maximum supported image dimension is 65500 pixels"}}) {
+    host.Console.clear();
+    host.Committed.clear();
+    ResetCachedSettings();
+    WriteFile(dir / "morvane.ini",
+              "OutputTexFormat=" + format + "\r\nScale=256\r\nBrushDepth=8\r\n");
+    platform.fileAnswer = dir / "room.jkl";
+    Dispatch("Import Level...");
+    EXPECT_EQ(host.Console,
+              (std::vector<std::string>{
+                  "Morvane: Failed to load palette '', using default\n",
+                  "Morvane: Texture 'wide.mat' not written: " + reason + " (in '" + tex + "wide." +
+                      format + "')\n",
+                  "Morvane: Saved: " + tex + "good." + format + "\n",
+                  "Morvane: room.jkl imported succesfully\n",
+                  "Morvane: 1 sectors converted to 6 brushes, 1 textures converted\n"}));
+    EXPECT_EQ(host.Committed.size(), 6u);
+    EXPECT_FALSE(rtl::FileExists(tex + "wide." + format));
+  }
+}
+
 // A level read from a container names container>>entry and the line in its errors.
 TEST_F(ImportTest, ReaderErrorsNameTheContainerEntryAndLine) {
   const std::string gob = dir / "levels.gob";
