@@ -89,7 +89,8 @@ bool ImportLevel() {
   if (success) {
     Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
     SetStatus("Loading Brushes into Radiant...");
-    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress, options);
+    const TImageNames names(level.UsedMaterials);
+    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress, options, &names);
   }
   if (success) {
     ConsoleMessage(rtl::Format("%s imported succesfully",

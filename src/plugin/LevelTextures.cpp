@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "container/O_jkc.h"
+#include "plugin/ImageNames.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -94,6 +95,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
           "stands for them (\"" +
           example + "\" becomes \"" + MapSafeName(example) + "\")");
   }
+  const TImageNames names(Level.UsedMaterials);
+  for (const TImageNames::TRenamed& r : names.Renamed())
+    ConsoleMessage("Textures '" + r.First + "' and '" + r.Second +
+                   "' would share one image name; '" + r.Second + "' is named '" + levelName +
+                   "/" + r.Name + "'");
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
@@ -154,7 +160,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                      "' refused: its name points outside the texture folders");
       continue;
     }
-    std::string output = folder + MapSafeName(rtl::ChangeFileExt(material, ext));
+    std::string output = folder + MapSafeName(names.Of(material) + ext);
     const bool exists =
         Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
     if (exists && !learn) continue;

@@ -92,7 +92,8 @@ texfit::TClassicFit FitFrontFace(const TSurface& Front) {
 }
 
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress, const TImportOptions& Options) {
+                       TProgressProc Progress, const TImportOptions& Options,
+                       const TImageNames* Names) {
   const std::string nonVisTex = Settings().Values("NonVisTex");
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
@@ -133,7 +134,9 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
       if (j + 1 == host.GetFaceCount(handle)) {
-        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(face->MaterialName)));
+        SetTextureName(
+            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(face->MaterialName)
+                                                      : MaterialTextureName(face->MaterialName))));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
           data->ShiftT = fit.Projection.ShiftT;

@@ -10,6 +10,7 @@
 #include "brush/BrushConvert.h"
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
+#include "plugin/ImageNames.h"
 #include "plugin/ImportOptions.h"
 
 // TexturePrefix is the level's name followed by "/". Always returns True; a faulty editor (a
@@ -17,8 +18,11 @@
 // brushes committed before it stay in the editor.
 // With Options.AlignTextures each front face that AlignedFrontFace accepts also gets the shifts,
 // rotation and scales of FitFrontFace; every other byte the editor sees stays as without it.
+// Names, when given, are the level's image names (TImageNames); without them a front face is
+// named after its material alone.
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress, const TImportOptions& Options = TImportOptions());
+                       TProgressProc Progress, const TImportOptions& Options = TImportOptions(),
+                       const TImageNames* Names = nullptr);
 
 // The three points a face of three or more corners is handed over with: its first corner, its
 // second and its centre.

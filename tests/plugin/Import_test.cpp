@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
@@ -562,6 +563,37 @@ TEST_F(ImportTest, AnImageThatCannotBeWrittenCostsOnlyItself) {
     EXPECT_EQ(host.Committed.size(), 6u);
     EXPECT_FALSE(rtl::FileExists(tex + "wide." + format));
   }
+}
+
+// Two materials whose image names differ only in letter case or in what MapSafeName replaces
+// get images of their own: each later one a numeric suffix that no material's own name takes,
+// said once on the console. They used to share one image without a word.
+TEST_F(ImportTest, TwoMaterialsNeverShareOneImage) {
+  const std::vector<std::string> materials = {"a\"b.mat", "a_b.mat", "A_B.bmp", "a_b_2.mat"};
+  WriteFile(dir / "room.jkl", RoomLevel(materials));
+  for (size_t i = 0; i < materials.size(); ++i)
+    WriteFile(dir / materials[i], SmallMat(static_cast<uint8_t>(16 + i)));
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nScale=256\r\nBrushDepth=8\r\n");
+  platform.fileAnswer = dir / "room.jkl";
+  Dispatch("Import Level...");
+
+  ASSERT_GE(host.Console.size(), 3u);
+  EXPECT_EQ(host.Console[1],
+            "Morvane: Textures 'a\"b.mat' and 'a_b.mat' would share one image "
+            "name; 'a_b.mat' is named 'room/a_b_3'\n");
+  EXPECT_EQ(host.Console[2],
+            "Morvane: Textures 'a\"b.mat' and 'A_B.bmp' would share one image "
+            "name; 'A_B.bmp' is named 'room/A_B_4'\n");
+  const std::vector<std::string> names = {"a_b", "a_b_3", "A_B_4", "a_b_2"};
+  ASSERT_EQ(host.Committed.size(), 6u);
+  for (size_t i = 0; i < 6; ++i)
+    EXPECT_EQ(host.Committed[i].Faces.back().TextureName, "room/" + names[i % names.size()]);
+  // Four images, each with its own material's colour.
+  std::set<std::string> pixels;
+  for (const std::string& name : names)
+    pixels.insert(ReadFile(TextureDir("room") + rtl::PathDelim + name + ".tga").substr(18, 4));
+  EXPECT_EQ(pixels.size(), 4u);
+  EXPECT_EQ(rtl::FindFiles(TextureDir("room"), "*").size(), 4u);
 }
 
 // A level read from a container names container>>entry and the line in its errors.
