@@ -87,10 +87,11 @@ bool ImportLevel() {
     success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress, options);
   }
   if (success) {
-    Platform().LevelConverted(TImportContext{level, brushLevel, found, options, level.Name + "/"});
+    const std::string prefix = LevelFolderName(level.Name) + "/";
+    Platform().LevelConverted(TImportContext{level, brushLevel, found, options, prefix});
     SetStatus("Loading Brushes into Radiant...");
     const TImageNames names(level.UsedMaterials);
-    SendBrushesToHost(brushLevel, level.Name + "/", StatusProgress, options, &names);
+    SendBrushesToHost(brushLevel, prefix, StatusProgress, options, &names);
   }
   if (success) {
     ConsoleMessage(rtl::Format("%s imported succesfully",

@@ -1,5 +1,6 @@
 #include "plugin/LevelTextures.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -37,7 +38,9 @@ class TContainerCache {
   TJKContainer* Get(const std::string& path) {
     auto it = open_.find(path);
     if (it != open_.end()) return it->second.get();
-    if (!rtl::FileExists(path)) return nullptr;
+    // A missing item is remembered too: a long search list of missing containers must not be
+    // looked for again for every material.
+    if (!rtl::FileExists(path)) return (open_[path] = nullptr).get();
     auto container = std::make_unique<TJKContainer>();
     try {
       container->Open(path);
@@ -72,6 +75,15 @@ std::string MapSafeName(const std::string& Name) {
   return out;
 }
 
+std::string LevelFolderName(const std::string& LevelName) {
+  std::string out = MapSafeName(LevelName);
+  for (char& c : out)
+    if (c == '\\' || c == '/' || c == ':') c = '_';
+  if (out.find_first_not_of('.') == std::string::npos)
+    out = std::string(std::max<size_t>(out.size(), 1), '_');
+  return out;
+}
+
 bool MaterialNameLeavesFolder(const std::string& Name) {
   if (Name.empty() || Name == "." || Name == "..") return true;
   return Name.find_first_of("\\/:") != std::string::npos;
@@ -83,8 +95,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
-  const std::string levelName = MapSafeName(Level.Name);
-  {
+  const std::string levelName = LevelFolderName(Level.Name);
+  if (levelName != MapSafeName(Level.Name)) {
+    ConsoleMessage("Level name '" + Level.Name + "' cannot name a texture folder; '" + levelName +
+                   "/' stands for it");
+  } else {
     std::string example = levelName != Level.Name ? Level.Name + "/" : std::string();
     for (int i = 0; i < Level.UsedMaterials.Count() && example.empty(); ++i)
       if (MapSafeName(Level.UsedMaterials[i]) != Level.UsedMaterials[i])
@@ -98,8 +113,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   const TImageNames names(Level.UsedMaterials);
   for (const TImageNames::TRenamed& r : names.Renamed())
     ConsoleMessage("Textures '" + r.First + "' and '" + r.Second +
-                   "' would share one image name; '" + r.Second + "' is named '" + levelName +
-                   "/" + r.Name + "'");
+                   "' would share one image name; '" + r.Second + "' is named '" + levelName + "/" +
+                   r.Name + "'");
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
@@ -108,13 +123,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
   }
-  // The level's name becomes a folder: one that would climb out of the texture folder (a
-  // container entry can be called anything) is no place to write to either.
-  if (MaterialNameLeavesFolder(levelName)) {
-    ConsoleMessage("Level name '" + Level.Name +
-                   "' cannot name a texture folder, unable to convert textures.");
-    return 0;
-  }
+  // The level's name becomes a folder: LevelFolderName keeps it one folder below the texture
+  // folder (a container entry can be called anything).
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
                        levelName + rtl::PathDelim;
   bool created = !Options.WriteTextures;
@@ -209,6 +219,14 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     }
     if (exists) continue;
     if (decoded && !Options.WriteTextures) {
+      // A run that writes nothing fails where the writing run would: with a format no writer
+      // knows, at the first image it would write.
+      if (!knownFormat) {
+        rtl::Exception e("Unsupported file extension: '" +
+                         rtl::LowerCase(rtl::ExtractFileExt(output)) + "'");
+        e.SetPlace("setting OutputTexFormat=" + format);
+        throw e;
+      }
       ++count;
     } else if (decoded) {
       try {

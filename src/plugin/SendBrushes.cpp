@@ -94,7 +94,14 @@ texfit::TClassicFit FitFrontFace(const TSurface& Front) {
 bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
                        TProgressProc Progress, const TImportOptions& Options,
                        const TImageNames* Names) {
-  const std::string nonVisTex = Settings().Values("NonVisTex");
+  // A face line carries its texture name as one word.
+  const std::string nonVisTexSetting = Settings().Values("NonVisTex");
+  const std::string nonVisTex = MapSafeName(nonVisTexSetting);
+  if (nonVisTex != nonVisTexSetting)
+    ConsoleMessage(
+        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
+        "(NonVisTex \"" +
+        nonVisTexSetting + "\" becomes \"" + nonVisTex + "\")");
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
   if (count == 0) return true;

@@ -271,16 +271,28 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/secret.tga"));
   EXPECT_TRUE(MaterialNameLeavesFolder(".."));
 
-  // A level whose name would climb out of the texture folder converts nothing.
-  host.Console.clear();
-  TJKLevel level;
-  level.Name = "..";
-  rtl::TStringList settings;
-  TSettingsScope scope(settings);
-  EXPECT_EQ(ConvertLevelTextures(level, "", "", [](int32_t, int32_t) {}), 0);
-  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
-                                                   "folder, unable to convert textures.\n"});
   EXPECT_FALSE(MaterialNameLeavesFolder("a..b.mat"));
+
+  // A container entry may name a level "..", "." or nothing: its texture folder and its faces
+  // take one safe name, never "../floor" or "/floor" (the faces used to).
+  for (const auto& [entry, folder] : std::vector<std::pair<std::string, std::string>>{
+           {"jkl\\...jkl", "__"}, {"jkl\\..jkl", "_"}, {"jkl\\.jkl", "_"}}) {
+    host.Console.clear();
+    host.Committed.clear();
+    const std::string gob = dir / "dots.gob";
+    WriteFile(gob, testing_support::MakeGob(
+                       {{entry, RoomLevel({"floor.mat"})}, {"mat\\floor.mat", SmallMat(16)}}));
+    platform.fileAnswer = gob;
+    platform.pickEntry = [entry = entry](const TJKContainer&, const std::string&) { return entry; };
+    Dispatch("Import Level...");
+    ASSERT_EQ(host.Committed.size(), 6u) << entry;
+    EXPECT_EQ(host.Committed[0].Faces.back().TextureName, folder + "/floor") << entry;
+    EXPECT_TRUE(rtl::FileExists(TextureDir(folder) + rtl::PathDelim + "floor.tga")) << entry;
+    ASSERT_FALSE(host.Console.empty());
+    EXPECT_EQ(host.Console[0], "Morvane: Level name '" + rtl::ChangeFileExt(entry.substr(4), "") +
+                                   "' cannot name a texture folder; '" + folder +
+                                   "/' stands for it\n");
+  }
 }
 
 TEST_F(ImportTest, UnknownInstallPathConvertsNoTexturesButMakesBrushes) {

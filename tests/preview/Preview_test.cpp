@@ -385,6 +385,27 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_FALSE(rtl::FileExists(dir / "b.png"));
 }
 
+// A setting that makes the import fail makes the preview fail with the same line, although
+// the preview writes no image (it used to report success).
+TEST(PreviewCommand, FailsWhereTheImportFails) {
+  TempDir dir;
+  WriteSquareLevel(dir);
+  WriteFile(dir / "m.ini", "Scale=256\r\nBrushDepth=8\r\nOutputTexFormat=png\r\n");
+  const std::string failed =
+      "Morvane: Failed: Unsupported file extension: '.png' (setting OutputTexFormat=png)\n";
+  ResetCachedSettings();
+  std::ostringstream importOut, importErr;
+  EXPECT_EQ(RunCli({"morvane", "import", dir / "square.jkl", "--game-dir", dir / "game",
+                    "--settings", dir / "m.ini", "--map", dir / "square.map"},
+                   importOut, importErr),
+            1);
+  EXPECT_NE(importOut.str().find(failed), std::string::npos) << importOut.str();
+  TRun run = RunPreview({dir / "square.jkl", "--settings", dir / "m.ini", "-o", dir / "sq.png"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find(failed), std::string::npos) << run.out;
+  EXPECT_FALSE(rtl::FileExists(dir / "sq.png"));
+}
+
 // Axis-aligned faces whose texture vertices follow the editor's own axes: the fitted projection
 // (--align) shows them exactly as the game does.
 TEST(PreviewCommand, GameAndAlignedEditorMappingsAgreeOnAxisAlignedFaces) {
