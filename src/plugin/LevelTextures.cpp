@@ -38,9 +38,7 @@ class TContainerCache {
   TJKContainer* Get(const std::string& path) {
     auto it = open_.find(path);
     if (it != open_.end()) return it->second.get();
-    // A missing item is remembered too: a long search list of missing containers must not be
-    // looked for again for every material.
-    if (!rtl::FileExists(path)) return (open_[path] = nullptr).get();
+    if (!rtl::FileExists(path)) return nullptr;
     auto container = std::make_unique<TJKContainer>();
     try {
       container->Open(path);
@@ -155,8 +153,10 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   rtl::TMemoryStream buffer;
   std::vector<std::string> search;
   if (!ContainerFile.empty()) search.push_back(ContainerFile);
+  // Items that do not exist are passed over silently: they are looked for once, here, rather
+  // than once per material (a long list of missing items cost seconds).
   for (const std::string& item : rtl::SplitCommaText(Settings().Values("ResourceGobs")))
-    search.push_back(item);
+    if (rtl::FileExists(item)) search.push_back(item);
   TContainerCache containers;
 
   std::string levelFolder = rtl::ExtractFilePath(LevelFile);
