@@ -1,5 +1,8 @@
 #include "plugin/SettingsText.h"
 
+#include "rtl/Classes.h"
+#include "rtl/SysUtils.h"
+
 namespace {
 
 const char Utf8Mark[] = "\xEF\xBB\xBF";
@@ -24,6 +27,18 @@ TSettingsText DecodeSettingsText(const std::string& Bytes) {
   out.Utf8Mark = StartsWith(Bytes, Utf8Mark, 3);
   out.Text = out.Utf8Mark ? Bytes.substr(3) : Bytes;
   return out;
+}
+
+std::string ReadSettingsStream(const std::string& Path) {
+  constexpr size_t Limit = 1 << 20;
+  rtl::TFileStream file(Path, rtl::TFileMode::OpenRead);
+  std::string bytes;
+  char buffer[4096];
+  for (size_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) {
+    bytes.append(buffer, n);
+    if (bytes.size() > Limit) throw rtl::Exception("more than 1 MiB, which is no settings file");
+  }
+  return bytes;
 }
 
 std::string EncodeSettingsText(const std::string& Text, bool Utf8Mark) {

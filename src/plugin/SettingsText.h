@@ -14,5 +14,9 @@ struct TSettingsText {
 
 TSettingsText DecodeSettingsText(const std::string& Bytes);
 
+// Reads a settings file that is no plain file (a FIFO, a pipe such as "<(...)", a device) to
+// its end: it has no size to ask for beforehand. More than 1 MiB is no settings file and raises.
+std::string ReadSettingsStream(const std::string& Path);
+
 // The bytes to write back for Text, with the mark when the file had one.
 std::string EncodeSettingsText(const std::string& Text, bool Utf8Mark);

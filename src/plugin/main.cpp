@@ -154,7 +154,8 @@ void Dispatch(const char* command) {
       // or reach somebody else.
       if (kind == rtl::TPathKind::Other) canSave = false;
       try {
-        const TSettingsText text = DecodeSettingsText(rtl::ReadFileToString(path));
+        const TSettingsText text = DecodeSettingsText(
+            kind == rtl::TPathKind::File ? rtl::ReadFileToString(path) : ReadSettingsStream(path));
         if (!text.NotText.empty()) {
           canSave = false;
           ConsoleMessage("Settings file '" + path + "' ignored: " + text.NotText);
