@@ -12,7 +12,7 @@
 #include "plugin/RecordingHost.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 
 namespace {
 

@@ -26,8 +26,9 @@
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
+#include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "texture/O_jkt.h"
 

@@ -13,7 +13,7 @@
 #include "GenLevel.h"
 #include "level/O_jkl.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 
 namespace {
 

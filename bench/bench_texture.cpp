@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
+#include "support/ConvertMat.h"
 #include "texture/O_jkt.h"
 
 extern "C" {
@@ -119,14 +121,16 @@ void Run(const char* title, const std::vector<std::string>& mats, const TPalette
     }
   });
   double tga = BestSeconds(runs, [&] {
-    for (size_t i = 0; i < mats.size(); ++i) ConvertMatToTGA(mats[i], outName(i, ".tga"), palette);
+    for (size_t i = 0; i < mats.size(); ++i)
+      testing_support::ConvertMatToTGA(mats[i], outName(i, ".tga"), palette);
   });
   double disk = BestSeconds(runs, [&] {
     for (size_t i = 0; i < images.size(); ++i)
       rtl::WriteFileAtomic(outName(i, ".raw"), images[i].tga);
   });
   double jpeg = BestSeconds(runs, [&] {
-    for (size_t i = 0; i < mats.size(); ++i) ConvertMatToJPEG(mats[i], outName(i, ".jpg"), palette);
+    for (size_t i = 0; i < mats.size(); ++i)
+      testing_support::ConvertMatToJPEG(mats[i], outName(i, ".jpg"), palette);
   });
   size_t bytes = 0;
   double alone = BestSeconds(runs, [&] {

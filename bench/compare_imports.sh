@@ -4,7 +4,7 @@
 #   bench/compare_imports.sh OLD_MORVANE NEW_MORVANE [CORPUS_DIR]
 # Loose levels are imported from a copy beside a "mat" folder (the level's own one under
 # more/levels, the corpus's mat folder for the others), so that their textures are converted too.
-# FORMAT=jpg converts into JPEG instead of TGA.
+# FORMAT=jpg converts into JPEG instead of TGA; OPTIONS="--align --clean ..." adds import options.
 # Prints one line per level and "same: N, different: M" at the end; exit status 1 on a difference.
 set -u
 old=$(readlink -f "$1"); new=$(readlink -f "$2")
@@ -19,6 +19,7 @@ run() {  # run BINARY OUTDIR LEVEL [ENTRY]
   printf 'OutputTexFormat=%s\r\n' "${FORMAT:-tga}" > "$out/m.ini"
   local args=(import "$level" --game-dir "$out/game" --settings "$out/m.ini" --map "$out/x.map")
   [ -n "$entry" ] && args+=(--entry "$entry")
+  read -ra extra <<< "${OPTIONS:-}" && args+=("${extra[@]}")
   (cd "$out" && "$bin" "${args[@]}" 2> /dev/null | sed "s|$out|OUT|g" > console.txt
    echo "rc=${PIPESTATUS[0]}" >> console.txt)
   (cd "$out" && { sha256sum console.txt; [ -f x.map ] && sha256sum x.map;

@@ -6,40 +6,36 @@
 #include <numeric>
 #include <vector>
 
+#include "level/Vec3.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
 
-struct TPoint {
-  double X, Y, Z;
-};
-
-TPoint Minus(const TPoint& A, const TPoint& B) { return {A.X - B.X, A.Y - B.Y, A.Z - B.Z}; }
-TPoint Cross(const TPoint& A, const TPoint& B) {
-  return {A.Y * B.Z - A.Z * B.Y, A.Z * B.X - A.X * B.Z, A.X * B.Y - A.Y * B.X};
-}
-double Dot(const TPoint& A, const TPoint& B) { return A.X * B.X + A.Y * B.Y + A.Z * B.Z; }
+using vec::Cross;
+using vec::Dot;
+using vec::Minus;
+using vec::TVec3d;
 
 // Twice the area of the polygon of the corners keep, as a vector along its normal (the sum of
 // the cross products of the edges from the first corner), and the square of its longest edge.
-TPoint AreaVector(const std::vector<TPoint>& at, const std::vector<int>& keep, double& longest) {
-  TPoint area{0, 0, 0};
+TVec3d AreaVector(const std::vector<TVec3d>& at, const std::vector<int>& keep, double& longest) {
+  TVec3d area{0, 0, 0};
   longest = 0;
-  const TPoint& o = at[static_cast<size_t>(keep[0])];
+  const TVec3d& o = at[static_cast<size_t>(keep[0])];
   for (size_t i = 0; i < keep.size(); ++i) {
-    const TPoint& p = at[static_cast<size_t>(keep[i])];
-    const TPoint& q = at[static_cast<size_t>(keep[(i + 1) % keep.size()])];
-    const TPoint c = Cross(Minus(p, o), Minus(q, o));
+    const TVec3d& p = at[static_cast<size_t>(keep[i])];
+    const TVec3d& q = at[static_cast<size_t>(keep[(i + 1) % keep.size()])];
+    const TVec3d c = Cross(Minus(p, o), Minus(q, o));
     area = {area.X + c.X, area.Y + c.Y, area.Z + c.Z};
-    const TPoint e = Minus(q, p);
+    const TVec3d e = Minus(q, p);
     longest = std::max(longest, Dot(e, e));
   }
   return area;
 }
 
 // No more area than the rounding of Singles makes of a straight line, against the longest edge.
-bool EnclosesArea(const TPoint& area, double longest) {
+bool EnclosesArea(const TVec3d& area, double longest) {
   return Dot(area, area) > 1e-12 * longest * longest;
 }
 
@@ -54,7 +50,7 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   // beyond the range of Singles (or so near its top that a face's centre may overflow) have no
   // line or area to judge: the slab is built from every corner, and the conversion's own check
   // names the vertex.
-  std::vector<TPoint> at(static_cast<size_t>(n));
+  std::vector<TVec3d> at(static_cast<size_t>(n));
   for (int k = 0; k < n; ++k) {
     const TVertex* s = Surface.Vertices.Items(k);
     const double p[3] = {Scale * s->X, Scale * s->Y, Scale * s->Z};
@@ -68,21 +64,21 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   // slab's side faces run: real surfaces are not quite flat, and a corner that lies off the
   // surface only along that direction makes a side face on its neighbour's plane all the same.
   double longest = 0;
-  TPoint normal = AreaVector(at, keep, longest);
+  TVec3d normal = AreaVector(at, keep, longest);
   if (!EnclosesArea(normal, longest)) return {};
   const double length = std::sqrt(Dot(normal, normal));
   normal = {normal.X / length, normal.Y / length, normal.Z / length};
 
   auto same = [&](int a, int b) {
-    const TPoint &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
+    const TVec3d &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
     return p.X == q.X && p.Y == q.Y && p.Z == q.Z;
   };
   // The sine of the turn at b, with both edges seen along the normal: how far c strays from
   // the line through a and b, in units of the edge bc. A spike that turns back on itself has a
   // sine of 0 too, and so has a corner that only lies behind its neighbour.
   auto inLine = [&](int a, int b, int c) {
-    const TPoint ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
-    const TPoint bc = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(b)]);
+    const TVec3d ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
+    const TVec3d bc = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(b)]);
     const double turn = Dot(normal, Cross(ab, bc));
     const double abAlong = Dot(normal, ab), bcAlong = Dot(normal, bc);
     const double ab2 = std::max(0.0, Dot(ab, ab) - abAlong * abAlong);

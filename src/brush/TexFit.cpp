@@ -3,9 +3,14 @@
 #include <cmath>
 #include <vector>
 
+#include "level/Vec3.h"
+
 namespace texfit {
 
 namespace {
+
+using vec::Component;
+using vec::Dot;
 
 constexpr double Pi = 3.14159265358979323846;
 
@@ -27,21 +32,15 @@ bool CornersFinite(const TTexCorner* Corners, size_t Count) {
   return true;
 }
 
-void Position(const TTexCorner& C, float P[3]) {
-  P[0] = C.X;
-  P[1] = C.Y;
-  P[2] = C.Z;
-}
+TVector3 Position(const TTexCorner& C) { return TVector3{C.X, C.Y, C.Z}; }
 
-double Dot(const float A[3], const float B[3]) {
-  return static_cast<double>(A[0]) * B[0] + static_cast<double>(A[1]) * B[1] +
-         static_cast<double>(A[2]) * B[2];
-}
+// The index of the first non-zero component of an axis of a pair (each has exactly one).
+int NonZeroIndex(const TVector3& Axis) { return Axis.X != 0 ? 0 : Axis.Y != 0 ? 1 : 2; }
 
 // The pair's axes rotated by Rotation degrees, as the editor rotates them: with sv and tv the
 // indices of the non-zero components of S and T, each axis v becomes
 // (cos r v[sv] - sin r v[tv]) at sv and (sin r v[sv] + cos r v[tv]) at tv, in Singles.
-void RotatedAxes(int Pair, float Rotation, float S[3], float T[3]) {
+void RotatedAxes(TAxisPair Pair, float Rotation, TVector3& S, TVector3& T) {
   AxisVectors(Pair, S, T);
   float sinv, cosv;
   if (Rotation == 0) {
@@ -57,14 +56,14 @@ void RotatedAxes(int Pair, float Rotation, float S[3], float T[3]) {
     sinv = static_cast<float>(std::sin(ang));
     cosv = static_cast<float>(std::cos(ang));
   }
-  const int sv = S[0] != 0 ? 0 : S[1] != 0 ? 1 : 2;
-  const int tv = T[0] != 0 ? 0 : T[1] != 0 ? 1 : 2;
-  for (float* v : {S, T}) {
-    const float a = v[sv], b = v[tv];
+  const int sv = NonZeroIndex(S);
+  const int tv = NonZeroIndex(T);
+  for (TVector3* v : {&S, &T}) {
+    const float a = Component(*v, sv), b = Component(*v, tv);
     const float ns = cosv * a - sinv * b;
     const float nt = sinv * a + cosv * b;
-    v[sv] = ns;
-    v[tv] = nt;
+    Component(*v, sv) = ns;
+    Component(*v, tv) = nt;
   }
 }
 
@@ -106,13 +105,12 @@ bool FitAxis(double n, double mx, double ms, double sxx, double sxs, double& Alp
 
 // Each corner's distance from its texel under the rotated axes, scales and shifts given, as the
 // editor draws them; the worst and the sum of squares.
-TFitError AxesError(const float SAxis[3], const float TAxis[3], const TClassicProjection& Proj,
+TFitError AxesError(const TVector3& SAxis, const TVector3& TAxis, const TClassicProjection& Proj,
                     const TTexCorner* Corners, size_t Count) {
   TFitError e;
   const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
   for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
+    const TVector3 p = Position(Corners[i]);
     const double ds = Dot(p, SAxis) / scaleS + Proj.ShiftS - Corners[i].S;
     const double dt = Dot(p, TAxis) / scaleT + Proj.ShiftT - Corners[i].T;
     const double d2 = ds * ds + dt * dt;
@@ -130,12 +128,13 @@ bool Better(const TFitError& A, const TFitError& B) {
 }
 
 // The classic projection with Rotation held, shifts and scales fitted; false when it cannot be.
-bool FitWithRotation(int Pair, int Sv, int Tv, const TMoments& M, int Rotation,
+bool FitWithRotation(TAxisPair Pair, int Sv, int Tv, const TMoments& M, int Rotation,
                      const TTexCorner* Corners, size_t Count, TClassicFit& Fit) {
-  float sAxis[3], tAxis[3];
+  TVector3 sAxis, tAxis;
   const float rot = static_cast<float>(Rotation);
   RotatedAxes(Pair, rot, sAxis, tAxis);
-  const double a = sAxis[Sv], b = sAxis[Tv], c = tAxis[Sv], d = tAxis[Tv];
+  const double a = Component(sAxis, Sv), b = Component(sAxis, Tv), c = Component(tAxis, Sv),
+               d = Component(tAxis, Tv);
   double alphaS, sigmaS, alphaT, sigmaT;
   if (!FitAxis(M.n, a * M.mu + b * M.mw, M.ms, a * a * M.suu + 2 * a * b * M.suw + b * b * M.sww,
                a * M.sus + b * M.sws, alphaS, sigmaS))
@@ -174,7 +173,7 @@ TVector3 EditorNormal(const float P1[3], const float P2[3], const float P3[3]) {
   return TVector3{x / length, y / length, z / length};
 }
 
-int AxisPair(const TVector3& N) {
+TAxisPair AxisPair(const TVector3& N) {
   static const float Base[6][3] = {{0, 0, 1},  {0, 0, -1}, {1, 0, 0},
                                    {-1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
   int pair = 0;
@@ -185,28 +184,31 @@ int AxisPair(const TVector3& N) {
     const float dot = ab + c;
     if (dot > best) best = dot, pair = i;
   }
-  return pair;
+  return static_cast<TAxisPair>(pair);
 }
 
-void AxisVectors(int Pair, float S[3], float T[3]) {
+void AxisVectors(TAxisPair Pair, TVector3& S, TVector3& T) {
   static const float Axes[3][2][3] = {{{1, 0, 0}, {0, -1, 0}},   // floor, ceiling
                                       {{0, 1, 0}, {0, 0, -1}},   // west, east
                                       {{1, 0, 0}, {0, 0, -1}}};  // south, north
-  const int k = (Pair >= 0 && Pair < 6 ? Pair : 0) / 2;
-  for (int i = 0; i < 3; ++i) S[i] = Axes[k][0][i], T[i] = Axes[k][1][i];
+  const int p = static_cast<int>(Pair);
+  const int k = (p >= 0 && p < 6 ? p : 0) / 2;
+  S = TVector3{Axes[k][0][0], Axes[k][0][1], Axes[k][0][2]};
+  T = TVector3{Axes[k][1][0], Axes[k][1][1], Axes[k][1][2]};
 }
 
 void ClassicTexel(const TVector3& N, const TClassicProjection& Proj, const float P[3], double& S,
                   double& T) {
-  float sAxis[3], tAxis[3];
+  TVector3 sAxis, tAxis;
   RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
-  S = Dot(P, sAxis) / EffectiveScale(Proj.ScaleS) + Proj.ShiftS;
-  T = Dot(P, tAxis) / EffectiveScale(Proj.ScaleT) + Proj.ShiftT;
+  const TVector3 p = vec::FromArray(P);
+  S = Dot(p, sAxis) / EffectiveScale(Proj.ScaleS) + Proj.ShiftS;
+  T = Dot(p, tAxis) / EffectiveScale(Proj.ScaleT) + Proj.ShiftT;
 }
 
 TFitError ClassicError(const TVector3& N, const TClassicProjection& Proj, const TTexCorner* Corners,
                        size_t Count) {
-  float sAxis[3], tAxis[3];
+  TVector3 sAxis, tAxis;
   RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
   return AxesError(sAxis, tAxis, Proj, Corners, Count);
 }
@@ -216,30 +218,28 @@ namespace {
 // The pair of N, the indices of its S and T axes, and the face's moments; false for a face the
 // classic fit leaves alone (fewer than three corners, anything not finite, corners in a line seen
 // along the pair's axis, or one texel for all).
-bool Prepare(const TVector3& N, const TTexCorner* Corners, size_t Count, int& Pair, int& Sv,
+bool Prepare(const TVector3& N, const TTexCorner* Corners, size_t Count, TAxisPair& Pair, int& Sv,
              int& Tv, TMoments& M, double& Det) {
   if (Count < 3 || !CornersFinite(Corners, Count)) return false;
   if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return false;
   Pair = AxisPair(N);
-  float s0[3], t0[3];
+  TVector3 s0, t0;
   AxisVectors(Pair, s0, t0);
-  const int sv = s0[0] != 0 ? 0 : s0[1] != 0 ? 1 : 2;
-  const int tv = t0[0] != 0 ? 0 : t0[1] != 0 ? 1 : 2;
+  const int sv = NonZeroIndex(s0);
+  const int tv = NonZeroIndex(t0);
   Sv = sv, Tv = tv;
   // Centred, for the sake of faces far from the origin.
   TMoments& m = M;
   m = TMoments();
   m.n = static_cast<double>(Count);
   for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    m.mu += p[sv], m.mw += p[tv], m.ms += Corners[i].S, m.mt += Corners[i].T;
+    const TVector3 p = Position(Corners[i]);
+    m.mu += Component(p, sv), m.mw += Component(p, tv), m.ms += Corners[i].S, m.mt += Corners[i].T;
   }
   m.mu /= m.n, m.mw /= m.n, m.ms /= m.n, m.mt /= m.n;
   for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
-    const double u = p[sv] - m.mu, w = p[tv] - m.mw;
+    const TVector3 p = Position(Corners[i]);
+    const double u = Component(p, sv) - m.mu, w = Component(p, tv) - m.mw;
     const double s = Corners[i].S - m.ms, t = Corners[i].T - m.mt;
     m.suu += u * u, m.suw += u * w, m.sww += w * w;
     m.sus += u * s, m.sws += w * s, m.sut += u * t, m.swt += w * t;
@@ -252,7 +252,8 @@ bool Prepare(const TVector3& N, const TTexCorner* Corners, size_t Count, int& Pa
 }  // namespace
 
 bool ClassicFittable(const TVector3& N, const TTexCorner* Corners, size_t Count) {
-  int pair, sv, tv;
+  TAxisPair pair;
+  int sv, tv;
   TMoments m;
   double det;
   return Prepare(N, Corners, Count, pair, sv, tv, m, det);
@@ -262,7 +263,8 @@ TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Coun
   TClassicFit fit;
   // The affine least-squares map from the corners' place on the pair's plane (u, w) to their
   // texels.
-  int pair, sv, tv;
+  TAxisPair pair;
+  int sv, tv;
   TMoments m;
   double det;
   if (!Prepare(N, Corners, Count, pair, sv, tv, m, det)) return fit;
@@ -319,39 +321,47 @@ TClassicFit FitClassic(const TVector3& N, const TTexCorner* Corners, size_t Coun
   return best;
 }
 
-void ComputeAxisBase(const TVector3& N, float TexX[3], float TexY[3]) {
-  float n[3] = {N.X, N.Y, N.Z};
-  for (float& c : n)
-    if (std::fabs(c) < 1e-6f) c = 0;
+void ComputeAxisBase(const TVector3& N, TVector3& TexX, TVector3& TexY) {
+  TVector3 n = N;
+  for (float* c : {&n.X, &n.Y, &n.Z})
+    if (std::fabs(*c) < 1e-6f) *c = 0;
   const double rotY =
-      -std::atan2(static_cast<double>(n[2]),
-                  std::sqrt(static_cast<double>(n[1]) * n[1] + static_cast<double>(n[0]) * n[0]));
-  const double rotZ = std::atan2(static_cast<double>(n[1]), static_cast<double>(n[0]));
-  TexX[0] = static_cast<float>(-std::sin(rotZ));
-  TexX[1] = static_cast<float>(std::cos(rotZ));
-  TexX[2] = 0;
-  TexY[0] = static_cast<float>(-std::sin(rotY) * std::cos(rotZ));
-  TexY[1] = static_cast<float>(-std::sin(rotY) * std::sin(rotZ));
-  TexY[2] = static_cast<float>(-std::cos(rotY));
+      -std::atan2(static_cast<double>(n.Z),
+                  std::sqrt(static_cast<double>(n.Y) * n.Y + static_cast<double>(n.X) * n.X));
+  const double rotZ = std::atan2(static_cast<double>(n.Y), static_cast<double>(n.X));
+  TexX.X = static_cast<float>(-std::sin(rotZ));
+  TexX.Y = static_cast<float>(std::cos(rotZ));
+  TexX.Z = 0;
+  TexY.X = static_cast<float>(-std::sin(rotY) * std::cos(rotZ));
+  TexY.Y = static_cast<float>(-std::sin(rotY) * std::sin(rotZ));
+  TexY.Z = static_cast<float>(-std::cos(rotY));
 }
 
-void BrushDefTexel(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
-                   const float P[3], double& S, double& T) {
-  float texX[3], texY[3];
+namespace {
+
+void BrushDefTexelAt(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
+                     const TVector3& P, double& S, double& T) {
+  TVector3 texX, texY;
   ComputeAxisBase(N, texX, texY);
   const double x = Dot(P, texX), y = Dot(P, texY);
   S = (Matrix.M[0][0] * x + Matrix.M[0][1] * y + Matrix.M[0][2]) * Width;
   T = (Matrix.M[1][0] * x + Matrix.M[1][1] * y + Matrix.M[1][2]) * Height;
 }
 
+}  // namespace
+
+void BrushDefTexel(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
+                   const float P[3], double& S, double& T) {
+  BrushDefTexelAt(N, Matrix, Width, Height, vec::FromArray(P), S, T);
+}
+
 TFitError BrushDefError(const TVector3& N, const TBrushDefMatrix& Matrix, int Width, int Height,
                         const TTexCorner* Corners, size_t Count) {
   TFitError e;
   for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
+    const TVector3 p = Position(Corners[i]);
     double s, t;
-    BrushDefTexel(N, Matrix, Width, Height, p, s, t);
+    BrushDefTexelAt(N, Matrix, Width, Height, p, s, t);
     const double ds = s - Corners[i].S, dt = t - Corners[i].T;
     const double d2 = ds * ds + dt * dt;
     e.SumSquares += d2;
@@ -363,22 +373,22 @@ TFitError BrushDefError(const TVector3& N, const TBrushDefMatrix& Matrix, int Wi
 
 TBrushDefMatrix BrushDefFromClassic(const TVector3& N, const float OnPlane[3],
                                     const TClassicProjection& Proj, int Width, int Height) {
-  float texX[3], texY[3];
+  TVector3 texX, texY;
   ComputeAxisBase(N, texX, texY);
   // The frame (TexX, TexY, TexY x TexX) is orthonormal and its third axis is the normal, so a
   // point of the plane is d n + x TexX + y TexY, and the classic texel is affine in (x, y).
-  const double nx = static_cast<double>(texY[1]) * texX[2] - static_cast<double>(texY[2]) * texX[1];
-  const double ny = static_cast<double>(texY[2]) * texX[0] - static_cast<double>(texY[0]) * texX[2];
-  const double nz = static_cast<double>(texY[0]) * texX[1] - static_cast<double>(texY[1]) * texX[0];
+  const double nx = static_cast<double>(texY.Y) * texX.Z - static_cast<double>(texY.Z) * texX.Y;
+  const double ny = static_cast<double>(texY.Z) * texX.X - static_cast<double>(texY.X) * texX.Z;
+  const double nz = static_cast<double>(texY.X) * texX.Y - static_cast<double>(texY.Y) * texX.X;
   const double d = OnPlane[0] * nx + OnPlane[1] * ny + OnPlane[2] * nz;
-  float sAxis[3], tAxis[3];
+  TVector3 sAxis, tAxis;
   RotatedAxes(AxisPair(N), Proj.Rotation, sAxis, tAxis);
   TBrushDefMatrix m;
   const double w = Width > 0 ? Width : 1, h = Height > 0 ? Height : 1;
   const double scaleS = EffectiveScale(Proj.ScaleS), scaleT = EffectiveScale(Proj.ScaleT);
-  auto row = [&](const float* axis, double scale, double shift, double size, float* out) {
+  auto row = [&](const TVector3& axis, double scale, double shift, double size, float* out) {
     const double ax = Dot(texX, axis), ay = Dot(texY, axis);
-    const double an = nx * axis[0] + ny * axis[1] + nz * axis[2];
+    const double an = nx * axis.X + ny * axis.Y + nz * axis.Z;
     out[0] = static_cast<float>(ax / scale / size);
     out[1] = static_cast<float>(ay / scale / size);
     out[2] = static_cast<float>((d * an / scale + shift) / size);
@@ -393,14 +403,13 @@ TBrushDefFit FitBrushDef(const TVector3& N, const TTexCorner* Corners, size_t Co
   TBrushDefFit fit;
   if (Count < 3 || Width <= 0 || Height <= 0 || !CornersFinite(Corners, Count)) return fit;
   if (!Finite(N.X) || !Finite(N.Y) || !Finite(N.Z)) return fit;
-  float texX[3], texY[3];
+  TVector3 texX, texY;
   ComputeAxisBase(N, texX, texY);
   std::vector<double> x(Count), y(Count);
   const double n = static_cast<double>(Count);
   double mx = 0, my = 0, ms = 0, mt = 0;
   for (size_t i = 0; i < Count; ++i) {
-    float p[3];
-    Position(Corners[i], p);
+    const TVector3 p = Position(Corners[i]);
     x[i] = Dot(p, texX), y[i] = Dot(p, texY);
     mx += x[i], my += y[i], ms += Corners[i].S / Width, mt += Corners[i].T / Height;
   }

@@ -34,11 +34,14 @@ struct TTexCorner {
 // of a real level lies so close to a 45 degree tie that any other rounding may flip its pair.
 TVector3 EditorNormal(const float P1[3], const float P2[3], const float P3[3]);
 
-// The axis pair of a normal: 0 floor, 1 ceiling, 2 west, 3 east, 4 south, 5 north; the first
-// whose dot product with N is strictly the greatest, starting from 0 (a zero normal gives 0).
-int AxisPair(const TVector3& N);
+// The six pairs of world axes the classic projection draws on, in the order they are tried.
+enum class TAxisPair { Floor, Ceiling, West, East, South, North };
+
+// The axis pair of a normal: the first whose dot product with N is strictly the greatest,
+// starting from Floor (a zero normal gives Floor).
+TAxisPair AxisPair(const TVector3& N);
 // The pair's S and T axes, before rotation.
-void AxisVectors(int Pair, float S[3], float T[3]);
+void AxisVectors(TAxisPair Pair, TVector3& S, TVector3& T);
 
 // The classic projection of one face, in the face record's terms.
 struct TClassicProjection {
@@ -86,7 +89,7 @@ bool ClassicFittable(const TVector3& N, const TTexCorner* Corners, size_t Count)
 // components under 1e-6 in size count as 0; rotY = -atan2(n.z, sqrt(n.x^2 + n.y^2)),
 // rotZ = atan2(n.y, n.x); TexX = (-sin rotZ, cos rotZ, 0),
 // TexY = (-sin rotY cos rotZ, -sin rotY sin rotZ, -cos rotY).
-void ComputeAxisBase(const TVector3& N, float TexX[3], float TexY[3]);
+void ComputeAxisBase(const TVector3& N, TVector3& TexX, TVector3& TexY);
 
 // A brushDef face's texture matrix: with x = P.TexX and y = P.TexY, a point lies at
 // s = M[0][0] x + M[0][1] y + M[0][2], t = M[1][0] x + M[1][1] y + M[1][2], in texture repeats.

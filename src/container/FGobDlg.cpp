@@ -10,7 +10,7 @@
 
 #include "container/O_jkc.h"
 #include "plugin/Forms_win32.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {

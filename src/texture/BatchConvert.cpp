@@ -6,7 +6,7 @@
 
 #include "container/O_jkc.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {

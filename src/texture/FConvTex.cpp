@@ -12,7 +12,7 @@
 
 #include "plugin/Forms_win32.h"
 #include "plugin/Platform.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "texture/BatchConvert.h"
 #include "texture/O_jkt.h"
 

@@ -1,53 +1,22 @@
-// Palettes and textures of Jedi Knight: CMP palettes, MAT textures decoded into true colour, and
-// the TGA and JPEG images that the editor can use.
+// Textures of Jedi Knight: MAT textures decoded into true colour, and the TGA and JPEG images
+// that the editor can use. The palettes they are decoded with come from texture/Palette.h.
 //
 // A MAT file is untrusted input. Every size read from it is checked against the bytes the stream
 // still holds before anything is allocated, and a load that fails leaves the texture's previous
 // image untouched, so one texture object can safely convert a series of files.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "rtl/SysUtils.h"
+#include "texture/Palette.h"
 
 namespace rtl {
 class TStream;
 }
-
-struct TRGBTriple {
-  uint8_t R, G, B;
-};
-constexpr bool operator==(const TRGBTriple& a, const TRGBTriple& b) {
-  return a.R == b.R && a.G == b.G && a.B == b.B;
-}
-constexpr bool operator!=(const TRGBTriple& a, const TRGBTriple& b) { return !(a == b); }
-
-// 256 colours in index order, three bytes each (red, green, blue): exactly the 768 bytes of a
-// CMP file's palette. A plain value, copied whole from one owner to another.
-using TPaletteRGB = std::array<TRGBTriple, 256>;
-static_assert(sizeof(TPaletteRGB) == 768, "a palette is 768 bytes with no padding");
-static_assert(std::is_trivially_copyable<TPaletteRGB>::value, "a palette is read as raw bytes");
-
-// The built-in palette used whenever no palette file is at hand.
-extern const TPaletteRGB DefaultPalette;
-
-// A palette read from a CMP file: a 64-byte header that is not looked at, then the 768 palette
-// bytes; whatever follows (light and transparency tables) is not read.
-class TColorMap {
- public:
-  TPaletteRGB Palette{};  // all black until a load succeeds
-
-  // Reads from the very beginning of the stream whatever its position. Raises EReadError
-  // "Stream read error" when the stream holds fewer than 832 bytes; Palette is then unchanged.
-  bool LoadFromStream(rtl::TStream& stream);
-  // False, with Palette unchanged, when the file does not exist.
-  bool LoadFromFile(const std::string& fileName);
-};
 
 // Raised for every fatal error of the JPEG library; the code is libjpeg's message number.
 class EJPEG : public rtl::Exception {
@@ -116,19 +85,11 @@ class TJKTexture {
 
  private:
   void Resize(int32_t width, int32_t height);
-  void CheckTGASize() const;
 
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::vector<uint8_t> bitmap_;
 };
-
-// Converts one MAT file into one image with the given palette. False, with no file written, when
-// the MAT file is missing, decodes to no image or anything fails; errors go no further.
-bool ConvertMatToJPEG(const std::string& matFile, const std::string& jpegFile,
-                      const TPaletteRGB& palette);
-bool ConvertMatToTGA(const std::string& matFile, const std::string& tgaFile,
-                     const TPaletteRGB& palette);
 
 // Compresses pixels of 4 bytes each (blue, green, red, ignored) into a JPEG with the writer's
 // settings. Exposed for the benchmark and the tests; width or height 0 gives no bytes.

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "brush/BrushTestSupport.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "support/TestSupport.h"
 
 using namespace brush_test;

@@ -7,7 +7,7 @@
 #include "brush/BrushConvert.h"
 #include "brush/BrushTestSupport.h"
 #include "plugin/RecordingHost.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "support/EditorBrushCheck.h"
 #include "support/TestSupport.h"
 

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "level/Vec3.h"
+
 using namespace texfit;
 
 namespace {
@@ -72,31 +74,31 @@ bool AllFinite(const TClassicProjection& p) {
 TEST(TexFit, AxisPairFollowsTheFirstStrictlyGreatestDirection) {
   const struct {
     TVector3 n;
-    int pair;
+    TAxisPair pair;
   } cases[] = {
-      {{0, 0, 1}, 0},
-      {{0, 0, -1}, 1},
-      {{1, 0, 0}, 2},
-      {{-1, 0, 0}, 3},
-      {{0, 1, 0}, 4},
-      {{0, -1, 0}, 5},
-      {{0, 0, 0}, 0},
-      {{0.6f, 0.8f, 0}, 4},
+      {{0, 0, 1}, TAxisPair::Floor},
+      {{0, 0, -1}, TAxisPair::Ceiling},
+      {{1, 0, 0}, TAxisPair::West},
+      {{-1, 0, 0}, TAxisPair::East},
+      {{0, 1, 0}, TAxisPair::South},
+      {{0, -1, 0}, TAxisPair::North},
+      {{0, 0, 0}, TAxisPair::Floor},
+      {{0.6f, 0.8f, 0}, TAxisPair::South},
       // Ties keep the earlier direction.
-      {{0.6f, 0, 0.6f}, 0},
-      {{0.6f, 0.6f, 0}, 2},
-      {{-0.6f, -0.6f, 0}, 3},
-      {{0, -0.6f, -0.6f}, 1},
+      {{0.6f, 0, 0.6f}, TAxisPair::Floor},
+      {{0.6f, 0.6f, 0}, TAxisPair::West},
+      {{-0.6f, -0.6f, 0}, TAxisPair::East},
+      {{0, -0.6f, -0.6f}, TAxisPair::Ceiling},
   };
   for (const auto& c : cases)
     EXPECT_EQ(AxisPair(c.n), c.pair) << c.n.X << " " << c.n.Y << " " << c.n.Z;
-  float s[3], t[3];
-  AxisVectors(3, s, t);
-  EXPECT_EQ(s[1], 1);
-  EXPECT_EQ(t[2], -1);
-  AxisVectors(1, s, t);
-  EXPECT_EQ(s[0], 1);
-  EXPECT_EQ(t[1], -1);
+  TVector3 s, t;
+  AxisVectors(TAxisPair::East, s, t);
+  EXPECT_EQ(s.Y, 1);
+  EXPECT_EQ(t.Z, -1);
+  AxisVectors(TAxisPair::Ceiling, s, t);
+  EXPECT_EQ(s.X, 1);
+  EXPECT_EQ(t.Y, -1);
 }
 
 // A wall near 45 degrees whose normal has equal X and Y components only when every step is
@@ -109,14 +111,14 @@ TEST(TexFit, FortyFiveDegreeTieIsDecidedInSingles) {
   const TVector3 n = EditorNormal(p1, p2, p3);
   EXPECT_EQ(n.X, n.Y);
   EXPECT_EQ(n.Z, 0);
-  EXPECT_EQ(AxisPair(n), 2);
+  EXPECT_EQ(AxisPair(n), TAxisPair::West);
 
   // An exact 45 degree wall facing -X-Y: east comes before north.
   const float q1[3] = {0, 0, 64}, q2[3] = {0, 0, 0}, q3[3] = {-64, 64, 0};
   const TVector3 m = EditorNormal(q1, q2, q3);
   EXPECT_FLOAT_EQ(m.X, -std::sqrt(0.5f));
   EXPECT_EQ(m.X, m.Y);
-  EXPECT_EQ(AxisPair(m), 3);
+  EXPECT_EQ(AxisPair(m), TAxisPair::East);
 }
 
 TEST(TexFit, KnownClassicParametersComeBackExactly) {
@@ -140,7 +142,7 @@ TEST(TexFit, KnownClassicParametersComeBackExactly) {
   };
   int faceIndex = 0;
   for (const Face& shape : faces) {
-    const int pair = AxisPair(shape.Normal());
+    const int pair = static_cast<int>(AxisPair(shape.Normal()));
     for (const TClassicProjection& want : params) {
       Face f = shape;
       Paint(f, want);
@@ -242,30 +244,29 @@ TEST(TexFit, DegenerateFacesKeepTheDefaultProjection) {
 }
 
 TEST(TexFit, AxisBaseIsOrthonormalAndAcrossTheNormal) {
-  float x[3], y[3];
+  TVector3 x, y;
   ComputeAxisBase(TVector3{0, 0, 1}, x, y);
-  EXPECT_FLOAT_EQ(x[1], 1);
-  EXPECT_NEAR(x[0], 0, 1e-7);
-  EXPECT_FLOAT_EQ(y[0], 1);
-  EXPECT_NEAR(y[2], 0, 1e-7);
+  EXPECT_FLOAT_EQ(x.Y, 1);
+  EXPECT_NEAR(x.X, 0, 1e-7);
+  EXPECT_FLOAT_EQ(y.X, 1);
+  EXPECT_NEAR(y.Z, 0, 1e-7);
   ComputeAxisBase(TVector3{1, 0, 0}, x, y);
-  EXPECT_FLOAT_EQ(x[1], 1);
-  EXPECT_FLOAT_EQ(y[2], -1);
+  EXPECT_FLOAT_EQ(x.Y, 1);
+  EXPECT_FLOAT_EQ(y.Z, -1);
   // A component under 1e-6 counts as zero: the same axes as the clean normal.
-  float x2[3], y2[3];
+  TVector3 x2, y2;
   ComputeAxisBase(TVector3{1, 5e-7f, -5e-7f}, x2, y2);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(x[i], x2[i]);
-    EXPECT_EQ(y[i], y2[i]);
+    EXPECT_EQ(vec::Component(x, i), vec::Component(x2, i));
+    EXPECT_EQ(vec::Component(y, i), vec::Component(y2, i));
   }
 
   const TVector3 n = {0.36f, -0.48f, 0.8f};
   ComputeAxisBase(n, x, y);
-  const double dx = x[0] * n.X + x[1] * n.Y + x[2] * n.Z, dy = y[0] * n.X + y[1] * n.Y + y[2] * n.Z;
-  EXPECT_NEAR(dx, 0, 1e-6);
-  EXPECT_NEAR(dy, 0, 1e-6);
-  EXPECT_NEAR(x[0] * y[0] + x[1] * y[1] + x[2] * y[2], 0, 1e-6);
-  EXPECT_NEAR(x[0] * x[0] + x[1] * x[1] + x[2] * x[2], 1, 1e-6);
+  EXPECT_NEAR(vec::Dot(x, n), 0, 1e-6);
+  EXPECT_NEAR(vec::Dot(y, n), 0, 1e-6);
+  EXPECT_NEAR(vec::Dot(x, y), 0, 1e-6);
+  EXPECT_NEAR(vec::Dot(x, x), 1, 1e-6);
 }
 
 // Any affine texture map in the face plane, far from the origin and on a slope, lands within a

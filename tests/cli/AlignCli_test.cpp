@@ -236,10 +236,11 @@ TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
                           "--game-dir", dir / "game", "--map-format", "quake3"});
   ASSERT_EQ(q.code, 0) << q.err;
   EXPECT_EQ(q.err.find("aligned"), std::string::npos);
-  EXPECT_EQ(sample_import::Digest(
-                ReadFile(dir / "q.map"),
-                rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"))),
-            sample_import::ExpectedDigest);
+  const std::string map = ReadFile(dir / "q.map");
+  const std::string tex =
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+  EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
+      << sample_import::Differences(map, tex);
 }
 
 // The digest that the DLL under Wine must give as well (tests/wine): the same fitted values for

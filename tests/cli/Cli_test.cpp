@@ -245,8 +245,8 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
   EXPECT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Saved: " + floor), std::string::npos) << r.out;
   EXPECT_NE(ReadFile(floor), "stale");
-  EXPECT_EQ(sample_import::Digest(ReadFile(dir / "s.map"), textures),
-            sample_import::ExpectedDigest);
+  EXPECT_EQ(sample_import::Digest(ReadFile(dir / "s.map"), textures), sample_import::ExpectedDigest)
+      << sample_import::Differences(ReadFile(dir / "s.map"), textures);
 }
 
 #ifndef _WIN32

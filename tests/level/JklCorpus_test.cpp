@@ -9,7 +9,7 @@
 
 #include "level/O_jkl.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "support/TestSupport.h"
 

@@ -367,10 +367,11 @@ TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
                    out, err),
             0)
       << out.str() << err.str();
-  std::string digest = sample_import::Digest(
-      ReadFile(dir / "sample.map"),
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample")));
-  EXPECT_EQ(digest, sample_import::ExpectedDigest);
+  const std::string map = ReadFile(dir / "sample.map");
+  const std::string tex =
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+  EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
+      << sample_import::Differences(map, tex);
 }
 
 namespace {

@@ -1,6 +1,8 @@
 // What a write replaces: the file a link leads to rather than the link, never a FIFO or a
 // device, with the replaced file's permissions; and no new file left behind by an interrupted
 // program. The settings file is not written at all when a command left it as it was.
+#include "rtl/AtomicFile.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -8,7 +10,7 @@
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "support/TestSupport.h"
 

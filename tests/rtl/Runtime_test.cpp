@@ -2,8 +2,9 @@
 
 #include <cstring>
 
+#include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "support/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 
 namespace fs = std::filesystem;
 

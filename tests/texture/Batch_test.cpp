@@ -10,7 +10,7 @@
 #include "container/O_jkc.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/main.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "support/TestSupport.h"
 #include "texture/BatchConvert.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "support/TestSupport.h"
 #include "texture/O_jkt.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "support/TestSupport.h"
 #include "texture/O_jkt.h"
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "rtl/Classes.h"
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
+#include "support/ConvertMat.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
 #include "texture/O_jkt.h"
@@ -288,18 +289,18 @@ TEST(MatConvert, ResultsAndFilesOfTheOneCallConversions) {
   expected.Palette = palette;
   ASSERT_TRUE(Load(expected, mat));
 
-  EXPECT_TRUE(ConvertMatToTGA(dir / "good.mat", dir / "good.tga", palette));
+  EXPECT_TRUE(testing_support::ConvertMatToTGA(dir / "good.mat", dir / "good.tga", palette));
   EXPECT_EQ(testing_support::ReadFile(dir / "good.tga"), expected.EncodeTGA());
-  EXPECT_TRUE(ConvertMatToJPEG(dir / "good.mat", dir / "good.jpg", palette));
+  EXPECT_TRUE(testing_support::ConvertMatToJPEG(dir / "good.mat", dir / "good.jpg", palette));
   EXPECT_EQ(testing_support::ReadFile(dir / "good.jpg"), expected.EncodeJPEG());
 
   const std::string missingFolder = rtl::JoinPath(dir / "none", "x.tga");
   for (const char* in : {"missing.mat", "empty.mat", "short.mat"}) {
-    EXPECT_FALSE(ConvertMatToTGA(dir / in, dir / "out.tga", palette)) << in;
-    EXPECT_FALSE(ConvertMatToJPEG(dir / in, dir / "out.jpg", palette)) << in;
+    EXPECT_FALSE(testing_support::ConvertMatToTGA(dir / in, dir / "out.tga", palette)) << in;
+    EXPECT_FALSE(testing_support::ConvertMatToJPEG(dir / in, dir / "out.jpg", palette)) << in;
   }
-  EXPECT_FALSE(ConvertMatToTGA(dir / "good.mat", missingFolder, palette));
-  EXPECT_FALSE(ConvertMatToJPEG(dir / "good.mat", missingFolder, palette));
+  EXPECT_FALSE(testing_support::ConvertMatToTGA(dir / "good.mat", missingFolder, palette));
+  EXPECT_FALSE(testing_support::ConvertMatToJPEG(dir / "good.mat", missingFolder, palette));
   std::vector<std::string> files = FilesIn(dir.Path());
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"empty.mat", "good.jpg", "good.mat", "good.tga",

@@ -141,7 +141,8 @@ TEST(ImportInTheEditor, SampleFromAContainerThroughTheDialogs) {
   int skipped = 0;
   std::string map = WriteMap(host.Committed, skipped);
   EXPECT_EQ(skipped, 0);
-  EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest);
+  EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
+      << sample_import::Differences(map, tex);
 }
 
 // A comma for the user's decimal separator changes nothing: Scale=2.5 still reads as 2.5.
