@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 #ifdef _WIN32

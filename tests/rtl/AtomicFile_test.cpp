@@ -12,6 +12,7 @@
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/TempFile.h"
 #include "support/TestSupport.h"
 
 #ifndef _WIN32
@@ -204,6 +205,58 @@ TEST(AtomicFile, AnInterruptedProgramLeavesNoNewFileBehind) {
     EXPECT_EQ(rtl::FindFiles(dir.Path(), "*"), std::vector<std::string>{"out.map"});
     EXPECT_EQ(ReadFile(path), "old");
   }
+}
+
+// Whoever can write the target's folder cannot have a write follow a file or link planted at
+// the new file's name: the name is unpredictable, and the creation refuses anything already
+// there instead of opening it.
+TEST(AtomicFile, TheNewFileCannotBePlanted) {
+  TempDir dir;
+  const std::string target = dir / "out.map", victim = dir / "victim";
+  WriteFile(victim, "precious");
+  // Refused, and the victim untouched, whatever is planted.
+  const std::string planted = rtl::TempNameBeside(target);
+  for (const std::string kind : {"file", "link", "dangling link"}) {
+    if (kind == "file")
+      WriteFile(planted, "planted");
+    else
+      ASSERT_EQ(symlink((kind == "link" ? victim : dir / "new").c_str(), planted.c_str()), 0);
+    EXPECT_EQ(rtl::CreateNewFile(planted, target), nullptr) << kind;
+    EXPECT_EQ(ReadFile(victim), "precious") << kind;
+    EXPECT_FALSE(rtl::FileExists(dir / "new")) << kind;
+    unlink(planted.c_str());
+  }
+  // Short, in the target's folder, never the same twice.
+  const std::string a = rtl::TempNameBeside(target), b = rtl::TempNameBeside(target);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(rtl::ExtractFilePath(a), dir / "");
+  EXPECT_EQ(rtl::ExtractFileName(a).size(), 29u);
+
+  // The names the new file used to take (<target>.<pid>.<n>.tmp), all planted: a write goes
+  // to the target all the same, and the victim is left alone.
+  for (int n = 0; n < 64; ++n)
+    ASSERT_EQ(
+        symlink(
+            victim.c_str(),
+            (target + "." + std::to_string(getpid()) + "." + std::to_string(n) + ".tmp").c_str()),
+        0);
+  rtl::WriteFileAtomic(target, std::string("map"));
+  EXPECT_EQ(ReadFile(target), "map");
+  EXPECT_EQ(ReadFile(victim), "precious");
+  // The owner is carried over through the new file's own descriptor (only root may give away).
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(target.c_str(), 1234, 5678), 0);
+    rtl::WriteFileAtomic(target, std::string("again"));
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+  }
+
+  // A target whose name is at the file system's limit can be written.
+  const std::string longest = dir / std::string(255, 'n');
+  rtl::WriteFileAtomic(longest, std::string("long"));
+  EXPECT_EQ(ReadFile(longest), "long");
 }
 
 TEST(SettingsWrite, ALinkedSettingsFileStaysALink) {
