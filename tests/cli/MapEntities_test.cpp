@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 #include "brush/BrushTestSupport.h"
 #include "cli/Cli.h"
@@ -104,43 +105,25 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
 // A number that overflows a Single once scaled is an error naming the level and the culprit,
 // never an "inf" in the map.
 TEST(MapEntities, ValuesBeyondASingleAreErrors) {
-  struct TCase {
-    TVector3 thing;
-    float intensity, range;
-    const char* message;
-  };
-  for (const TCase& c : {TCase{{2e36f, 0, 0},
-                               1,
-                               1,
-                               "Thing 0 'ghost' (1.99999992338063e+36 0 0) of level 'lvl' gives a "
-                               "value beyond the range of a "
-                               "map once scaled by 256"},
-                         TCase{{0, 0, 0},
-                               1e37f,
-                               1,
-                               "Light 0 (0 0 0, 9.99999993381581e+36 1) of level 'lvl' gives a "
-                               "value beyond the range of a map "
-                               "once scaled by 256"},
-                         TCase{{0, 0, 0},
-                               1,
-                               3e36f,
-                               "Light 0 (0 0 0, 1 3.00000004352727e+36) of level 'lvl' gives a "
-                               "value beyond the range of a map "
-                               "once scaled by 256"}}) {
+  const std::string tail =
+      " of level 'lvl' gives a value beyond the range of a map once scaled by 256";
+  for (const auto& [thingX, range, message] : std::vector<std::tuple<float, float, std::string>>{
+           {2e36f, 1, "Thing 0 'ghost' (1.99999992338063e+36 0 0)" + tail},
+           {0, 3e36f, "Light 0 (0 0 0, 1 3.00000004352727e+36)" + tail}}) {
     ScopedScale settings("256", "8");
     LevelBuilder b;
     b.Level.Name = "lvl";
     b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    AddThing(b, "ghost", c.thing, 0, 0, 0);
-    AddLight(b, {0, 0, 0}, c.intensity, c.range);
+    AddThing(b, "ghost", {thingX, 0, 0}, 0, 0, 0);
+    AddLight(b, {0, 0, 0}, 1, range);
     TBrushLevel out;
     ConvertSectorsToBrushes(b.Level, out, nullptr);
-    try {
-      MapEntities(b.Level, out);
-      ADD_FAILURE() << c.message;
-    } catch (const rtl::Exception& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
+    EXPECT_THROW(
+        try { MapEntities(b.Level, out); } catch (const rtl::Exception& e) {
+          EXPECT_EQ(e.what(), message);
+          throw;
+        },
+        rtl::Exception);
   }
 }
 
