@@ -14,6 +14,7 @@
 #endif
 #include "container/O_jkc.h"
 #include "plugin/HeadlessPlatform.h"
+#include "plugin/LevelTextures.h"
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
@@ -322,6 +323,17 @@ bool OutputIsInput(const char* command, const char* option, const std::string& o
   return true;
 }
 
+// A container may hold two entries of one name (in any letter case): the first is the one read.
+void SayDuplicates(const char* command, const TJKContainer& container, const std::string& key,
+                   std::ostream& err) {
+  int count = 0;
+  for (int i = 0; i < container.Entries.Count(); ++i)
+    if (rtl::SameText(container.Entries.Strings(i), key)) ++count;
+  if (count > 1)
+    err << "morvane " << command << ": " << container.FileName << " holds " << count
+        << " entries named '" << key << "'; the first is taken\n";
+}
+
 // A progress bar on a terminal: redrawn only when what it shows changes (a level reports every
 // line it reads), and cleared before a line of text is printed.
 class TProgressBar {
@@ -412,7 +424,24 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
         << ShortUsage(&def);
     return 2;
   }
+  if (a.Has("--map") && a.Get("--map").empty()) {
+    err << "morvane import: --map needs a file name\n" << ShortUsage(&def);
+    return 2;
+  }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  // The texture of the faces the plug-in leaves as the editor made them: one word of a face line.
+  std::string defaultTexture = "system/caulk";
+  if (a.Has("--default-texture")) {
+    const std::string given = a.Get("--default-texture");
+    if (given.empty()) {
+      err << "morvane import: --default-texture needs a texture name\n" << ShortUsage(&def);
+      return 2;
+    }
+    defaultTexture = MapSafeName(given);
+    if (defaultTexture != given)
+      err << "morvane import: --default-texture '" << given
+          << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
+  }
   const bool overwriteTextures = a.Has("--overwrite-textures");
   const bool cleanSlabs = a.Has("--clean");
   const bool withEntities = a.Has("--entities");
@@ -463,7 +492,10 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
         if (c == rtl::PathDelim) c = '\\';
       if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
       for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) return chosen = item.Caption;
+        if (rtl::SameText(item.Caption, key)) {
+          SayDuplicates("import", container, item.Caption, err);
+          return chosen = item.Caption;
+        }
       err << "morvane import: no level '" << wanted << "' in " << path << "\n";
     } else if (items.size() == 1) {
       return chosen = items[0].Caption;
@@ -504,8 +536,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (withEntities) entities = MapEntities(context.Level, context.BrushLevel);
   };
 
-  recording_host::TRecordingHost host(
-      a.options.count("--default-texture") ? a.options["--default-texture"] : "system/caulk");
+  recording_host::TRecordingHost host(defaultTexture);
 
   // The map receives each brush as the editor would, the moment it is committed, so that what a
   // failure half-way leaves in the editor is in the map too, and no brush is held longer than
@@ -598,7 +629,9 @@ int List(TArgs& a, std::ostream& out, std::ostream& err) {
   for (int i = 0; i < container.Entries.Count(); ++i) {
     const std::string& key = container.Entries.Strings(i);
     if (key.compare(0, folder.size(), folder) != 0) continue;
-    out << key << "\t" << container.Entries.Objects(i)->Length << "\n";
+    out << key << "\t" << container.Entries.Objects(i)->Length
+        << (container.IndexOfKey(key) != i ? "\t(duplicate of an earlier entry: not used)" : "")
+        << "\n";
   }
   return 0;
 }
@@ -614,10 +647,17 @@ int Extract(TArgs& a, std::ostream& out, std::ostream& err) {
   std::string key = a.positional[1];
   for (char& c : key)
     if (c == '/') c = '\\';
+  if (key.empty() || key.back() == '\\') {
+    err << "morvane extract: KEY '" << a.positional[1]
+        << "' names no file (such as mat\\wall.mat)\n"
+        << ShortUsage(FindCommand("extract"));
+    return 2;
+  }
   const std::string target = a.Has("-o") ? a.Get("-o") : rtl::ExtractFileName(key);
   if (OutputIsInput("extract", "-o", target, source, err)) return 2;
   TJKContainer container;
   container.Open(source);
+  SayDuplicates("extract", container, key, err);
   rtl::TMemoryStream data;
   if (!container.ExtractToStream(data, key)) {
     err << "morvane extract: no entry '" << a.positional[1] << "' in " << source << "\n";
@@ -729,7 +769,25 @@ std::string CliHelp(const std::string& command) {
   return def ? CommandHelp(*def) : FullHelp();
 }
 
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace
+
+// Output that never arrived (a full disk, a closed pipe) is a failure, whatever the command did.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const int code = RunCommand(args, out, err);
+  if (out.flush().fail()) {
+    err << "morvane: cannot write to standard output\n";
+    return code != 0 ? code : 1;
+  }
+  return code;
+}
+
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2) {
     err << ShortUsage();
     return 2;
@@ -772,3 +830,5 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 1;
   }
 }
+
+}  // namespace

@@ -1,5 +1,8 @@
 #include "cli/Preview.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <memory>
 #include <ostream>
 
@@ -88,6 +91,15 @@ std::string ReadPreviewArgs(const TPreviewCall& call, TPreviewArgs& a) {
   return std::string();
 }
 
+// Whether path reaches the file, pipe or terminal that standard output is (-o /dev/stdout).
+bool IsStandardOutput(const std::string& path) {
+  struct stat st;
+  rtl::TFileId id;
+  return ::fstat(STDOUT_FILENO, &st) == 0 && rtl::GetFileId(path, id) &&
+         id.Volume == static_cast<uint64_t>(st.st_dev) &&
+         id.Node == static_cast<uint64_t>(st.st_ino);
+}
+
 // The editor's console, on standard output.
 std::ostream* g_console = nullptr;
 bool g_failed = false;
@@ -142,7 +154,14 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
         if (c == '/') c = '\\';
       if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
       for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) return chosen = item.Caption;
+        if (rtl::SameText(item.Caption, key)) {
+          int same = 0;
+          for (const TPickerItem& other : items) same += rtl::SameText(other.Caption, key);
+          if (same > 1)
+            err << "morvane preview: " << a.path << " holds " << same << " entries named '"
+                << item.Caption << "'; the first is taken\n";
+          return chosen = item.Caption;
+        }
       err << "morvane preview: no level '" << a.entry << "' in " << a.path << "\n";
     } else if (items.size() == 1) {
       return chosen = items[0].Caption;
@@ -175,7 +194,8 @@ int Preview(const TPreviewCall& Call, std::ostream& out, std::ostream& err) {
     if (a.editorUV && scene) preview::ApplyEditorProjection(*scene, committed, brush);
     ++committed;
   };
-  g_console = &out;
+  // A picture sent to standard output has it to itself: the console lines go to standard error.
+  g_console = !a.output.empty() && IsStandardOutput(a.output) ? &err : &out;
   g_failed = false;
   SetPlatform(&platform);
   host.Install(*GetFuncTable());
