@@ -125,7 +125,8 @@ const char* const ImportDetails =
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
 const char* const ListDetails =
     "list    prints each entry of a container (optionally only those under FOLDER, such as\n"
-    "        jkl\\ or mat\\) with its size in bytes.\n";
+    "        jkl\\ or mat\\) with its size in bytes; an entry whose name an earlier one has\n"
+    "        (in any letter case) is marked: extract and import take the first.\n";
 
 const char* const ExtractSynopsis = "  morvane extract CONTAINER KEY [-o FILE]\n";
 const char* const ExtractDetails =
