@@ -168,7 +168,9 @@ void Benchmark(const std::string& path) {
       recording_host::TRecordingHost host;
       host.RecordCalls = false;
       host.Install(FuncTable);
-      SendBrushesToHost(brushLevel, "bench/", nullptr, options);
+      const std::vector<texfit::TClassicFit> fits =
+          align ? FitFrontFaces(brushLevel) : std::vector<texfit::TClassicFit>();
+      SendBrushesToHost(brushLevel, "bench/", nullptr, "", align ? &fits : nullptr);
       auto t1 = Clock::now();
       best[align] = std::min(best[align], Seconds(t0, t1));
       if (align) {

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-
 #include "GenLevel.h"
 #include "cli/Cli.h"
+#include "import/ImportSettings.h"
+#include "import/Pipeline.h"
 #include "level/O_jkl.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/RecordingHost.h"
@@ -57,26 +58,22 @@ void Run(const std::string& label, const std::string& level, const std::string& 
   // and encoding the scene it gave.
   std::unique_ptr<preview::TScene> scene;
   const double import = Best(5, [&] {
-    THeadlessPlatform platform;
-    platform.libraryPath = rtl::JoinPath(work, "morvane");
-    platform.settingsPath = settings;
-    platform.fileAnswer = level;
-    platform.onImportOptions = [](TImportOptions& o) {
-      o.WriteTextures = false;
-      o.TexturePixels = true;
-      o.KeepTexels = true;
-    };
-    platform.onConverted = [&](const TImportContext& c) {
-      scene = std::make_unique<preview::TScene>(preview::BuildScene(c));
-    };
-    recording_host::TRecordingHost host;
-    host.OnCommit = [](const recording_host::TRecordedBrush&) {};
-    SetPlatform(&platform);
-    host.Install(*GetFuncTable());
-    FuncTable.ConsolePrint = nullptr;
-    ResetCachedSettings();
-    Dispatch("Import Level...");
-    SetPlatform(nullptr);
+    rtl::TStringList lines;
+    lines.SetText(rtl::ReadFileToString(settings));
+    TImportRequest request = ImportRequestFromSettings(lines, nullptr);
+    request.Path = level;
+    request.Textures.InstallPath = ".";
+    request.Options.WriteTextures = false;
+    request.Options.TexturePixels = true;
+    request.Options.KeepTexels = true;
+    const TImportResult result = RunImport(request);
+    if (!result.Succeeded()) std::printf("failed: %s\n", result.Message.c_str());
+    scene = std::make_unique<preview::TScene>(
+        preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures,
+                                           request.Options, result.HandOff.TexturePrefix}));
+    // What the preview asks of each brush for the editor's projection.
+    TEditorBrush brush;
+    for (int i = 0; i < result.BrushCount(); ++i) result.Brush(i, brush);
   });
   preview::TImage image;
   const double draw = Best(5, [&] { image = preview::Render(*scene, preview::TRenderOptions()); });

@@ -1,10 +1,13 @@
 #!/bin/bash
 # Imports every corpus level with two morvane binaries and compares what they wrote: the .map
-# bytes, the texture files (names and bytes), the console lines and the exit status.
+# bytes, the texture files (names and bytes), the console lines, the standard-error lines and
+# the exit status.
 #   bench/compare_imports.sh OLD_MORVANE NEW_MORVANE [CORPUS_DIR]
 # Loose levels are imported from a copy beside a "mat" folder (the level's own one under
 # more/levels, the corpus's mat folder for the others), so that their textures are converted too.
-# FORMAT=jpg converts into JPEG instead of TGA; OPTIONS="--align --clean ..." adds import options.
+# FORMAT=jpg converts into JPEG instead of TGA; OPTIONS="--align --clean ..." adds import options;
+# SETTINGS adds lines to the settings file (such as 'Scale=x\r\nNonVisTex=common/caulk\r\n',
+# printf escapes allowed).
 # Prints one line per level and "same: N, different: M" at the end; exit status 1 on a difference.
 set -u
 old=$(readlink -f "$1"); new=$(readlink -f "$2")
@@ -16,13 +19,13 @@ trap 'rm -rf "$work"' EXIT
 run() {  # run BINARY OUTDIR LEVEL [ENTRY]
   local bin=$1 out=$2 level=$3 entry=${4:-}
   mkdir -p "$out"
-  printf 'OutputTexFormat=%s\r\n' "${FORMAT:-tga}" > "$out/m.ini"
+  printf 'OutputTexFormat=%s\r\n'"${SETTINGS:-}" "${FORMAT:-tga}" > "$out/m.ini"
   local args=(import "$level" --game-dir "$out/game" --settings "$out/m.ini" --map "$out/x.map")
   [ -n "$entry" ] && args+=(--entry "$entry")
   read -ra extra <<< "${OPTIONS:-}" && args+=("${extra[@]}")
-  (cd "$out" && "$bin" "${args[@]}" 2> /dev/null | sed "s|$out|OUT|g" > console.txt
-   echo "rc=${PIPESTATUS[0]}" >> console.txt)
-  (cd "$out" && { sha256sum console.txt; [ -f x.map ] && sha256sum x.map;
+  (cd "$out" && "$bin" "${args[@]}" 2> stderr.raw | sed "s|$out|OUT|g" > console.txt
+   echo "rc=${PIPESTATUS[0]}" >> console.txt; sed "s|$out|OUT|g" stderr.raw > stderr.txt)
+  (cd "$out" && { sha256sum console.txt stderr.txt; [ -f x.map ] && sha256sum x.map;
                  [ -d game ] && find game -type f | LC_ALL=C sort | xargs -r sha256sum; }) |
     sha256sum | cut -c1-16
 }

@@ -30,6 +30,11 @@ fi
 if ! dpkg -s libpng-dev >/dev/null 2>&1; then
   sudo_ apt-get install -y -q --no-install-recommends libpng-dev </dev/null
 fi
+# Added for the packages: file (CPack reads the .deb's dependencies through dpkg-shlibdeps and
+# file) and man-db (renders the manual page in the package check).
+if ! command -v file >/dev/null || ! command -v man >/dev/null; then
+  sudo_ apt-get install -y -q --no-install-recommends file man-db </dev/null
+fi
 
 # libjpeg-turbo for the DLL, from Debian's source package, the same version as the native one.
 jver=$(dpkg-query -W -f='${Version}' libjpeg62-turbo-dev | sed 's/^[0-9]*://')

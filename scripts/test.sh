@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the native build under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# Windows build (DLL, unit tests and the editor-like test host) under Wine. Sets the machine up
-# first, so it works on a fresh Debian 12 machine.
+# Windows build (DLL, unit tests and the editor-like test host) under Wine, then both packages
+# made by scripts/release.sh and tried as unpacked. Sets the machine up first, so it works on a
+# fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -17,3 +18,7 @@ echo "== Windows build (i686), tests under Wine"
 cmake --preset windows >/dev/null
 cmake --build build/windows -j"$jobs"
 ctest --test-dir build/windows --output-on-failure
+
+echo "== packages (scripts/release.sh into dist/), tried as a user unpacks them"
+MORVANE_NO_SETUP=1 bash scripts/release.sh
+bash scripts/check-packages.sh

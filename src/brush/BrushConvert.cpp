@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "level/Vec3.h"
-#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -251,8 +250,18 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options) {
+void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                             const TImportOptions& Options, TSlabSettings* Slab,
+                             const TConsoleProc& Console) {
+  TSlabSettings defaults;
+  TSlabSettings& numbers = Slab ? *Slab : defaults;
+  auto use = [&Console](TSlabNumber& number) {
+    if (!number.Used && !number.Note.empty() && Console) Console(number.Note);
+    number.Used = true;
+    return number.Value;
+  };
+  auto ScaleValue = [&] { return use(numbers.Scale); };
+  auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
@@ -264,8 +273,8 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       if (surface->Adjoin != -1) continue;
       // The scale is asked for first: it is the first setting a brush needs, and a missing
       // setting's console line comes in that order.
-      const double scale = GetScale();
-      const double depth = GetBrushDepth();
+      const double scale = ScaleValue();
+      const double depth = DepthValue();
       if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) {
         ++leftOut;
         continue;
@@ -277,7 +286,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
 
   for (int i = 0; i < Level.Things.Count(); ++i) {
     const TEntityRec* thing = Level.Things.Objects(i);
-    const float s = static_cast<float>(GetScale());
+    const float s = static_cast<float>(ScaleValue());
     auto entity = std::make_unique<TEntityRec>();
     entity->Name = IsPlayerTemplate(thing->Name) ? "info_player_deathmatch" : "info_null";
     VectorMultiply(thing->Origin, MakeVector(s, s, s), entity->Origin);
@@ -289,7 +298,7 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   }
 
   for (const auto& light : Level.Lights) {
-    const double scale = GetScale();
+    const double scale = ScaleValue();
     const float s = static_cast<float>(scale);
     auto copy = std::make_unique<TLightRec>();
     copy->Tag = light->Tag;
@@ -298,7 +307,6 @@ bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
     copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
     BrushLevel.Lights.push_back(std::move(copy));
   }
-  if (leftOut > 0)
-    ConsoleMessage(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
-  return true;
+  if (leftOut > 0 && Console)
+    Console(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
 }

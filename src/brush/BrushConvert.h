@@ -3,6 +3,7 @@
 // units by the Scale setting; the slabs are BrushDepth units thick.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "brush/O_brush.h"
@@ -10,13 +11,28 @@
 #include "level/Progress.h"
 #include "plugin/ImportOptions.h"
 
+// The two numbers of the conversion, resolved by the host before it starts. A host that fell
+// back to a default has a console line to say so (Note); it is said where the conversion first
+// needs the number, and only if it does, and Used tells the host which numbers were needed (the
+// editor's plug-in keeps a number once it was used).
+struct TSlabNumber {
+  double Value = 0;
+  std::string Note;
+  bool Used = false;
+};
+struct TSlabSettings {
+  TSlabNumber Scale{256, {}, false};
+  TSlabNumber Depth{8, {}, false};
+};
+
 // Appends to BrushLevel; Level is only read. Progress, when given, is called once per sector.
-// Returns True; bad geometry (a solid surface of one corner) raises the geometry lists' error and
-// leaves BrushLevel partly filled for its owner to release. With Options.CleanSlabs, surfaces
-// that cleaning leaves without area make no brush, and one console line at the end counts them.
-// Options: see AddSlabBrush.
-bool ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options = TImportOptions());
+// Bad geometry (a solid surface of one corner) raises the geometry lists' error and leaves
+// BrushLevel partly filled for its owner to release. With Options.CleanSlabs, surfaces that
+// cleaning leaves without area make no brush, and one console line at the end counts them.
+// Options: see AddSlabBrush. Console receives the lines (the notes of Slab, that count).
+void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                             const TImportOptions& Options = TImportOptions(),
+                             TSlabSettings* Slab = nullptr, const TConsoleProc& Console = nullptr);
 
 // True when the brushes' front faces carry the level's texture vertices.
 inline bool CarriesTexels(const TImportOptions& Options) {

@@ -5,7 +5,6 @@
 
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
-#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -49,7 +48,8 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
   return a;
 }
 
-std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel) {
+std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
+                                    double Scale) {
   std::vector<TMapEntity> out;
   for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
     const TEntityRec& e = *BrushLevel.Entities.Objects(i);
@@ -57,7 +57,7 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
       const TEntityRec* thing = i < Level.Things.Count() ? Level.Things.Objects(i) : nullptr;
       BeyondRange(rtl::Format("Thing %d", i) +
                       (thing ? " '" + thing->Name + "' (" + Numbers(thing->Origin) + ")" : ""),
-                  Level, GetScale());
+                  Level, Scale);
     }
     const TEditorAngles a = EditorAngles(e.Pitch, e.Yaw, e.Roll);
     TMapEntity entity;
@@ -73,7 +73,7 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
   const size_t lights = std::min(BrushLevel.Lights.size(), Level.Lights.size());
   for (size_t i = 0; i < lights; ++i) {
     const TLightRec& source = *Level.Lights[i];
-    const double scale = GetScale();
+    const double scale = Scale;
     const float intensity = static_cast<float>(static_cast<double>(source.Value1) * 100);
     const float range = static_cast<float>(scale * source.Value2);
     const TVector3& origin = BrushLevel.Lights[i]->Position;

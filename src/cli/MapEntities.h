@@ -34,7 +34,9 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // Numbers are the shortest decimals that read back to the same Single. A thing or light whose
 // numbers do not fit a Single once scaled raises an error naming the level and the thing or
 // light, as a brush corner does.
-std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel);
+// Scale is the one the conversion used (TImportResult::Scale).
+std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
+                                    double Scale);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
 // value would end it early, so it is written as a single quote.

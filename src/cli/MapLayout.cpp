@@ -12,7 +12,7 @@ void TMapLayout::Converted(const TImportContext& Context) {
   textures_ = &Context.Textures;
 }
 
-void TMapLayout::Write(TMapWriter& Map, const recording_host::TRecordedBrush& Brush) {
+void TMapLayout::Write(TMapWriter& Map, const TEditorBrush& Brush) {
   const TSurface* front = nullptr;
   if (brushes_ && Brush.Number >= 0 && Brush.Number < brushes_->Brushes.Count()) {
     const T3DMesh* mesh = brushes_->Brushes.Items(Brush.Number);
@@ -22,7 +22,7 @@ void TMapLayout::Write(TMapWriter& Map, const recording_host::TRecordedBrush& Br
   const bool aligned = align_ && front && AlignedFrontFace(*front);
   if (aligned && !Brush.Faces.empty()) {
     // Measured on what the file holds: the front face's record as the hand-off left it.
-    const recording_host::TRecordedFace& face = Brush.Faces.back();
+    const TEditorFace& face = Brush.Faces.back();
     const TVector3 n = texfit::EditorNormal(face.P1, face.P2, face.P3);
     const std::vector<texfit::TTexCorner> corners = TexCorners(*front);
     if (texfit::ClassicFittable(n, corners.data(), corners.size())) {

@@ -8,8 +8,8 @@
 
 #include "brush/TexFit.h"
 #include "cli/MapWriter.h"
+#include "import/EditorFaces.h"
 #include "plugin/ImportOptions.h"
-#include "plugin/RecordingHost.h"
 
 class TBrushLevel;
 struct TLevelTextures;
@@ -36,7 +36,7 @@ class TMapLayout {
   // order). As a brushDef block when asked and the size of the front face's material is known:
   // the front face's matrix fitted to its texels with alignment, every other matrix drawing what
   // the face's classic projection draws (sized by the front face's material). Otherwise classic.
-  void Write(TMapWriter& Map, const recording_host::TRecordedBrush& Brush);
+  void Write(TMapWriter& Map, const TEditorBrush& Brush);
 
   const TAlignReport& Report() const { return report_; }
   // The standard-error line on the alignment; empty without it.

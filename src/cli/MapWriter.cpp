@@ -90,7 +90,7 @@ void TMapWriter::BeginWorldspawn() { Append("{\n\"classname\" \"worldspawn\"\n")
 
 void TMapWriter::EndEntity() { Append("}\n"); }
 
-bool TMapWriter::WriteBrush(const recording_host::TRecordedBrush& Brush) {
+bool TMapWriter::WriteBrush(const TEditorBrush& Brush) {
   if (Brush.Faces.empty()) {
     ++skipped_;
     return false;
@@ -117,7 +117,7 @@ bool TMapWriter::WriteBrush(const recording_host::TRecordedBrush& Brush) {
   return true;
 }
 
-bool TMapWriter::WriteBrushDef(const recording_host::TRecordedBrush& Brush,
+bool TMapWriter::WriteBrushDef(const TEditorBrush& Brush,
                                const std::vector<texfit::TBrushDefMatrix>& Matrices) {
   if (Brush.Faces.empty()) {
     ++skipped_;
@@ -153,11 +153,11 @@ bool TMapWriter::WriteBrushDef(const recording_host::TRecordedBrush& Brush,
   return true;
 }
 
-std::string WriteMap(const std::vector<recording_host::TRecordedBrush>& brushes, int& skipped) {
+std::string WriteMap(const std::vector<TEditorBrush>& brushes, int& skipped) {
   std::string out;
   TMapWriter writer([&](const char* data, size_t size) { out.append(data, size); });
   writer.BeginWorldspawn();
-  for (const recording_host::TRecordedBrush& brush : brushes) writer.WriteBrush(brush);
+  for (const TEditorBrush& brush : brushes) writer.WriteBrush(brush);
   writer.EndEntity();
   writer.Flush();
   skipped = writer.Skipped();

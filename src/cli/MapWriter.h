@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "brush/TexFit.h"
-#include "plugin/RecordingHost.h"
+#include "import/EditorFaces.h"
 
 class TMapWriter {
  public:
@@ -42,7 +42,7 @@ class TMapWriter {
   void BeginWorldspawn();
   // The brush block, faces in the order they were added. A brush without faces is no solid:
   // nothing is written, the brush is counted in Skipped() and False is returned.
-  bool WriteBrush(const recording_host::TRecordedBrush& Brush);
+  bool WriteBrush(const TEditorBrush& Brush);
   // The brush as a brush-primitive block, faces in the order they were added, face k with the
   // texture matrix Matrices[k] (one per face, in that order):
   //   {
@@ -52,7 +52,7 @@ class TMapWriter {
   //   }
   //   }
   // A brush without faces is left out as by WriteBrush.
-  bool WriteBrushDef(const recording_host::TRecordedBrush& Brush,
+  bool WriteBrushDef(const TEditorBrush& Brush,
                      const std::vector<texfit::TBrushDefMatrix>& Matrices);
   // "}" closing an entity.
   void EndEntity();
@@ -99,4 +99,4 @@ class TMapWriter {
 };
 
 // The whole map of one worldspawn holding every brush in commit order, as one text.
-std::string WriteMap(const std::vector<recording_host::TRecordedBrush>& brushes, int& skipped);
+std::string WriteMap(const std::vector<TEditorBrush>& brushes, int& skipped);

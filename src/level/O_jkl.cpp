@@ -536,7 +536,7 @@ void TJKLevel::SetNameFromFile(const std::string& FileName) {
   Name = name;
 }
 
-bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
+void TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
                     const std::string& SourceName) {
   Clear();
   TReader reader(*this, refs_, Lines, Progress);
@@ -546,30 +546,28 @@ bool TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Pr
     e.SetPlace(reader.Place(SourceName));
     throw;
   }
-  return true;
 }
 
-bool TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress,
+void TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress,
                             const std::string& SourceName) {
   std::vector<std::string_view> lines;
   if (Data) rtl::SplitLineViews(Data, Size, lines);
-  return Read(lines, Progress, SourceName);
+  Read(lines, Progress, SourceName);
 }
 
-bool TJKLevel::LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress,
+void TJKLevel::LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress,
                                const std::string& SourceName) {
   std::vector<std::string_view> lines(Lines.begin(), Lines.end());
-  return Read(lines, Progress, SourceName);
+  Read(lines, Progress, SourceName);
 }
 
-bool TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress,
+void TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress,
                                const std::string& SourceName) {
-  return LoadFromStrings(Lines.Lines(), Progress, SourceName);
+  LoadFromStrings(Lines.Lines(), Progress, SourceName);
 }
 
-bool TJKLevel::LoadFromFile(const std::string& FileName, TProgressProc Progress) {
+void TJKLevel::LoadFromFile(const std::string& FileName, TProgressProc Progress) {
   std::string text = rtl::ReadFileToString(FileName);
-  bool result = LoadFromText(text.data(), text.size(), Progress, FileName);
+  LoadFromText(text.data(), text.size(), Progress, FileName);
   SetNameFromFile(FileName);
-  return result;
 }

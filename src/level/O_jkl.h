@@ -44,21 +44,22 @@ class TJKLevel {
   void Clear();
   // Name = the part after the last "\", "/" or ":", without its extension.
   void SetNameFromFile(const std::string& FileName);
+  // Each reader raises on a fault, naming the file or text and the line.
   // Reads a file (EFOpenError "Cannot open file %s" leaves the level as it was), then sets Name.
-  bool LoadFromFile(const std::string& FileName, TProgressProc Progress = nullptr);
+  void LoadFromFile(const std::string& FileName, TProgressProc Progress = nullptr);
   // Reads JKL text held in memory: lines end at CR LF, CR or LF, and a NUL byte ends the text.
   // Name is left alone. SourceName, when given, is how errors name the text ("in '<name>',
   // line 12"); a level taken from a container is named "container>>entry".
-  bool LoadFromText(const char* Data, size_t Size, TProgressProc Progress = nullptr,
+  void LoadFromText(const char* Data, size_t Size, TProgressProc Progress = nullptr,
                     const std::string& SourceName = std::string());
   // Reads a level from lines, as a container entry's text arrives.
-  bool LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress = nullptr,
+  void LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Progress = nullptr,
                        const std::string& SourceName = std::string());
-  bool LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress = nullptr,
+  void LoadFromStrings(const std::vector<std::string>& Lines, TProgressProc Progress = nullptr,
                        const std::string& SourceName = std::string());
 
  private:
-  bool Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
+  void Read(const std::vector<std::string_view>& Lines, TProgressProc Progress,
             const std::string& SourceName);
 
   // Room for the corner references of Surfaces and the surface references of Sectors, which the

@@ -3,5 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 using TProgressProc = void (*)(int32_t Index, int32_t Count);
+
+// Receives one console line of a step, without the host's prefix and line end. Empty: no lines.
+using TConsoleProc = std::function<void(const std::string& Text)>;

@@ -27,9 +27,8 @@ class THeadlessPlatform : public IPlatform {
   std::function<void(int, int)> onProgress;
   std::function<void(const std::string&)> onMessage;
 
-  // The import hooks.
+  // The import hook.
   std::function<void(TImportOptions&)> onImportOptions;
-  std::function<void(const TImportContext&)> onConverted;
 
   // Everything that happened, in order: "open-file FILTER", "pick FOLDER", "status-create",
   // "status-show", "status TEXT", "status-destroy", "message TEXT", "shell-open PATH",
@@ -49,8 +48,5 @@ class THeadlessPlatform : public IPlatform {
   bool ShowConvTexDialog(rtl::TStringList& settings) override;
   void AdjustImportOptions(TImportOptions& options) override {
     if (onImportOptions) onImportOptions(options);
-  }
-  void LevelConverted(const TImportContext& context) override {
-    if (onConverted) onConverted(context);
   }
 };

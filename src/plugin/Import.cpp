@@ -2,11 +2,8 @@
 
 #include <memory>
 
-#include "brush/BrushConvert.h"
-#include "brush/O_brush.h"
-#include "container/O_jkc.h"
-#include "level/O_jkl.h"
-#include "plugin/LevelTextures.h"
+#include "import/ImportSettings.h"
+#include "import/Pipeline.h"
 #include "plugin/Platform.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
@@ -44,62 +41,37 @@ void StatusProgress(int32_t Index, int32_t Count) {
   if (g_Status) g_Status->Progress(Index, Count);
 }
 
-bool ImportLevel() {
+void ImportLevel() {
   std::string path = Platform().OpenFileDialog(ImportFilter);
   TStatusScope status;
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
+
   const TImportOptions options = ReadImportOptions();
-  TLevelTextures found;
+  TImportRequest request = ImportRequestFromSettings(Settings(), nullptr);
+  request.Options = options;
+  request.Slab = CachedSlabSettings();
+  request.Path = path;
+  request.PickEntry = [](const TJKContainer& container, const std::string& folder) {
+    return Platform().SelectEntry(container, folder);
+  };
+  // The registry is read where the texture step needs the folder, so its error comes there.
+  try {
+    request.Textures.InstallPath = GetInstallPath();
+  } catch (const std::exception& e) {
+    request.Textures.InstallPathError = e.what();
+  }
+  request.Console = ConsoleMessage;
+  request.Status = SetStatus;
+  request.Progress = StatusProgress;
 
-  std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
-  TJKLevel level;
-  TBrushLevel brushLevel;
-  std::string entry;
-  bool success = false;
-  int textures = 0;
-
-  if (ext == ".jkl") {
-    SetStatus("Parsing JKL...");
-    success = level.LoadFromFile(path, StatusProgress);
-    SetStatus("Converting Textures...");
-    textures = ConvertLevelTextures(level, path, std::string(), StatusProgress, options, &found);
-  } else if (ext == ".gob" || ext == ".goo") {
-    rtl::TStringList lines;
-    TJKContainer container;
-    success = container.Open(path);
-    if (success) {
-      entry = Platform().SelectEntry(container, "jkl\\");
-      success = !entry.empty();
-    }
-    if (!success) throw rtl::Exception("File selection canceled");
-    SetStatus("Extracting JKL...");
-    container.ExtractToStrings(lines, entry);
-    SetStatus("Parsing JKL...");
-    level.LoadFromStrings(lines, StatusProgress, path + ">>" + entry);
-    level.SetNameFromFile(entry);
-    SetStatus("Converting Textures...");
-    textures = ConvertLevelTextures(level, std::string(), path, StatusProgress, options, &found);
-  }
-
-  if (success) {
-    SetStatus("Converting Sectors to Brushes...");
-    success = ConvertSectorsToBrushes(level, brushLevel, StatusProgress, options);
-  }
-  if (success) {
-    const std::string prefix = LevelFolderName(level.Name) + "/";
-    Platform().LevelConverted(TImportContext{level, brushLevel, found, options, prefix});
-    SetStatus("Loading Brushes into Radiant...");
-    const TImageNames names(level.UsedMaterials);
-    SendBrushesToHost(brushLevel, prefix, StatusProgress, options, &names);
-  }
-  if (success) {
-    ConsoleMessage(rtl::Format("%s imported succesfully",
-                               rtl::ExtractFileName(entry.empty() ? path : entry).c_str()));
-    ConsoleMessage(rtl::Format("%d sectors converted to %d brushes, %d textures converted",
-                               level.Sectors.Count(), brushLevel.Brushes.Count(), textures));
-  } else {
-    ConsoleMessage("Failed: Unknown reason...");
-  }
-  return success;
+  const TImportResult result = RunImport(request);
+  KeepSlabSettings(request.Slab, result.ScaleUsed, result.DepthUsed);
+  // Dispatch says "Failed: " and the reason, as for any error of a command.
+  if (!result.Succeeded()) throw rtl::Exception(result.Message);
+  SetStatus("Loading Brushes into Radiant...");
+  SendBrushesToHost(*result.BrushLevel, result.HandOff.TexturePrefix, StatusProgress,
+                    result.HandOff.NonVisTex,
+                    options.AlignTextures ? &result.HandOff.Fits : nullptr, &result.HandOff.Names);
+  for (const std::string& line : result.Summary) ConsoleMessage(line);
 }

@@ -24,8 +24,8 @@ struct TImportOptions {
   bool KeepTexels = false;
 };
 
-// The state of an import between the brush conversion and the hand-off, shown to the host
-// (IPlatform::LevelConverted): everything is owned by the import and lives until it ends.
+// A converted level as the map layout and the preview read it: everything is owned by the
+// import's result and lives as long as it.
 struct TImportContext {
   const TJKLevel& Level;
   const TBrushLevel& BrushLevel;

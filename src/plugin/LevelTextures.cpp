@@ -6,7 +6,6 @@
 
 #include "container/O_jkc.h"
 #include "plugin/ImageNames.h"
-#include "plugin/main.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -18,12 +17,12 @@ namespace {
 // Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry", read by
 // the same parser as the batch converter's palette, so that a text that one of them accepts the
 // other accepts too. Whatever goes wrong, the import goes on with the built-in palette.
-void LoadPalette(TColorMap& palette, const std::string& source) {
+void LoadPalette(TColorMap& palette, const std::string& source, const TConsoleProc& Console) {
   try {
     palette.Palette = ReadPaletteSource(source);
   } catch (const std::exception&) {
     palette.Palette = DefaultPalette;
-    ConsoleMessage("Failed to load palette '" + source + "', using default");
+    Console("Failed to load palette '" + source + "', using default");
   }
 }
 
@@ -32,6 +31,7 @@ void LoadPalette(TColorMap& palette, const std::string& source) {
 // proportion to materials x entries.
 class TContainerCache {
  public:
+  explicit TContainerCache(const TConsoleProc& Console) : console_(Console) {}
   // The container at path, opened on first use; null when no such file exists, or when it
   // cannot be read, which is said once on the console: one bad item of the search list must not
   // cost the level its other textures.
@@ -43,13 +43,14 @@ class TContainerCache {
     try {
       container->Open(path);
     } catch (const rtl::Exception& e) {
-      ConsoleMessage("Container '" + path + "' skipped: " + e.what());
+      console_("Container '" + path + "' skipped: " + e.what());
       container.reset();
     }
     return (open_[path] = std::move(container)).get();
   }
 
  private:
+  const TConsoleProc& console_;
   std::map<std::string, std::unique_ptr<TJKContainer>> open_;
 };
 
@@ -89,7 +90,12 @@ bool MaterialNameLeavesFolder(const std::string& Name) {
 
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const std::string& ContainerFile, TProgressProc Progress,
+                         const TTextureSettings& Settings, const TConsoleProc& Console,
                          const TImportOptions& Options, TLevelTextures* Found) {
+  // Every line goes through here, so that a caller may leave Console empty.
+  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
+    if (Console) Console(Text);
+  };
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
@@ -116,7 +122,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
-  std::string install = GetInstallPath();
+  if (!Settings.InstallPathError.empty()) throw rtl::Exception(Settings.InstallPathError);
+  const std::string& install = Settings.InstallPath;
   if (install.empty() && Options.WriteTextures) {
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
@@ -139,10 +146,10 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
 
   // 2. Palette.
   TColorMap palette;
-  LoadPalette(palette, Settings().Values("JKPalette"));
+  LoadPalette(palette, Settings.Palette, ConsoleMessage);
 
   // 3. Output extension, its letter case kept.
-  std::string format = Settings().Values("OutputTexFormat");
+  const std::string& format = Settings.OutputTexFormat;
   std::string ext = "." + (format.empty() ? std::string("jpg") : format);
   const std::string lowerExt = rtl::LowerCase(ext);
   const bool knownFormat = lowerExt == ".jpg" || lowerExt == ".jpeg" || lowerExt == ".tga";
@@ -155,9 +162,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   if (!ContainerFile.empty()) search.push_back(ContainerFile);
   // Items that do not exist are passed over silently: they are looked for once, here, rather
   // than once per material (a long list of missing items cost seconds).
-  for (const std::string& item : rtl::SplitCommaText(Settings().Values("ResourceGobs")))
+  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs))
     if (rtl::FileExists(item)) search.push_back(item);
-  TContainerCache containers;
+  TContainerCache containers(ConsoleMessage);
 
   std::string levelFolder = rtl::ExtractFilePath(LevelFile);
   int count = 0;

@@ -24,15 +24,26 @@ struct TLevelTextures {
   std::map<std::string, TMaterialImage> Materials;
 };
 
+// The settings the texture step works with, resolved by the host before the import starts.
+struct TTextureSettings {
+  std::string InstallPath;       // the game's install folder; empty: none found
+  std::string InstallPathError;  // why the install folder could not be read; raised by the step
+  std::string Palette;           // JKPalette: a CMP file or "container>>entry"; empty: built-in
+  std::string OutputTexFormat;   // the images' extension without its dot; empty: jpg
+  std::string ResourceGobs;      // the comma list of containers searched after the level's own
+};
+
 // Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
 // Problems with single materials (not found, unreadable, not decodable) and search-list
-// containers that cannot be read, and images that cannot be written, are reported on the console,
-// naming the material, the file and the reason, and the run goes on; an OutputTexFormat that
-// names no image format raises and ends the run.
+// containers that cannot be read, and images that cannot be written, are said on Console, naming
+// the material, the file and the reason, and the run goes on; an OutputTexFormat that names no
+// image format raises and ends the run, and so does a non-empty Settings.InstallPathError, where
+// the step needs the install folder.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
 // off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                          const std::string& ContainerFile, TProgressProc Progress,
+                         const TTextureSettings& Settings, const TConsoleProc& Console,
                          const TImportOptions& Options = TImportOptions(),
                          TLevelTextures* Found = nullptr);
 

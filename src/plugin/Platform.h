@@ -63,12 +63,10 @@ class IPlatform {
   // The modal batch texture converter; reads and writes its folder settings in settings.
   virtual bool ShowConvTexDialog(rtl::TStringList& settings) = 0;
 
-  // Hooks of a host that wants more of an import than the editor does (the command-line host);
-  // the editor's platform leaves both as they are. AdjustImportOptions sees the options read
-  // from the settings before the import uses them; LevelConverted sees the level, its brushes
-  // and its textures after the conversion, before the first brush is handed to the editor.
+  // A hook of a host or test that runs "Import Level..." with options of its own: it sees the
+  // options read from the settings before the import uses them; the editor's platform leaves
+  // them as they are.
   virtual void AdjustImportOptions(TImportOptions&) {}
-  virtual void LevelConverted(const TImportContext&) {}
 };
 
 // The platform that the plug-in's commands use; set once by the DLL, the command-line host or a

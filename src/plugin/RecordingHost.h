@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "import/EditorFaces.h"
 #include "plugin/QERadiant_Plugins.h"
 
 namespace recording_host {
@@ -24,23 +25,9 @@ struct TCall {
   std::string Args;  // a short summary of the arguments and the result
 };
 
-struct TRecordedFace {
-  // The three points exactly as AddFace received them.
-  float P1[3], P2[3], P3[3];
-  // The face's settings, as SetFaceData last gave them.
-  std::string TextureName;
-  int32_t Contents = 0;
-  int32_t Flags = 0;
-  int32_t Value = 0;
-  float ShiftS = 0, ShiftT = 0, Rotate = 0;
-  float ScaleS = 0.5f, ScaleT = 0.5f;
-};
-
-struct TRecordedBrush {
-  int Number = 0;  // order of NewBrush, from 0
-  // In the host's numbering: face 0 is the face added last.
-  std::vector<TRecordedFace> Faces;
-};
+// The faces and brushes as the host holds them: the editor's own records.
+using TRecordedFace = TEditorFace;
+using TRecordedBrush = TEditorBrush;
 
 class TRecordingHost {
  public:

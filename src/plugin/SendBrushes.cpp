@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plugin/LevelTextures.h"
-#include "plugin/main.h"
+#include "plugin/main.h"  // FuncTable
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -61,12 +61,10 @@ std::vector<texfit::TTexCorner> TexCorners(const TSurface& Face) {
   return corners;
 }
 
-namespace {
-
-// FitFrontFace on hand-off points already computed.
-texfit::TClassicFit FitFrontFaceAt(const TSurface& Front, const float p1[3], const float p2[3],
-                                   const float p3[3]) {
+texfit::TClassicFit FitFrontFace(const TSurface& Front) {
   if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
+  float p1[3], p2[3], p3[3];
+  HandOffPoints(Front, p1, p2, p3);
   // Most faces have few corners: no allocation for them.
   texfit::TTexCorner local[16];
   std::vector<texfit::TTexCorner> heap;
@@ -82,29 +80,24 @@ texfit::TClassicFit FitFrontFaceAt(const TSurface& Front, const float p1[3], con
   return texfit::FitClassic(texfit::EditorNormal(p1, p2, p3), corners, n);
 }
 
-}  // namespace
-
-texfit::TClassicFit FitFrontFace(const TSurface& Front) {
-  if (!AlignedFrontFace(Front)) return texfit::TClassicFit{};
-  float p1[3], p2[3], p3[3];
-  HandOffPoints(Front, p1, p2, p3);
-  return FitFrontFaceAt(Front, p1, p2, p3);
+std::vector<texfit::TClassicFit> FitFrontFaces(const TBrushLevel& BrushLevel) {
+  std::vector<texfit::TClassicFit> fits(static_cast<size_t>(BrushLevel.Brushes.Count()));
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
+    // The front face is the brush's first; it is fitted on the very points handed over.
+    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    if (brush->Surfaces.Count() > 0)
+      fits[static_cast<size_t>(i)] = FitFrontFace(*brush->Surfaces.Items(0));
+  }
+  return fits;
 }
 
-bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress, const TImportOptions& Options,
-                       const TImageNames* Names) {
-  // A face line carries its texture name as one word.
-  const std::string nonVisTexSetting = Settings().Values("NonVisTex");
-  const std::string nonVisTex = MapSafeName(nonVisTexSetting);
-  if (nonVisTex != nonVisTexSetting)
-    ConsoleMessage(
-        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
-        "(NonVisTex \"" +
-        nonVisTexSetting + "\" becomes \"" + nonVisTex + "\")");
+void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
+                       TProgressProc Progress, const std::string& NonVisTex,
+                       const std::vector<texfit::TClassicFit>* Fits, const TImageNames* Names) {
+  const std::string& nonVisTex = NonVisTex;
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
-  if (count == 0) return true;
+  if (count == 0) return;
 
   RequireSlot(reinterpret_cast<const void*>(host.NewBrush), "NewBrush");
   RequireSlot(reinterpret_cast<const void*>(host.AddFace), "AddFace");
@@ -120,15 +113,13 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
     BrushHandle handle = host.NewBrush();
     if (!handle) throw rtl::Exception("The editor returned no brush");
 
-    texfit::TClassicFit fit;
+    const texfit::TClassicFit fit = Fits ? Fits->at(static_cast<size_t>(i)) : texfit::TClassicFit{};
     for (int f = 0; f < brush->Surfaces.Count(); ++f) {
       TSurface* face = brush->Surfaces.Items(f);
       if (face->Vertices.Count() < 3) continue;
       float p1[3], p2[3], p3[3];
       HandOffPoints(*face, p1, p2, p3);
       host.AddFace(handle, p1, p2, p3);
-      // The front face is the brush's first; it is fitted on the very points just handed over.
-      if (f == 0 && Options.AlignTextures) fit = FitFrontFaceAt(*face, p1, p2, p3);
     }
 
     const int32_t faces = host.GetFaceCount(handle);
@@ -159,5 +150,4 @@ bool SendBrushesToHost(TBrushLevel& BrushLevel, const std::string& TexturePrefix
 
     host.CommitBrush(handle);
   }
-  return true;
 }

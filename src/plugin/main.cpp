@@ -5,8 +5,9 @@
 #include <memory>
 #include <new>
 
+#include "import/ImportSettings.h"
 #include "plugin/Platform.h"
-#include "plugin/SettingsText.h"
+#include "plugin/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -109,23 +110,21 @@ void ResetCachedSettings() {
   g_BrushDepth = 0;
 }
 
-namespace {
-
-bool OnOffSetting(const char* key, const char* message) {
-  const std::string value = Settings().Values(key);
-  if (value == "1") return true;
-  if (!value.empty() && value != "0") ConsoleMessage(message);
-  return false;
+TSlabSettings CachedSlabSettings() {
+  TSlabSettings slab;
+  slab.Scale = g_Scale != 0 ? TSlabNumber{g_Scale, std::string(), false} : ReadScale(Settings());
+  slab.Depth = g_BrushDepth != 0 ? TSlabNumber{g_BrushDepth, std::string(), false}
+                                 : ReadBrushDepth(Settings());
+  return slab;
 }
 
-}  // namespace
+void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed) {
+  if (ScaleUsed && g_Scale == 0) g_Scale = Slab.Scale.Value;
+  if (DepthUsed && g_BrushDepth == 0) g_BrushDepth = Slab.Depth.Value;
+}
 
 TImportOptions ReadImportOptions() {
-  TImportOptions options;
-  options.AlignTextures =
-      OnOffSetting("AlignTextures", "Error reading align textures setting, using default: 0");
-  options.CleanSlabs =
-      OnOffSetting("CleanSlabs", "Error reading clean slabs setting, using default: 0");
+  TImportOptions options = ReadOnOffSettings(Settings(), ConsoleMessage);
   Platform().AdjustImportOptions(options);
   return options;
 }
@@ -139,42 +138,7 @@ void Dispatch(const char* command) {
     return;
   }
   g_Dispatching = true;
-  std::string path;
-  bool canSave = true;
-  bool existed = false;
-  rtl::TStringList settings;
-  std::string readText;  // the lines as read, to tell whether the command changed any
-  bool utf8Mark = false;
-  try {
-    path = SettingsPath();
-    const rtl::TPathKind kind = rtl::PathKind(path);
-    if (kind == rtl::TPathKind::File || kind == rtl::TPathKind::Other) {
-      existed = true;
-      // A FIFO or device is read as it comes, but never written: writing could block for ever
-      // or reach somebody else.
-      if (kind == rtl::TPathKind::Other) canSave = false;
-      try {
-        const TSettingsText text = DecodeSettingsText(
-            kind == rtl::TPathKind::File ? rtl::ReadFileToString(path) : ReadSettingsStream(path));
-        if (!text.NotText.empty()) {
-          canSave = false;
-          ConsoleMessage("Settings file '" + path + "' ignored: " + text.NotText);
-        }
-        utf8Mark = text.Utf8Mark;
-        settings.SetText(text.Text);
-        readText = settings.Text();
-      } catch (const std::exception& e) {
-        // Saving now would replace the user's file with an empty one: keep it untouched.
-        canSave = false;
-        ConsoleMessage("Unable to read settings file '" + path + "': " + e.what());
-      }
-    }
-  } catch (const std::exception& e) {
-    canSave = false;
-    ConsoleMessage(std::string("Unable to read settings: ") + e.what());
-  }
-
-  {
+  WithSettingsFile(SettingsPath, ConsoleMessage, [command](rtl::TStringList& settings) {
     TSettingsScope scope(settings);
     try {
       RunCommand(command ? command : "");
@@ -185,16 +149,6 @@ void Dispatch(const char* command) {
     } catch (...) {
       ConsoleMessage("Failed: Unknown error");
     }
-  }
-
-  // Lines written back as they were read are the file as it is: left alone it also keeps its
-  // time, owner and line ends. A missing file is created, so that "Configure..." finds one.
-  if (canSave && (!existed || settings.Text() != readText)) {
-    try {
-      rtl::WriteFileAtomic(path, EncodeSettingsText(settings.Text(), utf8Mark));
-    } catch (const std::exception& e) {
-      ConsoleMessage("Unable to save settings file '" + path + "': " + e.what());
-    }
-  }
+  });
   g_Dispatching = false;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "brush/BrushConvert.h"
 #include "plugin/ImportOptions.h"
 #include "plugin/QERadiant_Plugins.h"
 #include "rtl/Classes.h"
@@ -54,6 +55,11 @@ double GetScale();
 double GetBrushDepth();
 // Forget the cached numbers (the library being loaded anew); for hosts and tests.
 void ResetCachedSettings();
+// Scale and BrushDepth for an import, as GetScale and GetBrushDepth would give them now, but
+// nothing said or kept yet: the import says a note where it first needs the number, and
+// KeepSlabSettings then keeps the numbers it used.
+TSlabSettings CachedSlabSettings();
+void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed);
 
 // The on/off settings of an import, read anew for each one (a value other than "1", "0" or empty
 // is off, with one console line), then handed to the platform for a host's own choices.
@@ -63,5 +69,5 @@ TImportOptions ReadImportOptions();
 std::string GetInstallPath();
 
 // The commands.
-bool ImportLevel();
+void ImportLevel();
 bool BatchConvertTextures();

@@ -5,7 +5,6 @@
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
-#include "plugin/RecordingHost.h"
 #include "rtl/SysUtils.h"
 
 namespace preview {
@@ -50,7 +49,7 @@ TScene BuildScene(const TImportContext& Context) {
   return scene;
 }
 
-void EditorTexel(const recording_host::TRecordedFace& Face, const TVector3& P, float& S, float& T) {
+void EditorTexel(const TEditorFace& Face, const TVector3& P, float& S, float& T) {
   texfit::TClassicProjection projection;
   projection.ShiftS = Face.ShiftS;
   projection.ShiftT = Face.ShiftT;
@@ -64,12 +63,12 @@ void EditorTexel(const recording_host::TRecordedFace& Face, const TVector3& P, f
   T = static_cast<float>(t);
 }
 
-void ApplyEditorProjection(TScene& Scene, int Index, const recording_host::TRecordedBrush& Brush) {
+void ApplyEditorProjection(TScene& Scene, int Index, const TEditorBrush& Brush) {
   if (Index < 0 || static_cast<size_t>(Index) >= Scene.FaceOfBrush.size()) return;
   const int f = Scene.FaceOfBrush[static_cast<size_t>(Index)];
   if (f < 0 || Brush.Faces.empty()) return;
   TFace& face = Scene.Faces[static_cast<size_t>(f)];
-  const recording_host::TRecordedFace& record = Brush.Faces.back();
+  const TEditorFace& record = Brush.Faces.back();
   face.U.resize(face.Corners.size());
   face.V.resize(face.Corners.size());
   for (size_t j = 0; j < face.Corners.size(); ++j)

@@ -6,16 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "import/EditorFaces.h"
 #include "level/P_vec.h"
 #include "plugin/ImportOptions.h"
 #include "plugin/LevelTextures.h"
 #include "preview/Camera.h"
 #include "preview/Raster.h"
-
-namespace recording_host {
-struct TRecordedFace;
-struct TRecordedBrush;
-}  // namespace recording_host
 
 namespace preview {
 
@@ -44,11 +40,11 @@ TScene BuildScene(const TImportContext& Context);
 // The face's projection as the editor shows it (the texture fit's own computation): its plane
 // from the three points it was given, the editor's axis pair for that plane, then rotation,
 // scale and shift. Texels of P.
-void EditorTexel(const recording_host::TRecordedFace& Face, const TVector3& P, float& S, float& T);
+void EditorTexel(const TEditorFace& Face, const TVector3& P, float& S, float& T);
 
 // Replaces the texture coordinates of brush Index's front face with the editor's projection of
-// the face record it committed (the host's last face is the first one added: the front face).
-void ApplyEditorProjection(TScene& Scene, int Index, const recording_host::TRecordedBrush& Brush);
+// the editor's record of the brush (its last face is the first one added: the front face).
+void ApplyEditorProjection(TScene& Scene, int Index, const TEditorBrush& Brush);
 
 // The flat colour of a material whose texture was not found: the same for the same name in any
 // letter case, and different hues for different names.

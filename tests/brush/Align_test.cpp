@@ -42,9 +42,9 @@ class AlignHandOff : public ::testing::Test {
   }
   void TearDown() override { FuncTable = saved_; }
   void ConvertAndSend(LevelBuilder& b, const TImportOptions& options) {
-    ScopedScale scale("256", "8");
     ConvertSectorsToBrushes(b.Level, brushes, nullptr, options);
-    EXPECT_TRUE(SendBrushesToHost(brushes, "abc/", nullptr, options));
+    const std::vector<texfit::TClassicFit> fits = FitFrontFaces(brushes);
+    SendBrushesToHost(brushes, "abc/", nullptr, "", options.AlignTextures ? &fits : nullptr);
   }
   // The host's record of brush i's front face (the host numbers faces backwards).
   const recording_host::TRecordedFace& Front(size_t i) const {
@@ -73,8 +73,8 @@ TEST(AlignBrushModel, FrontCornersKeepTheirTexelsThroughTheReversal) {
     LevelBuilder b;
     AddTexturedSurface(b, Square, SquareTexels);
     TBrushLevel out;
-    ScopedScale scale("2", "8");
-    ConvertSectorsToBrushes(b.Level, out, nullptr, options);
+    TSlabSettings slab = Slab(2, 8);
+    ConvertSectorsToBrushes(b.Level, out, nullptr, options, &slab);
     const T3DMesh& brush = *out.Brushes.Items(0);
     const TSurface& front = *brush.Surfaces.Items(0);
     ASSERT_EQ(front.TXVertices.Count(), 4);
@@ -100,8 +100,8 @@ TEST(AlignBrushModel, WithoutTheOptionsEveryTexelIsZeroAsBefore) {
   AddTexturedSurface(b, Square, SquareTexels);
   b.Level.Surfaces.Items(0)->TXVertexMissing = true;
   TBrushLevel out;
-  ScopedScale scale("1", "8");
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  TSlabSettings slab = Slab(1, 8);
+  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
   const TSurface& front = *out.Brushes.Items(0)->Surfaces.Items(0);
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(front.TXVertices.Items(j)->U, 0);
@@ -111,7 +111,7 @@ TEST(AlignBrushModel, WithoutTheOptionsEveryTexelIsZeroAsBefore) {
 
   // The mark of a missing texture vertex travels with the carried texels.
   TBrushLevel kept;
-  ConvertSectorsToBrushes(b.Level, kept, nullptr, With(false, true));
+  ConvertSectorsToBrushes(b.Level, kept, nullptr, With(false, true), &slab);
   EXPECT_TRUE(kept.Brushes.Items(0)->Surfaces.Items(0)->TXVertexMissing);
   EXPECT_FALSE(AlignedFrontFace(*kept.Brushes.Items(0)->Surfaces.Items(0)));
 }
@@ -127,7 +127,6 @@ TEST_F(AlignHandOff, FrontFaceGetsTheFittedProjectionAndNothingElseChanges) {
   b.Level.Surfaces.Items(2)->TXVertexMissing = true;  // a '-1' corner: left alone
   {
     // Paint the wall's texels with a known projection, on the brush's own front corners.
-    ScopedScale scale("256", "8");
     TBrushLevel probe;
     ConvertSectorsToBrushes(b.Level, probe, nullptr, With(true, false));
     const TSurface& front = *probe.Brushes.Items(0)->Surfaces.Items(0);

@@ -34,11 +34,10 @@ std::vector<TVector3> Square() { return {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1,
 }  // namespace
 
 TEST(BrushConvert, UnitSquareBecomesSlabPointByPoint) {
-  ScopedScale settings("256", "8");
   LevelBuilder b;
   b.AddSurface(Square(), -1, 0, "wall.mat");
   TBrushLevel out;
-  ASSERT_TRUE(ConvertSectorsToBrushes(b.Level, out, nullptr));
+  ConvertSectorsToBrushes(b.Level, out, nullptr);
   ASSERT_EQ(out.Brushes.Count(), 1);
   T3DMesh& brush = *out.Brushes.Items(0);
   ASSERT_EQ(brush.Surfaces.Count(), 6);
@@ -95,12 +94,12 @@ TEST(BrushConvert, UnitSquareBecomesSlabPointByPoint) {
 }
 
 TEST(BrushConvert, ScaleOneKeepsCoordinatesAndDepthIsUnscaled) {
-  ScopedScale settings("1", "8");
+  TSlabSettings slab = Slab(1, 8);
   LevelBuilder b;
   // A triangle in the plane x = 3 whose right-hand normal is -X: the slab lies on the +X side.
   b.AddSurface({{3, 0, 0}, {3, 0, 2}, {3, 2, 0}});
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
   ASSERT_EQ(out.Brushes.Count(), 1);
   const T3DMesh& brush = *out.Brushes.Items(0);
   ASSERT_EQ(brush.Surfaces.Count(), 5);
@@ -110,7 +109,6 @@ TEST(BrushConvert, ScaleOneKeepsCoordinatesAndDepthIsUnscaled) {
 }
 
 TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
-  ScopedScale settings("256", "8");
   LevelBuilder b;
   b.AddSurface(Square(), 0);  // opens into another sector
   b.AddSurface(Square(), 3);
@@ -120,7 +118,7 @@ TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
   b.NewSector();
   TBrushLevel out;
   g_Progress.clear();
-  EXPECT_TRUE(ConvertSectorsToBrushes(b.Level, out, RecordProgress));
+  ConvertSectorsToBrushes(b.Level, out, RecordProgress);
   EXPECT_EQ(g_Progress, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
   ASSERT_EQ(out.Brushes.Count(), 1);
   EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Items(0)->MaterialName, "floor.mat");
@@ -129,7 +127,7 @@ TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
   LevelBuilder empty;
   TBrushLevel none;
   g_Progress.clear();
-  EXPECT_TRUE(ConvertSectorsToBrushes(empty.Level, none, RecordProgress));
+  ConvertSectorsToBrushes(empty.Level, none, RecordProgress);
   EXPECT_TRUE(g_Progress.empty());
   EXPECT_EQ(none.Brushes.Count(), 0);
   EXPECT_EQ(none.Entities.Count(), 0);
@@ -137,7 +135,6 @@ TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
 }
 
 TEST(BrushConvert, SkyFlagsBecomeFour) {
-  ScopedScale settings("256", "8");
   LevelBuilder b;
   const int flags[] = {0x200, 0x400, 0x600, 0x1FF | 0x800, 0};
   for (int f : flags) b.AddSurface(Square(), -1, f);
@@ -151,7 +148,6 @@ TEST(BrushConvert, SkyFlagsBecomeFour) {
 }
 
 TEST(BrushConvert, DegenerateSurfaces) {
-  ScopedScale settings("256", "8");
   {
     // No corners: an empty brush, which the hand-off passes over.
     LevelBuilder b;
@@ -192,7 +188,7 @@ TEST(BrushConvert, DegenerateSurfaces) {
 }
 
 TEST(BrushConvert, ThingsAndLights) {
-  ScopedScale settings("0.1", "8");
+  TSlabSettings slab = Slab(0.1, 8);
   LevelBuilder b;
   const char* names[] = {"WalkPlayer", "walkplayer", "walkplayer2",
                          "walkplaye",  "ghost",      "walkplayer"};
@@ -213,7 +209,7 @@ TEST(BrushConvert, ThingsAndLights) {
   b.Level.Lights.push_back(std::move(light));
 
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
   ASSERT_EQ(out.Entities.Count(), 6);
   const char* classes[] = {
       "info_player_deathmatch", "info_player_deathmatch", "info_null", "info_null", "info_null",
@@ -245,7 +241,6 @@ TEST(BrushConvert, ThingsAndLights) {
 // round: every face of every slab faces out of it, and the two listings give slabs on opposite
 // sides of the polygon's plane.
 TEST(BrushConvert, EveryFaceFacesOutOfGeneratedSlabs) {
-  ScopedScale settings("256", "8");
   std::mt19937 rng(20261207);
   std::uniform_real_distribution<double> unit(-1, 1), size(0.05, 40);
   int checked = 0;
@@ -340,7 +335,6 @@ bool IsFlatConvex(const TSurface& s) {
 TEST(BrushConvert, EveryFaceFacesOutOfCorpusSlabs) {
   auto files = testing_support::CorpusFiles("jkl", "*.jkl");
   if (files.empty()) GTEST_SKIP() << "no corpus";
-  ScopedScale settings("256", "8");
   long faces = 0, inLine = 0, surfaces = 0, notConvex = 0;
   const std::string folder = rtl::JoinPath(testing_support::CorpusDir(), "jkl");
   for (const std::string& file : files) {
@@ -352,7 +346,7 @@ TEST(BrushConvert, EveryFaceFacesOutOfCorpusSlabs) {
       continue;  // a level the reader rejects has no slabs to check
     }
     TBrushLevel out;
-    ASSERT_TRUE(ConvertSectorsToBrushes(level, out, nullptr)) << file;
+    ConvertSectorsToBrushes(level, out, nullptr);
     int next = 0;
     for (int i = 0; i < level.Sectors.Count(); ++i) {
       const T3DMesh& sector = *level.Sectors.Items(i);

@@ -12,23 +12,13 @@
 
 namespace brush_test {
 
-// Makes Scale and BrushDepth the conversion's settings for the object's lifetime.
-class ScopedScale {
- public:
-  ScopedScale(const std::string& scale, const std::string& depth,
-              const std::vector<std::string>& extra = {}) {
-    settings_.Add("Scale=" + scale);
-    settings_.Add("BrushDepth=" + depth);
-    for (const auto& line : extra) settings_.Add(line);
-    ResetCachedSettings();
-  }
-  ~ScopedScale() { ResetCachedSettings(); }
-  rtl::TStringList& List() { return settings_; }
-
- private:
-  rtl::TStringList settings_;
-  TSettingsScope scope_{settings_};
-};
+// Scale and BrushDepth of a conversion, as a host resolves them.
+inline TSlabSettings Slab(double scale, double depth) {
+  TSlabSettings slab;
+  slab.Scale.Value = scale;
+  slab.Depth.Value = depth;
+  return slab;
+}
 
 // A level assembled from polygons, as the reader would leave it.
 class LevelBuilder {

@@ -24,14 +24,11 @@ class HandOff : public ::testing::Test {
 
   // The brushes of one level, converted with scale 1 and depth 8.
   void Convert(LevelBuilder& b) {
-    ScopedScale scale("1", "8");
-    ConvertSectorsToBrushes(b.Level, brushes, nullptr);
+    TSlabSettings slab = Slab(1, 8);
+    ConvertSectorsToBrushes(b.Level, brushes, nullptr, TImportOptions(), &slab);
   }
   void Send(const std::string& nonVisTex, const std::string& prefix = "abc/") {
-    rtl::TStringList settings;
-    if (!nonVisTex.empty()) settings.Add("NonVisTex=" + nonVisTex);
-    TSettingsScope scope(settings);
-    EXPECT_TRUE(SendBrushesToHost(brushes, prefix, nullptr));
+    SendBrushesToHost(brushes, prefix, nullptr, nonVisTex);
   }
   std::vector<std::string> Slots() const {
     std::vector<std::string> s;
@@ -143,8 +140,6 @@ TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
   b.AddSurface(Triangle());
   Convert(b);
   auto expectError = [&](const char* message) {
-    rtl::TStringList settings;
-    TSettingsScope scope(settings);
     try {
       SendBrushesToHost(brushes, "abc/", nullptr);
       ADD_FAILURE() << "no error";

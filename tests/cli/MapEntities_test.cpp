@@ -59,7 +59,6 @@ Vec EditorLook(double pitch, double yaw) {
 }  // namespace
 
 TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
-  ScopedScale settings("256", "8");
   LevelBuilder b;
   b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   AddThing(b, "WalkPlayer", {1, 2, 0.5f}, 0, 0, 0);
@@ -69,7 +68,7 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   TBrushLevel out;
   ConvertSectorsToBrushes(b.Level, out, nullptr);
 
-  const std::vector<TMapEntity> e = MapEntities(b.Level, out);
+  const std::vector<TMapEntity> e = MapEntities(b.Level, out, 256);
   ASSERT_EQ(e.size(), 4u);
   EXPECT_EQ(e[0].Keys, (TKeys{{"classname", "info_player_deathmatch"},
                               {"origin", "256 512 128"},
@@ -99,7 +98,7 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   bare.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   TBrushLevel none;
   ConvertSectorsToBrushes(bare.Level, none, nullptr);
-  EXPECT_TRUE(MapEntities(bare.Level, none).empty());
+  EXPECT_TRUE(MapEntities(bare.Level, none, 256).empty());
 }
 
 // A number that overflows a Single once scaled is an error naming the level and the culprit,
@@ -110,7 +109,6 @@ TEST(MapEntities, ValuesBeyondASingleAreErrors) {
   for (const auto& [thingX, range, message] : std::vector<std::tuple<float, float, std::string>>{
            {2e36f, 1, "Thing 0 'ghost' (1.99999992338063e+36 0 0)" + tail},
            {0, 3e36f, "Light 0 (0 0 0, 1 3.00000004352727e+36)" + tail}}) {
-    ScopedScale settings("256", "8");
     LevelBuilder b;
     b.Level.Name = "lvl";
     b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
@@ -119,7 +117,7 @@ TEST(MapEntities, ValuesBeyondASingleAreErrors) {
     TBrushLevel out;
     ConvertSectorsToBrushes(b.Level, out, nullptr);
     EXPECT_THROW(
-        try { MapEntities(b.Level, out); } catch (const rtl::Exception& e) {
+        try { MapEntities(b.Level, out, 256); } catch (const rtl::Exception& e) {
           EXPECT_EQ(e.what(), message);
           throw;
         },
@@ -266,7 +264,6 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
         << err.str();
     TBrushLevel model;
     {
-      ScopedScale settings("256", "8");
       recording_host::TRecordingHost quiet;  // the console lines of the settings go here
       const THostFuncTable saved = FuncTable;
       quiet.Install(FuncTable);

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "cli/Cli.h"
+#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"

@@ -179,11 +179,11 @@ TEST(JklReader, LinesFromAStringListReadLikeText) {
   rtl::TStringList lines;
   lines.SetText(t.Text());
   TJKLevel level;
-  EXPECT_TRUE(level.LoadFromStrings(lines));
+  level.LoadFromStrings(lines);
   EXPECT_EQ(level.Vertices.Count(), 4);
   EXPECT_EQ(level.Sectors.Count(), 2);
   // Reading again starts from an empty level.
-  EXPECT_TRUE(level.LoadFromStrings(lines));
+  level.LoadFromStrings(lines);
   EXPECT_EQ(level.Vertices.Count(), 4);
   EXPECT_EQ(level.Materials.Count(), 3);
   EXPECT_EQ(level.UsedMaterials.Count(), 2);
@@ -264,7 +264,7 @@ TEST(JklReader, LightsAreOptional) {
   LevelText t;
   t.lights = "Section: ARCHLIGHTING\r\n";
   TJKLevel level;
-  EXPECT_TRUE(level.LoadFromText(t.Text().data(), t.Text().size()));
+  level.LoadFromText(t.Text().data(), t.Text().size());
   EXPECT_TRUE(level.Lights.empty());
   EXPECT_EQ(level.Things.Count(), 2);
 }
@@ -303,7 +303,7 @@ TEST(JklReader, LoadFromFileNamesTheLevelAndKeepsItOnOpenFailure) {
   std::string path = dir / "Lev01.JKL";
   testing_support::WriteFile(path, LevelText().Text());
   TJKLevel level;
-  EXPECT_TRUE(level.LoadFromFile(path));
+  level.LoadFromFile(path);
   EXPECT_EQ(level.Name, "Lev01");
   EXPECT_EQ(level.Surfaces.Count(), 3);
 

@@ -1,0 +1,12 @@
+// The commands of morvane, one file each, with their help beside their code.
+#pragma once
+
+#include "cli/Args.h"
+
+const TCommandDef& ImportCommand();
+const TCommandDef& ListCommand();
+const TCommandDef& ExtractCommand();
+const TCommandDef& ConvertCommand();
+#ifndef _WIN32
+const TCommandDef& PreviewCommand();
+#endif

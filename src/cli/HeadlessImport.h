@@ -1,0 +1,33 @@
+// The import as morvane runs it for import and preview: the settings file read before and
+// written back after, as the plug-in does; the answers of the editor's dialogs taken from the
+// arguments; the console on standard output; the pipeline's result returned.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include "cli/Terminal.h"
+#include "import/Pipeline.h"
+
+struct THeadlessImport {
+  const char* Command = "import";  // names the command in its standard-error lines
+  std::string Path;                // the level or container
+  std::string SettingsPath;
+  std::string InstallPath;
+  bool EntryGiven = false;  // --entry: the level of a container, any letter case, folder optional
+  std::string Entry;
+  // The run's own choices on top of the options the settings give.
+  std::function<void(TImportOptions&)> Adjust;
+};
+
+// The container's level that Import names, or its single one; otherwise the empty text (the
+// import is canceled) with the reason and the container's levels on err.
+std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
+    const THeadlessImport& Import, std::ostream& err);
+
+// Runs the import: the console lines (the settings file's, the options', the pipeline's, then
+// "Failed: " and the reason, or the closing lines) on Terminal. Used receives the options the
+// import ran with.
+TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& Terminal,
+                                std::ostream& err, TImportOptions& Used);

@@ -1,0 +1,224 @@
+// morvane import: a level into a Radiant .map file and the game's texture folder.
+#include <memory>
+#include <ostream>
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "cli/HeadlessImport.h"
+#include "cli/Inputs.h"
+#include "cli/MapEntities.h"
+#include "cli/MapLayout.h"
+#include "cli/MapWriter.h"
+#include "plugin/LevelTextures.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+#ifdef _WIN32
+#include "plugin/Platform_win32.h"
+#endif
+
+namespace {
+
+const char* const ImportSynopsis =
+    "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
+    "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
+    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
+const char* const ImportDetails =
+    "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
+    "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
+    "        textures are converted into DIR/GameData/base/Textures/<level>/ and its solid\n"
+    "        surfaces become slab brushes, written as a Radiant .map file.\n"
+    "  --entry KEY          the level inside a container, under \"jkl\\\" (any letter case; the\n"
+    "                       folder may be left out). Without it a container's single level is\n"
+    "                       taken; with several, the import is canceled and they are listed.\n"
+    "  --game-dir DIR       the game's install folder (default: "
+#ifdef _WIN32
+    "the one in the registry"
+#else
+    "the current folder"
+#endif
+    ").\n"
+    "  --settings FILE      the settings file (default: "
+#ifdef _WIN32
+    "morvane.ini beside this program"
+#else
+    "$XDG_CONFIG_HOME/morvane/morvane.ini,\n"
+    "                       else ~/.config/morvane/morvane.ini"
+#endif
+    "); read before and\n"
+    "                       written back after the import when the import changed it, as the\n"
+    "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures.\n"
+    "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
+    "                       it may not be PATH itself.\n"
+    "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
+    "                       (default: system/caulk).\n"
+    "  --overwrite-textures convert the level's textures again even where their images exist\n"
+    "                       (as after a change of palette).\n"
+    "  --align              fit each front face's texture projection to the level's texture\n"
+    "                       vertices, as the AlignTextures setting does, for this run only (the\n"
+    "                       setting file is not changed); one line on standard error says how\n"
+    "                       near the corners came.\n"
+    "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
+    "                       front face's image size is known becomes a brushDef block with a\n"
+    "                       texture matrix per face (exact for any affine texture map with\n"
+    "                       --align); the others stay classic in the same file.\n"
+    "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
+    "                       corners repeated or in line with their neighbours are dropped\n"
+    "                       before a slab is built, and surfaces left without area make none.\n"
+    "  --entities           after the worldspawn, one point entity per thing of the level\n"
+    "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
+    "                       origin, angles and template) and one light per editor light (keys\n"
+    "                       origin, light and range), in the level's order.\n"
+    "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
+
+int Import(TArgs& a, std::ostream& out, std::ostream& err) {
+  const TCommandDef& def = ImportCommand();
+  if (a.positional.size() != 1) {
+    err << "morvane import: expects exactly one PATH\n" << ShortUsage(def);
+    return 2;
+  }
+  const std::string path = a.positional[0];
+  if (!CheckInputFile("import", path, err)) return 2;
+  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
+  const bool container = ext == ".gob" || ext == ".goo";
+  if (ext != ".jkl" && !container)
+    err << "morvane import: '" << path << "' is not a .jkl, .gob or .goo file\n";
+  if (a.Has("--entry") && !container) {
+    err << "morvane import: --entry names a level inside a container; '" << path
+        << "' is no .gob or .goo container\n"
+        << ShortUsage(def);
+    return 2;
+  }
+  if (a.Has("--map") && a.Get("--map").empty()) {
+    err << "morvane import: --map needs a file name\n" << ShortUsage(def);
+    return 2;
+  }
+  if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  // The texture of the faces the plug-in leaves as the editor made them: one word of a face line.
+  std::string defaultTexture = "system/caulk";
+  if (a.Has("--default-texture")) {
+    const std::string given = a.Get("--default-texture");
+    if (given.empty()) {
+      err << "morvane import: --default-texture needs a texture name\n" << ShortUsage(def);
+      return 2;
+    }
+    defaultTexture = MapSafeName(given);
+    if (defaultTexture != given)
+      err << "morvane import: --default-texture '" << given
+          << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
+  }
+  const bool overwriteTextures = a.Has("--overwrite-textures");
+  const bool cleanSlabs = a.Has("--clean");
+  const bool withEntities = a.Has("--entities");
+  const bool align = a.Has("--align");
+  const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
+  if (mapFormat != "quake3" && mapFormat != "brushdef") {
+    err << "morvane import: unknown map format '" << a.Get("--map-format")
+        << "' (quake3 or brushdef)\n"
+        << ShortUsage(def);
+    return 2;
+  }
+  const bool brushDef = mapFormat == "brushdef";
+
+  THeadlessImport run;
+  run.Command = "import";
+  run.Path = path;
+  run.SettingsPath = CommandSettingsPath(a.Has("--settings"), a.Get("--settings"));
+  if (a.Has("--game-dir")) {
+    run.InstallPath = a.Get("--game-dir");
+  } else {
+#ifdef _WIN32
+    try {
+      run.InstallPath = ReadInstallPathFromRegistry();
+    } catch (const std::exception& e) {
+      err << "morvane import: " << e.what() << "\n";
+    }
+#else
+    run.InstallPath = ".";
+#endif
+  }
+  run.EntryGiven = a.Has("--entry");
+  run.Entry = a.Get("--entry");
+  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs](TImportOptions& options) {
+    if (overwriteTextures) options.OverwriteTextures = true;
+    if (align) options.AlignTextures = true;
+    if (cleanSlabs) options.CleanSlabs = true;
+    // A brushDef matrix is in repeats of the image: every found material's size is needed.
+    if (brushDef) options.TextureSizes = true;
+  };
+
+  TImportTerminal terminal(out, err, true);
+  TImportOptions used;
+  const TImportResult result = RunHeadlessImport(run, terminal, err, used);
+  if (!result.Succeeded()) return 1;
+
+  // The map holds what the editor now has, the brushes in the order the editor got them; it
+  // replaces the target only when complete. Alignment may also come from the settings file.
+  TMapLayout layout(brushDef, used.AlignTextures);
+  layout.Converted(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                  result.HandOff.TexturePrefix});
+  const std::string levelName =
+      rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
+  const std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
+  int written = 0, writtenBrushDef = 0, skipped = 0;
+  try {
+    rtl::TAtomicFile mapFile(mapPath);
+    rtl::TStream& stream = mapFile.Stream();
+    TMapWriter map([&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
+    map.BeginWorldspawn();
+    terminal.Status("Loading Brushes into Radiant...");
+    // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
+    // leaves alone.
+    THandOffFaces handOff = result.HandOff;
+    handOff.DefaultTexture = defaultTexture;
+    TEditorBrush brush;
+    const int count = result.BrushCount();
+    for (int i = 0; i < count; ++i) {
+      TImportTerminal::Progress(i, count);
+      EditorBrush(*result.BrushLevel, i, handOff, brush);
+      layout.Write(map, brush);
+    }
+    terminal.Clear();
+    map.EndEntity();
+    if (withEntities)
+      for (const TMapEntity& entity : MapEntities(*result.Level, *result.BrushLevel, result.Scale))
+        map.Append(EntityText(entity));
+    map.Flush();
+    mapFile.Commit();
+    written = map.Written(), writtenBrushDef = map.WrittenBrushDef(), skipped = map.Skipped();
+  } catch (const std::exception& e) {
+    terminal.Clear();
+    // The unfinished file was removed with its writer.
+    err << "morvane import: " << e.what() << "\n";
+    return 1;
+  }
+  const std::string report = layout.ReportLine();
+  if (!report.empty()) err << "morvane import: " << report << "\n";
+  err << "morvane import: wrote " << written << " brushes to " << mapPath << "\n";
+  if (brushDef)
+    err << "morvane import: " << writtenBrushDef << " of them as brushDef, "
+        << written - writtenBrushDef << " classic (their front face's image size is unknown)\n";
+  if (skipped > 0) err << "morvane import: " << skipped << " brushes without faces left out\n";
+  return 0;
+}
+
+}  // namespace
+
+const TCommandDef& ImportCommand() {
+  static const TCommandDef command = {"import",
+                                      ImportSynopsis,
+                                      ImportDetails,
+                                      {{"--entry", true},
+                                       {"--game-dir", true},
+                                       {"--settings", true},
+                                       {"--map", true},
+                                       {"--default-texture", true},
+                                       {"--overwrite-textures", false},
+                                       {"--align", false},
+                                       {"--map-format", true},
+                                       {"--clean", false},
+                                       {"--entities", false}},
+                                      Import};
+  return command;
+}

@@ -1,0 +1,57 @@
+#include "import/ImportSettings.h"
+
+#include <cmath>
+
+#include "rtl/SysUtils.h"
+
+namespace {
+
+bool OnOff(const rtl::TStringList& Settings, const char* Key, const char* Message,
+           const TConsoleProc& Console) {
+  const std::string value = Settings.Values(Key);
+  if (value == "1") return true;
+  if (!value.empty() && value != "0" && Console) Console(Message);
+  return false;
+}
+
+TSlabNumber Number(const rtl::TStringList& Settings, const char* Key, double Fallback,
+                   const char* Message, bool Positive) {
+  double v;
+  if (rtl::TryStrToFloat(Settings.Values(Key), v) && std::isfinite(v) && (!Positive || v > 0))
+    return TSlabNumber{v, std::string(), false};
+  return TSlabNumber{Fallback, Message + rtl::FloatToStr(Fallback), false};
+}
+
+}  // namespace
+
+TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console) {
+  TImportOptions options;
+  options.AlignTextures = OnOff(Settings, "AlignTextures",
+                                "Error reading align textures setting, using default: 0", Console);
+  options.CleanSlabs =
+      OnOff(Settings, "CleanSlabs", "Error reading clean slabs setting, using default: 0", Console);
+  return options;
+}
+
+TSlabNumber ReadScale(const rtl::TStringList& Settings) {
+  return Number(Settings, "Scale", 256,
+                "Error reading scale factor setting, using default: ", true);
+}
+
+TSlabNumber ReadBrushDepth(const rtl::TStringList& Settings) {
+  return Number(Settings, "BrushDepth", 8,
+                "Error reading brush depth setting, using default: ", true);
+}
+
+TImportRequest ImportRequestFromSettings(const rtl::TStringList& Settings,
+                                         const TConsoleProc& Console) {
+  TImportRequest request;
+  request.Options = ReadOnOffSettings(Settings, Console);
+  request.Slab.Scale = ReadScale(Settings);
+  request.Slab.Depth = ReadBrushDepth(Settings);
+  request.NonVisTex = Settings.Values("NonVisTex");
+  request.Textures.Palette = Settings.Values("JKPalette");
+  request.Textures.OutputTexFormat = Settings.Values("OutputTexFormat");
+  request.Textures.ResourceGobs = Settings.Values("ResourceGobs");
+  return request;
+}

@@ -1,0 +1,100 @@
+#include "import/Pipeline.h"
+
+#include <new>
+
+#include "container/O_jkc.h"
+#include "plugin/SendBrushes.h"
+#include "rtl/Classes.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+namespace {
+
+// The steps; an error raised here ends the run.
+void Run(const TImportRequest& Request, TImportResult& Result, const TConsoleProc& Console) {
+  auto status = [&Request](const char* Text) {
+    if (Request.Status) Request.Status(Text);
+  };
+  const std::string& path = Request.Path;
+  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
+  TJKLevel& level = *Result.Level;
+  if (ext == ".jkl") {
+    status("Parsing JKL...");
+    level.LoadFromFile(path, Request.Progress);
+    status("Converting Textures...");
+    Result.TexturesConverted =
+        ConvertLevelTextures(level, path, std::string(), Request.Progress, Request.Textures,
+                             Console, Request.Options, &Result.Textures);
+  } else if (ext == ".gob" || ext == ".goo") {
+    TJKContainer container;
+    if (container.Open(path) && Request.PickEntry)
+      Result.Entry = Request.PickEntry(container, "jkl\\");
+    if (Result.Entry.empty()) throw rtl::Exception("File selection canceled");
+    rtl::TStringList lines;
+    status("Extracting JKL...");
+    container.ExtractToStrings(lines, Result.Entry);
+    status("Parsing JKL...");
+    level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
+    level.SetNameFromFile(Result.Entry);
+    status("Converting Textures...");
+    Result.TexturesConverted =
+        ConvertLevelTextures(level, std::string(), path, Request.Progress, Request.Textures,
+                             Console, Request.Options, &Result.Textures);
+  } else {
+    throw rtl::Exception("Unknown reason...");
+  }
+
+  status("Converting Sectors to Brushes...");
+  TSlabSettings slab = Request.Slab;
+  try {
+    ConvertSectorsToBrushes(level, *Result.BrushLevel, Request.Progress, Request.Options, &slab,
+                            Console);
+  } catch (...) {
+    Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+    throw;
+  }
+  Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+  Result.Scale = slab.Scale.Value;
+
+  Result.HandOff.TexturePrefix = LevelFolderName(level.Name) + "/";
+  Result.HandOff.Names = TImageNames(level.UsedMaterials);
+  // A face line carries its texture name as one word.
+  Result.HandOff.NonVisTex = MapSafeName(Request.NonVisTex);
+  if (Result.HandOff.NonVisTex != Request.NonVisTex)
+    Console(
+        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
+        "(NonVisTex \"" +
+        Request.NonVisTex + "\" becomes \"" + Result.HandOff.NonVisTex + "\")");
+  if (Request.Options.AlignTextures) Result.HandOff.Fits = FitFrontFaces(*Result.BrushLevel);
+
+  Result.Summary.push_back(
+      rtl::Format("%s imported succesfully",
+                  rtl::ExtractFileName(Result.Entry.empty() ? path : Result.Entry).c_str()));
+  Result.Summary.push_back(rtl::Format("%d sectors converted to %d brushes, %d textures converted",
+                                       level.Sectors.Count(), Result.BrushLevel->Brushes.Count(),
+                                       Result.TexturesConverted));
+  Result.Status = TImportStatus::Succeeded;
+}
+
+}  // namespace
+
+TImportResult RunImport(const TImportRequest& Request) {
+  TImportResult result;
+  result.Level = std::make_unique<TJKLevel>();
+  result.BrushLevel = std::make_unique<TBrushLevel>();
+  const TConsoleProc console = [&](const std::string& Text) {
+    result.Console.push_back(Text);
+    if (Request.Console) Request.Console(Text);
+  };
+  try {
+    Run(Request, result, console);
+  } catch (const std::bad_alloc&) {
+    result.Message = "Out of memory";
+  } catch (const std::exception& e) {
+    result.Message = e.what();
+  } catch (...) {
+    result.Message = "Unknown error";
+  }
+  if (!result.Succeeded()) result.Summary.clear();
+  return result;
+}

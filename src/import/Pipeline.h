@@ -1,0 +1,74 @@
+// The import as one call: from a request that carries every setting, already resolved by the
+// host, to a result that carries the level, its brushes, the faces the editor receives, the
+// texture outcomes and every console line, with success or failure as a value. The steps never
+// read settings or the editor's globals; both hosts (the plug-in and morvane) build a request,
+// call RunImport and deliver the result their own way.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "brush/BrushConvert.h"
+#include "brush/O_brush.h"
+#include "import/EditorFaces.h"
+#include "level/O_jkl.h"
+#include "level/Progress.h"
+#include "plugin/ImportOptions.h"
+#include "plugin/LevelTextures.h"
+
+class TJKContainer;
+
+struct TImportRequest {
+  std::string Path;  // a .jkl level or a .gob/.goo container (any letter case)
+  // The level of a container: one of its keys under Folder ("jkl\\"), or empty (canceled).
+  std::function<std::string(const TJKContainer& Container, const std::string& Folder)> PickEntry;
+
+  TSlabSettings Slab;         // Scale and BrushDepth, with a console note when defaulted
+  TTextureSettings Textures;  // install folder, palette, output format, search list
+  std::string NonVisTex;      // the texture of the slabs' back and side faces; empty: the editor's
+  TImportOptions Options;     // the on/off settings and a host's requests
+
+  // Where the run shows itself while it works: each console line as it is said (also kept in
+  // the result), the step text and the progress of the step. Each may be empty.
+  TConsoleProc Console;
+  std::function<void(const std::string& Text)> Status;
+  TProgressProc Progress = nullptr;
+};
+
+enum class TImportStatus { Succeeded, Failed };
+
+struct TImportResult {
+  TImportStatus Status = TImportStatus::Failed;
+  // On failure, the reason as the editor's console says it after "Failed: ".
+  std::string Message;
+
+  std::string Entry;  // the container's level that was read; empty for a .jkl file
+  // The level and its brushes, as far as the run got (also after a failure).
+  std::unique_ptr<TJKLevel> Level;
+  std::unique_ptr<TBrushLevel> BrushLevel;
+  TLevelTextures Textures;  // what the texture step learned (as far as the options ask)
+  int TexturesConverted = 0;
+
+  // What the faces the editor receives are made of: see EditorBrush.
+  THandOffFaces HandOff;
+  // Which of Scale and BrushDepth the conversion needed (the plug-in keeps those).
+  bool ScaleUsed = false, DepthUsed = false;
+  double Scale = 256;  // the Scale the conversion ran with
+
+  // Every console line of the run in order, without the host's prefix.
+  std::vector<std::string> Console;
+  // The lines that close a successful import, said once the brushes are delivered.
+  std::vector<std::string> Summary;
+
+  bool Succeeded() const { return Status == TImportStatus::Succeeded; }
+  int BrushCount() const { return BrushLevel ? BrushLevel->Brushes.Count() : 0; }
+  // Brush Index as the editor holds it after the hand-off (EditorBrush).
+  void Brush(int Index, TEditorBrush& Out) const { EditorBrush(*BrushLevel, Index, HandOff, Out); }
+};
+
+// Reads the level (from the file, or the entry the request picks from the container), converts
+// its textures, converts its sectors to brushes and fits the front faces when asked. Never
+// raises: an error ends the run with Failed and the error's text.
+TImportResult RunImport(const TImportRequest& Request);

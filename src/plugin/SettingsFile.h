@@ -1,0 +1,15 @@
+// The settings file around one command: read before it, written back after it when the command
+// changed the lines (or the file was missing), problems said on the console rather than raised.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "level/Progress.h"
+#include "rtl/Classes.h"
+
+// Path is asked for once; an error there, or in reading the file, is one console line, and the
+// command then runs with empty settings that are not saved (saving would replace the user's
+// file with an empty one). Command must not raise.
+void WithSettingsFile(const std::function<std::string()>& Path, const TConsoleProc& Console,
+                      const std::function<void(rtl::TStringList&)>& Command);
