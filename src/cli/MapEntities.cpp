@@ -51,7 +51,11 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                                     double Scale) {
   std::vector<TMapEntity> out;
+  auto stray = [](const std::vector<int>& list, int i) {
+    return std::find(list.begin(), list.end(), i) != list.end();
+  };
   for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
+    if (stray(BrushLevel.StrayThings, i)) continue;
     const TEntityRec& e = *BrushLevel.Entities.Objects(i);
     if (!IsFinite(e.Origin)) {
       const TEntityRec* thing = i < Level.Things.Count() ? Level.Things.Objects(i) : nullptr;
@@ -72,15 +76,15 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
   // they reach nobody, so they stay, and the values are taken from the level's own records.
   const size_t lights = std::min(BrushLevel.Lights.size(), Level.Lights.size());
   for (size_t i = 0; i < lights; ++i) {
+    if (stray(BrushLevel.StrayLights, static_cast<int>(i))) continue;
     const TLightRec& source = *Level.Lights[i];
-    const double scale = Scale;
     const float intensity = static_cast<float>(static_cast<double>(source.Value1) * 100);
-    const float range = static_cast<float>(scale * source.Value2);
+    const float range = static_cast<float>(Scale * source.Value2);
     const TVector3& origin = BrushLevel.Lights[i]->Position;
     if (!IsFinite(origin) || !std::isfinite(intensity) || !std::isfinite(range))
       BeyondRange(rtl::Format("Light %d (", static_cast<int>(i)) + Numbers(source.Position) + ", " +
                       rtl::FloatToStr(source.Value1) + " " + rtl::FloatToStr(source.Value2) + ")",
-                  Level, scale);
+                  Level, Scale);
     TMapEntity entity;
     entity.Keys = {{"classname", "light"},
                    {"origin", Point(origin)},

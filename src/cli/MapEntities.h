@@ -31,6 +31,7 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // then one per editor light, in order:
 //   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
 //   scaled like a coordinate (the Scale setting).
+// Things and lights the conversion marked stray (in no sector) are left out.
 // Numbers are the shortest decimals that read back to the same Single. A thing or light whose
 // numbers do not fit a Single once scaled raises an error naming the level and the thing or
 // light, as a brush corner does.
