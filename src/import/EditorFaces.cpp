@@ -37,7 +37,7 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
     const TSurface* surface = mesh->Surfaces.Items(static_cast<int>(j));
     if (j + 1 == count && !shellBox) {
       face.TextureName =
-          Cut(MapSafeName(HandOff.TexturePrefix + MaterialTextureName(surface->MaterialName)));
+          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(surface->MaterialName)));
       const size_t i = static_cast<size_t>(Index);
       if (i < HandOff.Fits.size() && HandOff.Fits[i].Fitted) {
         const texfit::TClassicProjection& p = HandOff.Fits[i].Projection;
@@ -47,7 +47,7 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
     } else if (const TSurface* back =
                    DrawnAdjoinBack(*mesh, static_cast<int32_t>(j), static_cast<int32_t>(count))) {
       face.TextureName =
-          Cut(MapSafeName(HandOff.TexturePrefix + MaterialTextureName(back->MaterialName)));
+          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(back->MaterialName)));
     } else {
       face.TextureName =
           Cut(HandOff.NonVisTex.empty() ? HandOff.DefaultTexture : HandOff.NonVisTex);

@@ -1,6 +1,7 @@
 #include "import/LevelShaders.h"
 
 #include "brush/DrawnAdjoins.h"
+#include "plugin/ImageNames.h"
 #include "plugin/LevelTextures.h"
 #include "plugin/SendBrushes.h"
 #include "rtl/Files.h"
@@ -21,12 +22,14 @@ void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
   // The images are named as the texture conversion names them, with its extension.
   const std::string& format = Settings.OutputTexFormat;
   const std::string ext = "." + (format.empty() ? std::string("jpg") : format);
+  // Named as the faces and the images are.
+  const TImageNames names(Level.UsedMaterials);
   std::vector<TShaderEntry> entries;
   for (const TMaterialLook& look : LevelMaterialLooks(Level, Options.ImportAdjoins)) {
     if (MaterialNameLeavesFolder(look.Material)) continue;
     TShaderEntry e;
-    e.Name = MapSafeName(Level.Name + "/" + MaterialTextureName(look.Material));
-    e.Image = "textures/" + levelName + "/" + MapSafeName(rtl::ChangeFileExt(look.Material, ext));
+    e.Name = MapSafeName(Level.Name + "/" + names.Of(look.Material));
+    e.Image = "textures/" + levelName + "/" + MapSafeName(names.Of(look.Material) + ext);
     e.Sky = look.Sky;
     e.Translucent = look.Translucent;
     e.SeeThrough = look.SeeThrough;

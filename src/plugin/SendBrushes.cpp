@@ -103,7 +103,7 @@ std::vector<texfit::TClassicFit> FitFrontFaces(const TBrushLevel& BrushLevel) {
 
 void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
                        TProgressProc Progress, const std::string& NonVisTex,
-                       const std::vector<texfit::TClassicFit>* Fits) {
+                       const std::vector<texfit::TClassicFit>* Fits, const TImageNames* Names) {
   const std::string& nonVisTex = NonVisTex;
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
@@ -146,7 +146,9 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
       if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
-        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(face->MaterialName)));
+        SetTextureName(
+            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(face->MaterialName)
+                                                      : MaterialTextureName(face->MaterialName))));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
           data->ShiftT = fit.Projection.ShiftT;
@@ -155,7 +157,9 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
           data->ScaleT = fit.Projection.ScaleT;
         }
       } else if (const TSurface* back = DrawnAdjoinBack(*brush, j, faces)) {
-        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(back->MaterialName)));
+        SetTextureName(
+            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(back->MaterialName)
+                                                      : MaterialTextureName(back->MaterialName))));
       } else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
