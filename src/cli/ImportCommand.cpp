@@ -13,7 +13,7 @@
 #include "rtl/SysUtils.h"
 
 #ifdef _WIN32
-#include "plugin/Platform_win32.h"
+#include "win32/Platform_win32.h"
 #endif
 
 namespace {

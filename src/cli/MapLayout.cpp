@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "brush/O_brush.h"
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "plugin/SendBrushes.h"
 
 void TMapLayout::Converted(const TImportContext& Context) {

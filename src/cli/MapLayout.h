@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "brush/TexFit.h"
 #include "cli/MapWriter.h"
 #include "import/EditorFaces.h"
-#include "plugin/ImportOptions.h"
 
 class TBrushLevel;
 struct TLevelTextures;

@@ -1,6 +1,6 @@
 #include "import/EditorFaces.h"
 
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "plugin/SendBrushes.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 
 #include <map>
 #include <memory>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "plugin/main.h"  // FuncTable
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
