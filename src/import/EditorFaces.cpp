@@ -1,7 +1,7 @@
 #include "import/EditorFaces.h"
 
+#include "brush/FrontFaces.h"
 #include "import/LevelTextures.h"
-#include "plugin/SendBrushes.h"
 
 namespace {
 
