@@ -10,6 +10,7 @@
 #include "brush/TexFit.h"
 #include "cli/MapWriter.h"
 #include "import/EditorFaces.h"
+#include "import/ImportContext.h"
 
 class TBrushLevel;
 struct TLevelTextures;

@@ -8,6 +8,7 @@
 
 #include "brush/ImportOptions.h"
 #include "import/EditorFaces.h"
+#include "import/ImportContext.h"
 #include "import/LevelTextures.h"
 #include "level/P_vec.h"
 #include "preview/Camera.h"
