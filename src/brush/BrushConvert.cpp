@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <numeric>
+#include <unordered_set>
 #include <vector>
 
+#include "brush/Seal.h"
 #include "level/Vec3.h"
 #include "rtl/SysUtils.h"
 
@@ -38,9 +42,90 @@ bool EnclosesArea(const TVec3d& area, double longest) {
   return Dot(area, area) > 1e-12 * longest * longest;
 }
 
+std::array<uint32_t, 3> PositionKey(const TVec3d& p) {
+  std::array<uint32_t, 3> key;
+  const float f[3] = {static_cast<float>(p.X), static_cast<float>(p.Y), static_cast<float>(p.Z)};
+  for (int a = 0; a < 3; ++a) std::memcpy(&key[static_cast<size_t>(a)], &f[a], sizeof(float));
+  return key;
+}
+
+TVec3d Scaled(const TVertex* v, double Scale) {
+  return {static_cast<float>(Scale * v->X), static_cast<float>(Scale * v->Y),
+          static_cast<float>(Scale * v->Z)};
+}
+
 }  // namespace
 
-std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
+TSharedCorners SharedCorners(const TJKLevel& Level, double Scale) {
+  std::unordered_set<std::array<uint32_t, 3>, TSharedCorners::THash> once;
+  TSharedCorners shared;
+  // A surface listed by two sectors is still one surface.
+  std::unordered_set<const TSurface*> seen;
+  for (int i = 0; i < Level.Sectors.Count(); ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
+      const TSurface* s = sector->Surfaces.Items(k);
+      if (s->Adjoin != -1 || s->Vertices.Count() < 3 || !seen.insert(s).second) continue;
+      std::vector<TVec3d> at;
+      std::vector<int> all;
+      for (int j = 0; j < s->Vertices.Count(); ++j) {
+        at.push_back(Scaled(s->Vertices.Items(j), Scale));
+        all.push_back(j);
+      }
+      double longest = 0;
+      if (!EnclosesArea(AreaVector(at, all, longest), longest)) continue;
+      std::unordered_set<std::array<uint32_t, 3>, TSharedCorners::THash> own;
+      for (const TVec3d& p : at) own.insert(PositionKey(p));
+      for (const auto& key : own)
+        if (!once.insert(key).second) shared.Positions.insert(key);
+    }
+  }
+  return shared;
+}
+
+bool FitFrontPlane(TSurface& Front, const TVector3& LevelNormal) {
+  const int n = Front.Vertices.Count();
+  if (n < 3) return false;
+  std::vector<TVec3d> at(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) at[static_cast<size_t>(k)] = Scaled(Front.Vertices.Items(k), 1);
+  TVector3 c;
+  Front.GetCentre(c);
+  const TVec3d centre{c.X, c.Y, c.Z};
+  const TVec3d planeNormal = Cross(Minus(at[0], at[1]), Minus(centre, at[1]));
+  const double planeLength = std::sqrt(Dot(planeNormal, planeNormal));
+  bool flat = planeLength > 0;
+  for (const TVec3d& p : at)
+    flat = flat && std::fabs(Dot(planeNormal, Minus(p, at[1]))) <= FlatTolerance * planeLength;
+  if (flat) return false;
+
+  // The corners run backwards on the front face: their area turns against the surface's normal.
+  std::vector<int> all(static_cast<size_t>(n));
+  std::iota(all.begin(), all.end(), 0);
+  double longest = 0;
+  const TVec3d area = AreaVector(at, all, longest);
+  TVec3d normal{-area.X, -area.Y, -area.Z};
+  const TVec3d level{LevelNormal.X, LevelNormal.Y, LevelNormal.Z};
+  if (Dot(level, level) > 0 && Dot(level, normal) > 0) normal = level;
+  const double length = std::sqrt(Dot(normal, normal));
+  if (!(length > 0)) return false;
+  normal = {normal.X / length, normal.Y / length, normal.Z / length};
+  TVec3d mean{0, 0, 0};
+  for (const TVec3d& p : at) mean = {mean.X + p.X / n, mean.Y + p.Y / n, mean.Z + p.Z / n};
+  for (int k = 0; k < n; ++k) {
+    TVertex* v = Front.Vertices.Items(k);
+    const TVec3d& p = at[static_cast<size_t>(k)];
+    const double off = Dot(normal, Minus(p, mean));
+    v->X = static_cast<float>(p.X - off * normal.X);
+    v->Y = static_cast<float>(p.Y - off * normal.Y);
+    v->Z = static_cast<float>(p.Z - off * normal.Z);
+  }
+  Front.Normal = MakeVector(static_cast<float>(normal.X), static_cast<float>(normal.Y),
+                            static_cast<float>(normal.Z));
+  return true;
+}
+
+std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale,
+                                  const TSharedCorners* Shared) {
   const int n = Surface.Vertices.Count();
   if (n < 3) return {};
   std::vector<int> keep(static_cast<size_t>(n));
@@ -72,17 +157,22 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
     const TVec3d &p = at[static_cast<size_t>(a)], &q = at[static_cast<size_t>(b)];
     return p.X == q.X && p.Y == q.Y && p.Z == q.Z;
   };
-  // The sine of the turn at b, with both edges seen along the normal: how far c strays from
-  // the line through a and b, in units of the edge bc. A spike that turns back on itself has a
-  // sine of 0 too, and so has a corner that only lies behind its neighbour.
+  // How far b lies off the line through a and c, both seen along the normal: in line within
+  // FlatTolerance, however long the edges (a share of a long edge could be far more than the
+  // neighbouring surface, which keeps its corner, leaves open). A spike that turns back on
+  // itself lies on the line too, and so does a corner that only lies behind its neighbour.
   auto inLine = [&](int a, int b, int c) {
     const TVec3d ab = Minus(at[static_cast<size_t>(b)], at[static_cast<size_t>(a)]);
-    const TVec3d bc = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(b)]);
-    const double turn = Dot(normal, Cross(ab, bc));
-    const double abAlong = Dot(normal, ab), bcAlong = Dot(normal, bc);
-    const double ab2 = std::max(0.0, Dot(ab, ab) - abAlong * abAlong);
-    const double bc2 = std::max(0.0, Dot(bc, bc) - bcAlong * bcAlong);
-    return turn * turn <= CleanSlabTolerance * CleanSlabTolerance * ab2 * bc2;
+    const TVec3d ac = Minus(at[static_cast<size_t>(c)], at[static_cast<size_t>(a)]);
+    const double acAlong = Dot(normal, ac);
+    const double ac2 = std::max(0.0, Dot(ac, ac) - acAlong * acAlong);
+    const double off = Dot(normal, Cross(ac, ab));
+    if (ac2 > 0 && off * off > FlatTolerance * FlatTolerance * ac2) return false;
+    // Where another surface has a corner, its slab meets this one there: a corner off the line
+    // by more than the rounding of Singles stays, or a sliver would open beside that slab.
+    const bool straight =
+        !(ac2 > 0) || off * off <= SharedCornerTolerance * SharedCornerTolerance * ac2;
+    return straight || !Shared || !Shared->Positions.count(PositionKey(at[static_cast<size_t>(b)]));
   };
 
   // A repeat of the corner before it goes first; the last corner repeats the first.
@@ -104,15 +194,19 @@ std::vector<int> CleanSlabCorners(const TSurface& Surface, double Scale) {
   if (keep.size() < 3) return {};
   // What is left may still fold onto itself (a figure that doubles back).
   if (!EnclosesArea(AreaVector(at, keep, longest), longest)) return {};
+  // Nor is a sliver narrower than a map compiler's plane tolerance a surface: its slab would be
+  // chopped away to nothing.
+  const TVec3d area = AreaVector(at, keep, longest);
+  if (Dot(area, area) < MinSlabWidth * MinSlabWidth * longest) return {};
   return keep;
 }
 
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options) {
+                  const TImportOptions& Options, const TSharedCorners* Shared) {
   // The surface's corners that make the slab, in order: all of them, or what cleaning keeps.
   std::vector<int> corners;
   if (Options.CleanSlabs) {
-    corners = CleanSlabCorners(Surface, Scale);
+    corners = CleanSlabCorners(Surface, Scale, Shared);
     if (corners.empty()) return false;
   } else {
     corners.resize(static_cast<size_t>(Surface.Vertices.Count()));
@@ -153,6 +247,7 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   // A surface without corners makes an empty brush (the hand-off passes over its faces); one
   // with a single corner stops here with the vertex list's error for index 1.
   TVector3 normal;
+  if ((Options.CleanSlabs || Options.SealLevel) && n >= 3) FitFrontPlane(*front, Surface.Normal);
   if (n > 0) front->GetNormal(normal);
 
   TSurface* back = brush->AddNewSurface();
@@ -263,6 +358,28 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   auto ScaleValue = [&] { return use(numbers.Scale); };
   auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
+  // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
+  // within the world's edge; 0 leaves every step to ask for the number itself.
+  double fitted = 0;
+  std::unique_ptr<TSharedCorners> shared;
+  if (Options.FitWorld || Options.SealLevel || Options.CleanSlabs) {
+    fitted = ScaleValue();
+    const double depth = DepthValue();
+    const double reach = LevelReach(Level);
+    if (reach * fitted + depth > WorldEdge && (Options.FitWorld || Options.SealLevel) && Console) {
+      const double fits = LargestFittingScale(reach, depth);
+      Console(rtl::Format(
+          "The level reaches %s units from the centre at Scale %s, beyond the world's edge at "
+          "%s; the largest Scale that fits is %s%s",
+          rtl::FloatToStr(reach * fitted).c_str(), rtl::FloatToStr(fitted).c_str(),
+          rtl::FloatToStr(WorldEdge).c_str(), rtl::FloatToStr(fits).c_str(),
+          Options.FitWorld ? ", used for this import" : ""));
+    }
+    if (reach * fitted + depth > WorldEdge && Options.FitWorld)
+      fitted = LargestFittingScale(reach, depth);
+    if (Options.CleanSlabs) shared = std::make_unique<TSharedCorners>(SharedCorners(Level, fitted));
+  }
+  auto scaleNow = [&] { return fitted > 0 ? fitted : ScaleValue(); };
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
@@ -273,9 +390,9 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
       if (surface->Adjoin != -1) continue;
       // The scale is asked for first: it is the first setting a brush needs, and a missing
       // setting's console line comes in that order.
-      const double scale = ScaleValue();
+      const double scale = scaleNow();
       const double depth = DepthValue();
-      if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options)) {
+      if (!AddSlabBrush(*surface, scale, depth, BrushLevel.Brushes, Options, shared.get())) {
         ++leftOut;
         continue;
       }
@@ -286,7 +403,7 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
 
   for (int i = 0; i < Level.Things.Count(); ++i) {
     const TEntityRec* thing = Level.Things.Objects(i);
-    const float s = static_cast<float>(ScaleValue());
+    const float s = static_cast<float>(scaleNow());
     auto entity = std::make_unique<TEntityRec>();
     entity->Name = IsPlayerTemplate(thing->Name) ? "info_player_deathmatch" : "info_null";
     VectorMultiply(thing->Origin, MakeVector(s, s, s), entity->Origin);
@@ -298,7 +415,7 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   }
 
   for (const auto& light : Level.Lights) {
-    const double scale = ScaleValue();
+    const double scale = scaleNow();
     const float s = static_cast<float>(scale);
     auto copy = std::make_unique<TLightRec>();
     copy->Tag = light->Tag;
@@ -309,4 +426,9 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   }
   if (leftOut > 0 && Console)
     Console(rtl::Format("%d surfaces without area left out of the slabs", leftOut));
+  if (MapReach(BrushLevel) > WorldEdge)
+    BrushLevel.FittingScale = LargestFittingScale(LevelReach(Level), numbers.Depth.Value);
+  if (Options.SealLevel || Options.WritesEntities)
+    SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
+                   Console);
 }

@@ -10,6 +10,8 @@ struct TImportOptions {
   // without storing them.
   bool AlignTextures = false;  // fit each front face's texture projection to the level's texels
   bool CleanSlabs = false;     // drop repeated and in-line corners before a slab is built
+  bool SealLevel = false;      // detail slabs, sealed by a structural shell of boxes
+  bool FitWorld = false;       // the largest power-of-two Scale that keeps the map in the world
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists
@@ -18,4 +20,20 @@ struct TImportOptions {
   bool WriteTextures = true;       // false: decode in memory only, write no image
   // Front faces carry the level's texture vertices even without alignment.
   bool KeepTexels = false;
+  // The host writes the things and lights as entities: those in no sector are marked stray.
+  bool WritesEntities = false;
+};
+
+// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
+// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
+struct TGameReadyPart {
+  const char* Flag;
+  bool TImportOptions::*Option;
+};
+inline constexpr TGameReadyPart GameReadyParts[] = {
+    {"--entities", nullptr},
+    {"--clean", &TImportOptions::CleanSlabs},
+    {"--align", &TImportOptions::AlignTextures},
+    {"--seal", &TImportOptions::SealLevel},
+    {"--fit-world", &TImportOptions::FitWorld},
 };

@@ -4,4 +4,9 @@ void TBrushLevel::Clear() {
   Brushes.Clear();
   Entities.Clear();
   Lights.clear();
+  ShellBoxes = 0;
+  DetailSlabs = false;
+  StrayThings.clear();
+  StrayLights.clear();
+  FittingScale = 0;
 }

@@ -2,12 +2,17 @@
 // entities made from its things and copies of its editor lights, all in editor units.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "level/O_ComEnt.h"
 #include "level/O_geo.h"
 #include "rtl/Classes.h"
+
+// The contents value that marks a face of a detail brush, as the editors save "make detail":
+// solid for the player, but no part of sealing or of what the compiler's vis sees.
+constexpr int32_t DetailContents = 134217728;
 
 class TBrushLevel {
  public:
@@ -17,6 +22,14 @@ class TBrushLevel {
   // One line per entity: the line's text is the entity's class name, its object the record.
   rtl::TObjectStringList<TEntityRec> Entities;
   std::vector<std::unique_ptr<TLightRec>> Lights;
+  // A sealed level: the last ShellBoxes brushes are the structural shell's boxes (every face the
+  // hidden texture), and with DetailSlabs the slabs before them are detail brushes.
+  int ShellBoxes = 0;
+  bool DetailSlabs = false;
+  // Things and lights (their indices) that lie in no sector: a map leaves them out.
+  std::vector<int> StrayThings, StrayLights;
+  // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
+  double FittingScale = 0;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }

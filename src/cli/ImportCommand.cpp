@@ -2,6 +2,7 @@
 #include <memory>
 #include <ostream>
 
+#include "brush/Seal.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
@@ -21,7 +22,8 @@ namespace {
 const char* const ImportSynopsis =
     "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
-    "                      [--map-format quake3|brushdef] [--clean] [--entities]\n";
+    "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
+    "                      [--fit-world] [--game-ready]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -47,7 +49,8 @@ const char* const ImportDetails =
     "); read before and\n"
     "                       written back after the import when the import changed it, as the\n"
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures.\n"
+    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
+    "                       SealLevel, FitWorld, GameReady.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -58,18 +61,36 @@ const char* const ImportDetails =
     "                       vertices, as the AlignTextures setting does, for this run only (the\n"
     "                       setting file is not changed); one line on standard error says how\n"
     "                       near the corners came.\n"
-    "  --map-format F       quake3 (default): classic face lines; brushdef: each brush whose\n"
-    "                       front face's image size is known becomes a brushDef block with a\n"
-    "                       texture matrix per face (exact for any affine texture map with\n"
-    "                       --align); the others stay classic in the same file.\n"
+    "  --map-format F       quake3 (default): classic face lines; brushdef: every brush becomes\n"
+    "                       a brushDef block with a texture matrix per face (exact for any\n"
+    "                       affine texture map with --align); a brush whose front face's image\n"
+    "                       size is unknown gets the matrices of a 64 x 64 image.\n"
     "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
     "                       corners repeated or in line with their neighbours are dropped\n"
     "                       before a slab is built, and surfaces left without area make none.\n"
     "  --entities           after the worldspawn, one point entity per thing of the level\n"
     "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
     "                       origin, angles and template) and one light per editor light (keys\n"
-    "                       origin, light and range), in the level's order.\n"
+    "                       origin, light and range), in the level's order; a thing or light\n"
+    "                       that lies in no sector is left out, with a console line.\n"
+    "  --seal               seal the level for a map compiler (the setting SealLevel=1, not\n"
+    "                       stored): the slabs become detail brushes, and a shell of structural\n"
+    "                       boxes on a 64-unit grid (textured NonVisTex) encloses every sector.\n"
+    "  --fit-world          when the map would reach beyond +-65536 units, use the largest\n"
+    "                       power-of-two Scale that fits, for this run.\n"
+    "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
+    "                       --fit-world.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
+
+// The standard-error line when the map passes the world's edge, where a compiler drops
+// brushes without a word; empty when it does not.
+std::string WorldEdgeWarning(const TBrushLevel& BrushLevel) {
+  if (BrushLevel.FittingScale == 0) return std::string();
+  const double reach = MapReach(BrushLevel), fits = BrushLevel.FittingScale;
+  return "the map reaches " + rtl::FloatToStr(reach) + " units from the centre, beyond the " +
+         "world's edge at " + rtl::FloatToStr(WorldEdge) + "; the largest Scale that fits is " +
+         rtl::FloatToStr(fits) + " (--fit-world)";
+}
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   const TCommandDef& def = ImportCommand();
@@ -90,6 +111,10 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     return 2;
   }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  if (a.Has("--game-ready"))
+    for (const TGameReadyPart& part : GameReadyParts) a.options[part.Flag] = "1";
+  const bool seal = a.Has("--seal");
+  const bool fitWorld = a.Has("--fit-world");
   const bool overwriteTextures = a.Has("--overwrite-textures");
   const bool cleanSlabs = a.Has("--clean");
   const bool withEntities = a.Has("--entities");
@@ -122,8 +147,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   run.EntryGiven = a.Has("--entry");
   run.Entry = a.Get("--entry");
-  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs](TImportOptions& options) {
+  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, seal, fitWorld,
+                withEntities](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
+    if (seal) options.SealLevel = true;
+    if (fitWorld) options.FitWorld = true;
+    options.WritesEntities = withEntities;
     if (align) options.AlignTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
@@ -175,12 +204,19 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     err << "morvane import: " << e.what() << "\n";
     return 1;
   }
+  const int unsized = layout.Report().BrushDefUnsized;
+  if (unsized > 0)
+    terminal.Console(rtl::Format(
+        "%d brushes of unknown image size written as brushDef for a 64 x 64 image", unsized));
+  const std::string edge = WorldEdgeWarning(*result.BrushLevel);
+  if (!edge.empty()) err << "morvane import: " << edge << "\n";
   const std::string report = layout.ReportLine();
   if (!report.empty()) err << "morvane import: " << report << "\n";
   err << "morvane import: wrote " << written << " brushes to " << mapPath << "\n";
   if (brushDef)
-    err << "morvane import: " << writtenBrushDef << " of them as brushDef, "
-        << written - writtenBrushDef << " classic (their front face's image size is unknown)\n";
+    err << "morvane import: " << (writtenBrushDef == written ? "all" : "not all")
+        << " of them as brushDef, " << unsized
+        << " sized as 64 x 64 (their front face's image size is unknown)\n";
   if (skipped > 0) err << "morvane import: " << skipped << " brushes without faces left out\n";
   return 0;
 }
@@ -200,7 +236,10 @@ const TCommandDef& ImportCommand() {
                                        {"--align", false},
                                        {"--map-format", true},
                                        {"--clean", false},
-                                       {"--entities", false}},
+                                       {"--entities", false},
+                                       {"--seal", false},
+                                       {"--fit-world", false},
+                                       {"--game-ready", false}},
                                       Import};
   return command;
 }

@@ -1,5 +1,6 @@
 #include "cli/MapEntities.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "brush/O_brush.h"
@@ -32,7 +33,11 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
 
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel) {
   std::vector<TMapEntity> out;
+  auto stray = [](const std::vector<int>& list, int i) {
+    return std::find(list.begin(), list.end(), i) != list.end();
+  };
   for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
+    if (stray(BrushLevel.StrayThings, i)) continue;
     const TEntityRec& e = *BrushLevel.Entities.Objects(i);
     const TEditorAngles a = EditorAngles(e.Pitch, e.Yaw, e.Roll);
     TMapEntity entity;
@@ -42,7 +47,9 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
     out.push_back(std::move(entity));
   }
-  for (const auto& light : BrushLevel.Lights) {
+  for (size_t i = 0; i < BrushLevel.Lights.size(); ++i) {
+    if (stray(BrushLevel.StrayLights, static_cast<int>(i))) continue;
+    const auto& light = BrushLevel.Lights[i];
     TMapEntity entity;
     entity.Keys = {{"classname", "light"},
                    {"origin", Point(light->Position)},

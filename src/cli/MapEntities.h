@@ -30,6 +30,7 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 //   "template" the thing's template name;
 // then one per editor light, in order:
 //   "classname" "light", "origin" "x y z", "light" its intensity, "range" its range.
+// Things and lights the conversion marked stray (in no sector) are left out.
 // Numbers are the shortest decimals that read back to the same Single.
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel);
 

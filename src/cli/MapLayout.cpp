@@ -42,13 +42,16 @@ void TMapLayout::Write(TMapWriter& Map, const TEditorBrush& Brush) {
     if (it != textures_->Materials.end() && it->second.Width > 0 && it->second.Height > 0)
       image = &it->second;
   }
-  if (!image) {
+  // A compiler takes a file's first brush for its format: with brushDef every brush is one, and
+  // those of unknown image size get the matrices of a 64 x 64 image.
+  if (!image && !brushDef_) {
     Map.WriteBrush(Brush);
     return;
   }
+  if (!image) ++report_.BrushDefUnsized;
 
   matrices_.clear();
-  const int w = image->Width, h = image->Height;
+  const int w = image ? image->Width : 64, h = image ? image->Height : 64;
   // The host's faces run backwards; the file lists them as added, front face first.
   for (auto face = Brush.Faces.rbegin(); face != Brush.Faces.rend(); ++face) {
     const TVector3 n = texfit::EditorNormal(face->P1, face->P2, face->P3);
@@ -56,7 +59,7 @@ void TMapLayout::Write(TMapWriter& Map, const TEditorBrush& Brush) {
     proj.ShiftS = face->ShiftS, proj.ShiftT = face->ShiftT, proj.Rotation = face->Rotate;
     proj.ScaleS = face->ScaleS, proj.ScaleT = face->ScaleT;
     texfit::TBrushDefMatrix m = texfit::BrushDefFromClassic(n, face->P1, proj, w, h);
-    if (aligned && face == Brush.Faces.rbegin()) {
+    if (aligned && image && face == Brush.Faces.rbegin()) {
       const std::vector<texfit::TTexCorner> corners = TexCorners(*front);
       const texfit::TBrushDefFit fit = texfit::FitBrushDef(n, corners.data(), corners.size(), w, h);
       if (fit.Fitted) {

@@ -23,6 +23,7 @@ struct TAlignReport {
   int BrushDefFitted = 0;    // brushDef front faces given a fitted matrix
   int BrushDefWithin = 0;    // of them, every corner within 0.1 texel
   double BrushDefWorst = 0;  // texels
+  int BrushDefUnsized = 0;   // brushDef blocks whose front face's image size is unknown
 };
 
 class TMapLayout {
@@ -34,7 +35,8 @@ class TMapLayout {
   void Converted(const TImportContext& Context);
 
   // Writes the committed brush: brush Number of the brush model (the hand-off commits them in
-  // order). As a brushDef block when asked and the size of the front face's material is known:
+  // order). As a brushDef block when asked (sized as 64 x 64 when the front face's image is not
+  // known):
   // the front face's matrix fitted to its texels with alignment, every other matrix drawing what
   // the face's classic projection draws (sized by the front face's material). Otherwise classic.
   void Write(TMapWriter& Map, const TEditorBrush& Brush);

@@ -25,12 +25,16 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
     HandOffPoints(*surface, face.P1, face.P2, face.P3);
   }
   const size_t count = Brush.Faces.size();
+  // The shell's boxes, after the slabs, are hidden on every face; slabs of a sealed level are
+  // detail.
+  const bool shellBox = Index >= BrushLevel.Brushes.Count() - BrushLevel.ShellBoxes;
+  const bool detail = BrushLevel.DetailSlabs && !shellBox;
   for (size_t j = 0; j < count; ++j) {
     TEditorFace& face = Brush.Faces[j];
     // Every face of a brush carries the same material and flags: the surface of the face's own
     // number serves, as in the hand-off.
     const TSurface* surface = mesh->Surfaces.Items(static_cast<int>(j));
-    if (j + 1 == count) {
+    if (j + 1 == count && !shellBox) {
       face.TextureName =
           Cut(MapSafeName(HandOff.TexturePrefix + MaterialTextureName(surface->MaterialName)));
       const size_t i = static_cast<size_t>(Index);
@@ -44,5 +48,6 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
           Cut(HandOff.NonVisTex.empty() ? HandOff.DefaultTexture : HandOff.NonVisTex);
     }
     face.Flags = surface->Flags;
+    if (detail) face.Contents = DetailContents;
   }
 }

@@ -30,6 +30,13 @@ TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsol
                                 "Error reading align textures setting, using default: 0", Console);
   options.CleanSlabs =
       OnOff(Settings, "CleanSlabs", "Error reading clean slabs setting, using default: 0", Console);
+  options.SealLevel =
+      OnOff(Settings, "SealLevel", "Error reading seal level setting, using default: 0", Console);
+  options.FitWorld =
+      OnOff(Settings, "FitWorld", "Error reading fit world setting, using default: 0", Console);
+  if (OnOff(Settings, "GameReady", "Error reading game ready setting, using default: 0", Console))
+    for (const TGameReadyPart& part : GameReadyParts)
+      if (part.Option) options.*part.Option = true;
   return options;
 }
 

@@ -44,6 +44,10 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
   for (int i = 0; i < count; ++i) {
     if (Progress) Progress(i, count);
     T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    // The shell's boxes, after the slabs, are hidden on every face; slabs of a sealed level are
+    // detail.
+    const bool shellBox = i >= count - BrushLevel.ShellBoxes;
+    const bool detail = BrushLevel.DetailSlabs && !shellBox;
 
     BrushHandle handle = host.NewBrush();
     if (!handle) throw rtl::Exception("The editor returned no brush");
@@ -66,7 +70,7 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
       if (!data)
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
-      if (j + 1 == host.GetFaceCount(handle)) {
+      if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
         SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(face->MaterialName)));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
@@ -78,6 +82,7 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
       } else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
+      if (detail) data->Contents = DetailContents;
       host.SetFaceData(handle, j, data);
     }
 

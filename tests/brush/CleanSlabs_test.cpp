@@ -109,14 +109,16 @@ TEST(CleanSlabs, RepeatedCornersGoAndTheSlabIsTheSquaresOwn) {
 }
 
 TEST(CleanSlabs, CornersInLineGoWithinTheToleranceAndTexelsStayWithTheirCorners) {
-  // A corner half-way along the bottom edge, lifted off it by d level units: the turn there
-  // has a sine of about 4 d, so it is in line below d = 1/256 and not above.
+  // A corner half-way along the bottom edge, lifted off it by d level units (256 d editor
+  // units): in line up to 0.01 unit off, however long the edges; 0.003 turns by less than
+  // 1/64 but lies 0.77 unit off.
   struct TCase {
     float lift;
     bool dropped;
   };
-  for (const TCase c : {TCase{0, true}, TCase{0.003f, true}, TCase{-0.003f, true},
-                        TCase{0.006f, false}, TCase{-0.006f, false}}) {
+  for (const TCase c :
+       {TCase{0, true}, TCase{0.00003f, true}, TCase{-0.00003f, true}, TCase{0.00005f, false},
+        TCase{0.003f, false}, TCase{-0.003f, false}, TCase{0.006f, false}}) {
     LevelBuilder b;
     TSurface* s =
         AddTexturedSurface(b, {{0, 0, 0}, {0.5f, c.lift, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
@@ -142,14 +144,14 @@ TEST(CleanSlabs, CornersInLineGoWithinTheToleranceAndTexelsStayWithTheirCorners)
       EXPECT_EQ(front.TXVertices.Items(static_cast<int>(j))->V, 20.0f * static_cast<float>(k));
     }
     // A corner lifted inwards and kept is a dent, which no convex brush has; the others are.
-    if (c.dropped || c.lift < 0) ExpectEditorBuildsEveryFace(brush, "lift");
+    if (c.dropped || c.lift < -0.001f) ExpectEditorBuildsEveryFace(brush, "lift");
   }
   {
     // Corners that only lie off the surface (along its normal) are in line as seen along it:
     // their side faces would run along the same plane.
     LevelBuilder b;
     const TSurface* s =
-        b.AddSurface({{0, 0, 0}, {0.5f, 0, 0.01f}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+        b.AddSurface({{0, 0, 0}, {0.5f, 0, 0.001f}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
     EXPECT_EQ(CleanSlabCorners(*s, 256), (std::vector<int>{0, 2, 3, 4}));
   }
   {
@@ -161,6 +163,24 @@ TEST(CleanSlabs, CornersInLineGoWithinTheToleranceAndTexelsStayWithTheirCorners)
   }
 }
 
+// A corner within 0.01 unit of the line that another solid surface also has stays, unless it
+// lies on the line as far as Singles tell: the neighbour's slab meets it there.
+TEST(CleanSlabs, ACornerAnotherSurfaceSharesStays) {
+  struct TCase {
+    float lift;  // level units; 0.00003 is 0.0077 editor units
+    bool wall;
+    int faces;
+  };
+  for (const TCase c : {TCase{0.00003f, false, 6}, TCase{0.00003f, true, 7}, TCase{0, true, 6}}) {
+    LevelBuilder b;
+    b.AddSurface({{0, 0, 0}, {0.5f, c.lift, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+    if (c.wall) b.AddSurface({{0, 0, 0}, {0, 0, 1}, {0.5f, 0, 1}, {0.5f, c.lift, 0}});
+    TBrushLevel out;
+    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
+    EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), c.faces) << c.lift << " " << c.wall;
+  }
+}
+
 TEST(CleanSlabs, SurfacesWithoutAreaMakeNoBrushAndOneLineCountsThem) {
   LevelBuilder b;
   b.AddSurface(Square(), -1, 0, "a.mat");
@@ -169,7 +189,7 @@ TEST(CleanSlabs, SurfacesWithoutAreaMakeNoBrushAndOneLineCountsThem) {
   b.AddSurface({{1, 2, 3}});                                                  // one corner
   b.AddSurface({});                                                           // none
   b.AddSurface({{0, 0, 0}, {1, 1, 0}, {0, 0, 0}, {1, 1, 0}});                 // there and back
-  b.AddSurface({{0, 0, 0}, {2, 0, 0}, {1, 0, 0}, {1, 0.001f, 0}});            // a spike
+  b.AddSurface({{0, 0, 0}, {2, 0, 0}, {1, 0, 0}, {1, 0.00001f, 0}});          // a spike
   b.AddSurface({{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, 0, 0}});      // repeats only
   b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, -1, 0x400, "b.mat");        // a triangle
   b.AddSurface({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 3, 0, "c.mat");  // an adjoin
@@ -251,7 +271,7 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfGeneratedSlabs) {
 }
 
 // The real levels of the goal: before cleaning an editor discards faces of many slabs; after it,
-// it builds every face of every slab.
+// it loses none and builds every face of all but a few.
 TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
   const std::string folder = rtl::JoinPath(testing_support::CorpusDir(), "jkl");
   if (testing_support::CorpusDir().empty()) GTEST_SKIP() << "no corpus";
@@ -274,9 +294,18 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
     EXPECT_GT(rawProblems, 100) << name;
     EXPECT_LE(clean.Brushes.Count(), raw.Brushes.Count());
     EXPECT_GT(clean.Brushes.Count(), raw.Brushes.Count() - 10) << name;
-    for (int i = 0; i < clean.Brushes.Count(); ++i)
-      ExpectEditorBuildsEveryFace(*clean.Brushes.Items(i),
-                                  std::string(name) + " brush " + std::to_string(i));
+    // A corner that lies more than 0.01 unit off the line, or that a neighbour shares, stays so
+    // that no gap opens between slabs; an editor that takes normals within 0.001 for one plane
+    // still folds a face of a few such slabs (8 of the three levels' 8,000), but loses none.
+    int folded = 0;
+    for (int i = 0; i < clean.Brushes.Count(); ++i) {
+      const auto faces = EditorFaces(*clean.Brushes.Items(i));
+      const auto loose = editor_check::CheckBrush(faces, editor_check::LooseRules);
+      const auto strict = editor_check::CheckBrush(faces, editor_check::StrictRules);
+      EXPECT_FALSE(loose.Lost || strict.Lost) << name << " brush " << i;
+      folded += loose.Duplicates + loose.NoPolygon + strict.Duplicates + strict.NoPolygon > 0;
+    }
+    EXPECT_LE(folded, 4) << name;
   }
   FuncTable = saved;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -135,8 +136,11 @@ TEST(MapEntities, EntitiesFaceWhereTheirThingsLooked) {
 TEST(MapEntities, ImportWritesThemOnlyWhenAsked) {
   TempDir dir;
   jkl_text::TJklLevel l;
-  l.Vertices = {"0 0 0", "1 0 0", "0 1 0"};
-  l.Surfaces = {{0, 1, 2}, {2, 1, 0}};
+  // A box room [0, 1]^3 that holds every thing and light (those in no sector are left out).
+  for (int v = 0; v < 8; ++v)
+    l.Vertices.push_back(std::string(v & 1 ? "1" : "0") + (v & 2 ? " 1" : " 0") +
+                         (v & 4 ? " 1" : " 0"));
+  l.Surfaces = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
   l.Things = {{"walkPLAYER", "0.5 0.25 0.125 0 -90 0"},
               {"ghost", "1 1 1 15 45 2"},
               {"walkplayer", "0 0 0 0 0 0"}};
@@ -241,14 +245,23 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
       recording_host::TRecordingHost quiet;  // the console lines of the settings go here
       const THostFuncTable saved = FuncTable;
       quiet.Install(FuncTable);
-      ConvertSectorsToBrushes(level, model, nullptr);
+      TImportOptions written;
+      written.WritesEntities = true;  // marks the things and lights in no sector
+      ConvertSectorsToBrushes(level, model, nullptr, written);
       FuncTable = saved;
     }
+    auto stray = [](const std::vector<int>& list, size_t i) {
+      return std::find(list.begin(), list.end(), static_cast<int>(i)) != list.end();
+    };
     const std::vector<TKeys> e = PointEntities(ReadFile(dir / "out.map"));
-    ASSERT_EQ(e.size(), static_cast<size_t>(model.Entities.Count()) + model.Lights.size()) << file;
+    const size_t thingsKept =
+        static_cast<size_t>(model.Entities.Count()) - model.StrayThings.size();
+    ASSERT_EQ(e.size(), thingsKept + model.Lights.size() - model.StrayLights.size()) << file;
+    size_t n = 0;  // the next entity of the map
     for (int i = 0; i < model.Entities.Count(); ++i) {
+      if (stray(model.StrayThings, static_cast<size_t>(i))) continue;
       const TEntityRec& m = *model.Entities.Objects(i);
-      const TKeys& k = e[static_cast<size_t>(i)];
+      const TKeys& k = e[n++];
       EXPECT_EQ(Get(k, "classname"), m.Name) << file << " thing " << i;
       EXPECT_EQ(Get(k, "template"), level.Things.Strings(i)) << file << " thing " << i;
       const TVector3 o = ReadPoint(Get(k, "origin"));
@@ -259,7 +272,8 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
       ++things;
     }
     for (size_t i = 0; i < model.Lights.size(); ++i) {
-      const TKeys& k = e[static_cast<size_t>(model.Entities.Count()) + i];
+      if (stray(model.StrayLights, i)) continue;
+      const TKeys& k = e[n++];
       EXPECT_EQ(Get(k, "classname"), "light");
       const TVector3 o = ReadPoint(Get(k, "origin"));
       const TVector3& p = model.Lights[i]->Position;

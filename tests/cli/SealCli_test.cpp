@@ -1,0 +1,130 @@
+// `morvane import` making a map a game's compiler seals: --seal, --fit-world, things outside
+// every sector, --game-ready and the plug-in's GameReady setting.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "support/CliRun.h"
+#include "support/JklText.h"
+#include "support/TestSupport.h"
+
+using testing_support::Morvane;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// One sector: the box [0, x] x [0, y] x [0, z] in level units, its surfaces facing in.
+jkl_text::TJklLevel Room(const std::string& x, const std::string& y, const std::string& z) {
+  jkl_text::TJklLevel l;
+  for (int v = 0; v < 8; ++v)
+    l.Vertices.push_back((v & 1 ? x : "0") + " " + (v & 2 ? y : "0") + " " + (v & 4 ? z : "0"));
+  l.Surfaces = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+  return l;
+}
+
+// The largest coordinate size on the map's face lines.
+double LargestCoordinate(const std::string& map) {
+  std::istringstream in(map);
+  double largest = 0;
+  for (std::string word; in >> word;) {
+    char* end = nullptr;
+    const double v = std::strtod(word.c_str(), &end);
+    if (end != word.c_str() && *end == 0) largest = std::max(largest, std::fabs(v));
+  }
+  return largest;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+// A level 300 units long passes the edge at Scale 256: standard error says so by default, a
+// console line with --seal, and --fit-world imports it at Scale 128.
+TEST(CliSeal, TheWorldsEdge) {
+  TempDir dir;
+  WriteFile(dir / "long.jkl", Room("300", "0.5", "0.5").Text());
+  struct TCase {
+    const char* flag;
+    const char* console;  // "" for none
+    bool warned;          // the standard-error line
+  };
+  const std::string fits = "the largest Scale that fits is 128";
+  for (const TCase c : {TCase{"", "", true}, TCase{"--seal", "fits is 128\n", true},
+                        TCase{"--fit-world", "fits is 128, used for this import\n", false}}) {
+    WriteFile(dir / "s.ini", "");
+    std::vector<std::string> args = {"import",     dir / "long.jkl", "--game-dir", dir / "game",
+                                     "--settings", dir / "s.ini",    "--map",      dir / "l.map"};
+    if (*c.flag) args.push_back(c.flag);
+    const auto r = Morvane(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("world's edge") != std::string::npos, *c.console != 0) << c.flag << r.out;
+    if (*c.console) {
+      EXPECT_NE(r.out.find(c.console), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(r.err.find(fits + " (--fit-world)") != std::string::npos, c.warned) << r.err;
+    EXPECT_EQ(LargestCoordinate(ReadFile(dir / "l.map")) <= 65536, !c.warned) << c.flag;
+  }
+}
+
+// With --entities, a thing and a light outside the level's one sector are left out, each named
+// in a console line; the thing inside stays.
+TEST(CliSeal, ThingsOutsideEverySectorAreLeftOut) {
+  TempDir dir;
+  jkl_text::TJklLevel l = Room("1", "1", "1");
+  l.Things = {{"walkplayer", "0.5 0.5 0.1 0 0 0"}, {"ghost", "2 0.5 0.1 0 0 0"}};
+  l.Lights = {{"0 0.5 0.5 0.5 1 1"}, {"1 0.5 0.5 -1 1 1"}};
+  WriteFile(dir / "room.jkl", l.Text());
+  const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
+                          dir / "s.ini", "--map", dir / "r.map", "--entities"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Morvane: Thing 1 (ghost) at (512 128 25.6000003814697) lies in no sector: "
+                       "left out of the map\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Morvane: Light 1 at (128 128 -256) lies in no sector"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(Count(r.out, "lies in no sector"), 2u);
+  const std::string map = ReadFile(dir / "r.map");
+  EXPECT_EQ(Count(map, "\"classname\" \"info_player_deathmatch\""), 1u);
+  EXPECT_EQ(Count(map, "\"classname\" \"info_null\""), 0u);
+  EXPECT_EQ(Count(map, "\"classname\" \"light\""), 1u);
+}
+
+// --game-ready seals: six detail slabs, structural caulk boxes around them, the player start;
+// the setting GameReady=1 gives the editor the same brushes (it carries no entities).
+TEST(CliSeal, GameReadyAndTheSetting) {
+  TempDir dir;
+  jkl_text::TJklLevel l = Room("1", "1", "1");
+  l.Things = {{"walkplayer", "0.5 0.5 0.1 0 0 0"}};
+  WriteFile(dir / "room.jkl", l.Text());
+  WriteFile(dir / "s.ini", "");
+  const auto flag = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
+                             dir / "s.ini", "--map", dir / "f.map", "--game-ready"});
+  ASSERT_EQ(flag.code, 0) << flag.err;
+  EXPECT_EQ(ReadFile(dir / "s.ini"), "");
+  WriteFile(dir / "g.ini", "GameReady=1\r\n");
+  const auto setting = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game",
+                                "--settings", dir / "g.ini", "--map", dir / "g.map"});
+  ASSERT_EQ(setting.code, 0) << setting.err;
+
+  const std::string map = ReadFile(dir / "f.map");
+  EXPECT_NE(flag.out.find("Morvane: 6 slabs made detail, sealed by "), std::string::npos)
+      << flag.out;
+  EXPECT_EQ(Count(map, " 134217728 0 0\n"), 36u);  // every face of the six slabs
+  const size_t boxes = Count(map, "\n{\n") - 1 - 6;
+  EXPECT_GT(boxes, 0u);
+  EXPECT_EQ(Count(map, "system/caulk 0 0 0 0.5 0.5 0 0 0\n"), 6 * boxes);
+  EXPECT_EQ(Count(map, "info_player_deathmatch"), 1u);
+  // The worldspawn is the same; only the entity is missing.
+  const std::string world = map.substr(0, map.find("}\n{\n\"classname\" \"info"));
+  EXPECT_EQ(ReadFile(dir / "g.map"), world + "}\n");
+}
