@@ -49,7 +49,7 @@ World adjoins 0
 World surfaces 6
 #num: mat surfflags faceflags geo light tex adjoin extralight nverts verts intensities
 0:\t0\t0x4\t0x0\t4\t3\t0\t-1\t0.0\t4\t0,0\t1,1\t2,2\t3,3\t1.0\t1.0\t1.0\t1.0
-1:\t2\t0x200\t0x0\t4\t3\t0\t-1\t0.0\t4\t4,0\t7,1\t6,2\t5,3\t1.0\t1.0\t1.0\t1.0
+1:\t2\t0x200\t0x0\t4\t0\t0\t-1\t0.0\t4\t4,0\t7,1\t6,2\t5,3\t1.0\t1.0\t1.0\t1.0
 2:\t1\t0x4\t0x0\t4\t3\t0\t-1\t0.0\t4\t0,0\t3,1\t7,2\t4,3\t1.0\t1.0\t1.0\t1.0
 3:\t1\t0x4\t0x0\t4\t3\t0\t-1\t0.0\t4\t1,0\t5,1\t6,2\t2,3\t1.0\t1.0\t1.0\t1.0
 4:\t1\t0x4\t0x0\t4\t3\t0\t-1\t0.0\t4\t0,0\t4,1\t5,2\t1,3\t1.0\t1.0\t1.0\t1.0
@@ -97,6 +97,29 @@ end
 """
 
 
+VERTICES = [(0, 0, 0), (2, 0, 0), (2, 2, 0), (0, 2, 0), (0, 0, 1), (2, 0, 1), (2, 2, 1), (0, 2, 1)]
+LAMP = (0.4, 1.6, 0.8)
+
+
+def intensity(v):
+    """A corner's light: bright near the lamp in the north-west corner, dim far from it."""
+    d = math.dist(VERTICES[v], LAMP)
+    return max(0.3, min(1.0, 1.6 - 0.6 * d))
+
+
+def light_level():
+    """The level text with each surface's corner intensities computed from the lamp."""
+    lines = []
+    for line in LEVEL.split("\n"):
+        words = line.split("\t")
+        if len(words) == 18 and words[0][:-1].isdigit() and words[0].endswith(":") and "," in words[10]:
+            corners = [int(w.split(",")[0]) for w in words[10:14]]
+            words[14:18] = ["%.2f" % intensity(v) for v in corners]
+            line = "\t".join(words)
+        lines.append(line)
+    return "\n".join(lines)
+
+
 def palette():
     """A palette of grey, brick and grass ramps, and a sky blue."""
     pal = []
@@ -116,9 +139,35 @@ def palette():
     return bytes(c for rgb in pal for c in rgb)
 
 
+def nearest(colours, rgb):
+    return min(range(256), key=lambda i: sum((colours[i][c] - rgb[c]) ** 2 for c in range(3)))
+
+
+def light_tables(pal):
+    """64 light levels, level 63 full light: each entry's colour darkened to level / 63, then the
+    palette entry nearest to it."""
+    colours = [tuple(pal[3 * i:3 * i + 3]) for i in range(256)]
+    out = bytearray()
+    for level in range(64):
+        for i in range(256):
+            out.append(i if level == 63 else nearest(colours, [v * level / 63 for v in colours[i]]))
+    return bytes(out)
+
+
+def transparency_table(pal):
+    """Row f, column b: the palette entry nearest to the even mix of f over b."""
+    colours = [tuple(pal[3 * i:3 * i + 3]) for i in range(256)]
+    out = bytearray()
+    for f in range(256):
+        for b in range(256):
+            out.append(nearest(colours, [(colours[f][c] + colours[b][c]) / 2 for c in range(3)]))
+    return bytes(out)
+
+
 def cmp_file():
-    header = b"CMP " + struct.pack("<i", 0x1E) + bytes(56)
-    return header + palette() + bytes(64 * 256)
+    header = b"CMP " + struct.pack("<ii", 0x1E, 1) + bytes(52)
+    pal = palette()
+    return header + pal + light_tables(pal) + transparency_table(pal)
 
 
 def mat_header(kind, records, bits):
@@ -171,7 +220,7 @@ def gob(entries):
 
 def main():
     entries = [
-        ("jkl\\sample.jkl", LEVEL.replace("\n", "\r\n").encode("ascii")),
+        ("jkl\\sample.jkl", light_level().replace("\n", "\r\n").encode("ascii")),
         ("mat\\floor.mat", texture_mat(64, 64, floor_pixel)),
         ("mat\\wall.mat", texture_mat(64, 64, wall_pixel)),
         ("mat\\sky.mat", texture_mat(64, 64, sky_pixel, bits=16)),

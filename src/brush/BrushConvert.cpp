@@ -396,6 +396,7 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
         ++leftOut;
         continue;
       }
+      BrushLevel.Sources.push_back(surface);
       CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
                          scale, depth);
     }

@@ -4,6 +4,7 @@ void TBrushLevel::Clear() {
   Brushes.Clear();
   Entities.Clear();
   Lights.clear();
+  Sources.clear();
   ShellBoxes = 0;
   DetailSlabs = false;
   StrayThings.clear();

@@ -22,6 +22,8 @@ class TBrushLevel {
   // One line per entity: the line's text is the entity's class name, its object the record.
   rtl::TObjectStringList<TEntityRec> Entities;
   std::vector<std::unique_ptr<TLightRec>> Lights;
+  // The level surface each brush was made from, item i for brush i; valid while the level lives.
+  std::vector<const TSurface*> Sources;
   // A sealed level: the last ShellBoxes brushes are the structural shell's boxes (every face the
   // hidden texture), and with DetailSlabs the slabs before them are detail brushes.
   int ShellBoxes = 0;

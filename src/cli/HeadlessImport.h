@@ -19,6 +19,8 @@ struct THeadlessImport {
   std::string Entry;
   // The run's own choices on top of the options the settings give.
   std::function<void(TImportOptions&)> Adjust;
+  // Receives the editor units per level unit the run converted with, when given.
+  double* Scale = nullptr;
 };
 
 // The container's level that Import names, or its single one; otherwise the empty text (the

@@ -1,11 +1,14 @@
 // morvane preview: the import's reading and conversion, then a picture of the slabs' front faces
 // instead of a .map file. Built natively only: the Windows build of morvane has no libpng.
+#include <cmath>
 #include <ostream>
 
+#include "brush/O_brush.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
 #include "cli/Inputs.h"
+#include "cli/MapEntities.h"
 #include "preview/Png.h"
 #include "preview/Scene.h"
 #include "rtl/Files.h"
@@ -15,12 +18,14 @@ namespace {
 
 const char* const PreviewSynopsis =
     "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
-    "                       [--size WxH] [--uv game|editor] [--align] [--clean] [--view iso|top]\n";
+    "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
+    "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
+    "                       [--light game|flat]\n";
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
     "        their textures decoded in memory; a material whose texture was not found is drawn\n"
-    "        in a flat colour of its own. Faces are shaded by their direction. --entry,\n"
+    "        in a flat colour of its own. --entry,\n"
     "        --settings and --game-dir as for import.\n"
     "  -o FILE.png          the picture (default: <level>.png in the current folder).\n"
     "  --size WxH           its size in pixels, 1 to 8192 each way (default: 1024x768).\n"
@@ -28,16 +33,48 @@ const char* const PreviewDetails =
     "                       editor: with the projection the editor will show (the brush faces'\n"
     "                       shift, rotation and scale).\n"
     "  --align, --clean     turn the AlignTextures or CleanSlabs setting on for this run.\n"
-    "  --view iso|top       iso (default): from the south-west corner, 35 degrees down; top:\n"
-    "                       straight down. Both fit the whole level into the picture.\n";
+    "  --view iso|top|player\n"
+    "                       iso (default): from the south-west corner, 35 degrees down; top:\n"
+    "                       straight down (both fit the whole level into the picture); player:\n"
+    "                       in perspective, 90 degrees across, from the first player start at a\n"
+    "                       standing player's eye, looking the way it faces.\n"
+    "  --camera X,Y,Z,YAW,PITCH\n"
+    "                       in perspective from that point (editor units) and direction (the\n"
+    "                       yaw and pitch of the .map's \"angles\": yaw 0 along +X, pitch down).\n"
+    "  --both-sides         draw faces from behind too; by default a face shows only from the\n"
+    "                       side that looks into its sector, so the view sees into the level.\n"
+    "  --light game|flat    game (default when the palette has light tables): each corner's\n"
+    "                       light from the level, texels shaded through the palette's light\n"
+    "                       tables; flat (else the default): faces shaded by their direction.\n";
 
 struct TPreviewArgs {
   std::string path, entry, gameDir, output;
   bool entryGiven = false, gameDirGiven = false;
   int width = 1024, height = 768;
-  bool editorUV = false, align = false, clean = false;
+  bool editorUV = false, align = false, clean = false, bothSides = false, player = false;
   preview::TView view = preview::TView::Iso;
+  preview::TEye eye;
+  preview::TLightMode light = preview::TLightMode::Auto;
 };
+
+// "X,Y,Z,YAW,PITCH": five finite numbers.
+bool ParseCamera(const std::string& text, preview::TEye& eye) {
+  float values[5];
+  size_t start = 0;
+  for (int i = 0; i < 5; ++i) {
+    const size_t comma = text.find(',', start);
+    if ((comma == std::string::npos) != (i == 4)) return false;
+    const std::string word = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    double value = 0;
+    if (!rtl::TryStrToFloat(word, value) || !(std::fabs(value) < 1e30)) return false;
+    values[i] = static_cast<float>(value);
+    start = comma + 1;
+  }
+  eye.Position = TVector3{values[0], values[1], values[2]};
+  eye.Yaw = values[3];
+  eye.Pitch = values[4];
+  return true;
+}
 
 // "WxH" with W and H whole numbers from 1 to 8192.
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -78,12 +115,47 @@ std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
   }
   if (has("--view")) {
     const std::string view = get("--view");
-    if (view != "iso" && view != "top") return "bad --view '" + view + "': expected iso or top";
+    if (view != "iso" && view != "top" && view != "player")
+      return "bad --view '" + view + "': expected iso, top or player";
     a.view = view == "top" ? preview::TView::Top : preview::TView::Iso;
+    a.player = view == "player";
   }
+  if (has("--camera")) {
+    if (a.player) return "--camera and --view player name two points of view: give one";
+    if (has("--view")) return "--camera and --view name two points of view: give one";
+    if (!ParseCamera(get("--camera"), a.eye))
+      return "bad --camera '" + get("--camera") +
+             "': expected X,Y,Z,YAW,PITCH, five numbers (such as 0,-200,48,90,0)";
+    a.view = preview::TView::Eye;
+  }
+  if (has("--light")) {
+    const std::string light = get("--light");
+    if (light != "game" && light != "flat")
+      return "bad --light '" + light + "': expected game or flat";
+    a.light = light == "game" ? preview::TLightMode::Game : preview::TLightMode::Flat;
+  }
+  a.bothSides = has("--both-sides");
   a.align = has("--align");
   a.clean = has("--clean");
   return std::string();
+}
+
+// A standing player's eye above the first player start, looking the way it faces: the actor
+// templates of the game's levels put the eye 0.037 level units above a thing's position.
+constexpr double EyeHeight = 0.037;
+
+bool PlayerEye(const TBrushLevel& level, double scale, preview::TEye& eye) {
+  for (int i = 0; i < level.Entities.Count(); ++i) {
+    if (level.Entities.Strings(i) != "info_player_deathmatch") continue;
+    const TEntityRec& thing = *level.Entities.Objects(i);
+    const TEditorAngles angles = EditorAngles(thing.Pitch, thing.Yaw, thing.Roll);
+    eye.Position = thing.Origin;
+    eye.Position.Z = static_cast<float>(thing.Origin.Z + EyeHeight * scale);
+    eye.Yaw = angles.Yaw;
+    eye.Pitch = angles.Pitch;
+    return true;
+  }
+  return false;
 }
 
 int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
@@ -113,6 +185,8 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   run.InstallPath = a.gameDirGiven ? a.gameDir : ".";
   run.EntryGiven = a.entryGiven;
   run.Entry = a.entry;
+  double scale = 256;
+  run.Scale = &scale;
   run.Adjust = [&a](TImportOptions& options) {
     options.WriteTextures = false;
     options.TexturePixels = true;
@@ -127,8 +201,10 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     err << "morvane preview: the import failed; no picture written\n";
     return 1;
   }
-  preview::TScene scene = preview::BuildScene(TImportContext{
-      *result.Level, *result.BrushLevel, result.Textures, used, result.HandOff.TexturePrefix});
+  preview::TScene scene =
+      preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                         result.HandOff.TexturePrefix},
+                          scale);
   // The editor's projection of each front face, as the editor holds the brush.
   if (a.editorUV) {
     TEditorBrush brush;
@@ -138,6 +214,10 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     }
   }
 
+  if (a.player && !PlayerEye(*result.BrushLevel, scale, a.eye)) {
+    err << "morvane preview: the level has no player start (walkplayer thing) for --view player\n";
+    return 1;
+  }
   std::string output = a.output;
   if (output.empty())
     output =
@@ -146,15 +226,22 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   preview::TRenderOptions options;
   options.Width = a.width;
   options.Height = a.height;
-  options.View = a.view;
+  options.View = a.player ? preview::TView::Eye : a.view;
+  options.Eye = a.eye;
+  options.BothSides = a.bothSides;
+  options.Light = a.light;
+  preview::TRenderReport report;
   try {
-    preview::WritePng(output, preview::Render(scene, options));
+    preview::WritePng(output, preview::Render(scene, options, &report));
   } catch (const std::exception& e) {
     err << "morvane preview: " << e.what() << "\n";
     return 1;
   }
-  err << "morvane preview: drew " << scene.Faces.size() << " faces into " << output << " ("
-      << a.width << "x" << a.height << ")\n";
+  if (report.Left > 0)
+    err << "morvane preview: " << report.Left
+        << " faces left out, the farthest: the faces overlap too much to draw them all in time\n";
+  err << "morvane preview: drew " << scene.Faces.size() - report.Left << " faces into " << output
+      << " (" << a.width << "x" << a.height << ")\n";
   return 0;
 }
 
@@ -171,6 +258,9 @@ const TCommandDef& PreviewCommand() {
                                        {"--size", true},
                                        {"--uv", true},
                                        {"--view", true},
+                                       {"--camera", true},
+                                       {"--light", true},
+                                       {"--both-sides", false},
                                        {"--align", false},
                                        {"--clean", false}},
                                       Preview};

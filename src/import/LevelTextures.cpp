@@ -15,12 +15,14 @@ namespace {
 // Loads the palette named by the JKPalette setting: a CMP file, or "container>>entry", read by
 // the same parser as the batch converter's palette, so that a text that one of them accepts the
 // other accepts too. Whatever goes wrong, the import goes on with the built-in palette.
-void LoadPalette(TColorMap& palette, const std::string& source, const TConsoleProc& Console) {
+bool LoadPalette(TColorMap& palette, const std::string& source, const TConsoleProc& Console) {
   try {
     palette.Palette = ReadPaletteSource(source);
+    return true;
   } catch (const std::exception&) {
     palette.Palette = DefaultPalette;
     Console("Failed to load palette '" + source + "', using default");
+    return false;
   }
 }
 
@@ -51,6 +53,16 @@ class TContainerCache {
   const TConsoleProc& console_;
   std::map<std::string, std::unique_ptr<TJKContainer>> open_;
 };
+
+// The light and transparency tables of the palette that was loaded; none when they cannot be
+// read (the palette's own failure was said already).
+TColorTables PaletteTables(const std::string& source) {
+  try {
+    return ReadColorTablesSource(source);
+  } catch (const std::exception&) {
+    return TColorTables();
+  }
+}
 
 }  // namespace
 
@@ -123,7 +135,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
 
   // 2. Palette.
   TColorMap palette;
-  LoadPalette(palette, Settings.Palette, ConsoleMessage);
+  const bool ownPalette = LoadPalette(palette, Settings.Palette, ConsoleMessage);
+  if (Found && Options.TexturePixels) {
+    Found->Palette = palette.Palette;
+    if (ownPalette) Found->Tables = PaletteTables(Settings.Palette);
+  }
 
   // 3. Output extension, its letter case kept.
   const std::string& format = Settings.OutputTexFormat;
@@ -157,6 +173,16 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     if (exists && !learn) continue;
 
     bool found = false, decoded = false;
+    // Where the pixels come from: a file, or a container's entry data by its place, so that
+    // entries sharing their data (or one file named in any letter case) are decoded once when
+    // only the pixels are wanted.
+    std::string source;
+    auto known = [&](const std::string& key) {
+      source = key;
+      if (!learn || !Options.TexturePixels || Options.WriteTextures) return false;
+      auto it = Found->Sources.find(key);
+      return it != Found->Sources.end() && it->second.Width > 0;
+    };
     // A material that cannot be read or decoded is said and passed over; the others, and the
     // level's brushes, still come. Errors name their file (or container and entry) themselves.
     try {
@@ -164,20 +190,26 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
       if (!beside.empty()) {
         found = true;
-        decoded = texture.LoadFromFile(beside);
+        decoded = known(beside) || texture.LoadFromFile(beside);
       } else if (!inMat.empty()) {
         found = true;
-        decoded = texture.LoadFromFile(inMat);
+        decoded = known(inMat) || texture.LoadFromFile(inMat);
       } else {
         for (const std::string& path : search) {
           TJKContainer* container = containers.Get(path);
           if (!container) continue;
           std::string key = "mat\\" + material;
-          if (container->IndexOfKey(key) < 0) continue;
+          const TGobEntry* entry = container->Find(key);
+          if (!entry) continue;
+          found = true;
+          if (known(path + ">>@" + std::to_string(entry->Offset) + "+" +
+                    std::to_string(entry->Length))) {
+            decoded = true;
+            break;
+          }
           buffer.Clear();
           container->ExtractToStream(buffer, key);
           buffer.SetPosition(0);
-          found = true;
           try {
             decoded = texture.LoadFromStream(buffer);
           } catch (rtl::Exception& e) {
@@ -194,9 +226,21 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
 
     if (decoded && learn) {
       TMaterialImage& image = Found->Materials[material];
-      image.Width = texture.Width();
-      image.Height = texture.Height();
-      if (Options.TexturePixels) image.Bitmap = texture.Bitmap();
+      if (Options.TexturePixels) {
+        TSourcePixels& pixels = Found->Sources[source];
+        if (pixels.Width == 0) {
+          pixels.Width = texture.Width();
+          pixels.Height = texture.Height();
+          pixels.Indices = texture.Indices();
+          if (pixels.Indices.empty()) pixels.BGRA = texture.Bitmap();
+        }
+        image.Source = source;
+        image.Width = pixels.Width;
+        image.Height = pixels.Height;
+      } else {
+        image.Width = texture.Width();
+        image.Height = texture.Height();
+      }
     }
     if (exists) continue;
     if (decoded && !Options.WriteTextures) {

@@ -11,17 +11,36 @@
 #include "brush/ImportOptions.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
+#include "texture/ColorTables.h"
+#include "texture/O_jkt.h"
 
 // What the texture step learned of one material it found and decoded.
 struct TMaterialImage {
   int32_t Width = 0, Height = 0;  // the first cel's size in texels
-  std::vector<uint8_t> Bitmap;    // blue, green, red, alpha rows from the top, when kept
+  // Blue, green, red, alpha rows from the top, for images made by hand; the texture step keeps
+  // the pixels once per source instead (Sources).
+  std::vector<uint8_t> Bitmap;
+  std::string Source;  // with TexturePixels: its key in TLevelTextures::Sources
+};
+
+// The decoded first cel of one texture source (a file, or a container's entry data), kept once
+// however many materials name it.
+struct TSourcePixels {
+  int32_t Width = 0, Height = 0;
+  // Palette indices of 8-bit cels and colour materials (colour through TLevelTextures::Palette),
+  // else empty and the colours are in BGRA.
+  std::vector<uint8_t> Indices;
+  std::vector<uint8_t> BGRA;  // blue, green, red, 0 rows from the top, for 16-bit cels only
 };
 
 // What the texture step learned of a level's materials, by the material's name as the level
 // writes it. Filled only as far as the import options ask (TextureSizes, TexturePixels).
 struct TLevelTextures {
   std::map<std::string, TMaterialImage> Materials;
+  // With TexturePixels: every source decoded, the palette they were decoded with and its tables.
+  std::map<std::string, TSourcePixels> Sources;
+  TPaletteRGB Palette{};
+  TColorTables Tables;
 };
 
 // The settings the texture step works with, resolved by the host before the import starts.

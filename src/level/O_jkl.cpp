@@ -69,7 +69,9 @@ class TReader {
  private:
   void NextLine();
   bool FindSection(std::string_view SectionName, bool Required);
-  void ExpectToken(std::string_view Token);
+  // Pass is told of every line passed over on the way (the first line included).
+  void ExpectToken(std::string_view Token, void (*Pass)(TReader&, float&) = nullptr,
+                   float* Noted = nullptr);
   int32_t ReadCount(std::string_view Keyword);
   void FindEntry(int32_t Index);
   [[noreturn]] void FailScan(const std::string& Message) {
@@ -97,6 +99,10 @@ class TReader {
   std::string_view Word(int Index);
   int32_t IntWord(int Index) { return rtl::StrToInt(std::string(Word(Index))); }
   float SingleWord(int Index);
+  // Words the conversion does not need, read without ever failing: 0 when missing or unreadable.
+  int32_t LenientInt(size_t Index);
+  float LenientSingle(size_t Index);
+  void ReadSurfaceLight(int32_t Corners);
 
   void ReadMaterials();
   void ReadVertices();
@@ -167,9 +173,10 @@ bool TReader::FindSection(std::string_view SectionName, bool Required) {
   return false;
 }
 
-void TReader::ExpectToken(std::string_view Token) {
+void TReader::ExpectToken(std::string_view Token, void (*Pass)(TReader&, float&), float* Noted) {
   scanFrom_ = lineIndex_;
   while (!CurrentStartsWith(Token)) {
+    if (Pass) Pass(*this, *Noted);
     if (lineIndex_ >= lines_.size())
       FailScan("Error reading JKL file, expected token '" + std::string(Token) + "' not found.");
     NextLine();
@@ -266,6 +273,33 @@ float TReader::SingleWord(int Index) {
   return static_cast<float>(value);
 }
 
+int32_t TReader::LenientInt(size_t Index) {
+  if (!SplitTo(Index)) return 0;
+  try {
+    return rtl::StrToInt(std::string(words_[Index]));
+  } catch (const rtl::Exception&) {
+    return 0;
+  }
+}
+
+float TReader::LenientSingle(size_t Index) {
+  double value = 0;
+  if (!SplitTo(Index) || !FastFloat(words_[Index], value)) return 0;
+  return static_cast<float>(value);
+}
+
+void TReader::ReadSurfaceLight(int32_t Corners) {
+  TJKLevel::TSurfaceLight light;
+  light.FaceFlags = LenientInt(3);
+  light.LightMode = LenientInt(5);
+  light.ExtraLight = LenientSingle(8);
+  light.First = static_cast<uint32_t>(level_.Intensities.size());
+  // One intensity per corner after the corner pairs; the pairs are on the line already.
+  for (int32_t k = 1; k <= Corners; ++k)
+    level_.Intensities.push_back(LenientSingle(static_cast<size_t>(9 + Corners + k)));
+  level_.SurfaceLights.push_back(light);
+}
+
 void TReader::ReadMaterials() {
   FindSection("MATERIALS", true);
   int32_t n = ReadCount("WORLD MATERIALS");
@@ -311,7 +345,10 @@ void TReader::ReadSurface(int32_t Index) {
   surface->Flags = IntWord(2);
   surface->Adjoin = IntWord(7);
   int32_t corners = IntWord(9);
-  if (corners <= 0) return;
+  if (corners <= 0) {
+    ReadSurfaceLight(0);
+    return;
+  }
   // Past the last word a word index yields the last word again; a corner count larger than the
   // pairs on the line would then repeat the last pair up to billions of times.
   if (!SplitTo(static_cast<size_t>(corners) + 9))
@@ -338,6 +375,7 @@ void TReader::ReadSurface(int32_t Index) {
       surface->AddVertex(level_.Vertices.Items(v), tx);
     }
   }
+  ReadSurfaceLight(corners);
 }
 
 void TReader::ReadSurfaces() {
@@ -379,7 +417,14 @@ void TReader::ReadSectors() {
     char* end = std::to_chars(buf + 7, buf + sizeof buf, i).ptr;
     ExpectToken(std::string_view(buf, static_cast<size_t>(end - buf)));
     T3DMesh* sector = level_.Sectors.AddNew();
-    ExpectToken("SURFACES");
+    float extraLight = 0;
+    ExpectToken(
+        "SURFACES",
+        [](TReader& r, float& noted) {
+          if (r.CurrentStartsWith("EXTRA LIGHT")) noted = r.LenientSingle(2);
+        },
+        &extraLight);
+    level_.SectorExtraLight.push_back(extraLight);
     int32_t first = IntWord(1), count = IntWord(2);
     // Room only for a range of surfaces that exist; any other stops below with its error.
     if (count > 0 && first >= 0 && count <= level_.Surfaces.Count() - first)
@@ -525,6 +570,9 @@ void TJKLevel::Clear() {
   Lights.clear();
   Materials.Clear();
   UsedMaterials.Clear();
+  SurfaceLights.clear();
+  Intensities.clear();
+  SectorExtraLight.clear();
 }
 
 void TJKLevel::SetNameFromFile(const std::string& FileName) {

@@ -35,6 +35,18 @@ class TJKLevel {
   rtl::TObjectStringList<TEntityRec> Things;  // template name with its record
   std::vector<std::unique_ptr<TLightRec>> Lights;
 
+  // How the game lights the surfaces (words the brush conversion does not read), item i for
+  // surface i; words that are missing or unreadable count 0.
+  struct TSurfaceLight {
+    int32_t FaceFlags = 0;  // 1 drawn from both sides, 2 translucent
+    int32_t LightMode = 0;  // 0: fully lit
+    float ExtraLight = 0;
+    uint32_t First = 0;  // its corners' intensities: Intensities[First + corner]
+  };
+  std::vector<TSurfaceLight> SurfaceLights;
+  std::vector<float> Intensities;
+  std::vector<float> SectorExtraLight;  // each sector's EXTRA LIGHT, item i for sector i
+
   TJKLevel() = default;
   ~TJKLevel() { Clear(); }
   TJKLevel(const TJKLevel&) = delete;

@@ -18,6 +18,8 @@ std::string EncodePng(const TImage& Image) {
   image.width = static_cast<png_uint_32>(Image.Width);
   image.height = static_cast<png_uint_32>(Image.Height);
   image.format = PNG_FORMAT_RGB;
+  // A preview is looked at, not kept: speed over size (no filtering, a low zlib level).
+  image.flags = PNG_IMAGE_FLAG_FAST;
   const png_int_32 stride = Image.Width * 3;
   // Room for the largest file libpng can make of the image: one compression pass.
   png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);

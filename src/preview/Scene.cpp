@@ -1,30 +1,103 @@
 #include "preview/Scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
+#include "level/Vec3.h"
 #include "rtl/SysUtils.h"
 
 namespace preview {
 
 const TColour Background{40, 44, 52};
 
-TScene BuildScene(const TImportContext& Context) {
+float CornerLight(int LightMode, float Intensity, float SurfaceExtra, float SectorExtra) {
+  if (LightMode == 0) return 1;
+  const float light = Intensity + SurfaceExtra + SectorExtra;
+  return light > 0 ? (light < 1 ? light : 1) : 0;  // NaN gives 0
+}
+
+namespace {
+
+// The source corner that front corner j of a brush was made from: the front face lists the
+// surface's corners backwards, scaled, perhaps with repeated or in-line corners left out.
+int SourceCorner(const TSurface& Source, const std::vector<TVector3>& Front, size_t j,
+                 double Scale) {
+  const int n = Source.Vertices.Count();
+  if (static_cast<size_t>(n) == Front.size()) return n - 1 - static_cast<int>(j);
+  int best = -1;
+  double bestDistance = 0;
+  for (int k = 0; k < n; ++k) {
+    const TVertex* v = Source.Vertices.Items(k);
+    const double dx = v->X * Scale - Front[j].X, dy = v->Y * Scale - Front[j].Y,
+                 dz = v->Z * Scale - Front[j].Z;
+    const double d = dx * dx + dy * dy + dz * dz;
+    if (best < 0 || d < bestDistance) best = k, bestDistance = d;
+  }
+  return best;
+}
+
+// The game's light and flags of the face made from Source.
+void LightFace(const TJKLevel& Level, const TSurface& Source, int Index, int Sector, double Scale,
+               TFace& Face) {
+  if (Index < 0 || static_cast<size_t>(Index) >= Level.SurfaceLights.size()) return;
+  const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[static_cast<size_t>(Index)];
+  Face.DoubleSided = (light.FaceFlags & 1) != 0;
+  Face.Translucent = (light.FaceFlags & 2) != 0;
+  const float sectorExtra =
+      Sector >= 0 && static_cast<size_t>(Sector) < Level.SectorExtraLight.size()
+          ? Level.SectorExtraLight[static_cast<size_t>(Sector)]
+          : 0;
+  for (size_t j = 0; j < Face.Corners.size(); ++j) {
+    const int k = SourceCorner(Source, Face.Corners, j, Scale);
+    const size_t at = static_cast<size_t>(light.First) + static_cast<size_t>(k < 0 ? 0 : k);
+    const float intensity = k >= 0 && at < Level.Intensities.size() ? Level.Intensities[at] : 0;
+    Face.Light.push_back(CornerLight(light.LightMode, intensity, light.ExtraLight, sectorExtra));
+  }
+}
+
+}  // namespace
+
+TScene BuildScene(const TImportContext& Context, double Scale) {
   TScene scene;
-  for (const auto& material : Context.Textures.Materials) {
+  const TLevelTextures& textures = Context.Textures;
+  for (const auto& material : textures.Materials) {
     const TMaterialImage& image = material.second;
-    if (image.Width > 0 && image.Height > 0 &&
-        image.Bitmap.size() / 4 / static_cast<size_t>(image.Width) >=
-            static_cast<size_t>(image.Height))
-      scene.Textures[rtl::LowerCase(material.first)] = image;
+    const std::string name = rtl::LowerCase(material.first);
+    auto source = textures.Sources.find(image.Source);
+    if (!image.Source.empty() && source != textures.Sources.end()) {
+      scene.SourceOf[name] = image.Source;
+      scene.Sources.emplace(*source);
+    } else if (image.Width > 0 && image.Height > 0 &&
+               image.Bitmap.size() / 4 / static_cast<size_t>(image.Width) >=
+                   static_cast<size_t>(image.Height)) {
+      scene.Textures[name] = image;
+    }
+  }
+  scene.Palette = textures.Palette;
+  scene.Tables = textures.Tables;
+
+  // Where each level surface stands: its index, and the first sector that lists it.
+  const TJKLevel& level = Context.Level;
+  std::unordered_map<const TSurface*, std::pair<int, int>> where;
+  for (int i = 0; i < level.Surfaces.Count(); ++i) where[level.Surfaces.Items(i)] = {i, -1};
+  for (int s = level.Sectors.Count() - 1; s >= 0; --s) {
+    const T3DMesh* sector = level.Sectors.Items(s);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) where[sector->Surfaces.Items(k)].second = s;
   }
 
-  const T3DMeshList& brushes = Context.BrushLevel.Brushes;
+  const TBrushLevel& brushLevel = Context.BrushLevel;
+  const T3DMeshList& brushes = brushLevel.Brushes;
+  // A sealed level's shell boxes come last: they are no surface of the level, and drawn they
+  // would hide it.
+  const int slabs = std::max(0, brushes.Count() - std::max(0, brushLevel.ShellBoxes));
+  const bool sourced = brushLevel.Sources.size() == static_cast<size_t>(slabs);
   scene.FaceOfBrush.assign(static_cast<size_t>(brushes.Count()), -1);
-  scene.Faces.reserve(static_cast<size_t>(brushes.Count()));
-  for (int i = 0; i < brushes.Count(); ++i) {
+  scene.Faces.reserve(static_cast<size_t>(slabs));
+  for (int i = 0; i < slabs; ++i) {
     const T3DMesh* brush = brushes.Items(i);
     if (brush->Surfaces.Count() == 0) continue;
     const TSurface* front = brush->Surfaces.Items(0);
@@ -43,6 +116,12 @@ TScene BuildScene(const TImportContext& Context) {
         face.U.push_back(texel->U);
         face.V.push_back(texel->V);
       }
+    if (sourced) {
+      const TSurface* source = brushLevel.Sources[static_cast<size_t>(i)];
+      auto it = where.find(source);
+      if (source && it != where.end())
+        LightFace(level, *source, it->second.first, it->second.second, Scale, face);
+    }
     scene.FaceOfBrush[static_cast<size_t>(i)] = static_cast<int>(scene.Faces.size());
     scene.Faces.push_back(std::move(face));
   }
@@ -112,48 +191,10 @@ TColour MaterialColour(const std::string& Name) {
 float FaceShade(const TVector3& Normal) {
   // Light from above, a little from the south-west: floors brightest, the walls facing X and
   // those facing Y at two different levels, so corners read.
-  static const double L[3] = {-0.3, -0.5, 0.8};
-  static const double length = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
-  const double d = (Normal.X * L[0] + Normal.Y * L[1] + Normal.Z * L[2]) / length;
+  static const vec::TVec3d L{-0.3, -0.5, 0.8};
+  static const double length = std::sqrt(vec::Dot(L, L));
+  const double d = vec::Dot(vec::TVec3d{Normal.X, Normal.Y, Normal.Z}, L) / length;
   return static_cast<float>(0.45 + 0.55 * std::fabs(d));
-}
-
-TImage Render(const TScene& Scene, const TRenderOptions& Options) {
-  std::vector<TVector3> points;
-  for (const TFace& face : Scene.Faces)
-    points.insert(points.end(), face.Corners.begin(), face.Corners.end());
-  const TCamera camera(Options.View, points, Options.Width, Options.Height);
-  TRaster raster(Options.Width, Options.Height, Background);
-
-  // Each decoded texture with its halvings, made once.
-  std::map<std::string, TTexture> textures;
-  for (const auto& material : Scene.Textures)
-    textures.emplace(material.first, TTexture(material.second.Width, material.second.Height,
-                                              material.second.Bitmap.data()));
-
-  std::vector<TScreenVertex> screen;
-  for (const TFace& face : Scene.Faces) {
-    const TTexture* texture = nullptr;
-    if (!face.U.empty()) {
-      auto it = textures.find(rtl::LowerCase(face.Material));
-      if (it != textures.end()) texture = &it->second;
-    }
-    const TColour flat = texture ? TColour{} : MaterialColour(face.Material);
-    const float shade = FaceShade(face.Normal);
-    screen.resize(face.Corners.size());
-    for (size_t j = 0; j < face.Corners.size(); ++j) {
-      const TCamera::TProjected p = camera.Project(face.Corners[j]);
-      screen[j].X = p.X;
-      screen[j].Y = p.Y;
-      screen[j].Depth = p.Depth;
-      screen[j].U = texture ? face.U[j] : 0;
-      screen[j].V = texture ? face.V[j] : 0;
-    }
-    // Level surfaces are convex polygons: a fan from the first corner covers them.
-    for (size_t j = 1; j + 1 < screen.size(); ++j)
-      raster.DrawTriangle(screen[0], screen[j], screen[j + 1], texture, flat, shade);
-  }
-  return raster.TakeImage();
 }
 
 }  // namespace preview

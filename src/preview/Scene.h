@@ -22,21 +22,33 @@ struct TFace {
   std::vector<float> U, V;        // per corner, in texels; empty when the face has none
   TVector3 Normal;                // the front face's unit normal (zero when degenerate)
   std::string Material;           // the material's name as the level writes it
+  // The game's light at each corner, 0 to 1 (empty: full light), and the surface's flags.
+  std::vector<float> Light;
+  bool DoubleSided = false, Translucent = false;
 };
 
 struct TScene {
   std::vector<TFace> Faces;
   // Decoded textures by the material's name in lower case (levels name one material in any
-  // letter case).
+  // letter case): colours made by hand, or the key of the texture step's decoded source.
   std::map<std::string, TMaterialImage> Textures;
+  std::map<std::string, std::string> SourceOf;
+  std::map<std::string, TSourcePixels> Sources;
+  TPaletteRGB Palette = DefaultPalette;  // of the sources' palette indices
+  TColorTables Tables;                   // that palette's light and transparency tables
   // Faces[FaceOfBrush[i]] is brush i's front face, or -1 when it is not drawn.
   std::vector<int> FaceOfBrush;
 };
 
 // The front faces of the import's brushes that have at least three corners, with the texture
 // vertices they carry (the game's mapping: the import keeps them with TImportOptions::KeepTexels
-// or AlignTextures), and a copy of the decoded textures.
-TScene BuildScene(const TImportContext& Context);
+// or AlignTextures), the light of their corners (Scale: editor units per level unit, to find
+// each corner's source) and a copy of the decoded textures, once per source.
+TScene BuildScene(const TImportContext& Context, double Scale = 256);
+
+// A corner's light as the game computes it: its intensity plus the surface's and the sector's
+// extra light, within 0 to 1; full light for a surface whose light mode is 0 ("fully lit").
+float CornerLight(int LightMode, float Intensity, float SurfaceExtra, float SectorExtra);
 
 // The face's projection as the editor shows it (the texture fit's own computation): its plane
 // from the three points it was given, the editor's axis pair for that plane, then rotation,
@@ -55,15 +67,39 @@ TColour MaterialColour(const std::string& Name);
 // faces are lit the same from either side.
 float FaceShade(const TVector3& Normal);
 
+enum class TLightMode {
+  Auto,  // Game when the scene's palette has light tables, else Flat
+  Game,  // each corner's light; texels through the light tables when there are some
+  Flat,  // each face shaded by its normal
+};
+
 struct TRenderOptions {
   int Width = 1024, Height = 768;
   TView View = TView::Iso;
+  TEye Eye;                // for TView::Eye
+  bool BothSides = false;  // draw faces from behind too (else only double-sided ones)
+  TLightMode Light = TLightMode::Auto;
+  // Texels kept for all textures together; beyond it, textures keep coarser levels only.
+  size_t TexelBudget = size_t(16) << 20;
+  // The drawing work (Raster::Work) after which no more faces are drawn, at least 8 per pixel:
+  // about a second on this machine's cores, whatever the faces.
+  uint64_t WorkBudget = uint64_t(256) << 20;
+};
+
+// What a Render left out.
+struct TRenderReport {
+  size_t Drawn = 0;       // faces drawn
+  size_t Duplicates = 0;  // opaque faces exactly like one before them, which could not show
+  size_t Left = 0;        // faces not drawn once the work budget was spent, the farthest ones
 };
 
 extern const TColour Background;
 
-// Draws every face of the scene, textured when its material was decoded and it has texture
-// coordinates, else in its material's flat colour, each shaded by its normal.
-TImage Render(const TScene& Scene, const TRenderOptions& Options);
+// Draws the faces of the scene that face the camera (all with BothSides), textured when its
+// material was decoded and it has texture coordinates, else in its material's flat colour,
+// lit as Options.Light says; translucent faces last, blended over what lies behind them. Each
+// texture keeps only the levels the picture samples. Opaque faces are drawn nearest first, so
+// that what a spent work budget leaves out lies behind what was drawn.
+TImage Render(const TScene& Scene, const TRenderOptions& Options, TRenderReport* Report = nullptr);
 
 }  // namespace preview

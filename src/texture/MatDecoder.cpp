@@ -66,6 +66,7 @@ bool DecodeMat(rtl::TStream& stream, const TPaletteRGB& palette, TMatImage& imag
       pixels[i + 3] = 0;
     }
     image.Bitmap.swap(pixels);
+    image.Indices.assign(static_cast<size_t>(kSolidSide) * kSolidSide, static_cast<uint8_t>(index));
     image.Width = image.Height = kSolidSide;
     return true;
   }
@@ -119,6 +120,10 @@ bool DecodeMat(rtl::TStream& stream, const TPaletteRGB& palette, TMatImage& imag
   }
 
   image.Bitmap.swap(pixels);
+  if (rgb565)
+    image.Indices.clear();
+  else
+    image.Indices.swap(source);
   image.Width = width;
   image.Height = height;
   return true;

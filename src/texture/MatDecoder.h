@@ -17,6 +17,8 @@ struct TMatImage {
   int32_t Width = 0;
   int32_t Height = 0;
   std::vector<uint8_t> Bitmap;
+  // The palette index of every pixel for images decoded through the palette; empty for 16-bit.
+  std::vector<uint8_t> Indices;
 };
 
 // The bytes of a width x height bitmap; raises an error when that is too large for memory.

@@ -30,6 +30,7 @@ void TJKTexture::Resize(int32_t width, int32_t height) {
     throw rtl::Exception(rtl::Format("Invalid image size: %d x %d", width, height));
   std::vector<uint8_t> pixels(BitmapBytes(width, height));
   bitmap_.swap(pixels);
+  indices_.clear();
   width_ = width;
   height_ = height;
 }
@@ -47,6 +48,7 @@ bool TJKTexture::LoadFromStream(rtl::TStream& stream) {
   TMatImage image;
   if (!DecodeMat(stream, Palette, image)) return false;
   bitmap_.swap(image.Bitmap);
+  indices_.swap(image.Indices);
   width_ = image.Width;
   height_ = image.Height;
   return true;

@@ -48,6 +48,9 @@ class TJKTexture {
   int32_t Height() const { return height_; }
   // Width x Height pixels of 4 bytes in the order blue, green, red, 0; rows from the top.
   const std::vector<uint8_t>& Bitmap() const { return bitmap_; }
+  // The palette index of every pixel of Bitmap, for an image decoded through the palette (8-bit
+  // cels and colour materials); empty for 16-bit cels. Lets a reader shade by the CMP's tables.
+  const std::vector<uint8_t>& Indices() const { return indices_; }
   // The first byte of row y (0 is the top row) for writing pixels; y outside the image raises
   // an error.
   uint8_t* Scanline(int32_t y);
@@ -86,6 +89,7 @@ class TJKTexture {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::vector<uint8_t> bitmap_;
+  std::vector<uint8_t> indices_;
 };
 
 // Compresses pixels of 4 bytes each (blue, green, red, ignored) into a JPEG with the writer's

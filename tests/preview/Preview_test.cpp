@@ -332,6 +332,27 @@ TEST(PreviewCommand, SampleGivesTheImportsConsoleAndAPictureOnly) {
   EXPECT_FALSE(Same(image.At(160, 60), preview::Background));
 }
 
+// A sealed import's shell boxes are no surface of the level: the picture is the unsealed one's.
+TEST(PreviewCommand, SealedLevelShowsItsSlabsNotItsShell) {
+  const std::string sample =
+      rtl::JoinPath(MORVANE_SOURCE_DIR, rtl::NativePath("examples/sample/sample.gob"));
+  TempDir dir;
+  const std::string settings = sample_import::Settings(sample) + "Scale=256\r\nBrushDepth=8\r\n";
+  WriteFile(dir / "plain.ini", settings);
+  WriteFile(dir / "sealed.ini", settings + "SealLevel=1\r\n");
+  std::vector<uint8_t> pictures[2];
+  for (int sealed = 0; sealed < 2; ++sealed) {
+    ResetCachedSettings();
+    const std::string png = dir / (sealed ? "s.png" : "p.png");
+    TRun run = RunPreview({sample, "--settings", dir / (sealed ? "sealed.ini" : "plain.ini"), "-o",
+                           png, "--size", "160x120"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find(sealed ? "12 brushes" : "6 brushes"), std::string::npos) << run.out;
+    pictures[sealed] = DecodePng(ReadFile(png)).RGB;
+  }
+  EXPECT_TRUE(pictures[0] == pictures[1]);
+}
+
 TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   TempDir dir;
   WriteSquareLevel(dir);
@@ -349,7 +370,7 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_NE(uv.err.find("bad --uv 'texels': expected game or editor"), std::string::npos);
   TRun view = RunPreview({level, "--view", "side"});
   EXPECT_EQ(view.code, 2);
-  EXPECT_NE(view.err.find("bad --view 'side': expected iso or top"), std::string::npos);
+  EXPECT_NE(view.err.find("bad --view 'side': expected iso, top or player"), std::string::npos);
   EXPECT_EQ(RunPreview({level, "--align=1"}).code, 2);
   EXPECT_EQ(RunPreview({level, "--colour", "red"}).code, 2);
   EXPECT_EQ(RunPreview({}).code, 2);
@@ -507,7 +528,7 @@ TEST(PreviewScene, EditorProjectionOfFittedFacesDrawsTheGamesPicture) {
   preview::TScene game;
   std::vector<uint8_t> texels(16 * 16 * 4);
   for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint8_t>(i * 37 % 251);
-  game.Textures["a.mat"] = TMaterialImage{16, 16, texels};
+  game.Textures["a.mat"] = TMaterialImage{16, 16, texels, {}};
   for (size_t f = 0; f < quads.size(); ++f) {
     preview::TFace face;
     face.Brush = static_cast<int>(f);

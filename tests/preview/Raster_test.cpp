@@ -242,3 +242,18 @@ TEST(PreviewCamera, FitsThePointsAndKeepsTheMapUnmirrored) {
   EXPECT_FLOAT_EQ(e.X, 32);
   EXPECT_FLOAT_EQ(e.Y, 24);
 }
+
+// A triangle behind a finished picture costs its tiles and blocks, not its pixels; one that is
+// nearer in part is still drawn there, pixel for pixel.
+TEST(PreviewRaster, HiddenTrianglesArePassedOverWithoutTestingTheirPixels) {
+  const TColour nearColour{10, 200, 10}, farColour{200, 10, 10};
+  TRaster r(256, 256, Back);
+  Square(r, 256, nullptr, nearColour, 1, 0);
+  const uint64_t drawn = r.Work();
+  Square(r, 256, nullptr, farColour, 2, 0);
+  EXPECT_LT(r.Work() - drawn, 256u * 256u / 16u);
+  // Tilted through the near square: nearer on its left half only.
+  r.DrawTriangle(V(0, 0, 0), V(256, 0, 2), V(0, 256, 0), nullptr, farColour, 1);
+  EXPECT_TRUE(Same(r.Image().At(10, 10), farColour));
+  EXPECT_TRUE(Same(r.Image().At(200, 10), nearColour));
+}

@@ -1,0 +1,45 @@
+#include "texture/ColorTables.h"
+
+#include "container/O_jkc.h"
+#include "rtl/Classes.h"
+#include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+namespace {
+
+constexpr size_t kTablesStart = 64 + 768;
+constexpr size_t kLightBytes = static_cast<size_t>(TColorTables::LightLevels) * 256;
+constexpr size_t kTransparencyBytes = 256 * 256;
+
+}  // namespace
+
+TColorTables ColorTablesFromBytes(const std::string& Bytes) {
+  TColorTables tables;
+  const auto* data = reinterpret_cast<const uint8_t*>(Bytes.data());
+  if (Bytes.size() < kTablesStart + kLightBytes) return tables;
+  tables.Light.assign(data + kTablesStart, data + kTablesStart + kLightBytes);
+  const size_t transparency = kTablesStart + kLightBytes;
+  if (Bytes.size() - transparency >= kTransparencyBytes)
+    tables.Transparency.assign(data + transparency, data + transparency + kTransparencyBytes);
+  return tables;
+}
+
+TColorTables ReadColorTablesSource(const std::string& Source) {
+  const size_t split = Source.find(">>");
+  if (split == std::string::npos) {
+    if (!rtl::FileExists(Source)) throw rtl::EFOpenError(Source);
+    return ColorTablesFromBytes(rtl::ReadFileToString(Source));
+  }
+  const std::string file = Source.substr(0, split);
+  std::string key = Source.substr(split + 2);
+  for (char& c : key)
+    if (c == '/') c = '\\';
+  if (!rtl::FileExists(file)) throw rtl::EFOpenError(file);
+  TJKContainer container;
+  container.Open(file);
+  rtl::TMemoryStream bytes;
+  if (!container.ExtractToStream(bytes, key))
+    throw rtl::Exception("Palette entry '" + key + "' not found in " + file);
+  const std::vector<uint8_t>& all = bytes.Bytes();
+  return ColorTablesFromBytes(std::string(all.begin(), all.end()));
+}
