@@ -48,7 +48,9 @@ std::string CliHelp(const std::string& command) {
   return def ? CommandHelp(*def) : FullHelp();
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2) {
     err << ShortUsage();
     return 2;
@@ -90,4 +92,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "morvane " << command << ": " << e.what() << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+// Output that never arrived (a full disk, a closed pipe) is a failure, whatever the command did.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const int code = RunCommand(args, out, err);
+  if (out.flush().fail()) {
+    err << "morvane: cannot write to standard output\n";
+    return code != 0 ? code : 1;
+  }
+  return code;
 }

@@ -26,10 +26,17 @@ int Extract(TArgs& a, std::ostream& out, std::ostream& err) {
   std::string key = a.positional[1];
   for (char& c : key)
     if (c == '/') c = '\\';
+  if (key.empty() || key.back() == '\\') {
+    err << "morvane extract: KEY '" << a.positional[1]
+        << "' names no file (such as mat\\wall.mat)\n"
+        << ShortUsage(ExtractCommand());
+    return 2;
+  }
   const std::string target = a.Has("-o") ? a.Get("-o") : rtl::ExtractFileName(key);
   if (OutputIsInput("extract", "-o", target, source, err)) return 2;
   TJKContainer container;
   container.Open(source);
+  SayDuplicates("extract", container, key, err);
   rtl::TMemoryStream data;
   if (!container.ExtractToStream(data, key)) {
     err << "morvane extract: no entry '" << a.positional[1] << "' in " << source << "\n";

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <vector>
 
+#include "cli/Inputs.h"
 #include "container/O_jkc.h"
 #include "import/ImportSettings.h"
 #include "plugin/SettingsFile.h"
@@ -21,7 +22,10 @@ std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
         if (c == rtl::PathDelim || c == '/') c = '\\';
       if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
       for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) return item.Caption;
+        if (rtl::SameText(item.Caption, key)) {
+          SayDuplicates(Import.Command, container, item.Caption, err);
+          return item.Caption;
+        }
       err << prefix << "no level '" << Import.Entry << "' in " << Import.Path << "\n";
     } else if (items.size() == 1) {
       return items[0].Caption;

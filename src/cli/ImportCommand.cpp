@@ -10,6 +10,7 @@
 #include "cli/MapEntities.h"
 #include "cli/MapLayout.h"
 #include "cli/MapWriter.h"
+#include "import/LevelTextures.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -110,7 +111,24 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
         << ShortUsage(def);
     return 2;
   }
+  if (a.Has("--map") && a.Get("--map").empty()) {
+    err << "morvane import: --map needs a file name\n" << ShortUsage(def);
+    return 2;
+  }
   if (a.Has("--map") && OutputIsInput("import", "--map", a.Get("--map"), path, err)) return 2;
+  // The texture of the faces the plug-in leaves as the editor made them: one word of a face line.
+  std::string defaultTexture = "system/caulk";
+  if (a.Has("--default-texture")) {
+    const std::string given = a.Get("--default-texture");
+    if (given.empty()) {
+      err << "morvane import: --default-texture needs a texture name\n" << ShortUsage(def);
+      return 2;
+    }
+    defaultTexture = MapSafeName(given);
+    if (defaultTexture != given)
+      err << "morvane import: --default-texture '" << given
+          << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
+  }
   if (a.Has("--game-ready"))
     for (const TGameReadyPart& part : GameReadyParts) a.options[part.Flag] = "1";
   const bool seal = a.Has("--seal");
@@ -182,7 +200,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
     // leaves alone.
     THandOffFaces handOff = result.HandOff;
-    handOff.DefaultTexture = a.Get("--default-texture", "system/caulk");
+    handOff.DefaultTexture = defaultTexture;
     TEditorBrush brush;
     const int count = result.BrushCount();
     for (int i = 0; i < count; ++i) {
@@ -193,7 +211,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     terminal.Clear();
     map.EndEntity();
     if (withEntities)
-      for (const TMapEntity& entity : MapEntities(*result.Level, *result.BrushLevel))
+      for (const TMapEntity& entity : MapEntities(*result.Level, *result.BrushLevel, result.Scale))
         map.Append(EntityText(entity));
     map.Flush();
     mapFile.Commit();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "container/O_jkc.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -29,6 +30,16 @@ bool CheckInputFile(const char* command, const std::string& path, std::ostream& 
   }
   err << "morvane " << command << ": " << problem << "\n";
   return false;
+}
+
+void SayDuplicates(const char* command, const TJKContainer& container, const std::string& key,
+                   std::ostream& err) {
+  int count = 0;
+  for (int i = 0; i < container.Entries.Count(); ++i)
+    if (rtl::SameText(container.Entries.Strings(i), key)) ++count;
+  if (count > 1)
+    err << "morvane " << command << ": " << container.FileName << " holds " << count
+        << " entries named '" << key << "'; the first is taken\n";
 }
 
 bool OutputIsInput(const char* command, const char* option, const std::string& output,

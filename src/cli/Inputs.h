@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+class TJKContainer;
+
 // Checks that an input path names a file that can be read as one: a folder, a device or a FIFO
 // each get their own message rather than "no such file". The message goes to err.
 bool CheckInputFile(const char* command, const std::string& path, std::ostream& err);
@@ -13,6 +15,11 @@ bool CheckInputFile(const char* command, const std::string& path, std::ostream& 
 // spelling or through a link: writing it would destroy what is being read.
 bool OutputIsInput(const char* command, const char* option, const std::string& output,
                    const std::string& input, std::ostream& err);
+
+// A container may hold two entries of one name (in any letter case): the first is the one read.
+// Says so on err when Key names more than one.
+void SayDuplicates(const char* command, const TJKContainer& container, const std::string& key,
+                   std::ostream& err);
 
 // Where the settings live when no --settings is given. A program installed for every user sits
 // in a folder its users cannot (and should not) write to, so on Linux each user keeps a file of

@@ -12,7 +12,8 @@ namespace {
 const char* const ListSynopsis = "  morvane list CONTAINER [FOLDER]\n";
 const char* const ListDetails =
     "list    prints each entry of a container (optionally only those under FOLDER, such as\n"
-    "        jkl\\ or mat\\) with its size in bytes.\n";
+    "        jkl\\ or mat\\) with its size in bytes; an entry whose name an earlier one has\n"
+    "        (in any letter case) is marked: extract and import take the first.\n";
 
 int List(TArgs& a, std::ostream& out, std::ostream& err) {
   if (a.positional.empty() || a.positional.size() > 2) {
@@ -28,7 +29,9 @@ int List(TArgs& a, std::ostream& out, std::ostream& err) {
   for (int i = 0; i < container.Entries.Count(); ++i) {
     const std::string& key = container.Entries.Strings(i);
     if (key.compare(0, folder.size(), folder) != 0) continue;
-    out << key << "\t" << container.Entries.Objects(i)->Length << "\n";
+    out << key << "\t" << container.Entries.Objects(i)->Length
+        << (container.IndexOfKey(key) != i ? "\t(duplicate of an earlier entry: not used)" : "")
+        << "\n";
   }
   return 0;
 }

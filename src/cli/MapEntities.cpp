@@ -17,6 +17,23 @@ std::string Triple(float A, float B, float C) {
 
 std::string Point(const TVector3& P) { return Triple(P.X, P.Y, P.Z); }
 
+// A level's own numbers in an error, as a brush corner's are given.
+std::string Numbers(const TVector3& P) {
+  return rtl::FloatToStr(P.X) + " " + rtl::FloatToStr(P.Y) + " " + rtl::FloatToStr(P.Z);
+}
+
+bool IsFinite(const TVector3& P) {
+  return std::isfinite(P.X) && std::isfinite(P.Y) && std::isfinite(P.Z);
+}
+
+// A number that does not fit a Single would be written as "inf", which no editor reads back.
+[[noreturn]] void BeyondRange(const std::string& What, const TJKLevel& Level, double Scale) {
+  throw rtl::Exception(
+      rtl::Format("%s of level '%s' gives a value beyond the range of a map once "
+                  "scaled by %s",
+                  What.c_str(), Level.Name.c_str(), rtl::FloatToStr(Scale).c_str()));
+}
+
 }  // namespace
 
 TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
@@ -31,7 +48,8 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
   return a;
 }
 
-std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel) {
+std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
+                                    double Scale) {
   std::vector<TMapEntity> out;
   auto stray = [](const std::vector<int>& list, int i) {
     return std::find(list.begin(), list.end(), i) != list.end();
@@ -39,6 +57,12 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
   for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
     if (stray(BrushLevel.StrayThings, i)) continue;
     const TEntityRec& e = *BrushLevel.Entities.Objects(i);
+    if (!IsFinite(e.Origin)) {
+      const TEntityRec* thing = i < Level.Things.Count() ? Level.Things.Objects(i) : nullptr;
+      BeyondRange(rtl::Format("Thing %d", i) +
+                      (thing ? " '" + thing->Name + "' (" + Numbers(thing->Origin) + ")" : ""),
+                  Level, Scale);
+    }
     const TEditorAngles a = EditorAngles(e.Pitch, e.Yaw, e.Roll);
     TMapEntity entity;
     entity.Keys = {{"classname", e.Name},
@@ -47,14 +71,25 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
     out.push_back(std::move(entity));
   }
-  for (size_t i = 0; i < BrushLevel.Lights.size(); ++i) {
+  // The level heads its light table "#num: type: X: Y: Z: intensity: range:": the first value is
+  // the intensity, the second the range. The brush model's copies scale them the other way round;
+  // they reach nobody, so they stay, and the values are taken from the level's own records.
+  const size_t lights = std::min(BrushLevel.Lights.size(), Level.Lights.size());
+  for (size_t i = 0; i < lights; ++i) {
     if (stray(BrushLevel.StrayLights, static_cast<int>(i))) continue;
-    const auto& light = BrushLevel.Lights[i];
+    const TLightRec& source = *Level.Lights[i];
+    const float intensity = static_cast<float>(static_cast<double>(source.Value1) * 100);
+    const float range = static_cast<float>(Scale * source.Value2);
+    const TVector3& origin = BrushLevel.Lights[i]->Position;
+    if (!IsFinite(origin) || !std::isfinite(intensity) || !std::isfinite(range))
+      BeyondRange(rtl::Format("Light %d (", static_cast<int>(i)) + Numbers(source.Position) + ", " +
+                      rtl::FloatToStr(source.Value1) + " " + rtl::FloatToStr(source.Value2) + ")",
+                  Level, Scale);
     TMapEntity entity;
     entity.Keys = {{"classname", "light"},
-                   {"origin", Point(light->Position)},
-                   {"light", rtl::SingleToStr(light->Value2)},
-                   {"range", rtl::SingleToStr(light->Value1)}};
+                   {"origin", Point(origin)},
+                   {"light", rtl::SingleToStr(intensity)},
+                   {"range", rtl::SingleToStr(range)}};
     out.push_back(std::move(entity));
   }
   return out;

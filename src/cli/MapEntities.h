@@ -29,10 +29,15 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 //   "classname" the entity's class, "origin" "x y z", "angles" "pitch yaw roll",
 //   "template" the thing's template name;
 // then one per editor light, in order:
-//   "classname" "light", "origin" "x y z", "light" its intensity, "range" its range.
+//   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
+//   scaled like a coordinate (the Scale setting).
 // Things and lights the conversion marked stray (in no sector) are left out.
-// Numbers are the shortest decimals that read back to the same Single.
-std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel);
+// Numbers are the shortest decimals that read back to the same Single. A thing or light whose
+// numbers do not fit a Single once scaled raises an error naming the level and the thing or
+// light, as a brush corner does.
+// Scale is the one the conversion used (TImportResult::Scale).
+std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
+                                    double Scale);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
 // value would end it early, so it is written as a single quote.

@@ -1,5 +1,8 @@
 // morvane preview: the import's reading and conversion, then a picture of the slabs' front faces
 // instead of a .map file. Built natively only: the Windows build of morvane has no libpng.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <ostream>
 
@@ -15,6 +18,15 @@
 #include "rtl/SysUtils.h"
 
 namespace {
+
+// Whether path reaches the file, pipe or terminal that standard output is (-o /dev/stdout).
+bool IsStandardOutput(const std::string& path) {
+  struct stat st;
+  rtl::TFileId id;
+  return ::fstat(STDOUT_FILENO, &st) == 0 && rtl::GetFileId(path, id) &&
+         id.Volume == static_cast<uint64_t>(st.st_dev) &&
+         id.Node == static_cast<uint64_t>(st.st_ino);
+}
 
 const char* const PreviewSynopsis =
     "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
@@ -194,7 +206,8 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     if (a.align) options.AlignTextures = true;
     if (a.clean) options.CleanSlabs = true;
   };
-  TImportTerminal terminal(out, err, false);
+  // A picture sent to standard output has it to itself: the console lines go to standard error.
+  TImportTerminal terminal(!a.output.empty() && IsStandardOutput(a.output) ? err : out, err, false);
   TImportOptions used;
   const TImportResult result = RunHeadlessImport(run, terminal, err, used);
   if (!result.Succeeded()) {

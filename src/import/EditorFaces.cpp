@@ -36,7 +36,7 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
     const TSurface* surface = mesh->Surfaces.Items(static_cast<int>(j));
     if (j + 1 == count && !shellBox) {
       face.TextureName =
-          Cut(MapSafeName(HandOff.TexturePrefix + MaterialTextureName(surface->MaterialName)));
+          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(surface->MaterialName)));
       const size_t i = static_cast<size_t>(Index);
       if (i < HandOff.Fits.size() && HandOff.Fits[i].Fitted) {
         const texfit::TClassicProjection& p = HandOff.Fits[i].Projection;

@@ -10,6 +10,7 @@
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
+#include "plugin/ImageNames.h"
 
 struct TEditorFace {
   // The three points exactly as AddFace receives them.
@@ -31,7 +32,8 @@ struct TEditorBrush {
 
 // What the plug-in sets on the faces of a brush level beyond what the editor makes of them.
 struct THandOffFaces {
-  std::string TexturePrefix;  // the level's name followed by "/"
+  std::string TexturePrefix;  // the level's folder name (LevelFolderName) followed by "/"
+  TImageNames Names;          // each material's image name, as the front faces carry it
   std::string NonVisTex;      // the texture of the faces other than the front face; empty: none
   // The editor's own texture of a new face, which faces keep that the plug-in leaves alone.
   std::string DefaultTexture = "system/caulk";

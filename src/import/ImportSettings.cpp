@@ -47,7 +47,7 @@ TSlabNumber ReadScale(const rtl::TStringList& Settings) {
 
 TSlabNumber ReadBrushDepth(const rtl::TStringList& Settings) {
   return Number(Settings, "BrushDepth", 8,
-                "Error reading brush depth setting, using default: ", false);
+                "Error reading brush depth setting, using default: ", true);
 }
 
 TImportRequest ImportRequestFromSettings(const rtl::TStringList& Settings,

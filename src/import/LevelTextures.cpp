@@ -1,9 +1,11 @@
 #include "import/LevelTextures.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
 #include "container/O_jkc.h"
+#include "plugin/ImageNames.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -64,6 +66,15 @@ TColorTables PaletteTables(const std::string& source) {
   }
 }
 
+// An error of an image writer in words: libjpeg's errors carry only a number in their message.
+std::string ImageErrorText(const rtl::Exception& e) {
+  const EJPEG* jpeg = dynamic_cast<const EJPEG*>(&e);
+  if (!jpeg || jpeg->Words.empty()) return e.what();
+  std::string text = e.BaseMessage() + ": " + jpeg->Words;
+  if (!e.Place().empty()) text += " (" + e.Place() + ")";
+  return text;
+}
+
 }  // namespace
 
 std::string MapSafeName(const std::string& Name) {
@@ -72,6 +83,15 @@ std::string MapSafeName(const std::string& Name) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u <= 32 || u == 127 || c == '"') c = '_';
   }
+  return out;
+}
+
+std::string LevelFolderName(const std::string& LevelName) {
+  std::string out = MapSafeName(LevelName);
+  for (char& c : out)
+    if (c == '\\' || c == '/' || c == ':') c = '_';
+  if (out.find_first_not_of('.') == std::string::npos)
+    out = std::string(std::max<size_t>(out.size(), 1), '_');
   return out;
 }
 
@@ -91,8 +111,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
-  const std::string levelName = MapSafeName(Level.Name);
-  {
+  const std::string levelName = LevelFolderName(Level.Name);
+  if (levelName != MapSafeName(Level.Name)) {
+    ConsoleMessage("Level name '" + Level.Name + "' cannot name a texture folder; '" + levelName +
+                   "/' stands for it");
+  } else {
     std::string example = levelName != Level.Name ? Level.Name + "/" : std::string();
     for (int i = 0; i < Level.UsedMaterials.Count() && example.empty(); ++i)
       if (MapSafeName(Level.UsedMaterials[i]) != Level.UsedMaterials[i])
@@ -103,6 +126,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
           "stands for them (\"" +
           example + "\" becomes \"" + MapSafeName(example) + "\")");
   }
+  const TImageNames names(Level.UsedMaterials);
+  for (const TImageNames::TRenamed& r : names.Renamed())
+    ConsoleMessage("Textures '" + r.First + "' and '" + r.Second +
+                   "' would share one image name; '" + r.Second + "' is named '" + levelName + "/" +
+                   r.Name + "'");
   // 1. The texture folder, under the game's install folder only: without one there is no place
   // to write to (the root of the current drive is no texture folder). A run that writes nothing
   // decodes all the same.
@@ -112,13 +140,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     ConsoleMessage("Game install path not found, unable to convert textures.");
     return 0;
   }
-  // The level's name becomes a folder: one that would climb out of the texture folder (a
-  // container entry can be called anything) is no place to write to either.
-  if (MaterialNameLeavesFolder(levelName)) {
-    ConsoleMessage("Level name '" + Level.Name +
-                   "' cannot name a texture folder, unable to convert textures.");
-    return 0;
-  }
+  // The level's name becomes a folder: LevelFolderName keeps it one folder below the texture
+  // folder (a container entry can be called anything).
   std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
                        levelName + rtl::PathDelim;
   bool created = !Options.WriteTextures;
@@ -153,7 +176,10 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   rtl::TMemoryStream buffer;
   std::vector<std::string> search;
   if (!ContainerFile.empty()) search.push_back(ContainerFile);
-  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs)) search.push_back(item);
+  // Items that do not exist are passed over silently: they are looked for once, here, rather
+  // than once per material (a long list of missing items cost seconds).
+  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs))
+    if (rtl::FileExists(item)) search.push_back(item);
   TContainerCache containers(ConsoleMessage);
 
   std::string levelFolder = rtl::ExtractFilePath(LevelFile);
@@ -167,7 +193,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                      "' refused: its name points outside the texture folders");
       continue;
     }
-    std::string output = folder + MapSafeName(rtl::ChangeFileExt(material, ext));
+    std::string output = folder + MapSafeName(names.Of(material) + ext);
     const bool exists =
         Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
     if (exists && !learn) continue;
@@ -244,15 +270,28 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     }
     if (exists) continue;
     if (decoded && !Options.WriteTextures) {
+      // A run that writes nothing fails where the writing run would: with a format no writer
+      // knows, at the first image it would write.
+      if (!knownFormat) {
+        rtl::Exception e("Unsupported file extension: '" +
+                         rtl::LowerCase(rtl::ExtractFileExt(output)) + "'");
+        e.SetPlace("setting OutputTexFormat=" + format);
+        throw e;
+      }
       ++count;
     } else if (decoded) {
       try {
         texture.SaveToFile(output);
       } catch (rtl::Exception& e) {
-        // The writer's "Unsupported file extension", told which setting to mend; errors of a
-        // known format name the image file already.
-        if (!knownFormat) e.SetPlace("setting OutputTexFormat=" + format);
-        throw;
+        // The writer's "Unsupported file extension" concerns every texture: it ends the run,
+        // told which setting to mend. An image of a known format that cannot be written (too
+        // large for its format, say) costs only its own material.
+        if (!knownFormat) {
+          e.SetPlace("setting OutputTexFormat=" + format);
+          throw;
+        }
+        ConsoleMessage("Texture '" + material + "' not written: " + ImageErrorText(e));
+        continue;
       }
       ConsoleMessage("Saved: " + output);
       ++count;

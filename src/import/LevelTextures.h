@@ -54,9 +54,10 @@ struct TTextureSettings {
 
 // Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
 // Problems with single materials (not found, unreadable, not decodable) and search-list
-// containers that cannot be read are said on Console, naming the file and the reason, and the
-// run goes on; an image that cannot be written raises and ends the run, and so does a non-empty
-// Settings.InstallPathError, where the step needs the install folder.
+// containers that cannot be read, and images that cannot be written, are said on Console, naming
+// the material, the file and the reason, and the run goes on; an OutputTexFormat that names no
+// image format raises and ends the run, and so does a non-empty Settings.InstallPathError, where
+// the step needs the install folder.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
 // off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
 int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
@@ -68,6 +69,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
 // The name with every blank, double quote and control character replaced by "_": a face's texture
 // name in a map is one word, so the texture folder and the images take the same names.
 std::string MapSafeName(const std::string& Name);
+
+// The level's name as the name of its texture folder and the first part of its faces' texture
+// names: MapSafeName, with folder delimiters and drive colons made "_" too, and a name of dots
+// alone (or none) made as many "_" (at least one), so that no face names "../floor" or "/floor".
+std::string LevelFolderName(const std::string& LevelName);
 
 // True when a material name read from a level could reach outside the folder it is looked up
 // in or written to: it holds a folder delimiter or a drive colon, or is "." or "..".

@@ -54,9 +54,17 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     throw;
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+  Result.Scale = slab.Scale.Value;
 
-  Result.HandOff.TexturePrefix = level.Name + "/";
-  Result.HandOff.NonVisTex = Request.NonVisTex;
+  Result.HandOff.TexturePrefix = LevelFolderName(level.Name) + "/";
+  Result.HandOff.Names = TImageNames(level.UsedMaterials);
+  // A face line carries its texture name as one word.
+  Result.HandOff.NonVisTex = MapSafeName(Request.NonVisTex);
+  if (Result.HandOff.NonVisTex != Request.NonVisTex)
+    Console(
+        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
+        "(NonVisTex \"" +
+        Request.NonVisTex + "\" becomes \"" + Result.HandOff.NonVisTex + "\")");
   if (Request.Options.AlignTextures) Result.HandOff.Fits = FitFrontFaces(*Result.BrushLevel);
 
   Result.Summary.push_back(

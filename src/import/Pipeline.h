@@ -55,6 +55,7 @@ struct TImportResult {
   THandOffFaces HandOff;
   // Which of Scale and BrushDepth the conversion needed (the plug-in keeps those).
   bool ScaleUsed = false, DepthUsed = false;
+  double Scale = 256;  // the Scale the conversion ran with
 
   // Every console line of the run in order, without the host's prefix.
   std::vector<std::string> Console;

@@ -72,6 +72,6 @@ void ImportLevel() {
   SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(*result.BrushLevel, result.HandOff.TexturePrefix, StatusProgress,
                     result.HandOff.NonVisTex,
-                    options.AlignTextures ? &result.HandOff.Fits : nullptr);
+                    options.AlignTextures ? &result.HandOff.Fits : nullptr, &result.HandOff.Names);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
 }

@@ -28,7 +28,7 @@ void RequireSlot(const void* Slot, const char* Name) {
 
 void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
                        TProgressProc Progress, const std::string& NonVisTex,
-                       const std::vector<texfit::TClassicFit>* Fits) {
+                       const std::vector<texfit::TClassicFit>* Fits, const TImageNames* Names) {
   const std::string& nonVisTex = NonVisTex;
   const THostFuncTable& host = FuncTable;
   const int count = BrushLevel.Brushes.Count();
@@ -71,7 +71,9 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
       if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
-        SetTextureName(*data, MapSafeName(TexturePrefix + MaterialTextureName(face->MaterialName)));
+        SetTextureName(
+            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(face->MaterialName)
+                                                      : MaterialTextureName(face->MaterialName))));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
           data->ShiftT = fit.Projection.ShiftT;

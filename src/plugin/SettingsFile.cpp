@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "plugin/SettingsText.h"
 #include "rtl/Files.h"
 
 void WithSettingsFile(const std::function<std::string()>& Path, const TConsoleProc& Console,
@@ -11,12 +12,24 @@ void WithSettingsFile(const std::function<std::string()>& Path, const TConsolePr
   bool existed = false;
   rtl::TStringList settings;
   std::string readText;  // the lines as read, to tell whether the command changed any
+  bool utf8Mark = false;
   try {
     path = Path();
-    if (rtl::FileExists(path)) {
+    const rtl::TPathKind kind = rtl::PathKind(path);
+    if (kind == rtl::TPathKind::File || kind == rtl::TPathKind::Other) {
       existed = true;
+      // A FIFO or device is read as it comes, but never written: writing could block for ever
+      // or reach somebody else.
+      if (kind == rtl::TPathKind::Other) canSave = false;
       try {
-        settings.SetText(rtl::ReadFileToString(path));
+        const TSettingsText text = DecodeSettingsText(
+            kind == rtl::TPathKind::File ? rtl::ReadFileToString(path) : ReadSettingsStream(path));
+        if (!text.NotText.empty()) {
+          canSave = false;
+          Console("Settings file '" + path + "' ignored: " + text.NotText);
+        }
+        utf8Mark = text.Utf8Mark;
+        settings.SetText(text.Text);
         readText = settings.Text();
       } catch (const std::exception& e) {
         // Saving now would replace the user's file with an empty one: keep it untouched.
@@ -35,7 +48,7 @@ void WithSettingsFile(const std::function<std::string()>& Path, const TConsolePr
   // time, owner and line ends. A missing file is created, so that "Configure..." finds one.
   if (canSave && (!existed || settings.Text() != readText)) {
     try {
-      rtl::WriteFileAtomic(path, settings.Text());
+      rtl::WriteFileAtomic(path, EncodeSettingsText(settings.Text(), utf8Mark));
     } catch (const std::exception& e) {
       Console("Unable to save settings file '" + path + "': " + e.what());
     }

@@ -102,7 +102,7 @@ double GetScale() {
 
 double GetBrushDepth() {
   return CachedSetting(g_BrushDepth, "BrushDepth", 8,
-                       "Error reading brush depth setting, using default: ", false);
+                       "Error reading brush depth setting, using default: ", true);
 }
 
 void ResetCachedSettings() {

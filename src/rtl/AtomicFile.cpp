@@ -2,19 +2,19 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/TempFile.h"
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
 #undef DeleteFile
 #else
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -87,24 +87,6 @@ std::string FollowLinks(const std::string& path, bool& viaDescriptor) {
 #endif
 }
 
-// The new file takes the owner and permissions of the one it replaces (a private settings file
-// stays private). Done before anything is written into it. Best effort: a user may not give a
-// file away, and the platform's defaults stand then.
-void TakeOverMode(const std::string& temp, const std::string& target) {
-#ifndef _WIN32
-  struct stat st;
-  if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  // Not ours to give away? The group alone may still be ours to set.
-  int rc = ::chown(temp.c_str(), st.st_uid, st.st_gid);
-  if (rc != 0) rc = ::chown(temp.c_str(), static_cast<uid_t>(-1), st.st_gid);
-  (void)rc;
-  ::chmod(temp.c_str(), st.st_mode & 07777);
-#else
-  (void)temp;
-  (void)target;
-#endif
-}
-
 }  // namespace
 
 void RemoveLiveTempFiles() {
@@ -151,21 +133,33 @@ TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativeP
     return;
   }
   target_ = followed;
-  static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-  const int pid = _getpid();
-#else
-  const int pid = static_cast<int>(::getpid());
-#endif
-  temp_ = Format("%s.%d.%u.tmp", target_.c_str(), pid, counter++);
-  slot_ = RegisterLiveTemp(temp_.c_str());
-  try {
-    out_ = std::make_unique<TFileStream>(temp_, TFileMode::Create);
-  } catch (const EFCreateError&) {
-    UnregisterLiveTemp(slot_);
-    throw EFCreateError(path);
+  // A fresh unpredictable name until one is free: something planted at a name is never opened.
+  // The slot is taken first so that a signal during the creation removes the new file too.
+  for (int attempt = 0; !out_; ++attempt) {
+    if (attempt == 100) throw EFCreateError(path);
+    temp_ = TempNameBeside(target_);
+    slot_ = RegisterLiveTemp(temp_.c_str());
+    std::FILE* file = nullptr;
+    try {
+      file = CreateNewFile(temp_, target_);
+    } catch (const EFCreateError&) {
+      UnregisterLiveTemp(slot_);
+      temp_.clear();
+      throw EFCreateError(path);
+    }
+    if (!file) {
+      UnregisterLiveTemp(slot_);
+      continue;
+    }
+    try {
+      out_ = std::make_unique<TFileStream>(file);
+    } catch (...) {
+      std::fclose(file);
+      DeleteFile(temp_);
+      UnregisterLiveTemp(slot_);
+      throw;
+    }
   }
-  TakeOverMode(temp_, target_);
 }
 
 TAtomicFile::~TAtomicFile() {

@@ -178,6 +178,8 @@ enum class TFileMode { OpenRead, Create, Append };
 class TFileStream : public TStream {
  public:
   TFileStream(const std::string& fileName, TFileMode mode);
+  // Takes over a file opened elsewhere (for writing); closes it.
+  explicit TFileStream(std::FILE* adopted) : f_(adopted) {}
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

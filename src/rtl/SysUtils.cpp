@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -146,7 +147,16 @@ bool TryStrToFloat(const std::string& s, double& value) {
         --magnitude;
       }
     }
-    if (k < body.size()) magnitude += std::strtol(body.c_str() + k + 1, nullptr, 10);
+    if (k < body.size()) {
+      // strtol saturates an exponent beyond a long; the sum must not overflow either.
+      const long e = std::strtol(body.c_str() + k + 1, nullptr, 10);
+      if (e > 0 && magnitude > LONG_MAX - e)
+        magnitude = LONG_MAX;
+      else if (e < 0 && magnitude < LONG_MIN - e)
+        magnitude = LONG_MIN;
+      else
+        magnitude += e;
+    }
     if (magnitude > 0) return false;
     v = 0;
   } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {

@@ -170,8 +170,10 @@ std::string CompressJPEG(const uint8_t* bgra, int32_t width, int32_t height) {
 
   const bool ok = RunCompression(&job);
   const int code = job.error.pub.msg_code;
+  char words[JMSG_LENGTH_MAX] = {};
+  if (!ok) job.error.pub.format_message(reinterpret_cast<j_common_ptr>(&job.cinfo), words);
   jpeg_destroy_compress(&job.cinfo);
   std::unique_ptr<unsigned char, void (*)(void*)> output(job.dest.data, std::free);
-  if (!ok) throw EJPEG(code);
+  if (!ok) throw EJPEG(code, words);
   return std::string(reinterpret_cast<const char*>(output.get()), job.dest.size);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rtl/SysUtils.h"
@@ -20,8 +21,10 @@ class TStream;
 // Raised for every fatal error of the JPEG library; the code is libjpeg's message number.
 class EJPEG : public rtl::Exception {
  public:
-  explicit EJPEG(int code) : rtl::Exception(rtl::Format("JPEG error #%d", code)), Code(code) {}
+  explicit EJPEG(int code, std::string words = std::string())
+      : rtl::Exception(rtl::Format("JPEG error #%d", code)), Code(code), Words(std::move(words)) {}
   int Code;
+  std::string Words;  // the library's own text for the error, when it has one
 };
 
 // The first texture of a MAT file, decoded into true colour.

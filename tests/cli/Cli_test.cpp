@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <sstream>
 
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "support/CliRun.h"
+#include "support/JklText.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 
@@ -275,3 +277,81 @@ TEST(CliSettings, DefaultSettingsLiveInTheUsersConfigurationFolder) {
   }
 }
 #endif
+
+namespace {
+
+// A standard output that refuses every byte, as ">/dev/full" does.
+class TFullBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+std::string TwoRoomLevel() {
+  jkl_text::TJklLevel l;
+  l.Vertices = {"0 0 0", "1 0 0", "0 1 0"};
+  l.Surfaces = {{0, 1, 2}, {2, 1, 0}};
+  return l.Text();
+}
+
+}  // namespace
+
+// Texture names a face line cannot carry are made one word with one line saying so, an empty one
+// is a usage error, as for level names; they used to go into every face line as given.
+TEST(CliImport, TextureNamesTheMapCannotCarry) {
+  TempDir dir;
+  WriteFile(dir / "room.jkl", TwoRoomLevel());
+  for (const auto& [option, setting, face, said] : std::vector<std::array<std::string, 4>>{
+           {"--default-texture=a\"b c{}", "", "a_b_c{}",
+            "--default-texture 'a\"b c{}' cannot be one word of a face line; 'a_b_c{}' is used"},
+           {"--overwrite-textures", "NonVisTex=x y\"z", "x_y_z",
+            "(NonVisTex \"x y\"z\" becomes \"x_y_z\")"},
+           {"--default-texture=", "", "", "--default-texture needs a texture name"}}) {
+    WriteFile(dir / "m.ini", "Scale=256\r\nBrushDepth=8\r\n" + setting + "\r\n");
+    const TRun run =
+        Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
+                 dir / "m.ini", "--map", dir / (option.substr(2, 5) + ".map"), option});
+    EXPECT_EQ(run.code, face.empty() ? 2 : 0) << run.err;
+    EXPECT_NE((run.out + run.err).find(said), std::string::npos) << run.out << run.err;
+    const std::string map = face.empty() ? "" : ReadFile(dir / (option.substr(2, 5) + ".map"));
+    EXPECT_EQ(map.find('"', map.find("\"worldspawn\"") + 13), std::string::npos) << map;
+    EXPECT_EQ(map.find(" ) " + face + " 0 0 0 ") == std::string::npos, face.empty()) << map;
+  }
+}
+
+// A standard output that cannot be written is a failure; an extract key that names no file and
+// an empty --map are usage errors saying which; a container's duplicate entries are marked by
+// list, and extract and --entry take the first, saying so.
+TEST(CliConventions, FailuresThatUsedToPassUnnoticed) {
+  TFullBuffer full;
+  std::ostream fullOut(&full);
+  TempDir dir;
+  const std::string gob = dir / "dup.gob", level = TwoRoomLevel();
+  WriteFile(gob, testing_support::MakeGob({{"jkl\\a.jkl", level}, {"JKL\\A.JKL", "second"}}));
+  for (const std::string command : {"--version", "--help", "list"}) {
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"morvane", command, gob}, fullOut, err), 1);
+    EXPECT_EQ(err.str(), "morvane: cannot write to standard output\n") << command;
+    fullOut.clear();
+  }
+  for (const std::string key : {"", "mat/"})
+    EXPECT_EQ(Morvane({"extract", gob, key})
+                  .err.rfind("morvane extract: KEY '" + key + "' names no file", 0),
+              0u);
+  const TRun emptyMap = Morvane({"import", gob, "--settings", dir / "m.ini", "--map="});
+  EXPECT_EQ(emptyMap.code, 2);
+  EXPECT_TRUE(emptyMap.out.empty());  // refused before the import ran
+  EXPECT_EQ(Morvane({"list", gob}).out,
+            "jkl\\a.jkl\t" + std::to_string(level.size()) +
+                "\njkl\\a.jkl\t6\t(duplicate of an earlier entry: not used)\n");
+  const TRun extract = Morvane({"extract", gob, "jkl/A.jkl", "-o", dir / "a.jkl"});
+  EXPECT_EQ(ReadFile(dir / "a.jkl"), level);
+  EXPECT_EQ(extract.err, "morvane extract: " + gob +
+                             " holds 2 entries named 'jkl\\A.jkl'; the first is taken\n");
+  const TRun import = Morvane({"import", gob, "--entry", "a.jkl", "--game-dir", dir / "game",
+                               "--settings", dir / "m.ini", "--map", dir / "a.map"});
+  EXPECT_EQ(import.code, 0) << import.err;
+  EXPECT_EQ(import.err.rfind("morvane import: " + gob + " holds 2 entries named 'jkl\\a.jkl'", 0),
+            0u)
+      << import.err;
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 #include "brush/BrushTestSupport.h"
 #include "cli/Cli.h"
@@ -34,12 +35,13 @@ void AddThing(LevelBuilder& b, const std::string& name, TVector3 origin, float p
   b.Level.Things.AddObject(name, std::move(t));
 }
 
-void AddLight(LevelBuilder& b, TVector3 position, float range, float intensity) {
+// The level's light table reads "tag x y z intensity range".
+void AddLight(LevelBuilder& b, TVector3 position, float intensity, float range) {
   auto l = std::make_unique<TLightRec>();
   l->Tag = 1;
   l->Position = position;
-  l->Value1 = range;
-  l->Value2 = intensity;
+  l->Value1 = intensity;
+  l->Value2 = range;
   b.Level.Lights.push_back(std::move(l));
 }
 
@@ -67,7 +69,7 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   TBrushLevel out;
   ConvertSectorsToBrushes(b.Level, out, nullptr);
 
-  const std::vector<TMapEntity> e = MapEntities(b.Level, out);
+  const std::vector<TMapEntity> e = MapEntities(b.Level, out, 256);
   ASSERT_EQ(e.size(), 4u);
   EXPECT_EQ(e[0].Keys, (TKeys{{"classname", "info_player_deathmatch"},
                               {"origin", "256 512 128"},
@@ -80,10 +82,10 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   EXPECT_EQ(
       e[2].Keys,
       (TKeys{
-          {"classname", "light"}, {"origin", "128 64 256"}, {"light", "200"}, {"range", "384"}}));
+          {"classname", "light"}, {"origin", "128 64 256"}, {"light", "150"}, {"range", "512"}}));
   EXPECT_EQ(
       e[3].Keys,
-      (TKeys{{"classname", "light"}, {"origin", "-256 0 32"}, {"light", "50"}, {"range", "64"}}));
+      (TKeys{{"classname", "light"}, {"origin", "-256 0 32"}, {"light", "25"}, {"range", "128"}}));
 
   EXPECT_EQ(EntityText(e[1]),
             "{\n\"classname\" \"info_null\"\n\"origin\" \"-64 0 768\"\n\"angles\" \"-30 180 5\"\n"
@@ -97,7 +99,31 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   bare.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   TBrushLevel none;
   ConvertSectorsToBrushes(bare.Level, none, nullptr);
-  EXPECT_TRUE(MapEntities(bare.Level, none).empty());
+  EXPECT_TRUE(MapEntities(bare.Level, none, 256).empty());
+}
+
+// A number that overflows a Single once scaled is an error naming the level and the culprit,
+// never an "inf" in the map.
+TEST(MapEntities, ValuesBeyondASingleAreErrors) {
+  const std::string tail =
+      " of level 'lvl' gives a value beyond the range of a map once scaled by 256";
+  for (const auto& [thingX, range, message] : std::vector<std::tuple<float, float, std::string>>{
+           {2e36f, 1, "Thing 0 'ghost' (1.99999992338063e+36 0 0)" + tail},
+           {0, 3e36f, "Light 0 (0 0 0, 1 3.00000004352727e+36)" + tail}}) {
+    LevelBuilder b;
+    b.Level.Name = "lvl";
+    b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    AddThing(b, "ghost", {thingX, 0, 0}, 0, 0, 0);
+    AddLight(b, {0, 0, 0}, 1, range);
+    TBrushLevel out;
+    ConvertSectorsToBrushes(b.Level, out, nullptr);
+    EXPECT_THROW(
+        try { MapEntities(b.Level, out, 256); } catch (const rtl::Exception& e) {
+          EXPECT_EQ(e.what(), message);
+          throw;
+        },
+        rtl::Exception);
+  }
 }
 
 TEST(MapEntities, EntitiesFaceWhereTheirThingsLooked) {
@@ -168,10 +194,10 @@ TEST(MapEntities, ImportWritesThemOnlyWhenAsked) {
             "\"angles\" \"-15 135 2\"\n\"template\" \"ghost\"\n}\n"
             "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"0 0 0\"\n"
             "\"angles\" \"0 90 0\"\n\"template\" \"walkplayer\"\n}\n"
-            "{\n\"classname\" \"light\"\n\"origin\" \"256 0 0\"\n\"light\" \"75\"\n"
-            "\"range\" \"512\"\n}\n"
-            "{\n\"classname\" \"light\"\n\"origin\" \"0 256 128\"\n\"light\" \"125\"\n"
-            "\"range\" \"128\"\n}\n");
+            "{\n\"classname\" \"light\"\n\"origin\" \"256 0 0\"\n\"light\" \"200\"\n"
+            "\"range\" \"192\"\n}\n"
+            "{\n\"classname\" \"light\"\n\"origin\" \"0 256 128\"\n\"light\" \"50\"\n"
+            "\"range\" \"320\"\n}\n");
   size_t classnames = 0;
   for (size_t at = without.find("\"classname\""); at != std::string::npos;
        at = without.find("\"classname\"", at + 1))
@@ -278,7 +304,12 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
       const TVector3 o = ReadPoint(Get(k, "origin"));
       const TVector3& p = model.Lights[i]->Position;
       EXPECT_TRUE(o.X == p.X && o.Y == p.Y && o.Z == p.Z) << file << " light " << i;
-      EXPECT_EQ(std::stof(Get(k, "light")), model.Lights[i]->Value2) << file << " light " << i;
+      // The level's table reads "intensity: range:".
+      const TLightRec& source = *level.Lights[i];
+      EXPECT_EQ(std::stof(Get(k, "light")), static_cast<float>(source.Value1 * 100.0))
+          << file << " light " << i;
+      EXPECT_EQ(std::stof(Get(k, "range")), static_cast<float>(256.0 * source.Value2))
+          << file << " light " << i;
       ++lights;
     }
   }

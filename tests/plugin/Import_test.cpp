@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
@@ -270,18 +271,23 @@ TEST_F(ImportTest, MaterialNamesCannotLeaveTheirFolders) {
   EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/secret.tga"));
   EXPECT_TRUE(MaterialNameLeavesFolder(".."));
 
-  // A level whose name would climb out of the texture folder converts nothing.
-  host.Console.clear();
-  TJKLevel level;
-  level.Name = "..";
-  TTextureSettings textures;
-  textures.InstallPath = GetInstallPath();
-  EXPECT_EQ(ConvertLevelTextures(
-                level, "", "", [](int32_t, int32_t) {}, textures, ConsoleMessage),
-            0);
-  EXPECT_EQ(host.Console, std::vector<std::string>{"Morvane: Level name '..' cannot name a texture "
-                                                   "folder, unable to convert textures.\n"});
   EXPECT_FALSE(MaterialNameLeavesFolder("a..b.mat"));
+
+  // A container entry may name a level ".." (or "." or nothing): its texture folder and its
+  // faces take one safe name, never "../floor" (the faces used to).
+  host.Console.clear();
+  host.Committed.clear();
+  WriteFile(dir / "dots.gob", testing_support::MakeGob({{"jkl\\...jkl", RoomLevel({"floor.mat"})},
+                                                        {"mat\\floor.mat", SmallMat(16)}}));
+  platform.fileAnswer = dir / "dots.gob";
+  platform.pickEntry = [](const TJKContainer&, const std::string&) { return "jkl\\...jkl"; };
+  Dispatch("Import Level...");
+  ASSERT_EQ(host.Committed.size(), 6u);
+  EXPECT_EQ(host.Committed[0].Faces.back().TextureName, "__/floor");
+  EXPECT_TRUE(rtl::FileExists(TextureDir("__") + rtl::PathDelim + "floor.tga"));
+  EXPECT_EQ(host.Console[0],
+            "Morvane: Level name '..' cannot name a texture folder; '__/' stands for it\n");
+  EXPECT_EQ(LevelFolderName(""), "_");
 }
 
 TEST_F(ImportTest, UnknownInstallPathConvertsNoTexturesButMakesBrushes) {
@@ -532,6 +538,55 @@ TEST_F(ImportTest, ABrokenTextureCostsOnlyItself) {
   ASSERT_FALSE(host.Console.empty());
   EXPECT_EQ(host.Console.back(),
             "Morvane: Failed: Unsupported file extension: '.bmp' (setting OutputTexFormat=bmp)\n");
+}
+
+// An image its format cannot hold is one console line naming the material and the reason, in
+// words for libjpeg's errors too; the other textures and the brushes still come. Such an image
+// used to end the import ("JPEG error #41" alone for JPEG).
+TEST_F(ImportTest, AnImageThatCannotBeWrittenCostsOnlyItself) {
+  WriteFile(dir / "wide.mat", mat_fixture::TextureMat({{70000, 1, std::string(70000, '\x10')}}));
+  WriteFile(dir / "good.mat", SmallMat(16));
+  WriteFile(dir / "room.jkl", RoomLevel({"wide.mat", "good.mat"}));
+  const std::string tex = TextureDir("room") + rtl::PathDelim;
+  for (const auto& [format, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"tga",
+            "An image of 70000 x 1 pixels is too large for a TGA file (65535 at most on "
+            "each side)"},
+           {"jpg", "JPEG error #41: Maximum supported image dimension is 65500 pixels"}}) {
+    host.Console.clear();
+    WriteFile(dir / "morvane.ini",
+              "OutputTexFormat=" + format + "\r\nScale=256\r\nBrushDepth=8\r\n");
+    platform.fileAnswer = dir / "room.jkl";
+    Dispatch("Import Level...");
+    ASSERT_EQ(host.Console.size(), 5u);
+    EXPECT_EQ(host.Console[1], "Morvane: Texture 'wide.mat' not written: " + reason + " (in '" +
+                                   tex + "wide." + format + "')\n");
+    EXPECT_EQ(host.Console[4], "Morvane: 1 sectors converted to 6 brushes, 1 textures converted\n");
+  }
+}
+
+// Two materials whose image names differ only in letter case or in what MapSafeName replaces
+// get images of their own: each later one a numeric suffix that no material's own name takes,
+// said once on the console. They used to share one image without a word.
+TEST_F(ImportTest, TwoMaterialsNeverShareOneImage) {
+  const std::vector<std::string> materials = {"a.mat", "A.bmp", "a_2.mat"};
+  WriteFile(dir / "room.jkl", RoomLevel(materials));
+  for (size_t i = 0; i < materials.size(); ++i)
+    WriteFile(dir / materials[i], SmallMat(static_cast<uint8_t>(16 + i)));
+  platform.fileAnswer = dir / "room.jkl";
+  Dispatch("Import Level...");
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_EQ(host.Console[0],
+            "Morvane: Textures 'a.mat' and 'A.bmp' would share one image name; "
+            "'A.bmp' is named 'room/A_3'\n");
+  // Each material its own image, with its own colour, under the name its faces carry.
+  const std::vector<std::string> names = {"a", "A_3", "a_2"};
+  std::set<std::string> pixels;
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(host.Committed[i].Faces.back().TextureName, "room/" + names[i]);
+    pixels.insert(ReadFile(TextureDir("room") + rtl::PathDelim + names[i] + ".tga").substr(18, 4));
+  }
+  EXPECT_EQ(pixels.size(), 3u);
 }
 
 // A level read from a container names container>>entry and the line in its errors.

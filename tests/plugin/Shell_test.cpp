@@ -1,6 +1,8 @@
 // The dispatcher, the settings file around every command, and the cached numeric settings.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
@@ -127,7 +129,8 @@ TEST_F(ShellTest, BadScaleGivesDefaultAndOneMessage) {
 
 // A Scale of 0 or less would flatten or mirror every brush: it gets the default and the setting's
 // line, as text that is no number does. (It used to be taken, and 0 read again at every call.)
-// A BrushDepth of 0 gives flat slabs and stays allowed; 0 still means "not read yet".
+// So does a BrushDepth of 0 or less: slabs without volume, which an editor drops (it used to be
+// taken).
 TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
   for (const char* text : {"Scale=0\n", "Scale=-0.0\n", "Scale=-2\n"}) {
     ResetCachedSettings();
@@ -147,11 +150,36 @@ TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
   rtl::TStringList s;
   s.SetText("BrushDepth=0\nScale=1e-3\n");
   TSettingsScope scope(s);
-  EXPECT_EQ(GetBrushDepth(), 0.0);
+  EXPECT_EQ(GetBrushDepth(), 8.0);
   EXPECT_EQ(GetScale(), 1e-3);
-  s.SetText("BrushDepth=4\n");
-  EXPECT_EQ(GetBrushDepth(), 4.0);
-  EXPECT_TRUE(g_console.empty());
+  EXPECT_EQ(g_console, std::vector<std::string>{
+                           "Morvane: Error reading brush depth setting, using default: 8\n"});
+}
+
+// A UTF-8 mark is passed over (and kept when the file is written again); UTF-16 or a NUL byte
+// makes the file no settings text: one line, nothing read, nothing written back. The mark used
+// to hide the first key, UTF-16 was read as garbage and the lines after a NUL vanished.
+TEST_F(ShellTest, SettingsFilesAsEditorsSaveThem) {
+  const std::string mark = "\xEF\xBB\xBFScale=2\r\n", utf16("\xFF\xFES\0=\0\x32\0", 8),
+                    nul("Scale=2\r\n\0", 10);
+  for (const auto& [bytes, after, said] : std::vector<std::array<std::string, 3>>{
+           {mark, mark + "Seen=1\r\n", ""},
+           {utf16, utf16, "ignored: it is UTF-16 text; save it as ANSI or UTF-8\n"},
+           {nul, nul, "ignored: it holds a NUL byte at offset 9 and is no text file\n"}}) {
+    g_console.clear();
+    WriteFile(Ini(), bytes);
+    std::string scale;
+    platform.onMessage = [&scale](const std::string&) {
+      scale = Settings().Values("Scale");
+      Settings().SetValue("Seen", "1");
+    };
+    Dispatch("About...");
+    EXPECT_EQ(scale, said.empty() ? "2" : "");
+    EXPECT_EQ(g_console, said.empty() ? std::vector<std::string>{}
+                                      : std::vector<std::string>{"Morvane: Settings file '" +
+                                                                 Ini() + "' " + said});
+    EXPECT_EQ(ReadFile(Ini()), after);
+  }
 }
 
 TEST_F(ShellTest, OnOffImportSettingsAndTheHostsChoice) {

@@ -1,7 +1,9 @@
 // The preview from end to end (morvane preview on levels built here and on the corpus), and its
 // scene: the editor's projection, the flat colours, the drawing of faces.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -404,6 +406,48 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_EQ(broken.code, 1);
   EXPECT_NE(broken.out.find("Morvane: Failed: "), std::string::npos) << broken.out;
   EXPECT_FALSE(rtl::FileExists(dir / "b.png"));
+}
+
+// A setting that makes the import fail makes the preview fail with the import's line, although
+// the preview writes no image (it used to report success).
+TEST(PreviewCommand, FailsWhereTheImportFails) {
+  TempDir dir;
+  WriteSquareLevel(dir);
+  WriteFile(dir / "m.ini", "Scale=256\r\nBrushDepth=8\r\nOutputTexFormat=png\r\n");
+  TRun run = RunPreview({dir / "square.jkl", "--settings", dir / "m.ini", "-o", dir / "sq.png"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("Morvane: Failed: Unsupported file extension: '.png' (setting "
+                         "OutputTexFormat=png)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_FALSE(rtl::FileExists(dir / "sq.png"));
+}
+
+// "-o /dev/stdout": the picture alone goes to standard output, whole; the console lines go to
+// standard error (they used to go first into the same stream and spoil the PNG).
+TEST(PreviewCommand, APictureToStandardOutputStaysWhole) {
+  TempDir dir;
+  WriteSquareLevel(dir);
+  const std::string captured = dir / "stdout.png";
+  std::fflush(stdout);
+  const int saved = dup(1);
+  const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(saved, 0);
+  ASSERT_GE(file, 0);
+  dup2(file, 1);
+  close(file);
+  std::ostringstream out, err;
+  ResetCachedSettings();
+  const int code = RunCli({"morvane", "preview", dir / "square.jkl", "--settings", dir / "m.ini",
+                           "-o", "/dev/stdout", "--size", "64x48"},
+                          out, err);
+  std::fflush(stdout);
+  dup2(saved, 1);
+  close(saved);
+  EXPECT_EQ(code, 0) << err.str();
+  EXPECT_TRUE(out.str().empty()) << out.str();
+  EXPECT_NE(err.str().find("Morvane: square.jkl imported succesfully\n"), std::string::npos);
+  EXPECT_EQ(DecodePng(ReadFile(captured)).Width, 64);
 }
 
 // Axis-aligned faces whose texture vertices follow the editor's own axes: the fitted projection

@@ -12,6 +12,7 @@
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/TempFile.h"
 #include "support/TestSupport.h"
 
 #ifndef _WIN32
@@ -72,6 +73,21 @@ TEST(SettingsWrite, AFileTheCommandLeftAsItWasIsNotWritten) {
   DispatchWithSettings(ini, "About...", nullptr);
   EXPECT_TRUE(rtl::FileExists(ini));
   EXPECT_EQ(ReadFile(ini), "");
+}
+
+// The new file is made only where nothing of its name is (CREATE_NEW on Windows, O_EXCL
+// elsewhere), under a name nobody can foresee; links are the POSIX test's below.
+TEST(AtomicFile, TheNewFileIsMadeOnlyWhereNothingIs) {
+  TempDir dir;
+  const std::string target = dir / "out.map";
+  const std::string planted = rtl::TempNameBeside(target);
+  WriteFile(planted, "planted");
+  EXPECT_EQ(rtl::CreateNewFile(planted, target), nullptr);
+  EXPECT_EQ(ReadFile(planted), "planted");
+  EXPECT_NE(rtl::TempNameBeside(target), planted);
+  rtl::WriteFileAtomic(target, std::string("map"));
+  EXPECT_EQ(ReadFile(target), "map");
+  EXPECT_EQ(rtl::FindFiles(dir.Path(), "*").size(), 2u);  // the target and the planted file
 }
 
 #ifndef _WIN32
@@ -204,6 +220,34 @@ TEST(AtomicFile, AnInterruptedProgramLeavesNoNewFileBehind) {
     EXPECT_EQ(rtl::FindFiles(dir.Path(), "*"), std::vector<std::string>{"out.map"});
     EXPECT_EQ(ReadFile(path), "old");
   }
+}
+
+// Whoever can write the target's folder cannot have a write follow a link planted at the new
+// file's name: the creation refuses a link, and the name is no longer <target>.<pid>.<n>.tmp.
+TEST(AtomicFile, TheNewFileCannotBePlanted) {
+  TempDir dir;
+  const std::string target = dir / "out.map", victim = dir / "victim";
+  WriteFile(victim, "precious");
+  const std::string planted = rtl::TempNameBeside(target);
+  ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+  EXPECT_EQ(rtl::CreateNewFile(planted, target), nullptr);
+  for (int n = 0; n < 64; ++n) {
+    const std::string old = target + "." + std::to_string(getpid()) + "." + std::to_string(n);
+    ASSERT_EQ(symlink(victim.c_str(), (old + ".tmp").c_str()), 0);
+  }
+  rtl::WriteFileAtomic(target, std::string("map"));
+  EXPECT_EQ(ReadFile(victim), "precious");
+  // The owner is carried over through the new file's descriptor (only root may give one away).
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(target.c_str(), 1234, 5678), 0);
+    rtl::WriteFileAtomic(target, std::string("again"));
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 5678u);
+  }
+  // A name at the file system's limit leaves room for the new file's (it used to fail).
+  rtl::WriteFileAtomic(dir / std::string(255, 'n'), std::string("long"));
+  EXPECT_EQ(ReadFile(dir / std::string(255, 'n')), "long");
 }
 
 TEST(SettingsWrite, ALinkedSettingsFileStaysALink) {

@@ -47,6 +47,10 @@ TEST(StrToFloat, PointIsTheOnlySeparator) {
   EXPECT_EQ(StrToFloat(" 1e3 "), 1000.0);
   EXPECT_EQ(StrToFloat("+3"), 3.0);
   EXPECT_EQ(StrToFloat("1e-400"), 0.0);  // underflow reads as zero
+  // Exponents beyond a long, after many digits (their sum used to overflow).
+  EXPECT_EQ(StrToFloat("0." + std::string(60, '0') + "1e-99999999999999999999"), 0.0);
+  double v = 0;
+  EXPECT_FALSE(TryStrToFloat(std::string(60, '7') + "e99999999999999999999", v));
   for (const char* bad :
        {"", "2,5", "abc", "1e", "e5", ".", "-", "1e999", "inf", "nan", "1.5x", "0x10"}) {
     try {
