@@ -1,4 +1,4 @@
-#include "plugin/ImageNames.h"
+#include "import/ImageNames.h"
 
 #include <set>
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "container/O_jkc.h"
-#include "plugin/ImageNames.h"
+#include "import/ImageNames.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"

@@ -11,7 +11,7 @@
 #include "brush/FrontFaces.h"
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
-#include "plugin/ImageNames.h"
+#include "import/ImageNames.h"
 
 // TexturePrefix is the level's name followed by "/". A faulty editor (a missing slot, no brush
 // handle, no face record) or a bad brush model raises an error, and the brushes committed before
