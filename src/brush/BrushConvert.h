@@ -9,10 +9,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
-#include "plugin/ImportOptions.h"
 
 // The two numbers of the conversion, resolved by the host before it starts. A host that fell
 // back to a default has a console line to say so (Note); it is said where the conversion first

@@ -40,6 +40,14 @@ bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double
   return true;
 }
 
+const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces) {
+  // Its face Faces - 2 is the brush's second, when no face was passed over.
+  if (Brush.Kind != TBrushKind::DrawnAdjoin || Faces != Brush.Surfaces.Count() || j != Faces - 2)
+    return nullptr;
+  const TSurface* back = Brush.Surfaces.Items(1);
+  return back->MaterialName.empty() ? nullptr : back;
+}
+
 std::vector<TMaterialLook> LevelMaterialLooks(const TJKLevel& Level, bool Adjoins) {
   struct TUse {
     size_t Order;

@@ -3,13 +3,14 @@
 // what each material of a level needs of the game to look as it did (sky, see-through, passable).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
-#include "plugin/ImportOptions.h"
 
 // How deep the brush of a drawn adjoin reaches behind its surface, in editor units.
 constexpr double DrawnAdjoinDepth = 1;
@@ -34,6 +35,10 @@ std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLev
 // hidden texture like the side faces. False when cleaning leaves the surface without area.
 bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double Scale,
                          T3DMeshList& Brushes, const TImportOptions& Options);
+
+// The back face of a drawn adjoin brush when it carries a material (the other side's) and is
+// the editor's face j of its Faces (numbered in reverse order of addition); otherwise null.
+const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces);
 
 // What one material needs so that the game shows it as the level did.
 struct TMaterialLook {

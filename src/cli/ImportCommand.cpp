@@ -10,12 +10,12 @@
 #include "cli/MapEntities.h"
 #include "cli/MapLayout.h"
 #include "cli/MapWriter.h"
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
 #ifdef _WIN32
-#include "plugin/Platform_win32.h"
+#include "win32/Platform_win32.h"
 #endif
 
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "brush/FrontFaces.h"
 #include "brush/O_brush.h"
-#include "plugin/LevelTextures.h"
-#include "plugin/SendBrushes.h"
+#include "import/LevelTextures.h"
 
 void TMapLayout::Converted(const TImportContext& Context) {
   brushes_ = &Context.BrushLevel;

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "brush/TexFit.h"
 #include "cli/MapWriter.h"
 #include "import/EditorFaces.h"
-#include "plugin/ImportOptions.h"
+#include "import/ImportContext.h"
 
 class TBrushLevel;
 struct TLevelTextures;

@@ -1,8 +1,8 @@
 #include "import/EditorFaces.h"
 
 #include "brush/DrawnAdjoins.h"
-#include "plugin/LevelTextures.h"
-#include "plugin/SendBrushes.h"
+#include "brush/FrontFaces.h"
+#include "import/LevelTextures.h"
 
 namespace {
 

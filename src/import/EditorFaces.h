@@ -10,7 +10,7 @@
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
-#include "plugin/ImageNames.h"
+#include "import/ImageNames.h"
 
 struct TEditorFace {
   // The three points exactly as AddFace receives them.

@@ -1,9 +1,9 @@
 #include "import/LevelShaders.h"
 
 #include "brush/DrawnAdjoins.h"
-#include "plugin/ImageNames.h"
-#include "plugin/LevelTextures.h"
-#include "plugin/SendBrushes.h"
+#include "brush/FrontFaces.h"
+#include "import/ImageNames.h"
+#include "import/LevelTextures.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 #include "texture/ShaderScript.h"

@@ -2,10 +2,10 @@
 // level's sky as sky and its see-through surfaces as such (the map keeps its texture names).
 #pragma once
 
+#include "brush/ImportOptions.h"
+#include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
-#include "plugin/ImportOptions.h"
-#include "plugin/LevelTextures.h"
 
 // Writes <install>/GameData/base/shaders/<level>.shader in one step, one entry per material that
 // LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), the images named with

@@ -2,9 +2,9 @@
 
 #include <new>
 
+#include "brush/FrontFaces.h"
 #include "container/O_jkc.h"
 #include "import/LevelShaders.h"
-#include "plugin/SendBrushes.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
+#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "import/EditorFaces.h"
+#include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
-#include "plugin/ImportOptions.h"
-#include "plugin/LevelTextures.h"
 
 class TJKContainer;
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/ImportOptions.h"
+#include "brush/ImportOptions.h"
 
 class TJKContainer;
 namespace rtl {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "brush/BrushConvert.h"
-#include "plugin/ImportOptions.h"
+#include "brush/ImportOptions.h"
 #include "plugin/QERadiant_Plugins.h"
 #include "rtl/Classes.h"
 

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "import/EditorFaces.h"
+#include "import/ImportContext.h"
+#include "import/LevelTextures.h"
 #include "level/P_vec.h"
-#include "plugin/ImportOptions.h"
-#include "plugin/LevelTextures.h"
 #include "preview/Camera.h"
 #include "preview/Raster.h"
 

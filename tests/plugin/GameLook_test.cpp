@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "brush/DrawnAdjoins.h"
+#include "import/LevelSearch.h"
 #include "import/Pipeline.h"
 #include "plugin/HeadlessPlatform.h"
-#include "plugin/LevelSearch.h"
 #include "plugin/RecordingHost.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"

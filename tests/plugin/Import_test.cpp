@@ -7,9 +7,9 @@
 
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
+#include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "plugin/HeadlessPlatform.h"
-#include "plugin/LevelTextures.h"
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"

@@ -6,8 +6,8 @@
 #include <commctrl.h>
 
 #include "support/TestSupport.h"
-#include "texture/FConvTex.h"
 #include "texture/MatFixture.h"
+#include "win32/FConvTex.h"
 
 using namespace wine_support;
 namespace ids = conv_tex_ids;

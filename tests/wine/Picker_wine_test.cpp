@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "WineSupport.h"
-#include "container/FGobDlg.h"
 #include "container/O_jkc.h"
 #include "support/TestSupport.h"
+#include "win32/FGobDlg.h"
 
 using namespace wine_support;
 

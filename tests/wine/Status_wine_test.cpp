@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plugin/FStatus.h"
+#include "win32/FStatus.h"
 
 namespace {
 

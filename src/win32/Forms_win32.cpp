@@ -1,4 +1,4 @@
-#include "plugin/Forms_win32.h"
+#include "win32/Forms_win32.h"
 
 HINSTANCE FormModule(WNDPROC proc) {
   HMODULE module = nullptr;

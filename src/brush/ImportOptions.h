@@ -5,10 +5,6 @@
 
 #include <string>
 
-class TJKLevel;
-class TBrushLevel;
-struct TLevelTextures;
-
 struct TImportOptions {
   // On/off settings ("1" on; "0", missing or empty off). A host may turn them on for one run
   // without storing them.
@@ -51,14 +47,4 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--shaders", &TImportOptions::Shaders},
     {"--level-palette", &TImportOptions::LevelPalette},
     {"--parent-mat", &TImportOptions::SearchParentMat},
-};
-
-// A converted level as the map layout and the preview read it: everything is owned by the
-// import's result and lives as long as it.
-struct TImportContext {
-  const TJKLevel& Level;
-  const TBrushLevel& BrushLevel;
-  const TLevelTextures& Textures;
-  const TImportOptions& Options;
-  std::string TexturePrefix;  // what the front faces' texture names begin with
 };

@@ -1,7 +1,7 @@
-#include "plugin/LevelSearch.h"
+#include "import/LevelSearch.h"
 
 #include "container/O_jkc.h"
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "rtl/Files.h"
 
 namespace {

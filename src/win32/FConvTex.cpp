@@ -1,7 +1,7 @@
 // The batch converter as a plain Win32 window. Positions and sizes are pixels at 96 DPI; the
 // controls of the input frame are children of the form, placed at the frame's origin plus their
 // offset inside it, so that their notifications reach the form directly.
-#include "texture/FConvTex.h"
+#include "win32/FConvTex.h"
 
 #include <windows.h>
 // windows.h first
@@ -10,11 +10,11 @@
 #include <exception>
 #include <vector>
 
-#include "plugin/Forms_win32.h"
 #include "plugin/Platform.h"
 #include "rtl/Paths.h"
 #include "texture/BatchConvert.h"
 #include "texture/O_jkt.h"
+#include "win32/Forms_win32.h"
 
 namespace {
 

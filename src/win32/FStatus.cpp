@@ -1,10 +1,10 @@
-#include "plugin/FStatus.h"
+#include "win32/FStatus.h"
 
 #include <commctrl.h>
 
 #include <cstdint>
 
-#include "plugin/Forms_win32.h"
+#include "win32/Forms_win32.h"
 
 namespace {
 

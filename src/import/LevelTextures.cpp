@@ -1,12 +1,12 @@
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 
 #include "container/O_jkc.h"
-#include "plugin/ImageNames.h"
-#include "plugin/LevelSearch.h"
+#include "import/ImageNames.h"
+#include "import/LevelSearch.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"

@@ -2,8 +2,8 @@
 // catches everything itself, and the others cannot fail.
 #include <windows.h>
 
-#include "plugin/Platform_win32.h"
 #include "plugin/main.h"
+#include "win32/Platform_win32.h"
 
 extern "C" {
 

@@ -1,6 +1,6 @@
 // The entry picker as a plain Win32 window with a modal loop of its own. Positions are pixels:
 // the form is not scaled and not centred.
-#include "container/FGobDlg.h"
+#include "win32/FGobDlg.h"
 
 #include <windows.h>
 // windows.h first
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "container/O_jkc.h"
-#include "plugin/Forms_win32.h"
 #include "rtl/Paths.h"
+#include "win32/Forms_win32.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "plugin/ImageNames.h"
+#include "import/ImageNames.h"
 
 #include <set>
 
-#include "plugin/LevelTextures.h"
+#include "import/LevelTextures.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

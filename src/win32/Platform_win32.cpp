@@ -1,4 +1,4 @@
-#include "plugin/Platform_win32.h"
+#include "win32/Platform_win32.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -7,11 +7,11 @@
 
 #include <vector>
 
-#include "container/FGobDlg.h"
-#include "plugin/FStatus.h"
 #include "plugin/Platform.h"
 #include "rtl/SysUtils.h"
-#include "texture/FConvTex.h"
+#include "win32/FConvTex.h"
+#include "win32/FGobDlg.h"
+#include "win32/FStatus.h"
 
 namespace {
 

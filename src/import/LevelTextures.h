@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "brush/ImportOptions.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
-#include "plugin/ImportOptions.h"
 #include "texture/ColorTables.h"
 #include "texture/O_jkt.h"
 
