@@ -10,6 +10,7 @@
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "support/EditorHostTest.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
 #include "texture/ShaderScript.h"
@@ -41,28 +42,12 @@ const char* const WindowLevel =
 
 std::string SmallMat() { return mat_fixture::TextureMat({{2, 2, std::string(4, '\x10')}}); }
 
-class GameLookTest : public ::testing::Test {
+class GameLookTest : public EditorHostTest {
  protected:
-  void SetUp() override {
-    platform.libraryPath = dir / "morvane.dll";
-    platform.installPath = dir / "game";
-    SetPlatform(&platform);
-    FuncTable = THostFuncTable{};
-    host.Install(*GetFuncTable());
-    ResetCachedSettings();
-  }
-  void TearDown() override {
-    SetPlatform(nullptr);
-    FuncTable = THostFuncTable{};
-    ResetCachedSettings();
-  }
+  GameLookTest() : EditorHostTest("editor/default") {}
   std::string Game(const std::string& sub) const {
     return rtl::JoinPath(dir / "game", rtl::NativePath(sub));
   }
-
-  TempDir dir;
-  THeadlessPlatform platform;
-  recording_host::TRecordingHost host{"editor/default"};
 };
 
 TEST(ShaderScript, SkyEntryIsTheCloudLayerOfASkyTheEditorShows) {

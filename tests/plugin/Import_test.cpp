@@ -13,6 +13,7 @@
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "support/EditorHostTest.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 #include "texture/BatchConvert.h"
@@ -55,21 +56,11 @@ std::string SmallMat(uint8_t index) {
   return mat_fixture::TextureMat({{2, 2, std::string(4, static_cast<char>(index))}});
 }
 
-class ImportTest : public ::testing::Test {
+class ImportTest : public EditorHostTest {
  protected:
   void SetUp() override {
-    platform.libraryPath = dir / "morvane.dll";
-    platform.installPath = dir / "game";
-    SetPlatform(&platform);
-    FuncTable = THostFuncTable{};
-    host.Install(*GetFuncTable());
-    ResetCachedSettings();
+    EditorHostTest::SetUp();
     WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\n");
-  }
-  void TearDown() override {
-    SetPlatform(nullptr);
-    FuncTable = THostFuncTable{};
-    ResetCachedSettings();
   }
   std::string TextureDir(const std::string& level) const {
     return rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/") + level);
@@ -80,10 +71,6 @@ class ImportTest : public ::testing::Test {
       if (e.rfind("status ", 0) == 0) out.push_back(e.substr(7));
     return out;
   }
-
-  TempDir dir;
-  THeadlessPlatform platform;
-  recording_host::TRecordingHost host;
 };
 
 }  // namespace
