@@ -64,14 +64,16 @@ int main() try {
   std::string largest;
   size_t largestSize = 0;
   for (const std::string& name : rtl::FindFiles(folder, "*.jkl")) {
-    std::string text = rtl::ReadFileToString(rtl::JoinPath(folder, name));
+    std::string text =
+        rtl::ReadFileToString(rtl::JoinPath(folder, name), int64_t{1} << 40, "a bench input");
     if (text.size() > largestSize) {
       largestSize = text.size();
       largest = name;
     }
   }
   if (!largest.empty())
-    Run(largest.c_str(), rtl::ReadFileToString(rtl::JoinPath(folder, largest)));
+    Run(largest.c_str(),
+        rtl::ReadFileToString(rtl::JoinPath(folder, largest), int64_t{1} << 40, "a bench input"));
   else
     std::printf("no corpus levels in %s\n", folder.c_str());
   Run("generated 100000 surfaces", GenerateJklLevel(100000));

@@ -167,13 +167,15 @@ size_t ImportOnce(const std::string& levelPath, const std::string& dir, double l
     std::printf("    %-40s %8.3f s  %5.1f%%\n", marks[i].first.c_str(),
                 Seconds(marks[i].second, marks[i + 1].second),
                 100 * Seconds(marks[i].second, marks[i + 1].second) / all);
-  return rtl::FileExists(mapPath) ? rtl::ReadFileToString(mapPath).size() : 0;
+  return rtl::FileExists(mapPath)
+             ? rtl::ReadFileToString(mapPath, int64_t{1} << 40, "a bench input").size()
+             : 0;
 }
 
 // The floor: the level read and the same .map bytes written, in one go each.
 double Floor(const std::string& levelPath, const std::string& mapBytes, const std::string& dir) {
   Clock::time_point start = Clock::now();
-  std::string level = rtl::ReadFileToString(levelPath);
+  std::string level = rtl::ReadFileToString(levelPath, int64_t{1} << 40, "a bench input");
   rtl::WriteFileAtomic(rtl::JoinPath(dir, "floor.map"), mapBytes);
   double s = Seconds(start, Clock::now());
   if (level.empty()) std::printf("(empty level)\n");
@@ -197,7 +199,10 @@ void InChild(F body) {
 void Run(const std::string& label, const std::string& levelPath, const std::string& work) {
   std::string dir = rtl::JoinPath(work, label);
   rtl::ForceDirectories(dir);
-  const double levelMB = static_cast<double>(rtl::ReadFileToString(levelPath).size()) / 1e6;
+  const double levelMB =
+      static_cast<double>(
+          rtl::ReadFileToString(levelPath, int64_t{1} << 40, "a bench input").size()) /
+      1e6;
   std::printf("%s: %.1f MB\n", label.c_str(), levelMB);
   // A first import warms the file cache and makes the .map the floor writes.
   InChild([&] {
@@ -205,7 +210,8 @@ void Run(const std::string& label, const std::string& levelPath, const std::stri
     ImportOnce(levelPath, dir, levelMB);
   });
   InChild([&] { ImportOnce(levelPath, dir, levelMB); });
-  const std::string mapBytes = rtl::ReadFileToString(rtl::JoinPath(dir, "level.map"));
+  const std::string mapBytes =
+      rtl::ReadFileToString(rtl::JoinPath(dir, "level.map"), int64_t{1} << 40, "a bench input");
   double floor = 1e9;
   for (int i = 0; i < 3; ++i) floor = std::min(floor, Floor(levelPath, mapBytes, dir));
   std::printf("  floor (read the level, write the %.1f MB .map): %.3f s\n",
@@ -250,7 +256,7 @@ int main(int argc, char** argv) {
     }
     std::string label = rtl::ChangeFileExt(rtl::ExtractFileName(path), "");
     if (textures)
-      RunTextures(label, rtl::ReadFileToString(path), work);
+      RunTextures(label, rtl::ReadFileToString(path, int64_t{1} << 40, "a bench input"), work);
     else
       Run(label, path, work);
   }

@@ -81,7 +81,7 @@ int main() {
   size_t largestSize = 0;
   for (const std::string& name : rtl::FindFiles(dir, "*.jkl")) {
     std::string path = rtl::JoinPath(dir, name);
-    size_t size = rtl::ReadFileToString(path).size();
+    size_t size = rtl::ReadFileToString(path, int64_t{1} << 40, "a bench input").size();
     if (size > largestSize) largestSize = size, largest = path;
   }
   if (largest.empty()) {
@@ -93,7 +93,7 @@ int main() {
     level.LoadFromFile(largest);
   });
   split = Best(runs, [&] {
-    std::string t = rtl::ReadFileToString(largest);
+    std::string t = rtl::ReadFileToString(largest, int64_t{1} << 40, "a bench input");
     std::vector<std::string> lines = rtl::SplitLines(t.data(), t.size());
     if (lines.empty()) std::puts("?");
   });

@@ -68,7 +68,7 @@ void Run(const std::string& label, const std::string& level, const std::string& 
   std::unique_ptr<preview::TScene> scene;
   const double import = Best(5, [&] {
     rtl::TStringList lines;
-    lines.SetText(rtl::ReadFileToString(settings));
+    lines.SetText(rtl::ReadFileToString(settings, int64_t{1} << 40, "a bench input"));
     TImportRequest request = ImportRequestFromSettings(lines, nullptr);
     request.Path = level;
     request.Textures.InstallPath = ".";
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
   const std::string textured = rtl::JoinPath(work, "textured");
   rtl::ForceDirectories(textured);
   const std::string copy = rtl::JoinPath(textured, rtl::ExtractFileName(level));
-  const std::string text = rtl::ReadFileToString(level);
+  const std::string text = rtl::ReadFileToString(level, int64_t{1} << 40, "a bench input");
   rtl::WriteFileAtomic(copy, text);
   TJKLevel probe;
   probe.LoadFromText(text.data(), text.size());

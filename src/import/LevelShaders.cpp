@@ -5,8 +5,91 @@
 #include "import/ImageNames.h"
 #include "import/LevelTextures.h"
 #include "rtl/Files.h"
+#include "rtl/SharedFile.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 #include "texture/ShaderScript.h"
+
+namespace {
+
+// The first line of every script Morvane writes: what tells it from the game's and other tools'.
+const char* const ScriptMark = "// Morvane shader script";
+
+// Far beyond any real list or script (a few kilobytes): a larger one is not read.
+constexpr int64_t MaxListBytes = 4 << 20;
+constexpr int64_t MaxScriptBytes = 16 << 20;
+
+enum class TEncoding { Utf8, Utf16LE, Utf16BE };
+
+std::string FromUtf16(const std::string& Bytes, bool bigEndian) {
+  std::u16string units;
+  for (size_t i = 2; i + 1 < Bytes.size(); i += 2) {
+    const unsigned char a = static_cast<unsigned char>(Bytes[i]);
+    const unsigned char b = static_cast<unsigned char>(Bytes[i + 1]);
+    units += static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  }
+  return rtl::Utf16ToUtf8(units);
+}
+
+std::string ToUtf16(const std::string& Text, bool bigEndian) {
+  std::string out;
+  for (char16_t u : rtl::Utf8ToUtf16(Text)) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  }
+  return out;
+}
+
+// A script file that Morvane may replace: one it wrote, or (written before scripts carried the
+// mark) one that holds exactly what it would write now.
+bool WrittenByMorvane(const std::string& Path, const std::string& Unmarked, std::string& Text) {
+  if (rtl::IsLink(Path) || rtl::PathKind(Path) != rtl::TPathKind::File) return false;
+  try {
+    Text = rtl::ReadFileToString(Path, MaxScriptBytes, "a shader script");
+  } catch (const rtl::Exception&) {
+    return false;
+  }
+  return Text.rfind(ScriptMark, 0) == 0 || Text == Unmarked;
+}
+
+// The script's path: <level>.shader, else the first of <level>_2.shader, _3, ... that is free or
+// Morvane's; empty when none of a hundred is. Previous: what the file holds now; Existed: whether
+// there is one.
+std::string ScriptPath(const std::string& Folder, const std::string& Level,
+                       const std::string& Unmarked, std::string& Previous, bool& Existed) {
+  for (int n = 1; n <= 100; ++n) {
+    const std::string path =
+        Folder + Level + (n == 1 ? std::string() : "_" + std::to_string(n)) + ".shader";
+    Previous.clear();
+    Existed = rtl::IsLink(path) || rtl::PathKind(path) != rtl::TPathKind::Missing;
+    if (!Existed || WrittenByMorvane(path, Unmarked, Previous)) return path;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string ShaderListAddition(const std::string& List, const std::string& Script) {
+  TEncoding encoding = TEncoding::Utf8;
+  std::string text = List;
+  if (List.size() >= 2 && List[0] == '\xFF' && List[1] == '\xFE') {
+    encoding = TEncoding::Utf16LE;
+    text = FromUtf16(List, false);
+  } else if (List.size() >= 2 && List[0] == '\xFE' && List[1] == '\xFF') {
+    encoding = TEncoding::Utf16BE;
+    text = FromUtf16(List, true);
+  } else if (List.rfind("\xEF\xBB\xBF", 0) == 0) {
+    text = List.substr(3);
+  }
+  if (text.find('\0') != std::string::npos)
+    throw rtl::Exception("no text in a known encoding (UTF-8 or UTF-16 with its mark)");
+  const std::string after = AddToShaderList(text, Script);
+  if (after == text) return std::string();
+  const std::string added = after.substr(text.size());
+  if (encoding == TEncoding::Utf8) return added;
+  return ToUtf16(added, encoding == TEncoding::Utf16BE);
+}
 
 void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
                        const TTextureSettings& Settings, const TConsoleProc& Console) {
@@ -36,26 +119,76 @@ void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
     e.NonSolid = look.NonSolid;
     entries.push_back(std::move(e));
   }
+  const std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\shaders\\"));
+  const std::string unmarked = ShaderScript(entries);
+  const std::string mark =
+      std::string(ScriptMark) + " of level " + levelName + ", replaced when it is imported\n";
+  std::string previous;
+  bool existed = false;
   if (entries.empty()) {
     ConsoleMessage("No shader script written: no material of the level needs one");
+    // What an earlier import wrote would stay in force: it is emptied, and stays listed.
+    const std::string path = ScriptPath(folder, levelName, unmarked, previous, existed);
+    if (path.empty() || !existed || previous == mark) return;
+    try {
+      rtl::WriteFileAtomic(path, mark, rtl::TLinks::Refuse);
+      ConsoleMessage("Emptied: " + path + " (written by an earlier import)");
+    } catch (const rtl::Exception& e) {
+      ConsoleMessage("Shader script of an earlier import not emptied: " + std::string(e.what()));
+    }
     return;
   }
-  const std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\shaders\\"));
   if (!rtl::ForceDirectories(folder)) {
     ConsoleMessage("Failed to create shader directory '" + folder + "'");
     return;
   }
-  const std::string path = folder + levelName + ".shader";
-  const std::string text = ShaderScript(entries);
-  rtl::WriteFileAtomic(path, text);
+  const std::string path = ScriptPath(folder, levelName, unmarked, previous, existed);
+  if (path.empty()) {
+    ConsoleMessage("No shader script written: no free name for it in '" + folder + "'");
+    return;
+  }
+  const std::string scriptName = rtl::ChangeFileExt(rtl::ExtractFileName(path), "");
+  if (scriptName != levelName)
+    ConsoleMessage("'" + folder + levelName +
+                   ".shader' is no script Morvane wrote; left alone, the level's script is '" +
+                   path + "'");
+
+  // The list is looked at first: a script the list cannot name is not written at all.
+  const std::string list = rtl::FindFileNoCase(folder, "shaderlist.txt");
+  std::string addition;
+  if (!list.empty()) {
+    try {
+      if (rtl::IsLink(list)) throw rtl::ENotWritten("it is a link; not written through it");
+      addition = ShaderListAddition(rtl::ReadFileToString(list, MaxListBytes, "a shader list"),
+                                    scriptName);
+    } catch (const rtl::Exception& e) {
+      ConsoleMessage("No shader script written: '" + list + "' left alone, " + e.what());
+      return;
+    }
+  }
+  try {
+    rtl::WriteFileAtomic(path, mark + unmarked, rtl::TLinks::Refuse);
+  } catch (const rtl::Exception& e) {
+    ConsoleMessage("No shader script written: " + std::string(e.what()));
+    return;
+  }
   ConsoleMessage(
       rtl::Format("Saved: %s (%d shaders)", path.c_str(), static_cast<int>(entries.size())));
-
-  const std::string list = rtl::FindFileNoCase(folder, "shaderlist.txt");
-  if (list.empty()) return;
-  const std::string before = rtl::ReadFileToString(list);
-  const std::string after = AddToShaderList(before, levelName);
-  if (after == before) return;
-  rtl::WriteFileAtomic(list, after);
-  ConsoleMessage("Listed " + levelName + " in " + list);
+  if (addition.empty()) return;
+  try {
+    rtl::AppendToFile(list, addition);
+  } catch (const rtl::Exception& e) {
+    // A script the list does not name is half an import: the folder goes back to what it was.
+    try {
+      if (existed)
+        rtl::WriteFileAtomic(path, previous, rtl::TLinks::Refuse);
+      else
+        rtl::DeleteFile(path);
+    } catch (const rtl::Exception&) {
+    }
+    ConsoleMessage("Shader script taken back: " + scriptName + " could not be listed in '" + list +
+                   "': " + e.what());
+    return;
+  }
+  ConsoleMessage("Listed " + scriptName + " in " + list);
 }

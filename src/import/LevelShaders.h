@@ -2,6 +2,8 @@
 // level's sky as sky and its see-through surfaces as such (the map keeps its texture names).
 #pragma once
 
+#include <string>
+
 #include "brush/ImportOptions.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
@@ -10,7 +12,22 @@
 // Writes <install>/GameData/base/shaders/<level>.shader in one step, one entry per material that
 // LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), the images named with
 // Settings' output format, and names it in shaders/shaderlist.txt when the game folder has that
-// file. Says on Console what it wrote, or why it wrote nothing; a file that cannot be written
-// raises, naming it.
+// file. The shaders folder is shared with the game's own scripts, other levels and other tools:
+// - a script is replaced only when Morvane wrote it (its first line says so); another of the name
+//   is left alone and the level's script takes the first free name <level>_2, _3, ...;
+// - neither the script nor the list is ever written through a link;
+// - the list gets its line by one append at its end, so imports running at once all keep theirs;
+// - whatever cannot be done costs only the script: one console line says what was not written,
+//   and the script and the list are left as they were (a written script whose list line cannot
+//   be added is taken back);
+// - a level that needs no script any more has the one Morvane wrote emptied, so that nothing of
+//   an earlier import stays in force.
+// Never raises for a file; says on Console what it wrote or why it did not.
 void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
                        const TTextureSettings& Settings, const TConsoleProc& Console);
+
+// The bytes to append to a shader list so that it names Script (as AddToShaderList decides),
+// in the list's own encoding: UTF-8 (a byte-order mark passed over), or UTF-16 of either byte
+// order with its mark. Empty when the list names the script already. Raises rtl::Exception for
+// a list that is no text (NUL bytes without a UTF-16 mark).
+std::string ShaderListAddition(const std::string& List, const std::string& Script);

@@ -250,6 +250,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
             decoded = true;
             break;
           }
+          if (entry->Length > MaxMatBytes)
+            throw rtl::EFileTooLarge(path + ">>" + key, entry->Length, MaxMatBytes, "a texture");
           buffer.Clear();
           container->ExtractToStream(buffer, key);
           buffer.SetPosition(0);

@@ -31,6 +31,9 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     if (container.Open(path) && Request.PickEntry)
       Result.Entry = Request.PickEntry(container, "jkl\\");
     if (Result.Entry.empty()) throw rtl::Exception("File selection canceled");
+    const TGobEntry* entry = container.Find(Result.Entry);
+    if (entry && entry->Length > MaxLevelBytes)
+      throw rtl::EFileTooLarge(path + ">>" + Result.Entry, entry->Length, MaxLevelBytes, "a level");
     rtl::TStringList lines;
     status("Extracting JKL...");
     container.ExtractToStrings(lines, Result.Entry);
@@ -56,10 +59,6 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
   Result.Scale = slab.Scale.Value;
-  // Beside the textures, and only where they are written.
-  if (Request.Options.Shaders && Request.Options.WriteTextures)
-    WriteLevelShaders(level, Request.Options, Request.Textures, Console);
-
   Result.HandOff.TexturePrefix = LevelFolderName(level.Name) + "/";
   Result.HandOff.Names = TImageNames(level.UsedMaterials);
   // A face line carries its texture name as one word.
@@ -70,6 +69,11 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
         "(NonVisTex \"" +
         Request.NonVisTex + "\" becomes \"" + Result.HandOff.NonVisTex + "\")");
   if (Request.Options.AlignTextures) Result.HandOff.Fits = FitFrontFaces(*Result.BrushLevel);
+
+  // Beside the textures, and only where they are written; the last step, so that a run that
+  // fails leaves the shared shaders folder as it was.
+  if (Request.Options.Shaders && Request.Options.WriteTextures)
+    WriteLevelShaders(level, Request.Options, Request.Textures, Console);
 
   Result.Summary.push_back(
       rtl::Format("%s imported succesfully",

@@ -645,7 +645,7 @@ void TJKLevel::LoadFromStrings(const rtl::TStringList& Lines, TProgressProc Prog
 }
 
 void TJKLevel::LoadFromFile(const std::string& FileName, TProgressProc Progress) {
-  std::string text = rtl::ReadFileToString(FileName);
+  std::string text = rtl::ReadFileToString(FileName, MaxLevelBytes, "a level");
   LoadFromText(text.data(), text.size(), Progress, FileName);
   SetNameFromFile(FileName);
 }

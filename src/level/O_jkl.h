@@ -20,6 +20,9 @@
 #include "level/Progress.h"
 #include "rtl/Classes.h"
 
+// The largest level text read: real levels hold up to a few megabytes.
+constexpr int64_t MaxLevelBytes = 64 << 20;
+
 class TJKLevel {
  public:
   std::string Name;                // the file name without folder and extension

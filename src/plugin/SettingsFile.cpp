@@ -23,7 +23,8 @@ void WithSettingsFile(const std::function<std::string()>& Path, const TConsolePr
       if (kind == rtl::TPathKind::Other) canSave = false;
       try {
         const TSettingsText text = DecodeSettingsText(
-            kind == rtl::TPathKind::File ? rtl::ReadFileToString(path) : ReadSettingsStream(path));
+            kind == rtl::TPathKind::File ? rtl::ReadFileToString(path, 1 << 20, "a settings file")
+                                         : ReadSettingsStream(path));
         if (!text.NotText.empty()) {
           canSave = false;
           Console("Settings file '" + path + "' ignored: " + text.NotText);

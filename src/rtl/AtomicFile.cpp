@@ -112,7 +112,18 @@ void RemoveTempFilesOnSignals() {
   }
 }
 
-TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativePath(path)) {
+TAtomicFile::TAtomicFile(const std::string& path, TLinks links)
+    : path_(path), target_(NativePath(path)) {
+  if (links == TLinks::Refuse) {
+    // Not followed: the rename at Commit replaces the name itself, so a link planted after this
+    // check is replaced, never written through.
+    if (IsLink(target_)) throw ENotWritten("'" + path + "' is a link; not written through it");
+    const TPathKind kind = PathKind(target_);
+    if (kind != TPathKind::File && kind != TPathKind::Missing)
+      throw ENotWritten("'" + path + "' is no plain file; not replaced");
+    Create(path);
+    return;
+  }
   // A link stays a link: the file it leads to is the one replaced, with the new file beside it so
   // that the replacement is one rename on the same file system.
   bool viaDescriptor = false;
@@ -133,6 +144,10 @@ TAtomicFile::TAtomicFile(const std::string& path) : path_(path), target_(NativeP
     return;
   }
   target_ = followed;
+  Create(path);
+}
+
+void TAtomicFile::Create(const std::string& path) {
   // A fresh unpredictable name until one is free: something planted at a name is never opened.
   // The slot is taken first so that a signal during the creation removes the new file too.
   for (int attempt = 0; !out_; ++attempt) {
@@ -199,8 +214,10 @@ void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)
   file.Commit();
 }
 
-void WriteFileAtomic(const std::string& path, const std::string& bytes) {
-  WriteFileAtomic(path, [&](TStream& s) { s.WriteBuffer(bytes.data(), bytes.size()); });
+void WriteFileAtomic(const std::string& path, const std::string& bytes, TLinks links) {
+  TAtomicFile file(path, links);
+  file.Stream().WriteBuffer(bytes.data(), bytes.size());
+  file.Commit();
 }
 
 }  // namespace rtl

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "rtl/SysUtils.h"
+
 namespace rtl {
 
 class TStream;
@@ -20,13 +22,24 @@ class TFileStream;
 // folder is refused.
 void WriteFileAtomic(const std::string& path, const std::function<void(TStream&)>& writer);
 
+// What a write does with a target that is a link, or no plain file. Follow: as above. Refuse: for
+// files in a folder other programs share (the game's), which someone else may have replaced with
+// a link to anything: a link is never written through nor replaced, and only a plain file or
+// nothing is written; anything else raises ENotWritten, the target left as it was.
+enum class TLinks { Follow, Refuse };
+
+class ENotWritten : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // The same for output that is produced piece by piece over a long run (a .map written while
 // brushes arrive): Stream() is the new file, Commit() puts it in place of the target, and an
 // object destroyed without Commit() removes the new file and leaves the target as it was.
 class TAtomicFile {
  public:
   // Raises EFCreateError (naming path) when the new file cannot be made.
-  explicit TAtomicFile(const std::string& path);
+  explicit TAtomicFile(const std::string& path, TLinks links = TLinks::Follow);
   ~TAtomicFile();
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
@@ -36,11 +49,13 @@ class TAtomicFile {
   void Commit();
 
  private:
-  std::string path_, target_, temp_;  // temp_ empty: the target is written in place
+  void Create(const std::string& path);  // the new file beside target_
+  std::string path_, target_, temp_;     // temp_ empty: the target is written in place
   std::unique_ptr<TFileStream> out_;
   int slot_ = -1;  // the new file's place among the live temporary files
 };
-void WriteFileAtomic(const std::string& path, const std::string& bytes);
+void WriteFileAtomic(const std::string& path, const std::string& bytes,
+                     TLinks links = TLinks::Follow);
 
 // An interrupted program must not leave its half-written new files behind. The new files of
 // every TAtomicFile alive are known; RemoveLiveTempFiles removes them with calls that are safe in

@@ -134,6 +134,17 @@ bool DeleteFile(const std::string& path) {
   return fs::remove(fs::path(NativePath(path)), ec);
 }
 
+bool IsLink(const std::string& path) {
+  if (path.empty()) return false;
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(NativePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+  struct stat st;
+  return ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+#endif
+}
+
 bool MatchesMask(const std::string& name, const std::string& mask) {
   // "*" any run, "?" any one character; letters compare without regard to case.
   size_t n = 0, m = 0, starM = std::string::npos, starN = 0;
@@ -190,9 +201,16 @@ std::string ExecutablePath() {
 #endif
 }
 
-std::string ReadFileToString(const std::string& path) {
+EFileTooLarge::EFileTooLarge(const std::string& path, int64_t size, int64_t limit, const char* kind)
+    : Exception(Format("File too large for %s: '%s' holds %lld bytes, at most %lld are read", kind,
+                       path.c_str(), static_cast<long long>(size), static_cast<long long>(limit))) {
+  MarkPlaced();
+}
+
+std::string ReadFileToString(const std::string& path, int64_t limit, const char* kind) {
   TFileStream f(path, TFileMode::OpenRead);
   int64_t size = f.Size();
+  if (size > limit) throw EFileTooLarge(path, size, limit, kind);
   std::string data(static_cast<size_t>(size), '\0');
   f.ReadBuffer(data.data(), data.size());
   return data;

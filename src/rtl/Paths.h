@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "rtl/SysUtils.h"
+
 namespace rtl {
 
 #ifdef _WIN32
@@ -65,6 +67,18 @@ bool MatchesMask(const std::string& name, const std::string& mask);
 // The full path of the running program.
 std::string ExecutablePath();
 
-std::string ReadFileToString(const std::string& path);  // EFOpenError when it cannot be read
+// A file read whole, up to Limit bytes: a larger one (a sparse file of gigabytes named where a
+// small one belongs) raises EFileTooLarge before anything is read, naming the file and Kind ("a
+// palette"). EFOpenError when it cannot be read.
+std::string ReadFileToString(const std::string& path, int64_t limit, const char* kind);
+
+class EFileTooLarge : public Exception {
+ public:
+  EFileTooLarge(const std::string& path, int64_t size, int64_t limit, const char* kind);
+};
+
+// True when path itself is a symbolic link (a reparse point on Windows), whatever it leads to and
+// whether or not that exists.
+bool IsLink(const std::string& path);
 
 }  // namespace rtl

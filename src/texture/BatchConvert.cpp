@@ -8,6 +8,8 @@
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "texture/ColorTables.h"
+#include "texture/O_jkt.h"
 
 namespace {
 
@@ -153,6 +155,10 @@ TBatchResult ConvertFromContainer(const TBatchOptions& options, const TBatchCall
       buffer.Clear();
       bool extracted = false;
       try {
+        const TGobEntry* entry = container.Find(key);
+        if (entry && entry->Length > MaxMatBytes)
+          throw rtl::EFileTooLarge(options.Source + ">>" + key, entry->Length, MaxMatBytes,
+                                   "a texture");
         extracted = container.ExtractToStream(source, buffer, key);
       } catch (const std::exception& e) {
         reason = e.what();
@@ -185,6 +191,10 @@ TBatchResult RunBatchConversion(const TBatchOptions& options, const TBatchCallba
 namespace {
 
 TPaletteRGB PaletteFromEntry(const TJKContainer& container, const std::string& key) {
+  const TGobEntry* entry = container.Find(key);
+  if (entry && entry->Length > MaxColormapBytes)
+    throw rtl::EFileTooLarge(container.FileName + ">>" + key, entry->Length, MaxColormapBytes,
+                             "a palette");
   rtl::TMemoryStream data;
   if (!container.ExtractToStream(data, key))
     throw rtl::Exception(

@@ -3,6 +3,7 @@
 #include "container/O_jkc.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -28,7 +29,7 @@ TColorTables ReadColorTablesSource(const std::string& Source) {
   const size_t split = Source.find(">>");
   if (split == std::string::npos) {
     if (!rtl::FileExists(Source)) throw rtl::EFOpenError(Source);
-    return ColorTablesFromBytes(rtl::ReadFileToString(Source));
+    return ColorTablesFromBytes(rtl::ReadFileToString(Source, MaxColormapBytes, "a palette"));
   }
   const std::string file = Source.substr(0, split);
   std::string key = Source.substr(split + 2);
@@ -37,6 +38,9 @@ TColorTables ReadColorTablesSource(const std::string& Source) {
   if (!rtl::FileExists(file)) throw rtl::EFOpenError(file);
   TJKContainer container;
   container.Open(file);
+  const TGobEntry* entry = container.Find(key);
+  if (entry && entry->Length > MaxColormapBytes)
+    throw rtl::EFileTooLarge(file + ">>" + key, entry->Length, MaxColormapBytes, "a palette");
   rtl::TMemoryStream bytes;
   if (!container.ExtractToStream(bytes, key))
     throw rtl::Exception("Palette entry '" + key + "' not found in " + file);

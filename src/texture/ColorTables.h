@@ -24,6 +24,9 @@ struct TColorTables {
   }
 };
 
+// A CMP file is its header, palette and tables: about 82 KB. Nothing larger is read as one.
+constexpr int64_t MaxColormapBytes = 1 << 20;
+
 // The tables of a CMP file's bytes: 64 header bytes and 768 palette bytes, then the light
 // levels, then the transparency table. A table the bytes do not hold whole is left empty.
 TColorTables ColorTablesFromBytes(const std::string& Bytes);

@@ -40,6 +40,10 @@ class EJPEG : public rtl::Exception {
 //  - a file too short for what its header declares, or a negative width or height, raises
 //    EReadError "Stream read error" before any pixel memory is allocated.
 // Every decoded pixel is opaque; its fourth byte is 0 in the bitmap (a TGA file stores 255).
+// The largest MAT read as one piece (from a container): the largest real ones hold a few
+// hundred kilobytes.
+constexpr int64_t MaxMatBytes = 64 << 20;
+
 class TJKTexture {
  public:
   TJKTexture();  // empty 0 x 0 image, Palette = DefaultPalette

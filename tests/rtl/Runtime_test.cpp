@@ -210,14 +210,14 @@ TEST(Files, AtomicWriteLeavesOldFileOnFailure) {
   TempDir dir;
   std::string path = dir / "settings.ini";
   WriteFileAtomic(path, std::string("old\r\n"));
-  EXPECT_EQ(ReadFileToString(path), "old\r\n");
+  EXPECT_EQ(testing_support::ReadFile(path), "old\r\n");
   EXPECT_THROW(WriteFileAtomic(path,
                                [](TStream& s) {
                                  s.WriteBuffer("half", 4);
                                  throw EWriteError();
                                }),
                EWriteError);
-  EXPECT_EQ(ReadFileToString(path), "old\r\n");
+  EXPECT_EQ(testing_support::ReadFile(path), "old\r\n");
   EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);  // no temporary file left behind
   EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
   EXPECT_TRUE(DirectoryExists(dir / "a/b"));
@@ -230,16 +230,16 @@ TEST(Files, AtomicFileStreamsAndReplacesOnlyOnCommit) {
   {
     TAtomicFile file(path);
     file.Stream().WriteBuffer("new", 3);
-    EXPECT_EQ(ReadFileToString(path), "old");  // nobody sees the new text before the commit
+    EXPECT_EQ(testing_support::ReadFile(path), "old");  // nobody sees the new text before the commit
   }
-  EXPECT_EQ(ReadFileToString(path), "old");  // dropped without a commit: target untouched
+  EXPECT_EQ(testing_support::ReadFile(path), "old");  // dropped without a commit: target untouched
   EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);
   {
     TAtomicFile file(path);
     file.Stream().WriteBuffer("new", 3);
     file.Commit();
   }
-  EXPECT_EQ(ReadFileToString(path), "new");
+  EXPECT_EQ(testing_support::ReadFile(path), "new");
   EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);
   EXPECT_THROW(TAtomicFile(dir / "missing/out.map"), EFCreateError);
 }

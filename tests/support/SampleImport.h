@@ -10,6 +10,7 @@
 
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "support/TestSupport.h"
 
 namespace sample_import {
 
@@ -38,7 +39,7 @@ inline std::string Digest(const std::string& mapText, const std::string& texture
   std::vector<std::string> names = rtl::FindFiles(textureFolder, "*");
   std::sort(names.begin(), names.end());
   for (const std::string& name : names)
-    h = Fnv1a(rtl::ReadFileToString(rtl::JoinPath(textureFolder, name)), Fnv1a(name, h));
+    h = Fnv1a(testing_support::ReadFile(rtl::JoinPath(textureFolder, name)), Fnv1a(name, h));
   return Hex(h) + "/" + std::to_string(names.size());
 }
 
@@ -75,7 +76,7 @@ inline std::string FirstDifference(const std::string& got, const std::string& wa
 inline std::string Differences(const std::string& mapText, const std::string& textureFolder) {
   std::map<std::string, std::string> got = {{"map", Hex(Fnv1a(mapText))}};
   for (const std::string& name : rtl::FindFiles(textureFolder, "*"))
-    got[name] = Hex(Fnv1a(rtl::ReadFileToString(rtl::JoinPath(textureFolder, name))));
+    got[name] = Hex(Fnv1a(testing_support::ReadFile(rtl::JoinPath(textureFolder, name))));
   std::string out;
   for (const auto& [name, digest] : ExpectedFiles()) {
     auto it = got.find(name);
@@ -87,7 +88,7 @@ inline std::string Differences(const std::string& mapText, const std::string& te
         const std::string golden =
             rtl::JoinPath(MORVANE_SOURCE_DIR, "tests/support/sample.golden.map");
         if (rtl::FileExists(golden))
-          out += ", " + FirstDifference(mapText, rtl::ReadFileToString(golden));
+          out += ", " + FirstDifference(mapText, testing_support::ReadFile(golden));
       }
       out += "\n";
     }
