@@ -36,6 +36,9 @@ int Extract(TArgs& a, std::ostream& out, std::ostream& err) {
   if (OutputIsInput("extract", "-o", target, source, err)) return 2;
   TJKContainer container;
   container.Open(source);
+  // Keys are written with "\\" and "/" is taken for it, but an entry whose name holds "/"
+  // itself is found as it is written.
+  if (!container.Find(key) && container.Find(a.positional[1])) key = a.positional[1];
   SayDuplicates("extract", container, key, err);
   rtl::TMemoryStream data;
   if (!container.ExtractToStream(data, key)) {

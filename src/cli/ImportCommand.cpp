@@ -137,6 +137,9 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       return 2;
     }
     defaultTexture = MapSafeName(given);
+    // Braces open and close blocks of a map whatever word they stand in.
+    for (char& c : defaultTexture)
+      if (c == '{' || c == '}') c = '_';
     if (defaultTexture != given)
       err << "morvane import: --default-texture '" << given
           << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";

@@ -25,6 +25,9 @@ TImageNames::TImageNames(const rtl::TStringList& Materials) {
     const std::string& material = Materials[i];
     if (!seen.insert(rtl::LowerCase(material)).second) continue;
     const std::string natural = NaturalName(material);
+    // Surfaces may spell the material in another letter case than its first use: one image,
+    // and every face named by the image's name.
+    names_[rtl::LowerCase(material)] = natural;
     const auto first = owner.emplace(rtl::LowerCase(natural), material);
     if (first.second) continue;
     std::string name;

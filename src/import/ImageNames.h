@@ -31,6 +31,6 @@ class TImageNames {
   const std::vector<TRenamed>& Renamed() const { return renamed_; }
 
  private:
-  std::map<std::string, std::string> names_;  // lower-case material -> its own name, renamed only
+  std::map<std::string, std::string> names_;  // lower-case material -> its image name
   std::vector<TRenamed> renamed_;
 };

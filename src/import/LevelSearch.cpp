@@ -3,15 +3,21 @@
 #include "container/O_jkc.h"
 #include "import/LevelTextures.h"
 #include "rtl/Files.h"
+#include "rtl/FolderIndex.h"
 
 namespace {
 
-// <LevelFile's folder>/../<Sub>/, or empty without a level file: a level read from a container
-// has no folder of its own, and the current folder is no place to guess in.
-std::string BesideLevel(const std::string& LevelFile, const std::string& Sub) {
+// <LevelFile's folder>/../<Sub>/ (each folder of Sub in any letter case, as a level unpacked
+// from its container may spell them "MAT" or "MISC\CMP"), or empty without a level file or such
+// a folder: a level read from a container has no folder of its own, and the current folder is no
+// place to guess in.
+std::string BesideLevel(const std::string& LevelFile, const std::vector<std::string>& Sub,
+                        rtl::TFolderIndex& Folders) {
   if (LevelFile.empty()) return std::string();
-  const std::string d(1, rtl::PathDelim);
-  return rtl::ExtractFilePath(LevelFile) + ".." + d + rtl::NativePath(Sub) + d;
+  std::string folder = rtl::ExtractFilePath(LevelFile) + ".." + rtl::PathDelim;
+  for (const std::string& name : Sub)
+    if (!folder.empty()) folder = Folders.FindFolder(folder, name);
+  return folder;
 }
 
 }  // namespace
@@ -32,12 +38,14 @@ std::string FindLevelPalette(const std::string& Colormap,
     const int index = container.IndexOfKey(key);
     if (index >= 0) return path + ">>" + key;
   }
-  const std::string folder = BesideLevel(LevelFile, "misc\\cmp");
-  return folder.empty() ? std::string() : rtl::FindFileNoCase(folder, Colormap);
+  rtl::TFolderIndex folders;
+  const std::string folder = BesideLevel(LevelFile, {"misc", "cmp"}, folders);
+  return folder.empty() ? std::string() : folders.FindFile(folder, Colormap);
 }
 
-std::string FindParentMat(const std::string& LevelFile, const std::string& Material) {
-  const std::string folder = BesideLevel(LevelFile, "mat");
-  if (folder.empty() || MaterialNameLeavesFolder(Material)) return std::string();
-  return rtl::FindFileNoCase(folder, Material);
+std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
+                          rtl::TFolderIndex& Folders) {
+  if (MaterialNameLeavesFolder(Material)) return std::string();
+  const std::string folder = BesideLevel(LevelFile, {"mat"}, Folders);
+  return folder.empty() ? std::string() : Folders.FindFile(folder, Material);
 }

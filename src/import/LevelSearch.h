@@ -5,15 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "rtl/FolderIndex.h"
+
 // The palette named Colormap, as a palette source (a CMP file, or "container>>entry"): the entry
 // "misc\cmp\<Colormap>" of the first of Containers that holds it (letter case ignored; missing
 // or unreadable containers are passed over), else the file <LevelFile's folder>/../misc/cmp/
-// <Colormap> when LevelFile is given. Empty when found nowhere, or when Colormap is no plain
-// file name.
+// <Colormap> when LevelFile is given (letter case ignored, of the folders too). Empty when found
+// nowhere, or when Colormap is no plain file name.
 std::string FindLevelPalette(const std::string& Colormap,
                              const std::vector<std::string>& Containers,
                              const std::string& LevelFile);
 
-// The file <LevelFile's folder>/../mat/<Material> (letter case ignored where the system
-// allows), or empty: none there, no LevelFile, or Material no plain file name.
-std::string FindParentMat(const std::string& LevelFile, const std::string& Material);
+// The file <LevelFile's folder>/../mat/<Material> (letter case ignored, of the folder too), or
+// empty: none there, no LevelFile, or Material no plain file name. Folders lists each folder
+// once for the whole import.
+std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
+                          rtl::TFolderIndex& Folders);

@@ -9,6 +9,7 @@
 #include "import/LevelSearch.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
+#include "rtl/FolderIndex.h"
 #include "rtl/SysUtils.h"
 #include "texture/BatchConvert.h"
 #include "texture/O_jkt.h"
@@ -193,6 +194,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   TContainerCache containers(ConsoleMessage);
 
   std::string levelFolder = rtl::ExtractFilePath(LevelFile);
+  // Each folder looked in is listed once for the run, its "mat" folder in any letter case.
+  rtl::TFolderIndex folders;
+  const std::string matFolder = folders.FindFolder(levelFolder, "mat");
   int count = 0;
   const int total = Level.UsedMaterials.Count();
   for (int i = 0; i < total; ++i) {
@@ -222,11 +226,11 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
     // A material that cannot be read or decoded is said and passed over; the others, and the
     // level's brushes, still come. Errors name their file (or container and entry) themselves.
     try {
-      std::string beside = rtl::FindFileNoCase(levelFolder, material);
-      std::string inMat = rtl::FindFileNoCase(levelFolder + "mat" + rtl::PathDelim, material);
+      std::string beside = folders.FindFile(levelFolder, material);
+      std::string inMat = matFolder.empty() ? std::string() : folders.FindFile(matFolder, material);
       // A level unpacked from its container keeps "jkl" and "mat" side by side.
       std::string parentMat = beside.empty() && inMat.empty() && Options.SearchParentMat
-                                  ? FindParentMat(LevelFile, material)
+                                  ? FindParentMat(LevelFile, material, folders)
                                   : std::string();
       if (!beside.empty()) {
         found = true;

@@ -10,6 +10,7 @@
 #include "rtl/SysUtils.h"
 #include "texture/ColorTables.h"
 #include "texture/O_jkt.h"
+#include "texture/Palette.h"
 
 namespace {
 
@@ -213,12 +214,8 @@ TPaletteRGB PaletteFromFile(const std::string& file) {
 }  // namespace
 
 TPaletteRGB ReadPaletteSource(const std::string& source) {
-  size_t split = source.find(">>");
-  if (split == std::string::npos) return PaletteFromFile(source);
-  const std::string file = source.substr(0, split);
-  std::string key = source.substr(split + 2);
-  for (char& c : key)
-    if (c == '/') c = '\\';  // keys are written with "\"; accept either
+  std::string file, key;
+  if (!SplitPaletteSource(source, file, key)) return PaletteFromFile(source);
   if (!rtl::FileExists(file)) throw rtl::EFOpenError(file);
   TJKContainer container;
   container.Open(file);

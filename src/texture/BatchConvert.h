@@ -64,9 +64,9 @@ TBatchResult RunBatchConversion(const TBatchOptions& options, const TBatchCallba
 std::string BatchImageName(const std::string& matName, TBatchFormat format);
 
 // A palette named by one text: the path of a CMP file, or a container path, ">>" and the key of
-// an entry inside it (split at the first ">>"). Raises "Cannot open file %s" for a missing file,
-// "Stream read error" for fewer than 832 bytes, and "Palette entry '%s' not found in %s" for a
-// missing entry.
+// an entry inside it (split as SplitPaletteSource splits it). Raises "Cannot open file %s" for a
+// missing file, "Stream read error" for fewer than 832 bytes, and "Palette entry '%s' not found in
+// %s" for a missing entry.
 TPaletteRGB ReadPaletteSource(const std::string& source);
 
 // The dialog's palette pick from a chosen file: a ".cmp" file is read as a palette; from a

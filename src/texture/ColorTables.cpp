@@ -5,6 +5,7 @@
 #include "rtl/Files.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "texture/Palette.h"
 
 namespace {
 
@@ -26,15 +27,11 @@ TColorTables ColorTablesFromBytes(const std::string& Bytes) {
 }
 
 TColorTables ReadColorTablesSource(const std::string& Source) {
-  const size_t split = Source.find(">>");
-  if (split == std::string::npos) {
+  std::string file, key;
+  if (!SplitPaletteSource(Source, file, key)) {
     if (!rtl::FileExists(Source)) throw rtl::EFOpenError(Source);
     return ColorTablesFromBytes(rtl::ReadFileToString(Source, MaxColormapBytes, "a palette"));
   }
-  const std::string file = Source.substr(0, split);
-  std::string key = Source.substr(split + 2);
-  for (char& c : key)
-    if (c == '/') c = '\\';
   if (!rtl::FileExists(file)) throw rtl::EFOpenError(file);
   TJKContainer container;
   container.Open(file);

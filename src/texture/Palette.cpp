@@ -87,3 +87,19 @@ bool TColorMap::LoadFromFile(const std::string& fileName) {
     throw;
   }
 }
+
+bool SplitPaletteSource(const std::string& Source, std::string& File, std::string& Key) {
+  size_t split = Source.find(">>");
+  if (split == std::string::npos) return false;
+  for (size_t at = split; at != std::string::npos; at = Source.find(">>", at + 1)) {
+    if (rtl::FileExists(Source.substr(0, at))) {
+      split = at;
+      break;
+    }
+  }
+  File = Source.substr(0, split);
+  Key = Source.substr(split + 2);
+  for (char& c : Key)
+    if (c == '/') c = '\\';  // keys are written with "\"; accept either
+  return true;
+}

@@ -40,3 +40,8 @@ class TColorMap {
   // False, with Palette unchanged, when the file does not exist.
   bool LoadFromFile(const std::string& fileName);
 };
+
+// A palette named as "container>>entry", split into the container's path and the entry's key
+// ("/" taken for "\"): at the first ">>" before which stands an existing file, as a folder's name
+// may hold ">>" too, else at the first ">>". False when Source holds none (a CMP file).
+bool SplitPaletteSource(const std::string& Source, std::string& File, std::string& Key);

@@ -302,8 +302,8 @@ TEST(CliImport, TextureNamesTheMapCannotCarry) {
   TempDir dir;
   WriteFile(dir / "room.jkl", TwoRoomLevel());
   for (const auto& [option, setting, face, said] : std::vector<std::array<std::string, 4>>{
-           {"--default-texture=a\"b c{}", "", "a_b_c{}",
-            "--default-texture 'a\"b c{}' cannot be one word of a face line; 'a_b_c{}' is used"},
+           {"--default-texture=a\"b c{}", "", "a_b_c__",
+            "--default-texture 'a\"b c{}' cannot be one word of a face line; 'a_b_c__' is used"},
            {"--overwrite-textures", "NonVisTex=x y\"z", "x_y_z",
             "(NonVisTex \"x y\"z\" becomes \"x_y_z\")"},
            {"--default-texture=", "", "", "--default-texture needs a texture name"}}) {
@@ -344,6 +344,10 @@ TEST(CliConventions, FailuresThatUsedToPassUnnoticed) {
   EXPECT_EQ(Morvane({"list", gob}).out,
             "jkl\\a.jkl\t" + std::to_string(level.size()) +
                 "\njkl\\a.jkl\t6\t(duplicate of an earlier entry: not used)\n");
+  // An entry whose name holds "/" itself is found as written.
+  WriteFile(dir / "slash.gob", testing_support::MakeGob({{"mat/wall.mat", "w"}}));
+  EXPECT_EQ(Morvane({"extract", dir / "slash.gob", "mat/wall.mat", "-o", dir / "w.mat"}).code, 0);
+  EXPECT_EQ(ReadFile(dir / "w.mat"), "w");
   const TRun extract = Morvane({"extract", gob, "jkl/A.jkl", "-o", dir / "a.jkl"});
   EXPECT_EQ(ReadFile(dir / "a.jkl"), level);
   EXPECT_EQ(extract.err, "morvane extract: " + gob +

@@ -175,3 +175,16 @@ TEST(Pipeline, EditorFacesAreWhatTheEditorReceives) {
     EXPECT_NE(brush.Faces.back().ScaleS, 0.5f);
   }
 }
+
+// Surfaces that spell one material in two letter cases have one image, and all their faces name
+// it (the later spelling's faces named an image that was never written, on a file system that
+// tells case apart).
+TEST(ImageNames, EveryLetterCaseOfAMaterialNamesTheImageOfItsFirstUse) {
+  rtl::TStringList used;
+  used.Add("SKY.mat");
+  used.Add("wall.mat");
+  const TImageNames names(used);
+  for (const char* spelling : {"SKY.mat", "Sky.MAT", "sky.mat"})
+    EXPECT_EQ(names.Of(spelling), "SKY") << spelling;
+  EXPECT_EQ(names.Of("Wall.MAT"), "wall");
+}

@@ -10,6 +10,7 @@
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "rtl/FolderIndex.h"
 #include "support/EditorHostTest.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
@@ -173,3 +174,47 @@ TEST_F(GameLookTest, UnpackedLevelFindsItsMaterialsInTheSiblingMatFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+#ifndef _WIN32  // Windows finds any spelling without a listing
+// Each folder is listed once for an import: what appears in it afterwards is not seen by the
+// same index, and a name differing only in letter case is found, for files and folders alike.
+TEST(FolderIndex, ListsEachFolderOnceAndIgnoresLetterCase) {
+  TempDir dir;
+  rtl::ForceDirectories(dir / "MAT");
+  WriteFile(dir / "MAT/Wall.MAT", "w");
+  rtl::TFolderIndex index;
+  const std::string folder = rtl::IncludeTrailingPathDelimiter(dir.Path());
+  const std::string mat = index.FindFolder(folder, "mat");
+  EXPECT_EQ(mat, folder + "MAT" + rtl::PathDelim);
+  EXPECT_EQ(index.FindFile(mat, "wall.mat"), mat + "Wall.MAT");
+  EXPECT_EQ(index.FindFile(mat, "floor.mat"), "");
+  WriteFile(dir / "MAT/Floor.MAT", "f");
+  EXPECT_EQ(index.FindFile(mat, "floor.mat"), "");                 // listed before it came
+  EXPECT_EQ(index.FindFile(mat, "Floor.MAT"), mat + "Floor.MAT");  // as written: always seen
+  EXPECT_EQ(rtl::TFolderIndex().FindFile(mat, "floor.mat"), mat + "Floor.MAT");
+}
+#endif
+
+}  // namespace
+
+// A level unpacked with its folders in upper case ("MAT", "MISC\CMP") finds its materials and
+// its palette there.
+TEST_F(GameLookTest, UpperCaseFoldersOfAnUnpackedLevelAreFound) {
+  rtl::ForceDirectories(dir / "lvl/JKL/MAT");
+  rtl::ForceDirectories(dir / "lvl/MAT");
+  rtl::ForceDirectories(dir / "lvl/MISC/CMP");
+  WriteFile(dir / "lvl/JKL/x.jkl", WindowLevel);
+  WriteFile(dir / "lvl/JKL/MAT/A.MAT", SmallMat());
+  WriteFile(dir / "lvl/MAT/wall.mat", SmallMat());
+  WriteFile(dir / "lvl/MISC/CMP/PAL.CMP", std::string(832, '\0'));
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nSearchParentMat=1\r\nLevelPalette=1\r\n");
+  platform.fileAnswer = dir / "lvl/JKL/x.jkl";
+  Dispatch("Import Level...");
+  for (const char* image : {"a.tga", "wall.tga"})
+    EXPECT_TRUE(rtl::FileExists(Game("GameData/base/Textures/x/") + image)) << image;
+  ASSERT_FALSE(host.Console.empty());
+  EXPECT_NE(host.Console[0].find("Palette 'Pal.CMP' of the level: "), std::string::npos)
+      << host.Console[0];
+}

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "rtl/Classes.h"
+#include "rtl/Files.h"
 #include "support/TestSupport.h"
+#include "texture/BatchConvert.h"
+#include "texture/ColorTables.h"
 #include "texture/O_jkt.h"
 
 using testing_support::TempDir;
@@ -109,3 +112,19 @@ TEST(PaletteDefault, RampsFallStepByStepAndGreysStayGrey) {
     EXPECT_EQ(DefaultPalette[i].G, DefaultPalette[i].B) << i;
   }
 }
+
+#ifndef _WIN32  // Windows names hold no ">"
+// A container in a folder whose name holds ">>" is still the container: the source splits where
+// the part before names a file (at the first ">>" the folder's name was taken for the container).
+TEST(PaletteSource, AFolderNameMayHoldTheEntrySeparator) {
+  TempDir dir;
+  std::string cmp = "CMP " + std::string(60, '\0') + std::string(768, '\0');
+  cmp[64] = '\x7f';
+  rtl::ForceDirectories(dir / "a>>b");
+  testing_support::WriteFile(dir / "a>>b/pal.gob",
+                             testing_support::MakeGob({{"misc\\cmp\\pal.cmp", cmp}}));
+  const TPaletteRGB palette = ReadPaletteSource(dir / "a>>b/pal.gob>>misc/cmp/pal.cmp");
+  EXPECT_EQ(palette[0].R, 0x7f);
+  EXPECT_EQ(ReadColorTablesSource(dir / "a>>b/pal.gob>>misc/cmp/pal.cmp").Light.size(), 0u);
+}
+#endif
