@@ -14,7 +14,16 @@ mkdir -p dist
 for preset in windows native; do
   dir=build/release/$preset
   echo "== $preset"
-  cmake --preset "$preset" -B "$dir" -DMORVANE_TESTS=OFF >/dev/null
+  flags=()
+  if [ "$preset" = native ]; then
+    # The .deb's binary is built as Debian builds its packages: stack protector, fortified
+    # calls, read-only relocations bound at start-up (dpkg-buildflags with every hardening).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    flags=(-DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
+      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)")
+  fi
+  cmake --preset "$preset" -B "$dir" -DMORVANE_TESTS=OFF "${flags[@]}" >/dev/null
   cmake --build "$dir" -j"$(nproc)" --target package
 done
 cp build/release/windows/morvane-*-win32.zip build/release/native/morvane_*_amd64.deb dist/

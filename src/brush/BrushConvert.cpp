@@ -185,6 +185,62 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
+namespace {
+
+// The largest size a finite point's coordinates take; nothing for a point at no finite place (a
+// thing there is left out or refused where entities are written: it is no part of the map).
+void Reach(double& reach, double x, double y, double z) {
+  if (std::isfinite(x) && std::isfinite(y) && std::isfinite(z))
+    reach = std::max({reach, std::fabs(x), std::fabs(y), std::fabs(z)});
+}
+
+// How far the map of this import reaches, in level units: the corners of the surfaces that
+// become brushes (drawn adjoins too, when they do), and the things and lights when the map holds
+// them.
+double ImportReach(const TJKLevel& Level, const TImportOptions& Options) {
+  double reach = 0;
+  for (int i = 0; i < Level.Sectors.Count(); ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
+      const TSurface* s = sector->Surfaces.Items(k);
+      if (s->Adjoin != -1 && !(Options.ImportAdjoins && IsDrawnAdjoin(*s))) continue;
+      for (int j = 0; j < s->Vertices.Count(); ++j) {
+        const TVector3 p = s->Vertices.Items(j)->Position();
+        Reach(reach, p.X, p.Y, p.Z);
+      }
+    }
+  }
+  if (!Options.WritesEntities) return reach;
+  for (int i = 0; i < Level.Things.Count(); ++i) {
+    const TVector3& p = Level.Things.Objects(i)->Origin;
+    Reach(reach, p.X, p.Y, p.Z);
+  }
+  for (const auto& light : Level.Lights)
+    Reach(reach, light->Position.X, light->Position.Y, light->Position.Z);
+  return reach;
+}
+
+}  // namespace
+
+double WrittenReach(const TBrushLevel& BrushLevel, bool Entities) {
+  double reach = 0;
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
+    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    for (int k = 0; k < brush->Vertices.Count(); ++k) {
+      const TVertex* v = brush->Vertices.Items(k);
+      Reach(reach, v->X, v->Y, v->Z);
+    }
+  }
+  if (!Entities) return reach;
+  for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
+    const TVector3& p = BrushLevel.Entities.Objects(i)->Origin;
+    Reach(reach, p.X, p.Y, p.Z);
+  }
+  for (const auto& light : BrushLevel.Lights)
+    Reach(reach, light->Position.X, light->Position.Y, light->Position.Z);
+  return reach;
+}
+
 void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
                              const TImportOptions& Options, TSlabSettings* Slab,
                              const TConsoleProc& Console) {
@@ -204,15 +260,21 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   std::unique_ptr<TSharedCorners> shared;
   if (Options.FitWorld || Options.SealLevel || Options.CleanSlabs) {
     fitted = ScaleValue();
-    const double depth = DepthValue();
-    const double reach = LevelReach(Level);
+    double depth = DepthValue();
+    // Drawn adjoins, whose brushes reach as far as the slabs, are 1 unit deep.
+    const double reach = ImportReach(Level, Options);
+    if (Options.ImportAdjoins) depth = std::max(depth, 1.0);
     if (reach * fitted + depth > WorldEdge && (Options.FitWorld || Options.SealLevel) && Console) {
       const double fits = LargestFittingScale(reach, depth);
+      // The smallest Scale tried may not fit either: then none is said to.
+      const std::string which = reach * fits + depth > WorldEdge
+                                    ? "no Scale down to " + rtl::FloatToStr(fits) + " fits"
+                                    : "the largest Scale that fits is " + rtl::FloatToStr(fits);
       Console(rtl::Format(
           "The level reaches %s units from the centre at Scale %s, beyond the world's edge at "
-          "%s; the largest Scale that fits is %s%s",
+          "%s; %s%s",
           rtl::FloatToStr(reach * fitted).c_str(), rtl::FloatToStr(fitted).c_str(),
-          rtl::FloatToStr(WorldEdge).c_str(), rtl::FloatToStr(fits).c_str(),
+          rtl::FloatToStr(WorldEdge).c_str(), which.c_str(),
           Options.FitWorld ? ", used for this import" : ""));
     }
     if (reach * fitted + depth > WorldEdge && Options.FitWorld)
@@ -278,8 +340,10 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   if (Options.ImportAdjoins && Console)
     Console(
         rtl::Format("%d drawn adjoin surfaces became %d brushes", drawn.Surfaces, drawn.Brushes));
-  if (MapReach(BrushLevel) > WorldEdge)
-    BrushLevel.FittingScale = LargestFittingScale(LevelReach(Level), numbers.Depth.Value);
+  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge)
+    BrushLevel.FittingScale =
+        LargestFittingScale(ImportReach(Level, Options),
+                            std::max(numbers.Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
   if (Options.SealLevel || Options.WritesEntities)
     SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
                    Console);

@@ -58,3 +58,8 @@ struct TSharedCorners;
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
                   const TImportOptions& Options = TImportOptions(),
                   const TSharedCorners* Shared = nullptr);
+
+// The largest coordinate size of what the map holds, in editor units: its brushes, and its
+// entities and lights when Entities (the map writes them); points at no finite place, which the
+// map never holds, count for nothing.
+double WrittenReach(const TBrushLevel& BrushLevel, bool Entities);

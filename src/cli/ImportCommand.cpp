@@ -2,6 +2,7 @@
 #include <memory>
 #include <ostream>
 
+#include "brush/BrushConvert.h"
 #include "brush/Seal.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -97,9 +98,9 @@ const char* const ImportDetails =
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
 // brushes without a word; empty when it does not.
-std::string WorldEdgeWarning(const TBrushLevel& BrushLevel) {
+std::string WorldEdgeWarning(const TBrushLevel& BrushLevel, bool Entities) {
   if (BrushLevel.FittingScale == 0) return std::string();
-  const double reach = MapReach(BrushLevel), fits = BrushLevel.FittingScale;
+  const double reach = WrittenReach(BrushLevel, Entities), fits = BrushLevel.FittingScale;
   return "the map reaches " + rtl::FloatToStr(reach) + " units from the centre, beyond the " +
          "world's edge at " + rtl::FloatToStr(WorldEdge) + "; the largest Scale that fits is " +
          rtl::FloatToStr(fits) + " (--fit-world)";
@@ -247,7 +248,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   if (unsized > 0)
     terminal.Console(rtl::Format(
         "%d brushes of unknown image size written as brushDef for a 64 x 64 image", unsized));
-  const std::string edge = WorldEdgeWarning(*result.BrushLevel);
+  const std::string edge = WorldEdgeWarning(*result.BrushLevel, withEntities);
   if (!edge.empty()) err << "morvane import: " << edge << "\n";
   const std::string report = layout.ReportLine();
   if (!report.empty()) err << "morvane import: " << report << "\n";

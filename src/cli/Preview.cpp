@@ -40,7 +40,8 @@ const char* const PreviewDetails =
     "        in a flat colour of its own. --entry,\n"
     "        --settings and --game-dir as for import.\n"
     "  -o FILE.png          the picture (default: <level>.png in the current folder).\n"
-    "  --size WxH           its size in pixels, 1 to 8192 each way (default: 1024x768).\n"
+    "  --size WxH           its size in pixels, 1 to 8192 each way and 16777216 (4096x4096) in\n"
+    "                       all (default: 1024x768).\n"
     "  --uv game|editor     game (default): each face mapped with the level's texture vertices;\n"
     "                       editor: with the projection the editor will show (the brush faces'\n"
     "                       shift, rotation and scale).\n"
@@ -88,7 +89,11 @@ bool ParseCamera(const std::string& text, preview::TEye& eye) {
   return true;
 }
 
-// "WxH" with W and H whole numbers from 1 to 8192.
+// At most 4096 x 4096 pixels: a picture costs some 9 bytes a pixel (colour, depth, palette
+// index), and 8192 x 8192 took 600 MB.
+constexpr int64_t MaxPixels = int64_t{1} << 24;
+
+// "WxH" with W and H whole numbers from 1 to 8192, W x H at most MaxPixels.
 bool ParseSize(const std::string& text, int& width, int& height) {
   size_t x = text.find_first_of("xX");
   if (x == std::string::npos) return false;
@@ -101,7 +106,8 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     }
     return value >= 1 && value <= 8192;
   };
-  return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
+  return number(text.substr(0, x), width) && number(text.substr(x + 1), height) &&
+         int64_t{width} * height <= MaxPixels;
 }
 
 // Empty on success, else what was wrong with the values given.
@@ -119,7 +125,8 @@ std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
     if (a.output.empty()) return "option '-o' needs a file name";
   }
   if (has("--size") && !ParseSize(get("--size"), a.width, a.height))
-    return "bad size '" + get("--size") + "': expected WxH, each from 1 to 8192 (such as 1024x768)";
+    return "bad size '" + get("--size") +
+           "': expected WxH, each from 1 to 8192, 16777216 pixels at most (such as 1024x768)";
   if (has("--uv")) {
     const std::string uv = get("--uv");
     if (uv != "game" && uv != "editor") return "bad --uv '" + uv + "': expected game or editor";
@@ -231,6 +238,14 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     err << "morvane preview: the level has no player start (walkplayer thing) for --view player\n";
     return 1;
   }
+  // A start beyond every float once scaled would give a picture of nothing.
+  if (a.player && !(std::isfinite(a.eye.Position.X) && std::isfinite(a.eye.Position.Y) &&
+                    std::isfinite(a.eye.Position.Z) && std::isfinite(a.eye.Yaw) &&
+                    std::isfinite(a.eye.Pitch))) {
+    err << "morvane preview: the level's player start lies at no finite point at Scale "
+        << rtl::FloatToStr(scale) << "; no picture written\n";
+    return 1;
+  }
   std::string output = a.output;
   if (output.empty())
     output =
@@ -250,9 +265,7 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     err << "morvane preview: " << e.what() << "\n";
     return 1;
   }
-  if (report.Left > 0)
-    err << "morvane preview: " << report.Left
-        << " faces left out, the farthest: the faces overlap too much to draw them all in time\n";
+  if (report.Left > 0) err << "morvane preview: " << preview::LeftOutText(report) << "\n";
   err << "morvane preview: drew " << scene.Faces.size() - report.Left << " faces into " << output
       << " (" << a.width << "x" << a.height << ")\n";
   return 0;

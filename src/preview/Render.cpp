@@ -248,11 +248,16 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options, TRenderReport*
   if (paletted && !Scene.Tables.Transparency.empty()) raster.KeepIndices();
   const uint64_t budget = std::max<uint64_t>(
       Options.WorkBudget, 8 * static_cast<uint64_t>(Options.Width) * uint64_t(Options.Height));
+  size_t translucentDrawn = 0;
   for (const TDrawn& d : drawn) {
     if (raster.Work() > budget) {
       report.Left = drawn.size() - report.Drawn;
+      for (const TDrawn& left : drawn)
+        if (Scene.Faces[left.Face].Translucent) ++report.LeftTranslucent;
+      report.LeftTranslucent -= std::min(report.LeftTranslucent, translucentDrawn);
       break;
     }
+    if (Scene.Faces[d.Face].Translucent) ++translucentDrawn;
     ++report.Drawn;
     const TFace& face = Scene.Faces[d.Face];
     TPaint paint;
@@ -268,6 +273,17 @@ TImage Render(const TScene& Scene, const TRenderOptions& Options, TRenderReport*
   }
   if (Report) *Report = report;
   return raster.TakeImage();
+}
+
+std::string LeftOutText(const TRenderReport& Report) {
+  const size_t opaque = Report.Left - Report.LeftTranslucent;
+  std::string text;
+  if (opaque > 0) text = std::to_string(opaque) + " faces left out, the farthest";
+  if (Report.LeftTranslucent > 0)
+    text += (text.empty() ? "" : "; ") + std::to_string(Report.LeftTranslucent) +
+            " translucent faces left out, the nearest (they are drawn last)";
+  if (!text.empty()) text += ": the faces overlap too much to draw them all in time";
+  return text;
 }
 
 }  // namespace preview

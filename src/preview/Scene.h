@@ -90,8 +90,14 @@ struct TRenderOptions {
 struct TRenderReport {
   size_t Drawn = 0;       // faces drawn
   size_t Duplicates = 0;  // opaque faces exactly like one before them, which could not show
-  size_t Left = 0;        // faces not drawn once the work budget was spent, the farthest ones
+  size_t Left = 0;        // faces not drawn once the work budget was spent
+  // Of those, the translucent ones: drawn last and farthest first, so the nearest of them.
+  size_t LeftTranslucent = 0;
 };
+
+// What a spent work budget left out, in words (the opaque faces left out are the farthest, the
+// translucent ones the nearest); empty when nothing was.
+std::string LeftOutText(const TRenderReport& Report);
 
 extern const TColour Background;
 

@@ -128,3 +128,37 @@ TEST(CliSeal, GameReadyAndTheSetting) {
   const std::string world = map.substr(0, map.find("}\n{\n\"classname\" \"info"));
   EXPECT_EQ(ReadFile(dir / "g.map"), world + "}\n");
 }
+
+// The world's edge is that of what the map holds: drawn adjoins that --adjoins makes brushes are
+// fitted too, and a thing at no finite place (never on the map) moves no edge ("reaches inf").
+TEST(CliSeal, TheWorldsEdgeIsThatOfWhatTheMapHolds) {
+  TempDir dir;
+  jkl_text::TJklLevel window = Room("1", "1", "1");
+  for (const char* v : {"300 0 0", "301 0 0", "301 1 0"}) window.Vertices.push_back(v);
+  window.Surfaces.push_back({8, 9, 10});
+  window.Adjoins = {-1, -1, -1, -1, -1, -1, 0};
+  WriteFile(dir / "window.jkl", window.Text());
+  jkl_text::TJklLevel far = Room("1", "1", "1");
+  far.Things = {{"walkplayer", "3e38 0.5 0.1 0 0 0"}};  // beyond every float once scaled
+  WriteFile(dir / "far.jkl", far.Text());
+  WriteFile(dir / "s.ini", "");
+  for (const auto& [level, flags] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"window", {"--adjoins", "--fit-world"}}, {"far", {}}, {"far", {"--entities"}}}) {
+    std::vector<std::string> args = {"import",     dir / (level + ".jkl"), "--game-dir",
+                                     dir / "game", "--settings",           dir / "s.ini",
+                                     "--map",      dir / "w.map"};
+    args.insert(args.end(), flags.begin(), flags.end());
+    const auto r = Morvane(args);
+    ASSERT_EQ(r.code, 0) << level << r.err << r.out;
+    EXPECT_EQ(r.err.find("world's edge"), std::string::npos) << level << r.err;
+    // The corners of the face lines, "( x y z )".
+    std::istringstream map(ReadFile(dir / "w.map"));
+    double largest = 0;
+    for (std::string word; map >> word;)
+      if (word == "(")
+        for (int k = 0; k < 3 && map >> word; ++k)
+          largest = std::max(largest, std::fabs(std::stod(word)));
+    EXPECT_GT(largest, 0);
+    EXPECT_LE(largest, 65536) << level;
+  }
+}

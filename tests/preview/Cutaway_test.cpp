@@ -235,10 +235,13 @@ TEST(PreviewRender, DuplicatesAndTheWorkBudget) {
     uint64_t budget;
     size_t duplicates;
     bool someLeft;
+    std::string said;  // what the left-out line says of them
   } cases[] = {
-      {50, false, false, uint64_t(256) << 20, 49, false},
-      {3, true, false, uint64_t(256) << 20, 0, false},
-      {400, false, true, 0, 0, true},  // each floor a little higher, seen at a slant
+      {50, false, false, uint64_t(256) << 20, 49, false, ""},
+      {3, true, false, uint64_t(256) << 20, 0, false, ""},
+      {400, false, true, 0, 0, true, "faces left out, the farthest: "},
+      // Translucent faces are drawn farthest first: those left out are the nearest.
+      {400, true, true, 0, 0, true, "translucent faces left out, the nearest"},
   };
   for (const TCase& c : cases) {
     preview::TScene scene;
@@ -255,8 +258,17 @@ TEST(PreviewRender, DuplicatesAndTheWorkBudget) {
     EXPECT_EQ(report.Duplicates, c.duplicates) << c.copies;
     EXPECT_EQ(report.Drawn + report.Left + report.Duplicates, size_t(c.copies));
     EXPECT_EQ(report.Left > 0, c.someLeft);
+    EXPECT_EQ(report.LeftTranslucent, c.translucent ? report.Left : 0);
+    const std::string said = preview::LeftOutText(report);
+    EXPECT_EQ(said.find(c.said) != std::string::npos && said.empty() == c.said.empty(), true)
+        << said;
+    if (c.someLeft) {
+      EXPECT_EQ(said.find("the farthest") == std::string::npos, c.translucent) << said;
+    }
     // The nearest floor is drawn first: the budget leaves out only what lies behind it.
     const bool plain = Same(image.At(64, 64), Flat("floor", {0, 0, 1}));
-    EXPECT_EQ(plain, !c.translucent) << c.copies;
+    if (!(c.translucent && c.stacked)) {
+      EXPECT_EQ(plain, !c.translucent) << c.copies;
+    }
   }
 }

@@ -17,6 +17,7 @@
 #include "preview/Scene.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "support/JklText.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
@@ -359,7 +360,8 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   TempDir dir;
   WriteSquareLevel(dir);
   const std::string level = dir / "square.jkl";
-  for (const char* size : {"0x10", "10x0", "12", "axb", "9000x10", "10x", "x10", "-5x5", "1e3x5"}) {
+  for (const char* size : {"0x10", "10x0", "12", "axb", "9000x10", "10x", "x10", "-5x5", "1e3x5",
+                           "8192x8192", "4097x4096"}) {
     TRun run = RunPreview({level, "--size", size, "-o", dir / "x.png"});
     EXPECT_EQ(run.code, 2) << size;
     EXPECT_NE(run.err.find("morvane preview: bad size '" + std::string(size) + "'"),
@@ -406,6 +408,19 @@ TEST(PreviewCommand, BadArgumentsAndUnwritableOutputFailClearly) {
   EXPECT_EQ(broken.code, 1);
   EXPECT_NE(broken.out.find("Morvane: Failed: "), std::string::npos) << broken.out;
   EXPECT_FALSE(rtl::FileExists(dir / "b.png"));
+
+  // A player start beyond every float once scaled: no blank picture, a failure saying why.
+  jkl_text::TJklLevel far;
+  far.Vertices = {"0 0 0", "1 0 0", "0 1 0"};
+  far.Surfaces = {{0, 1, 2}, {2, 1, 0}};
+  far.Things = {{"walkplayer", "3e38 0 0.1 0 0 0"}};
+  WriteFile(dir / "far.jkl", far.Text());
+  TRun player = RunPreview(
+      {dir / "far.jkl", "--settings", dir / "m.ini", "--view", "player", "-o", dir / "p.png"});
+  EXPECT_EQ(player.code, 1);
+  EXPECT_NE(player.err.find("player start lies at no finite point"), std::string::npos)
+      << player.err;
+  EXPECT_FALSE(rtl::FileExists(dir / "p.png"));
 }
 
 // A setting that makes the import fail makes the preview fail with the import's line, although
