@@ -13,6 +13,72 @@
 #include "brush/Seal.h"
 #include "rtl/SysUtils.h"
 
+namespace {
+
+// A face's plane as an editor of the Radiant family computes it from the three points it is
+// handed (HandOffPoints: the first two corners and the centre), every step in Singles.
+struct TEditorPlane {
+  float N[3] = {0, 0, 0};
+  float Dist = 0;
+  bool Valid = false;
+};
+
+TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, const TVertex* f0) {
+  // The centre as GetCentre makes it: running sums in Singles, divided by the count.
+  float sum[3] = {0, 0, 0};
+  for (const TVertex* v : {b0, b1, f1, f0}) {
+    sum[0] = sum[0] + v->X;
+    sum[1] = sum[1] + v->Y;
+    sum[2] = sum[2] + v->Z;
+  }
+  const float c[3] = {static_cast<float>(sum[0] / 4.0), static_cast<float>(sum[1] / 4.0),
+                      static_cast<float>(sum[2] / 4.0)};
+  const float a[3] = {b0->X - b1->X, b0->Y - b1->Y, b0->Z - b1->Z};
+  const float d[3] = {c[0] - b1->X, c[1] - b1->Y, c[2] - b1->Z};
+  const float n[3] = {a[1] * d[2] - a[2] * d[1], a[2] * d[0] - a[0] * d[2],
+                      a[0] * d[1] - a[1] * d[0]};
+  const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  TEditorPlane p;
+  if (!(len > 0) || !std::isfinite(len)) return p;
+  for (int i = 0; i < 3; ++i) p.N[i] = n[i] / len;
+  p.Dist = b0->X * p.N[0] + b0->Y * p.N[1] + b0->Z * p.N[2];
+  p.Valid = true;
+  return p;
+}
+
+// The rule by which such an editor discards a face as a duplicate of an earlier one: normals
+// within 0.001 of each other's direction (as a dot product) and distances within 0.01 unit.
+bool EditorTakesAsOne(const TEditorPlane& p, const TEditorPlane& q) {
+  return p.Valid && q.Valid &&
+         double(p.N[0]) * q.N[0] + double(p.N[1]) * q.N[1] + double(p.N[2]) * q.N[2] > 1 - 0.001 &&
+         std::fabs(double(p.Dist) - q.Dist) < 0.01;
+}
+
+// The sides of a slab, from corner k to corner k + 1 (the last back to the first), in the order
+// they are written. An editor of the Radiant family discards a face whose plane it takes for that
+// of another face of the brush: where cleaning keeps corners a hair off the line of their
+// neighbours (another surface shares them), two sides of a slab can lie on one plane by that rule.
+// The later of two is left out, as the editor would leave it out (the brush changes by no more
+// than the rule allows), so that the editor has nothing to discard.
+std::vector<std::pair<size_t, size_t>> SidesOnDistinctPlanes(const std::vector<TVertex*>& f,
+                                                             const std::vector<TVertex*>& b) {
+  const size_t n = f.size();
+  std::vector<std::pair<size_t, size_t>> sides;
+  std::vector<TEditorPlane> planes;
+  for (size_t k = n; k-- > 0;) {
+    const size_t k1 = (k + 1) % n;
+    const TEditorPlane plane = SidePlane(b[k], b[k1], f[k1], f[k]);
+    bool same = false;
+    for (const TEditorPlane& other : planes) same = same || EditorTakesAsOne(plane, other);
+    if (same) continue;
+    planes.push_back(plane);
+    sides.emplace_back(k, k1);
+  }
+  return sides;
+}
+
+}  // namespace
+
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
                   const TImportOptions& Options, const TSharedCorners* Shared) {
   // The surface's corners that make the slab, in order: all of them, or what cleaning keeps.
@@ -75,8 +141,15 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
     b[static_cast<size_t>(j)] = w;
   }
 
-  for (int k = n - 1; k >= 0; --k) {
-    const size_t k0 = static_cast<size_t>(k), k1 = static_cast<size_t>((k + 1) % n);
+  // One side from each corner to the next; with cleaning, none on the plane of another.
+  std::vector<std::pair<size_t, size_t>> sides;
+  if (Options.CleanSlabs) {
+    sides = SidesOnDistinctPlanes(f, b);
+  } else {
+    for (size_t k = static_cast<size_t>(n); k-- > 0;)
+      sides.emplace_back(k, (k + 1) % static_cast<size_t>(n));
+  }
+  for (const auto& [k0, k1] : sides) {
     TSurface* side = brush->AddNewSurface();
     side->MaterialName = Surface.MaterialName;
     side->Flags = flags;
@@ -241,9 +314,9 @@ double WrittenReach(const TBrushLevel& BrushLevel, bool Entities) {
   return reach;
 }
 
-void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options, TSlabSettings* Slab,
-                             const TConsoleProc& Console) {
+TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                                    TProgressProc Progress, const TImportOptions& Options,
+                                    TSlabSettings* Slab, const TConsoleProc& Console) {
   TSlabSettings defaults;
   TSlabSettings& numbers = Slab ? *Slab : defaults;
   auto use = [&Console](TSlabNumber& number) {
@@ -254,6 +327,7 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   auto ScaleValue = [&] { return use(numbers.Scale); };
   auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
+  int slabs = 0;
   // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
   // within the world's edge; 0 leaves every step to ask for the number itself.
   double fitted = 0;
@@ -306,9 +380,10 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
         ++leftOut;
         continue;
       }
-      BrushLevel.Sources.push_back(surface);
-      CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
-                         scale, depth);
+      T3DMesh& brush = *BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1);
+      brush.Brush.Source = surface;
+      ++slabs;
+      CheckBrushIsFinite(brush, *surface, Level, scale, depth);
     }
   }
 
@@ -344,7 +419,18 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
     BrushLevel.FittingScale =
         LargestFittingScale(ImportReach(Level, Options),
                             std::max(numbers.Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
+  const int beforeShell = BrushLevel.Brushes.Count();
   if (Options.SealLevel || Options.WritesEntities)
     SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
                    Console);
+  TConversion ran;
+  // Read without asking: a number no step needed says no note.
+  ran.Scale = fitted > 0 ? fitted : numbers.Scale.Value;
+  ran.Depth = numbers.Depth.Value;
+  ran.Slabs = slabs;
+  ran.DrawnAdjoinSurfaces = drawn.Surfaces;
+  ran.DrawnAdjoinBrushes = drawn.Brushes;
+  ran.LeftOut = leftOut;
+  ran.ShellBoxes = BrushLevel.Brushes.Count() - beforeShell;
+  return ran;
 }

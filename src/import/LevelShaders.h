@@ -5,14 +5,16 @@
 #include <string>
 
 #include "brush/ImportOptions.h"
+#include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 
-// Writes <install>/GameData/base/shaders/<level>.shader in one step, one entry per material that
-// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), the images named with
-// Settings' output format, and names it in shaders/shaderlist.txt when the game folder has that
-// file. The shaders folder is shared with the game's own scripts, other levels and other tools:
+// Writes <install>/GameData/base/shaders/<folder>.shader in one step, one entry per material that
+// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), each named as the faces
+// are and showing the image the texture step wrote (Names), and names it in
+// shaders/shaderlist.txt when the game folder has that file. The shaders folder is shared with the
+// game's own scripts, other levels and other tools:
 // - a script is replaced only when Morvane wrote it (its first line says so); another of the name
 //   is left alone and the level's script takes the first free name <level>_2, _3, ...;
 // - neither the script nor the list is ever written through a link;
@@ -23,8 +25,9 @@
 // - a level that needs no script any more has the one Morvane wrote emptied, so that nothing of
 //   an earlier import stays in force.
 // Never raises for a file; says on Console what it wrote or why it did not.
-void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
-                       const TTextureSettings& Settings, const TConsoleProc& Console);
+void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
+                       const TImportOptions& Options, const TTextureSettings& Settings,
+                       const TConsoleProc& Console);
 
 // The bytes to append to a shader list so that it names Script (as AddToShaderList decides),
 // in the list's own encoding: UTF-8 (a byte-order mark passed over), or UTF-16 of either byte

@@ -270,6 +270,31 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfGeneratedSlabs) {
   EXPECT_GT(rawProblems, checked);
 }
 
+// A slab whose edge bends in and out again keeps two sides on one plane (0,0)-(100,0) and
+// (200,0)-(300,0), which an editor would discard one of: clean, the later is left out, the
+// brush is what the editor would have kept, and it discards nothing.
+TEST(CleanSlabs, SidesOnOnePlaneAreWrittenAsOne) {
+  LevelBuilder b;
+  b.AddSurface({{0, 0, 0},
+                {100, 0, 0},
+                {150, 0.5f, 0},
+                {200, 0, 0},
+                {300, 0, 0},
+                {300, 100, 0},
+                {0, 100, 0}});
+  TBrushLevel out, raw;
+  TSlabSettings one;
+  one.Scale.Value = 1;
+  TSlabSettings same = one;
+  ConvertSectorsToBrushes(b.Level, out, nullptr, Clean(), &one);
+  ConvertSectorsToBrushes(b.Level, raw, nullptr, TImportOptions(), &same);
+  EXPECT_EQ(editor_check::CheckBrush(EditorFaces(*raw.Brushes.Items(0))).Duplicates, 1);
+  ASSERT_EQ(out.Brushes.Count(), 1);
+  EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), raw.Brushes.Items(0)->Surfaces.Count() - 1);
+  for (const editor_check::TRules& rules : {editor_check::LooseRules, editor_check::StrictRules})
+    EXPECT_EQ(editor_check::CheckBrush(EditorFaces(*out.Brushes.Items(0)), rules).Duplicates, 0);
+}
+
 // The real levels of the goal: before cleaning an editor discards faces of many slabs; after it,
 // it loses none and builds every face of all but a few.
 TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {

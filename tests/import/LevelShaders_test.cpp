@@ -54,7 +54,7 @@ struct TShadersFolder {
     settings.InstallPath = dir.Path();
     settings.OutputTexFormat = "tga";
     std::vector<std::string> said;
-    WriteLevelShaders(level, TImportOptions(), settings,
+    WriteLevelShaders(level, MakeLevelNames(level, "tga"), TImportOptions(), settings,
                       [&said](const std::string& line) { said.push_back(line); });
     return said;
   }
