@@ -10,6 +10,7 @@
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/TempFile.h"
+#include "rtl/Utf.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -73,16 +74,16 @@ std::string FollowLinks(const std::string& path, bool& viaDescriptor) {
 #ifdef _WIN32
   return path;
 #else
-  fs::path p(path);
+  fs::path p = FsPath(path);
   for (int hops = 0; hops < 40 && !viaDescriptor; ++hops) {
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
+    if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return FsString(p);
     fs::path to = fs::read_symlink(p, ec);
-    if (ec) return p.string();
+    if (ec) return FsString(p);
     p = to.is_absolute() ? to : p.parent_path() / to;
-    viaDescriptor = NamesOpenDescriptor(p.string());
+    viaDescriptor = NamesOpenDescriptor(FsString(p));
   }
-  if (viaDescriptor) return p.string();
+  if (viaDescriptor) return FsString(p);
   throw EFCreateError(path);
 #endif
 }
@@ -202,7 +203,7 @@ void TAtomicFile::Commit() {
   out_.reset();
   if (temp_.empty()) return;  // written in place
   std::error_code ec;
-  fs::rename(fs::path(temp_), fs::path(target_), ec);
+  fs::rename(FsPath(temp_), FsPath(target_), ec);
   if (ec) DeleteFile(temp_);
   UnregisterLiveTemp(slot_);
   if (ec) throw EFCreateError(path_);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 
 namespace rtl {
 
@@ -224,9 +225,16 @@ int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
 #endif
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) {
+#ifdef _WIN32
+  // The wide name: a path outside the ANSI code page still names its file.
+  f_ = _wfopen(Wide(fileName).c_str(), mode == TFileMode::OpenRead ? L"rb"
+                                       : mode == TFileMode::Append ? L"ab"
+                                                                   : L"wb");
+#else
   f_ = std::fopen(fileName.c_str(), mode == TFileMode::OpenRead ? "rb"
                                     : mode == TFileMode::Append ? "ab"
                                                                 : "wb");
+#endif
   if (!f_) {
     if (mode == TFileMode::OpenRead) throw EFOpenError(fileName);
     throw EFCreateError(fileName);

@@ -5,6 +5,7 @@
 
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 
 namespace fs = std::filesystem;
 
@@ -18,10 +19,10 @@ const TFolderIndex::TListing& TFolderIndex::Listing(const std::string& Folder) {
   // Windows finds any spelling itself; elsewhere the folder is listed, once.
   std::error_code ec;
   const std::string dir = Folder.empty() ? std::string(".") : NativePath(Folder);
-  fs::directory_iterator it(fs::path(dir), ec), end;
+  fs::directory_iterator it(FsPath(dir), ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code ec2;
-    const std::string name = it->path().filename().string();
+    const std::string name = FsString(it->path().filename());
     if (it->is_regular_file(ec2))
       listing.Files.emplace(LowerCase(name), name);
     else if (it->is_directory(ec2))

@@ -6,6 +6,7 @@
 
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -68,19 +69,19 @@ std::string NativePath(const std::string& path) {
 bool FileExists(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
-  return fs::is_regular_file(fs::path(NativePath(path)), ec);
+  return fs::is_regular_file(FsPath(NativePath(path)), ec);
 }
 
 bool DirectoryExists(const std::string& path) {
   if (path.empty()) return false;
   std::error_code ec;
-  return fs::is_directory(fs::path(NativePath(path)), ec);
+  return fs::is_directory(FsPath(NativePath(path)), ec);
 }
 
 TPathKind PathKind(const std::string& path) {
   if (path.empty()) return TPathKind::Missing;
   std::error_code ec;
-  fs::file_status st = fs::status(fs::path(NativePath(path)), ec);
+  fs::file_status st = fs::status(FsPath(NativePath(path)), ec);
   switch (st.type()) {
     case fs::file_type::not_found:
     case fs::file_type::none:
@@ -97,7 +98,7 @@ TPathKind PathKind(const std::string& path) {
 bool GetFileId(const std::string& path, TFileId& id) {
   if (path.empty()) return false;
 #ifdef _WIN32
-  HANDLE h = CreateFileA(NativePath(path).c_str(), 0,
+  HANDLE h = CreateFileW(Wide(NativePath(path)).c_str(), 0,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -125,19 +126,19 @@ bool ForceDirectories(const std::string& path) {
   std::string p = ExcludeTrailingPathDelimiter(NativePath(path));
   if (p.empty()) return false;
   std::error_code ec;
-  fs::create_directories(fs::path(p), ec);
+  fs::create_directories(FsPath(p), ec);
   return DirectoryExists(p);
 }
 
 bool DeleteFile(const std::string& path) {
   std::error_code ec;
-  return fs::remove(fs::path(NativePath(path)), ec);
+  return fs::remove(FsPath(NativePath(path)), ec);
 }
 
 bool IsLink(const std::string& path) {
   if (path.empty()) return false;
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(NativePath(path).c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(NativePath(path)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 #else
   struct stat st;
@@ -170,11 +171,11 @@ std::vector<std::string> FindFiles(const std::string& folder, const std::string&
   std::vector<std::string> names;
   std::error_code ec;
   std::string dir = folder.empty() ? std::string(".") : NativePath(folder);
-  fs::directory_iterator it(fs::path(dir), ec), end;
+  fs::directory_iterator it(FsPath(dir), ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code ec2;
     if (!it->is_regular_file(ec2)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = FsString(it->path().filename());
     if (MatchesMask(name, pattern)) names.push_back(name);
   }
   return names;
@@ -193,7 +194,14 @@ std::string FindFileNoCase(const std::string& folder, const std::string& name) {
 
 std::string ExecutablePath() {
 #ifdef _WIN32
-  return _pgmptr ? std::string(_pgmptr) : std::string();
+  // The wide name: the program may lie in a folder whose name the ANSI code page cannot spell.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0) return std::string();
+    if (n < path.size()) return Utf8(path.substr(0, n).c_str());
+    path.resize(path.size() * 2);
+  }
 #else
   std::error_code ec;
   fs::path p = fs::read_symlink("/proc/self/exe", ec);

@@ -3,6 +3,7 @@
 #include "rtl/AtomicFile.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -27,9 +28,9 @@ void AppendToFile(const std::string& Path, const std::string& Bytes) {
   const std::string path = NativePath(Path);
 #ifdef _WIN32
   // Append-only access: every write lands at the end of the file at the moment it is made.
-  HANDLE h =
-      CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw EFCreateError(Path);
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info) ||

@@ -7,6 +7,7 @@
 
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -60,7 +61,7 @@ std::FILE* CreateNewFile(const std::string& Path, const std::string& Target) {
   // The DLL's host may write the target's folder from other accounts too; CREATE_NEW fails on
   // anything already there, a link included. Windows keeps no owner or mode to carry over here.
   (void)Target;
-  HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+  HANDLE h = CreateFileW(Wide(Path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -70,13 +71,13 @@ std::FILE* CreateNewFile(const std::string& Path, const std::string& Target) {
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);
-    DeleteFileA(Path.c_str());
+    DeleteFileW(Wide(Path).c_str());
     throw EFCreateError(Path);
   }
   std::FILE* f = _fdopen(fd, "wb");
   if (!f) {
     _close(fd);
-    DeleteFileA(Path.c_str());
+    DeleteFileW(Wide(Path).c_str());
     throw EFCreateError(Path);
   }
   return f;

@@ -12,6 +12,7 @@
 
 #include "plugin/Platform.h"
 #include "rtl/Paths.h"
+#include "rtl/Utf.h"
 #include "texture/BatchConvert.h"
 #include "texture/O_jkt.h"
 #include "win32/Forms_win32.h"
@@ -140,22 +141,25 @@ TfrmConvTex::~TfrmConvTex() {
 
 void TfrmConvTex::Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int x, int y,
                       int w, int h, int id) {
-  HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, form_,
+  // Wide controls: the folders they show and take may have names outside the ANSI code page.
+  HWND c = CreateWindowExW(exStyle, rtl::Wide(cls).c_str(), rtl::Wide(text).c_str(),
+                           WS_CHILD | WS_VISIBLE | style, x, y, w, h, form_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (c) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
 
 std::string TfrmConvTex::Text(int id) const {
   HWND c = Control(id);
-  int n = GetWindowTextLengthA(c);
+  int n = GetWindowTextLengthW(c);
   if (n <= 0) return std::string();
-  std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
-  int got = GetWindowTextA(c, buf.data(), n + 1);
-  return std::string(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
+  std::vector<wchar_t> buf(static_cast<size_t>(n) + 1, L'\0');
+  int got = GetWindowTextW(c, buf.data(), n + 1);
+  buf[static_cast<size_t>(got > 0 ? got : 0)] = L'\0';
+  return rtl::Utf8(buf.data());
 }
 
 void TfrmConvTex::SetText(int id, const std::string& text) {
-  SetWindowTextA(Control(id), text.c_str());
+  SetWindowTextW(Control(id), rtl::Wide(text).c_str());
 }
 
 void TfrmConvTex::Check(int on, int off) {
@@ -165,7 +169,7 @@ void TfrmConvTex::Check(int on, int off) {
 
 void TfrmConvTex::SetStatus(const std::string& text) {
   HWND panel = Control(conv_tex_ids::pnlStatus);
-  SetWindowTextA(panel, text.c_str());
+  SetWindowTextW(panel, rtl::Wide(text).c_str());
   // A conversion pumps no messages: paint now.
   RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -9,6 +9,7 @@
 
 #include "plugin/Platform.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Utf.h"
 #include "win32/FConvTex.h"
 #include "win32/FGobDlg.h"
 #include "win32/FStatus.h"
@@ -21,8 +22,8 @@ class RegKey {
   ~RegKey() {
     if (key_) RegCloseKey(key_);
   }
-  bool Open(HKEY root, const char* path) {
-    return RegOpenKeyExA(root, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
+  bool Open(HKEY root, const wchar_t* path) {
+    return RegOpenKeyExW(root, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
   }
   HKEY get() const { return key_; }
 
@@ -35,29 +36,35 @@ class Win32Platform : public IPlatform {
   explicit Win32Platform(HMODULE module) : module_(module) {}
 
   std::string LibraryPath() override {
-    char path[MAX_PATH + 1] = {};
-    DWORD n = GetModuleFileNameA(module_, path, MAX_PATH);
-    return std::string(path, n);
+    // Wide: the editor may lie in a folder whose name the ANSI code page cannot spell, and the
+    // settings beside the DLL must still be found.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameW(module_, &path[0], static_cast<DWORD>(path.size()));
+      if (n == 0) return std::string();
+      if (n < path.size()) return rtl::Utf8(path.substr(0, n).c_str());
+      path.resize(path.size() * 2);
+    }
   }
 
   std::string OpenFileDialog(const std::string& filter) override {
     // "Text|pattern|Text|pattern" becomes the double-NUL-terminated list Windows wants.
-    std::string f = filter;
-    for (char& c : f)
-      if (c == '|') c = '\0';
-    f.append(2, '\0');
-    char file[MAX_PATH * 4] = {};
-    OPENFILENAMEA ofn = {};
+    std::wstring f = rtl::Wide(filter);
+    for (wchar_t& c : f)
+      if (c == L'|') c = L'\0';
+    f.append(2, L'\0');
+    wchar_t file[MAX_PATH * 4] = {};
+    OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = GetActiveWindow();
     ofn.lpstrFilter = f.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
+    ofn.nMaxFile = sizeof file / sizeof file[0];
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                 OFN_EXPLORER | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&ofn)) return std::string();
-    return file;
+    if (!GetOpenFileNameW(&ofn)) return std::string();
+    return rtl::Utf8(file);
   }
 
   std::string SelectEntry(const TJKContainer& container, const std::string& folder) override {
@@ -65,18 +72,19 @@ class Win32Platform : public IPlatform {
   }
 
   std::string BrowseFolder(const std::string& title) override {
-    char display[MAX_PATH] = {};
-    BROWSEINFOA bi = {};
+    wchar_t display[MAX_PATH] = {};
+    const std::wstring wideTitle = rtl::Wide(title);
+    BROWSEINFOW bi = {};
     bi.hwndOwner = GetActiveWindow();
     bi.pidlRoot = nullptr;  // the desktop
     bi.pszDisplayName = display;
-    bi.lpszTitle = title.c_str();
+    bi.lpszTitle = wideTitle.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     HRESULT co = CoInitialize(nullptr);
     std::string result;
-    if (LPITEMIDLIST pidl = SHBrowseForFolderA(&bi)) {
-      char path[MAX_PATH] = {};
-      if (SHGetPathFromIDListA(pidl, path)) result = path;
+    if (LPITEMIDLIST pidl = SHBrowseForFolderW(&bi)) {
+      wchar_t path[MAX_PATH] = {};
+      if (SHGetPathFromIDListW(pidl, path)) result = rtl::Utf8(path);
       CoTaskMemFree(pidl);
     }
     if (SUCCEEDED(co)) CoUninitialize();
@@ -84,11 +92,11 @@ class Win32Platform : public IPlatform {
   }
 
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+    MessageBoxW(nullptr, rtl::Wide(text).c_str(), rtl::Wide(caption).c_str(), MB_OK);
   }
 
   void ShellOpen(const std::string& path) override {
-    ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(nullptr, L"open", rtl::Wide(path).c_str(), nullptr, nullptr, SW_SHOW);
   }
 
   std::string GetInstallPath() override { return ReadInstallPathFromRegistry(); }
@@ -108,22 +116,34 @@ class Win32Platform : public IPlatform {
 }  // namespace
 
 std::string ReadInstallPathFromRegistry() {
-  const char* const keyPath =
-      "Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
-  const char* const valueName = "Install Path";
+  const wchar_t* const keyPath =
+      L"Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
+  const wchar_t* const valueName = L"Install Path";
   RegKey key;
   if (!key.Open(HKEY_LOCAL_MACHINE, keyPath)) return std::string();
   DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
     return std::string();
   if (type != REG_SZ && type != REG_EXPAND_SZ)
-    throw rtl::Exception(rtl::Format("Invalid data type for '%s'", valueName));
-  std::vector<char> buf(size + 1, '\0');
+    throw rtl::Exception("Invalid data type for 'Install Path'");
+  // The folder as stored, in wide characters: a game installed under a name outside the ANSI
+  // code page is still found.
+  std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
   DWORD got = size;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
                        &got) != ERROR_SUCCESS)
     return std::string();
-  return std::string(buf.data());  // stored text up to its NUL, nothing expanded
+  return rtl::Utf8(buf.data());  // stored text up to its NUL, nothing expanded
+}
+
+std::vector<std::string> CommandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) args.push_back(rtl::Utf8(argv[i]));
+    LocalFree(argv);
+  }
+  return args;
 }
 
 void InstallWin32Platform(HMODULE module) {

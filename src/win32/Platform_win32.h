@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Makes the Win32 platform the current one; module is the DLL (or executable) whose folder holds
 // the settings file.
@@ -13,3 +14,7 @@ void InstallWin32Platform(HMODULE module);
 // The game's install folder from the registry ("" when absent); raises
 // "Invalid data type for 'Install Path'" when the value is not a string.
 std::string ReadInstallPathFromRegistry();
+
+// The program's arguments in UTF-8, from the wide command line: main's own are in the ANSI code
+// page, which cannot spell every file name.
+std::vector<std::string> CommandLineArguments();

@@ -184,6 +184,7 @@ TEST(LevelShaders, WhatCannotBeWrittenCostsOnlyTheScript) {
     EXPECT_EQ(ReadFile(game.List()).substr(0, 7), "common\n");
   }
 
+#ifndef _WIN32  // a path that long is beyond Windows' own limit for the level file too
   // Through the whole import: a level whose name is too long for its script is imported.
   TShadersFolder game;
   const std::string longName(249, 'n');
@@ -196,6 +197,7 @@ TEST(LevelShaders, WhatCannotBeWrittenCostsOnlyTheScript) {
   EXPECT_TRUE(result.Succeeded()) << result.Message;
   EXPECT_NE(Joined(result.Console).find("No shader script written: "), std::string::npos);
   EXPECT_EQ(rtl::FindFiles(game.Shaders(), "*"), std::vector<std::string>{});
+#endif
 
   // The sky gone, the script of the last import stays listed but holds nothing.
   TShadersFolder again;
