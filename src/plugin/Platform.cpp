@@ -15,6 +15,8 @@ IPlatform& Platform() {
 
 void SetPlatform(IPlatform* platform) { g_Platform = platform; }
 
+IPlatform* CurrentPlatform() { return g_Platform; }
+
 std::string IPlatform::SettingsPath() {
   return rtl::ExtractFilePath(LibraryPath()) + SettingsFileName;
 }

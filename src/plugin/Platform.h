@@ -67,9 +67,15 @@ class IPlatform {
   // options read from the settings before the import uses them; the editor's platform leaves
   // them as they are.
   virtual void AdjustImportOptions(TImportOptions&) {}
+
+  // A console line as the editor takes it: Morvane's texts are UTF-8, the editor's console reads
+  // the system's ANSI code page (the Win32 platform converts); other hosts take it as it is.
+  virtual std::string EditorText(const std::string& Utf8) { return Utf8; }
 };
 
 // The platform that the plug-in's commands use; set once by the DLL, the command-line host or a
 // test before any command runs.
 IPlatform& Platform();
 void SetPlatform(IPlatform* platform);
+// The platform set, or null.
+IPlatform* CurrentPlatform();

@@ -76,6 +76,7 @@ THostFuncTable* GetFuncTable() {
 
 void ConsoleMessage(const std::string& Text) {
   std::string line = "Morvane: " + Text + "\n";
+  if (IPlatform* platform = CurrentPlatform()) line = platform->EditorText(line);
   // An editor that left the slot empty gets no console rather than a crash.
   if (FuncTable.ConsolePrint) FuncTable.ConsolePrint(line.c_str());
 }

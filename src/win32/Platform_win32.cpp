@@ -101,6 +101,18 @@ class Win32Platform : public IPlatform {
 
   std::string GetInstallPath() override { return ReadInstallPathFromRegistry(); }
 
+  std::string EditorText(const std::string& Utf8) override {
+    // Characters the code page lacks become its default character: the line still reads.
+    const std::wstring wide = rtl::Wide(Utf8);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return Utf8;
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+  }
+
   std::unique_ptr<IStatusWindow> CreateStatusWindow() override {
     return std::make_unique<TfrmStatus>();
   }

@@ -230,7 +230,8 @@ TEST(Files, AtomicFileStreamsAndReplacesOnlyOnCommit) {
   {
     TAtomicFile file(path);
     file.Stream().WriteBuffer("new", 3);
-    EXPECT_EQ(testing_support::ReadFile(path), "old");  // nobody sees the new text before the commit
+    EXPECT_EQ(testing_support::ReadFile(path),
+              "old");  // nobody sees the new text before the commit
   }
   EXPECT_EQ(testing_support::ReadFile(path), "old");  // dropped without a commit: target untouched
   EXPECT_EQ(FindFiles(dir.Path(), "*").size(), 1u);
