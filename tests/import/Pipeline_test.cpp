@@ -8,10 +8,10 @@
 #include <tuple>
 
 #include "brush/BrushTestSupport.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "support/HandOff.h"
 #include "support/JklText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using testing_support::TempDir;

@@ -14,9 +14,10 @@
 #include "WineSupport.h"
 #include "cli/Cli.h"
 #include "import/MapWriter.h"
-#include "plugin/RecordingHost.h"
 #include "rtl/Files.h"
 #include "support/AlignImport.h"
+#include "support/MapText.h"
+#include "support/RecordingHost.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 
