@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "texture/O_jkt.h"
+#include "texture/JpegWriter.h"
 
 extern "C" {
 #include <jerror.h>

@@ -203,7 +203,7 @@ TEST(ImportInTheEditor, AlignedTexturesMatchTheCommandLineHost) {
 // command-line host writes. The time of each is printed for the benchmarks' record; speed is
 // measured there, not asserted here.
 TEST(ImportInTheEditor, LargestCorpusLevelGivesTheCommandLinesBrushes) {
-  const std::string level = WinPath(std::string(MORVANE_CORPUS_DIR) + "/jkl/vanilla.jkl");
+  const std::string level = CorpusPath("jkl/vanilla.jkl");
   if (GetFileAttributesA(level.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no corpus";
   Plugin p;
   recording_host::TRecordingHost host;
