@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "import/SettingsFile.h"
 #include "plugin/Platform.h"
 #include "rtl/SysUtils.h"
 #include "rtl/Utf.h"
@@ -15,21 +16,6 @@
 #include "win32/FStatus.h"
 
 namespace {
-
-// A registry key that closes itself.
-class RegKey {
- public:
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  bool Open(HKEY root, const wchar_t* path) {
-    return RegOpenKeyExW(root, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 class Win32Platform : public IPlatform {
  public:
@@ -126,27 +112,6 @@ class Win32Platform : public IPlatform {
 };
 
 }  // namespace
-
-std::string ReadInstallPathFromRegistry() {
-  const wchar_t* const keyPath =
-      L"Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
-  const wchar_t* const valueName = L"Install Path";
-  RegKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, keyPath)) return std::string();
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return std::string();
-  if (type != REG_SZ && type != REG_EXPAND_SZ)
-    throw rtl::Exception("Invalid data type for 'Install Path'");
-  // The folder as stored, in wide characters: a game installed under a name outside the ANSI
-  // code page is still found.
-  std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
-  DWORD got = size;
-  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &got) != ERROR_SUCCESS)
-    return std::string();
-  return rtl::Utf8(buf.data());  // stored text up to its NUL, nothing expanded
-}
 
 std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> args;

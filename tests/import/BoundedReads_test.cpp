@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "import/SettingsFile.h"
 #include "level/O_jkl.h"
-#include "plugin/SettingsFile.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
 #include "texture/BatchConvert.h"
