@@ -4,16 +4,13 @@
 
 #include "cli/Cli.h"
 #include "rtl/Files.h"
-
-#ifdef _WIN32
-#include "win32/Platform_win32.h"
-#endif
+#include "rtl/Utf.h"
 
 int main(int argc, char** argv) {
   rtl::RemoveTempFilesOnSignals();
 #ifdef _WIN32
   (void)argc, (void)argv;
-  const std::vector<std::string> args = CommandLineArguments();
+  const std::vector<std::string> args = rtl::CommandLineArguments();
 #else
   std::vector<std::string> args(argv, argv + argc);
 #endif

@@ -2,6 +2,13 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#endif
+
 namespace rtl {
 
 namespace {
@@ -84,5 +91,17 @@ std::string Utf16ToUtf8(const std::u16string& Text) {
   }
   return out;
 }
+
+#ifdef _WIN32
+std::vector<std::string> CommandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) args.push_back(Utf8(argv[i]));
+    LocalFree(argv);
+  }
+  return args;
+}
+#endif
 
 }  // namespace rtl

@@ -14,6 +14,7 @@ std::string Utf16ToUtf8(const std::u16string& Text);
 }  // namespace rtl
 
 #include <filesystem>
+#include <vector>
 
 namespace rtl {
 
@@ -47,6 +48,9 @@ inline std::string Utf8(const wchar_t* Wide) {
   const std::wstring w(Wide ? Wide : L"");
   return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
 }
+// The program's arguments in UTF-8, from the wide command line: main's own are in the ANSI code
+// page, which cannot spell every file name.
+std::vector<std::string> CommandLineArguments();
 #endif
 
 }  // namespace rtl

@@ -113,16 +113,6 @@ class Win32Platform : public IPlatform {
 
 }  // namespace
 
-std::vector<std::string> CommandLineArguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 0; i < count; ++i) args.push_back(rtl::Utf8(argv[i]));
-    LocalFree(argv);
-  }
-  return args;
-}
-
 void InstallWin32Platform(HMODULE module) {
   static Win32Platform platform(module);
   SetPlatform(&platform);
