@@ -62,7 +62,7 @@ class IPlatform {
   virtual bool ShowConvTexDialog(rtl::TStringList& settings) = 0;
 };
 
-// The platform that the plug-in's commands use; set once by the DLL, the command-line host or a
-// test before any command runs.
+// The platform that the plug-in's commands use, the plug-in object's (plugin/main.h); set once by
+// the DLL or a test before any command runs.
 IPlatform& Platform();
 void SetPlatform(IPlatform* platform);
