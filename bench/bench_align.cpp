@@ -167,7 +167,7 @@ void Benchmark(const std::string& path) {
       ConvertSectorsToBrushes(level, brushLevel, nullptr, options);
       recording_host::TRecordingHost host;
       host.RecordCalls = false;
-      host.Install(FuncTable);
+      host.Install(ThePlugin().Table());
       const std::vector<texfit::TClassicFit> fits =
           align ? FitFrontFaces(brushLevel) : std::vector<texfit::TClassicFit>();
       HandOffBrushLevel(brushLevel, "bench/", "", align ? &fits : nullptr);

@@ -33,7 +33,7 @@ void Run(const char* label, const std::string& text) {
     auto t2 = std::chrono::steady_clock::now();
     recording_host::TRecordingHost host;
     host.RecordCalls = false;
-    host.Install(FuncTable);
+    host.Install(ThePlugin().Table());
     HandOffBrushLevel(brushLevel, "bench/", "system/nodraw");
     auto t3 = std::chrono::steady_clock::now();
     best[0] = std::min(best[0], Seconds(t0, t1));

@@ -1,5 +1,3 @@
-#include "plugin/Import.h"
-
 #include <memory>
 
 #include "import/ImportSettings.h"
@@ -17,33 +15,25 @@ const char* const ImportFilter =
     "All supported files (*.jkl, *.gob, *.goo)|*.jkl;*.gob;*.goo|Jedi Knight Container files "
     "(*.gob, *.goo)|*.gob;*.goo|Jedi Knight Level files (*.jkl)|*.jkl";
 
-// The status window of the running import, or none.
-IStatusWindow* g_Status = nullptr;
-
-// Owns the status window for one import and clears the library-wide reference with it.
+// The plug-in keeps the status window of the running import, and closes it however the import
+// ends.
 class TStatusScope {
  public:
-  TStatusScope() : window_(Platform().CreateStatusWindow()) { g_Status = window_.get(); }
-  ~TStatusScope() { g_Status = nullptr; }
-  IStatusWindow& Window() { return *window_; }
+  explicit TStatusScope(TPlugin& Plugin) : plugin_(Plugin), window_(Plugin.OpenStatus()) {}
+  ~TStatusScope() { plugin_.CloseStatus(); }
+  IStatusWindow& Window() { return window_; }
 
  private:
-  std::unique_ptr<IStatusWindow> window_;
+  TPlugin& plugin_;
+  IStatusWindow& window_;
 };
 
 }  // namespace
 
-void SetStatus(const std::string& Text) {
-  if (g_Status) g_Status->SetStatus(Text);
-}
-
-void StatusProgress(int32_t Index, int32_t Count) {
-  if (g_Status) g_Status->Progress(Index, Count);
-}
-
 void ImportLevel() {
-  std::string path = Platform().OpenFileDialog(ImportFilter);
-  TStatusScope status;
+  TPlugin& plugin = ThePlugin();
+  std::string path = plugin.Platform().OpenFileDialog(ImportFilter);
+  TStatusScope status(plugin);
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
 
@@ -51,8 +41,8 @@ void ImportLevel() {
   request.Options = ReadImportOptions();
   request.Slab = CachedSlabSettings();
   request.Path = path;
-  request.PickEntry = [](const TJKContainer& container, const std::string& folder) {
-    return Platform().SelectEntry(container, folder);
+  request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
+    return plugin.Platform().SelectEntry(container, folder);
   };
   // The registry is read where the texture step needs the folder, so its error comes there.
   try {
@@ -61,14 +51,15 @@ void ImportLevel() {
     request.Textures.InstallPathError = e.what();
   }
   request.Console = ConsoleMessage;
-  request.Status = SetStatus;
-  request.Progress = StatusProgress;
+  IStatusWindow& window = status.Window();
+  request.Status = [&window](const std::string& Text) { window.SetStatus(Text); };
+  request.Progress = [&window](int32_t Index, int32_t Count) { window.Progress(Index, Count); };
 
   const TImportResult result = RunImport(request);
   KeepSlabSettings(request.Slab, result.ScaleUsed, result.DepthUsed);
   // Dispatch says "Failed: " and the reason, as for any error of a command.
   if (!result.Succeeded()) throw rtl::Exception(result.Message);
-  SetStatus("Loading Brushes into Radiant...");
-  SendBrushesToHost(result.Faces, StatusProgress);
+  window.SetStatus("Loading Brushes into Radiant...");
+  SendBrushesToHost(result.Faces, request.Progress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
 }

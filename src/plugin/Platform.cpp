@@ -1,21 +1,15 @@
 #include "plugin/Platform.h"
 
 #include "import/SettingsFile.h"
+#include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
-namespace {
-IPlatform* g_Platform = nullptr;
-}
+IPlatform& Platform() { return ThePlugin().Platform(); }
 
-IPlatform& Platform() {
-  if (!g_Platform) throw rtl::Exception("No platform is set");
-  return *g_Platform;
-}
+void SetPlatform(IPlatform* platform) { ThePlugin().SetPlatform(platform); }
 
-void SetPlatform(IPlatform* platform) { g_Platform = platform; }
-
-IPlatform* CurrentPlatform() { return g_Platform; }
+IPlatform* CurrentPlatform() { return ThePlugin().CurrentPlatform(); }
 
 std::string IPlatform::SettingsPath() {
   return rtl::ExtractFilePath(LibraryPath()) + SettingsFileName;

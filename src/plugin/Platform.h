@@ -66,8 +66,8 @@ class IPlatform {
   virtual std::string EditorText(const std::string& Utf8) { return Utf8; }
 };
 
-// The platform that the plug-in's commands use; set once by the DLL, the command-line host or a
-// test before any command runs.
+// The platform that the plug-in's commands use, the plug-in object's (plugin/main.h); set once by
+// the DLL or a test before any command runs.
 IPlatform& Platform();
 void SetPlatform(IPlatform* platform);
 // The platform set, or null.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "plugin/main.h"  // FuncTable
+#include "plugin/main.h"  // the editor's table
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -25,7 +25,7 @@ void RequireSlot(const void* Slot, const char* Name) {
 }  // namespace
 
 void SendBrushesToHost(const std::vector<TEditorBrush>& Brushes, TProgressProc Progress) {
-  const THostFuncTable& host = FuncTable;
+  const THostFuncTable& host = ThePlugin().Table();
   const int count = static_cast<int>(Brushes.size());
   if (count == 0) return;
 

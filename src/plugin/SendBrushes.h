@@ -1,6 +1,6 @@
-// The hand-off of an import's brushes to the editor through its function table (FuncTable): one
-// editor brush per brush, its faces added and then set exactly as the import decided them
-// (TEditorBrush), then the brush is committed to the map. Nothing is decided here.
+// The hand-off of an import's brushes to the editor through its function table (the plug-in's
+// Table()): one editor brush per brush, its faces added and then set exactly as the import decided
+// them (TEditorBrush), then the brush is committed to the map. Nothing is decided here.
 #pragma once
 
 #include <vector>

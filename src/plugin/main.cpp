@@ -16,14 +16,7 @@ const char* const PluginName = "Morvane";
 const char* const PluginCommandList =
     "About...;-;Configure...;Batch Convert Textures...;Import Level...;";
 
-THostFuncTable FuncTable;
-
 namespace {
-
-rtl::TStringList* g_Settings = nullptr;
-bool g_Dispatching = false;
-double g_Scale = 0;
-double g_BrushDepth = 0;
 
 const char* const AboutText =
     "Morvane v1.2 for Morvane for JK2Radiant\n\n"
@@ -67,60 +60,97 @@ double CachedSetting(double& cache, const char* key, double fallback, const char
 
 }  // namespace
 
+IPlatform& TPlugin::Platform() {
+  if (!platform_) throw rtl::Exception("No platform is set");
+  return *platform_;
+}
+
+void TPlugin::SetPlatform(std::unique_ptr<IPlatform> Owned) {
+  ownedPlatform_ = std::move(Owned);
+  platform_ = ownedPlatform_.get();
+}
+
+void TPlugin::SetPlatform(IPlatform* Lent) {
+  ownedPlatform_.reset();
+  platform_ = Lent;
+}
+
+rtl::TStringList& TPlugin::Settings() {
+  if (!settings_) throw rtl::Exception("No settings are loaded");
+  return *settings_;
+}
+
+rtl::TStringList* TPlugin::SwapSettings(rtl::TStringList* Current) {
+  rtl::TStringList* previous = settings_;
+  settings_ = Current;
+  return previous;
+}
+
+IStatusWindow& TPlugin::OpenStatus() {
+  status_.reset();  // one window at a time
+  status_ = Platform().CreateStatusWindow();
+  return *status_;
+}
+
+TPlugin& ThePlugin() {
+  static TPlugin plugin;
+  return plugin;
+}
+
 THostFuncTable* GetFuncTable() {
-  FuncTable.Version = 1.5f;
-  FuncTable.Size = HostFuncTableSize;
-  return &FuncTable;
+  THostFuncTable& table = ThePlugin().Table();
+  table.Version = 1.5f;
+  table.Size = HostFuncTableSize;
+  return &table;
 }
 
 void ConsoleMessage(const std::string& Text) {
   std::string line = "Morvane: " + Text + "\n";
   if (IPlatform* platform = CurrentPlatform()) line = platform->EditorText(line);
+  const THostFuncTable& table = ThePlugin().Table();
   // An editor that left the slot empty gets no console rather than a crash.
-  if (FuncTable.ConsolePrint) FuncTable.ConsolePrint(line.c_str());
+  if (table.ConsolePrint) table.ConsolePrint(line.c_str());
 }
 
-TSettingsScope::TSettingsScope(rtl::TStringList& settings) : previous_(g_Settings) {
-  g_Settings = &settings;
-}
+TSettingsScope::TSettingsScope(rtl::TStringList& settings)
+    : previous_(ThePlugin().SwapSettings(&settings)) {}
 
-TSettingsScope::~TSettingsScope() { g_Settings = previous_; }
+TSettingsScope::~TSettingsScope() { ThePlugin().SwapSettings(previous_); }
 
-rtl::TStringList& Settings() {
-  if (!g_Settings) throw rtl::Exception("No settings are loaded");
-  return *g_Settings;
-}
+rtl::TStringList& Settings() { return ThePlugin().Settings(); }
 
-bool SettingsLoaded() { return g_Settings != nullptr; }
+bool SettingsLoaded() { return ThePlugin().SettingsLoaded(); }
 
 std::string SettingsPath() { return Platform().SettingsPath(); }
 
 double GetScale() {
-  return CachedSetting(g_Scale, "Scale", 256,
+  return CachedSetting(ThePlugin().CachedScale(), "Scale", 256,
                        "Error reading scale factor setting, using default: ", true);
 }
 
 double GetBrushDepth() {
-  return CachedSetting(g_BrushDepth, "BrushDepth", 8,
+  return CachedSetting(ThePlugin().CachedDepth(), "BrushDepth", 8,
                        "Error reading brush depth setting, using default: ", true);
 }
 
 void ResetCachedSettings() {
-  g_Scale = 0;
-  g_BrushDepth = 0;
+  ThePlugin().CachedScale() = 0;
+  ThePlugin().CachedDepth() = 0;
 }
 
 TSlabSettings CachedSlabSettings() {
+  const double scale = ThePlugin().CachedScale(), depth = ThePlugin().CachedDepth();
   TSlabSettings slab;
-  slab.Scale = g_Scale != 0 ? TSlabNumber{g_Scale, std::string(), false} : ReadScale(Settings());
-  slab.Depth = g_BrushDepth != 0 ? TSlabNumber{g_BrushDepth, std::string(), false}
-                                 : ReadBrushDepth(Settings());
+  slab.Scale = scale != 0 ? TSlabNumber{scale, std::string(), false} : ReadScale(Settings());
+  slab.Depth = depth != 0 ? TSlabNumber{depth, std::string(), false} : ReadBrushDepth(Settings());
   return slab;
 }
 
 void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed) {
-  if (ScaleUsed && g_Scale == 0) g_Scale = Slab.Scale.Value;
-  if (DepthUsed && g_BrushDepth == 0) g_BrushDepth = Slab.Depth.Value;
+  double& scale = ThePlugin().CachedScale();
+  double& depth = ThePlugin().CachedDepth();
+  if (ScaleUsed && scale == 0) scale = Slab.Scale.Value;
+  if (DepthUsed && depth == 0) depth = Slab.Depth.Value;
 }
 
 TImportOptions ReadImportOptions() { return ReadOnOffSettings(Settings(), ConsoleMessage); }
@@ -128,12 +158,13 @@ TImportOptions ReadImportOptions() { return ReadOnOffSettings(Settings(), Consol
 std::string GetInstallPath() { return Platform().GetInstallPath(); }
 
 void Dispatch(const char* command) {
-  if (g_Dispatching) {
+  TPlugin& plugin = ThePlugin();
+  if (plugin.Dispatching) {
     ConsoleMessage(std::string("Busy: \"") + (command ? command : "") +
                    "\" ignored, another command is still running");
     return;
   }
-  g_Dispatching = true;
+  plugin.Dispatching = true;
   WithSettingsFile(SettingsPath, ConsoleMessage, [command](rtl::TStringList& settings) {
     TSettingsScope scope(settings);
     try {
@@ -146,5 +177,5 @@ void Dispatch(const char* command) {
       ConsoleMessage("Failed: Unknown error");
     }
   });
-  g_Dispatching = false;
+  plugin.Dispatching = false;
 }

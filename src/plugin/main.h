@@ -3,10 +3,12 @@
 // console, and the settings that the commands read.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "brush/BrushConvert.h"
 #include "brush/ImportOptions.h"
+#include "plugin/Platform.h"
 #include "plugin/QERadiant_Plugins.h"
 #include "rtl/Classes.h"
 
@@ -14,10 +16,59 @@ extern const char* const PluginDescription;  // "Morvane for JK2Radiant"
 extern const char* const PluginName;         // "Morvane"
 extern const char* const PluginCommandList;  // the menu, each entry followed by ";"
 
-// The table the editor fills; zero until then.
-extern THostFuncTable FuncTable;
+// Everything the library keeps between two calls of the editor: the function table it fills,
+// the platform, the settings of the running command and the numbers read from them once, the
+// status window of the running import. The editor's entry points carry no context, so there is
+// one, ThePlugin(), made on first use.
+class TPlugin {
+ public:
+  TPlugin() = default;
+  TPlugin(const TPlugin&) = delete;
+  TPlugin& operator=(const TPlugin&) = delete;
 
-// Writes Version and Size and returns the table; the same address every time.
+  // The table the editor fills; zero until then.
+  THostFuncTable& Table() { return table_; }
+
+  // Raises when no platform is set.
+  IPlatform& Platform();
+  // A platform the plug-in keeps for its life (the DLL's own), or one a host or test lends it
+  // (nullptr: none).
+  void SetPlatform(std::unique_ptr<IPlatform> Owned);
+  void SetPlatform(IPlatform* Lent);
+  // The platform when one is set, else nullptr.
+  IPlatform* CurrentPlatform() const { return platform_; }
+
+  // The settings of the running command; raises when no command runs.
+  rtl::TStringList& Settings();
+  bool SettingsLoaded() const { return settings_ != nullptr; }
+  // Makes Current the running command's settings and returns the previous ones.
+  rtl::TStringList* SwapSettings(rtl::TStringList* Current);
+
+  // Scale and BrushDepth as read once per library life; 0: not read yet.
+  double& CachedScale() { return scale_; }
+  double& CachedDepth() { return depth_; }
+
+  // The status window of the running import, opened hidden; nullptr when no import runs.
+  IStatusWindow& OpenStatus();
+  void CloseStatus() { status_.reset(); }
+  IStatusWindow* Status() const { return status_.get(); }
+
+  // Set while a command runs: the editor may call again from a window the command opened.
+  bool Dispatching = false;
+
+ private:
+  THostFuncTable table_{};
+  std::unique_ptr<IPlatform> ownedPlatform_;
+  IPlatform* platform_ = nullptr;
+  rtl::TStringList* settings_ = nullptr;
+  double scale_ = 0;
+  double depth_ = 0;
+  std::unique_ptr<IStatusWindow> status_;
+};
+
+TPlugin& ThePlugin();
+
+// Writes Version and Size and returns the plug-in's table; the same address every time.
 THostFuncTable* GetFuncTable();
 
 // Runs one menu command: loads the settings, runs the command, turns any error into one

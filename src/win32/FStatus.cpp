@@ -63,12 +63,14 @@ TfrmStatus::~TfrmStatus() {
 }
 
 void TfrmStatus::Show() {
+  ThawBar();
   ShowWindow(form_, SW_SHOWNORMAL);
   RedrawWindow(form_, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void TfrmStatus::SetStatus(const std::string& text) {
+  ThawBar();
   std::string caption = "Status: " + text;
   SetWindowTextA(lblStatus_, caption.c_str());
   // The label is sized to its text, as an auto-sizing label would be.
@@ -88,17 +90,42 @@ int TfrmStatus::FilledWidth(int Index, int Count) const {
 }
 
 void TfrmStatus::Progress(int Index, int Count) {
-  // Each message repaints the bar at once, and a step reports every line or brush: only what
-  // would change the picture is sent. Max = Count first, then Position = Index, as always.
+  // A step reports every line or brush: only what would change the picture is sent. Max = Count
+  // first, then Position = Index, as always; a new step is drawn at once.
   if (Count != shownCount_) {
     SendMessageA(bar_, PBM_SETRANGE32, 0, Count);
-    SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+    SendPosition(Index, true);
     shownCount_ = Count;
     shownFilled_ = FilledWidth(Index, Count);
     return;
   }
   const int filled = FilledWidth(Index, Count);
   if (filled == shownFilled_) return;
-  SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+  SendPosition(Index, false);
   shownFilled_ = filled;
+}
+
+void TfrmStatus::SendPosition(int Index, bool DrawNow) {
+  // The bar repaints itself on every new position, and a paint costs milliseconds under Wine: a
+  // bar of 400 pixels took seconds per step, far longer than the step itself. The bar is told
+  // every position, but drawn at most once per PaintIntervalMs; in between its drawing is off,
+  // and a paint draws all of it, as the bar does not know what changed since the last one.
+  const DWORD now = GetTickCount();
+  if (!DrawNow && now - paintedAt_ < PaintIntervalMs) {
+    if (!barFrozen_) SendMessageA(bar_, WM_SETREDRAW, FALSE, 0);
+    barFrozen_ = true;
+    SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+    return;
+  }
+  ThawBar();
+  InvalidateRect(bar_, nullptr, FALSE);
+  SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(Index), 0);
+  UpdateWindow(bar_);
+  paintedAt_ = now;
+}
+
+void TfrmStatus::ThawBar() {
+  // A frozen bar counts as hidden: the form would paint over it.
+  if (barFrozen_) SendMessageA(bar_, WM_SETREDRAW, TRUE, 0);
+  barFrozen_ = false;
 }

@@ -5,10 +5,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <vector>
 
 #include "import/SettingsFile.h"
 #include "plugin/Platform.h"
+#include "plugin/main.h"
 #include "rtl/SysUtils.h"
 #include "rtl/Utf.h"
 #include "win32/FConvTex.h"
@@ -114,6 +116,5 @@ class Win32Platform : public IPlatform {
 }  // namespace
 
 void InstallWin32Platform(HMODULE module) {
-  static Win32Platform platform(module);
-  SetPlatform(&platform);
+  ThePlugin().SetPlatform(std::make_unique<Win32Platform>(module));
 }

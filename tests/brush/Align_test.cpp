@@ -36,11 +36,11 @@ TImportOptions With(bool align, bool keep) {
 class AlignHandOff : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = FuncTable;
+    saved_ = ThePlugin().Table();
     host.RecordCalls = false;
-    host.Install(FuncTable);
+    host.Install(ThePlugin().Table());
   }
-  void TearDown() override { FuncTable = saved_; }
+  void TearDown() override { ThePlugin().Table() = saved_; }
   void ConvertAndSend(LevelBuilder& b, const TImportOptions& options) {
     ConvertSectorsToBrushes(b.Level, brushes, nullptr, options);
     const std::vector<texfit::TClassicFit> fits = FitFrontFaces(brushes);

@@ -301,8 +301,8 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
   const std::string folder = rtl::JoinPath(testing_support::CorpusDir(), "jkl");
   if (testing_support::CorpusDir().empty()) GTEST_SKIP() << "no corpus";
   recording_host::TRecordingHost host;  // takes the console lines
-  const THostFuncTable saved = FuncTable;
-  host.Install(FuncTable);
+  const THostFuncTable saved = ThePlugin().Table();
+  host.Install(ThePlugin().Table());
   for (const char* name : {"jmmcjk.jkl", "vanilla.jkl", "desolation.jkl"}) {
     const std::string path = rtl::JoinPath(folder, name);
     if (!rtl::FileExists(path)) continue;
@@ -332,7 +332,7 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
     }
     EXPECT_LE(folded, 4) << name;
   }
-  FuncTable = saved;
+  ThePlugin().Table() = saved;
 }
 
 // Cleaning does not hide coordinates beyond the range of a map: they have no area to judge, and

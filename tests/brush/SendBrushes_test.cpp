@@ -16,11 +16,11 @@ namespace {
 class HandOff : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = FuncTable;
+    saved_ = ThePlugin().Table();
     host.RecordCalls = true;  // these tests watch the calls
-    host.Install(FuncTable);
+    host.Install(ThePlugin().Table());
   }
-  void TearDown() override { FuncTable = saved_; }
+  void TearDown() override { ThePlugin().Table() = saved_; }
 
   // The brushes of one level, converted with scale 1 and depth 8.
   void Convert(LevelBuilder& b) {
@@ -114,7 +114,7 @@ TEST_F(HandOff, EmptyNonVisTexKeepsHostNamesAndLongNamesAreCut) {
   EXPECT_EQ(faces[4].TextureName, ("abc/" + longName).substr(0, 1023));
 
   TRecordingHost other;
-  other.Install(FuncTable);
+  other.Install(ThePlugin().Table());
   Send(std::string(2000, 'n'));
   ASSERT_EQ(other.Committed.size(), 1u);
   EXPECT_EQ(other.Committed[0].Faces[0].TextureName, std::string(1023, 'n'));
@@ -162,7 +162,7 @@ TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
   // A table without one of the slots stops before anything is begun.
   host.NullFaceDataAt = -1;
   host.Calls.clear();
-  FuncTable.SetFaceData = nullptr;
+  ThePlugin().Table().SetFaceData = nullptr;
   expectError("The editor does not provide the function SetFaceData");
   EXPECT_TRUE(host.Calls.empty());
 }
@@ -219,16 +219,16 @@ TEST_F(HandOff, EditorHoldsTheFacesAsDecided) {
 
 // The host itself, driven through the table as the editor's would be.
 TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
-  BrushHandle h = FuncTable.NewBrush();
+  BrushHandle h = ThePlugin().Table().NewBrush();
   ASSERT_NE(h, nullptr);
   float a[3] = {1, 2, 3}, b[3] = {4, 5, 6}, c[3] = {7, 8, 9.5f};
-  FuncTable.AddFace(h, a, b, c);
-  FuncTable.AddFace(h, c, b, a);
-  ASSERT_EQ(FuncTable.GetFaceCount(h), 2);
-  EXPECT_EQ(FuncTable.GetFaceData(h, 2), nullptr);
-  EXPECT_EQ(FuncTable.GetFaceData(h, -1), nullptr);
+  ThePlugin().Table().AddFace(h, a, b, c);
+  ThePlugin().Table().AddFace(h, c, b, a);
+  ASSERT_EQ(ThePlugin().Table().GetFaceCount(h), 2);
+  EXPECT_EQ(ThePlugin().Table().GetFaceData(h, 2), nullptr);
+  EXPECT_EQ(ThePlugin().Table().GetFaceData(h, -1), nullptr);
 
-  TFaceData* first = FuncTable.GetFaceData(h, 1);  // the face added first
+  TFaceData* first = ThePlugin().Table().GetFaceData(h, 1);  // the face added first
   ASSERT_NE(first, nullptr);
   EXPECT_STREQ(first->TextureName, "system/caulk");
   EXPECT_EQ(first->Point3[2], 9.5f);
@@ -236,9 +236,9 @@ TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
   std::strcpy(first->TextureName, "x/y");
   first->Flags = 4;
   first->ScaleS = 2;  // taken like the editor takes it: texture alignment sets it
-  FuncTable.SetFaceData(h, 1, first);
-  FuncTable.CommitBrush(h);
-  FuncTable.CommitBrush(h);  // a stale handle changes nothing
+  ThePlugin().Table().SetFaceData(h, 1, first);
+  ThePlugin().Table().CommitBrush(h);
+  ThePlugin().Table().CommitBrush(h);  // a stale handle changes nothing
 
   ASSERT_EQ(host.Committed.size(), 1u);
   const auto& faces = host.Committed[0].Faces;
@@ -251,11 +251,11 @@ TEST_F(HandOff, HostNumbersFacesBackwardsAndKeepsItsDefaults) {
   EXPECT_EQ(faces[0].P1[2], 9.5f);
   EXPECT_EQ(host.Calls.back().Args, "unknown brush");
 
-  FuncTable.ConsolePrint("hello\n");
+  ThePlugin().Table().ConsolePrint("hello\n");
   EXPECT_EQ(host.Console, std::vector<std::string>{"hello\n"});
   host.RecordCalls = false;
   const size_t calls = host.Calls.size();
-  FuncTable.CommitBrush(FuncTable.NewBrush());
+  ThePlugin().Table().CommitBrush(ThePlugin().Table().NewBrush());
   EXPECT_EQ(host.Calls.size(), calls);
   EXPECT_EQ(host.Committed.size(), 2u);
 }

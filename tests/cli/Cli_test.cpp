@@ -238,11 +238,11 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
   WriteFile(floor, "stale");
   std::vector<std::string> args = {"import", Sample(),      "--settings", dir / "m.ini",
                                    "--map",  dir / "s.map", "--game-dir", dir / "game"};
-  FuncTable.ConsolePrint = nullptr;
+  ThePlugin().Table().ConsolePrint = nullptr;
   TRun r = Morvane(args);
   EXPECT_EQ(r.code, 0) << r.out << r.err;
   // The command leaves the editor's table as it was: no slot points at the caller's streams.
-  EXPECT_EQ(FuncTable.ConsolePrint, nullptr);
+  EXPECT_EQ(ThePlugin().Table().ConsolePrint, nullptr);
   EXPECT_EQ(ReadFile(floor), "stale");  // by default an existing image is kept
   EXPECT_EQ(r.out.find("floor.tga"), std::string::npos) << r.out;
 

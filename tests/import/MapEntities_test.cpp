@@ -269,12 +269,12 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
     TBrushLevel model;
     {
       recording_host::TRecordingHost quiet;  // the console lines of the settings go here
-      const THostFuncTable saved = FuncTable;
-      quiet.Install(FuncTable);
+      const THostFuncTable saved = ThePlugin().Table();
+      quiet.Install(ThePlugin().Table());
       TImportOptions written;
       written.WritesEntities = true;  // marks the things and lights in no sector
       ConvertSectorsToBrushes(level, model, nullptr, written);
-      FuncTable = saved;
+      ThePlugin().Table() = saved;
     }
     auto stray = [](const std::vector<int>& list, size_t i) {
       return std::find(list.begin(), list.end(), static_cast<int>(i)) != list.end();

@@ -155,7 +155,7 @@ TEST(MapWriter, BufferSizeChangesNothingButTheFlushes) {
 }
 
 TEST(RecordingHost, HandsEachCommitOnWithoutKeepingItOrLoggingCalls) {
-  THostFuncTable saved = FuncTable;
+  THostFuncTable saved = ThePlugin().Table();
   TRecordingHost host("d/t");
   EXPECT_FALSE(host.RecordCalls);
   std::vector<std::pair<int, std::vector<std::string>>> seen;
@@ -164,27 +164,27 @@ TEST(RecordingHost, HandsEachCommitOnWithoutKeepingItOrLoggingCalls) {
     for (const auto& f : b.Faces) names.push_back(f.TextureName + std::to_string(f.Flags));
     seen.push_back({b.Number, names});
   };
-  host.Install(FuncTable);
+  host.Install(ThePlugin().Table());
   float a[3] = {1, 2, 3};
-  BrushHandle first = FuncTable.NewBrush();
-  BrushHandle second = FuncTable.NewBrush();
+  BrushHandle first = ThePlugin().Table().NewBrush();
+  BrushHandle second = ThePlugin().Table().NewBrush();
   ASSERT_NE(first, second);
-  FuncTable.AddFace(second, a, a, a);
-  FuncTable.AddFace(first, a, a, a);
-  FuncTable.AddFace(first, a, a, a);
-  TFaceData* d = FuncTable.GetFaceData(first, 0);  // the face added last
+  ThePlugin().Table().AddFace(second, a, a, a);
+  ThePlugin().Table().AddFace(first, a, a, a);
+  ThePlugin().Table().AddFace(first, a, a, a);
+  TFaceData* d = ThePlugin().Table().GetFaceData(first, 0);  // the face added last
   ASSERT_NE(d, nullptr);
   std::strcpy(d->TextureName, "x/last");
   d->Flags = 4;
-  FuncTable.SetFaceData(first, 0, d);
-  FuncTable.CommitBrush(second);
-  FuncTable.CommitBrush(first);
-  FuncTable.CommitBrush(first);  // no longer pending
+  ThePlugin().Table().SetFaceData(first, 0, d);
+  ThePlugin().Table().CommitBrush(second);
+  ThePlugin().Table().CommitBrush(first);
+  ThePlugin().Table().CommitBrush(first);  // no longer pending
   // A brush begun after a commit starts empty, whatever record it reuses.
-  BrushHandle third = FuncTable.NewBrush();
-  EXPECT_EQ(FuncTable.GetFaceCount(third), 0);
-  FuncTable.CommitBrush(third);
-  FuncTable = saved;
+  BrushHandle third = ThePlugin().Table().NewBrush();
+  EXPECT_EQ(ThePlugin().Table().GetFaceCount(third), 0);
+  ThePlugin().Table().CommitBrush(third);
+  ThePlugin().Table() = saved;
 
   using Names = std::vector<std::string>;
   ASSERT_EQ(seen.size(), 3u);

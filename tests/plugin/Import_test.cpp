@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <set>
 
 #include "cli/Cli.h"
@@ -11,6 +12,7 @@
 #include "level/O_jkl.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
+#include "rtl/SysUtils.h"
 #include "support/EditorHostTest.h"
 #include "support/HeadlessPlatform.h"
 #include "support/RecordingHost.h"
@@ -232,8 +234,10 @@ TEST_F(ImportTest, AnErrorHalfWayKeepsWhatWasDone) {
   static int calls;
   static PFN_NewBrush original;
   calls = 0;
-  original = FuncTable.NewBrush;
-  FuncTable.NewBrush = []() QERAPI -> BrushHandle { return ++calls == 3 ? nullptr : original(); };
+  original = ThePlugin().Table().NewBrush;
+  ThePlugin().Table().NewBrush = []() QERAPI -> BrushHandle {
+    return ++calls == 3 ? nullptr : original();
+  };
   Dispatch("Import Level...");
   EXPECT_EQ(host.Committed.size(), 2u);
   ASSERT_FALSE(host.Console.empty());
@@ -591,4 +595,54 @@ TEST_F(ImportTest, ReaderErrorsNameTheContainerEntryAndLine) {
   EXPECT_EQ(host.Console, std::vector<std::string>{
                               "Morvane: Failed: 'zz' is not a valid floating point value (in '" +
                               gob + ">>jkl\\bad.jkl', line 8)\n"});
+}
+
+// The plug-in object holds the status window only while an import runs, and every step's
+// progress reaches that window, through the hand-off to the editor too; a failed import closes it
+// as well.
+TEST_F(ImportTest, ProgressGoesToTheRunningImportsWindowWhichGoesWithIt) {
+  WriteFile(dir / "room.jkl", RoomLevel({"a.mat"}));
+  platform.fileAnswer = dir / "room.jkl";
+  std::vector<int> counts;
+  bool outside = false;
+  platform.onProgress = [&](int Index, int Count) {
+    if (!ThePlugin().Status() || Index < 0 || Index >= Count) outside = true;
+    if (counts.empty() || counts.back() != Count) counts.push_back(Count);
+  };
+  Dispatch("Import Level...");
+  ASSERT_EQ(host.Committed.size(), 6u);
+  EXPECT_FALSE(outside);
+  ASSERT_FALSE(counts.empty());
+  EXPECT_EQ(counts.back(), 6);  // the last step hands the six brushes to the editor
+  EXPECT_EQ(ThePlugin().Status(), nullptr);
+
+  platform.fileAnswer = dir / "missing.jkl";
+  Dispatch("Import Level...");
+  EXPECT_EQ(platform.events.back(), "status-destroy");
+  EXPECT_EQ(ThePlugin().Status(), nullptr);
+}
+
+// A platform given to the plug-in to keep lives until another one is set; a lent one is only
+// used.
+TEST(PluginObject, KeepsAGivenPlatformAndOnlyUsesALentOne) {
+  struct TCountedPlatform : THeadlessPlatform {
+    explicit TCountedPlatform(int& Alive) : alive(Alive) { ++alive; }
+    ~TCountedPlatform() override { --alive; }
+    int& alive;
+  };
+  int alive = 0;
+  auto owned = std::make_unique<TCountedPlatform>(alive);
+  IPlatform* given = owned.get();
+  ThePlugin().SetPlatform(std::move(owned));
+  EXPECT_EQ(&Platform(), given);
+  EXPECT_EQ(alive, 1);
+  {
+    TCountedPlatform lent(alive);
+    SetPlatform(&lent);
+    EXPECT_EQ(alive, 1);  // the kept one is gone, the lent one lives
+    EXPECT_EQ(&Platform(), &lent);
+    SetPlatform(nullptr);
+  }
+  EXPECT_EQ(alive, 0);
+  EXPECT_THROW(Platform(), rtl::Exception);
 }

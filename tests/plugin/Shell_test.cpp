@@ -22,14 +22,14 @@ class ShellTest : public ::testing::Test {
   void SetUp() override {
     platform.libraryPath = dir / "morvane.dll";
     SetPlatform(&platform);
-    FuncTable = THostFuncTable{};
+    ThePlugin().Table() = THostFuncTable{};
     GetFuncTable()->ConsolePrint = RecordConsole;
     g_console.clear();
     ResetCachedSettings();
   }
   void TearDown() override {
     SetPlatform(nullptr);
-    FuncTable = THostFuncTable{};
+    ThePlugin().Table() = THostFuncTable{};
     ResetCachedSettings();
   }
   std::string Ini() const { return dir / "morvane.ini"; }

@@ -39,12 +39,12 @@ std::vector<std::string> DispatchWithSettings(const std::string& path, const cha
   platform.settingsPath = path;
   platform.convTexDialog = std::move(dialog);
   SetPlatform(&platform);
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   GetFuncTable()->ConsolePrint = RecordConsole;
   g_console.clear();
   Dispatch(command);
   SetPlatform(nullptr);
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   return g_console;
 }
 

@@ -23,13 +23,13 @@ class EditorHostTest : public ::testing::Test {
     platform.libraryPath = dir / "morvane.dll";
     platform.installPath = dir / "game";
     SetPlatform(&platform);
-    FuncTable = THostFuncTable{};
+    ThePlugin().Table() = THostFuncTable{};
     host.Install(*GetFuncTable());
     ResetCachedSettings();
   }
   void TearDown() override {
     SetPlatform(nullptr);
-    FuncTable = THostFuncTable{};
+    ThePlugin().Table() = THostFuncTable{};
     ResetCachedSettings();
   }
 

@@ -437,12 +437,12 @@ TEST(BatchCommand, DispatchOpensTheDialogOnTheCommandsSettings) {
     return false;
   };
   SetPlatform(&platform);
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   GetFuncTable()->ConsolePrint = RecordBatchConsole;
   g_batchConsole.clear();
   Dispatch("Batch Convert Textures...");
   SetPlatform(nullptr);
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
 
   EXPECT_EQ(seen, "in");
   EXPECT_EQ(platform.events, (std::vector<std::string>{"convtex-dialog"}));

@@ -66,6 +66,16 @@ TEST(StatusWindow, TheBarIsToldOnlyWhatChangesItsPicture) {
   EXPECT_LE(positions, width + 1);
   EXPECT_GE(positions, width / 2);
 
+  // The bar is drawn at most so often, its drawing off in between: whatever paints the window
+  // next must find it on again, or the form paints over it.
+  // (A new range is drawn at once, the positions soon after it are not.)
+  for (int i = 0; i < 1000; ++i) status.Progress(i, 1000);
+  status.SetStatus("Next");
+  EXPECT_TRUE(IsWindowVisible(bar));
+  for (int i = 0; i < 1000; ++i) status.Progress(i, 2000);
+  status.Show();
+  EXPECT_TRUE(IsWindowVisible(bar));
+
   // A new count: first the range, then the position, at once.
   g_sent.clear();
   status.Progress(3, 7);
