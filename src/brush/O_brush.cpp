@@ -7,6 +7,7 @@ void TBrushLevel::Clear() {
   Sources.clear();
   ShellBoxes = 0;
   DetailSlabs = false;
+  BlockSize = {0, 0, 0};
   StrayThings.clear();
   StrayLights.clear();
   FittingScale = 0;

@@ -2,6 +2,7 @@
 // entities made from its things and copies of its editor lights, all in editor units.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,6 +29,8 @@ class TBrushLevel {
   // hidden texture), and with DetailSlabs the slabs before them are detail brushes.
   int ShellBoxes = 0;
   bool DetailSlabs = false;
+  // The map compiler's block size per axis (the worldspawn's "_blocksize"); 0: its own default.
+  std::array<int, 3> BlockSize{0, 0, 0};
   // Things and lights (their indices) that lie in no sector: a map leaves them out.
   std::vector<int> StrayThings, StrayLights;
   // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
