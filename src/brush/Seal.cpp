@@ -103,6 +103,7 @@ bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const TPoint& P) {
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes) {
   for (const shell::TBox& b : Boxes) {
     T3DMesh* brush = Brushes.AddNew();
+    brush->Brush.Kind = TBrushKind::ShellBox;
     brush->Reserve(8, 6, 24);
     TVertex* v[8];
     for (int c = 0; c < 8; ++c)
@@ -359,9 +360,9 @@ void AddPlayerStarts(const std::vector<shell::TRegion>& Regions, const std::vect
 
 }  // namespace
 
-void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities, const TConsoleProc& Console) {
-  if (!Seal && !Entities) return;
+std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
+                                  bool Seal, bool Entities, const TConsoleProc& Console) {
+  if (!Seal && !Entities) return {0, 0, 0};
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
@@ -403,23 +404,22 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
   }
-  if (!Seal) return;
+  if (!Seal) return {0, 0, 0};
   if (Entities) AddPlayerStarts(regions, starts, BrushLevel, points, say);
-  BrushLevel.DetailSlabs = true;
+  for (int i = 0; i < slabs; ++i) BrushLevel.Brushes.Items(i)->Brush.Detail = true;
   shell::TShellOptions options;
   options.Limit = WorldEdge;
   options.BoxBudget = ShellBoxBudget;
   const shell::TShell shell = shell::BuildShellOf(regions, points, options);
   AddShellBrushes(shell.Boxes, BrushLevel.Brushes);
-  BrushLevel.ShellBoxes = static_cast<int>(shell.Boxes.size());
   say(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid", slabs,
-                  BrushLevel.ShellBoxes, rtl::FloatToStr(shell.Cell).c_str()));
+                  static_cast<int>(shell.Boxes.size()), rtl::FloatToStr(shell.Cell).c_str()));
+  const std::string limits = CompileLimitsLine(BrushLevel);
+  if (!limits.empty()) say(limits);
   // The shell encloses everything the compiler keeps: its bounds are the level's.
   TPoint lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
   for (const shell::TBox& b : shell.Boxes)
     for (int a = 0; a < 3; ++a)
       lo[a] = std::min(lo[a], b.Min[a]), hi[a] = std::max(hi[a], b.Max[a]);
-  BrushLevel.BlockSize = ChooseBlockSize(lo, hi);
-  const std::string limits = CompileLimitsLine(BrushLevel);
-  if (!limits.empty()) say(limits);
+  return ChooseBlockSize(lo, hi);
 }

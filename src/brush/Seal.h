@@ -24,8 +24,8 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale);
 // Whether P lies in at least one of Regions.
 bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const shell::TPoint& P);
 
-// Appends one brush of six faces per box: eight corners, no material, flags 0; each face's
-// first two corners and centre give an outward normal, as on a slab.
+// Appends one brush of the kind ShellBox and six faces per box: eight corners, no material,
+// flags 0; each face's first two corners and centre give an outward normal, as on a slab.
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes);
 
 // The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.
@@ -83,7 +83,8 @@ double LargestFittingScale(double Reach, double Depth);
 // and lights are also marked without Seal. Sealed with entities, a level whose sectors hold no
 // player start gets one at the StartPoint of its largest sector (one console line), and a level
 // with a single one gets an "info_player_start" at its place and facing besides, for the game's
-// single player. Sealed, the brush level takes the block size for its size and one console line
-// says when the map passes the compiler's limits. Console receives the lines.
-void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities, const TConsoleProc& Console);
+// single player. Sealed, one console line says when the map passes the compiler's limits.
+// Console receives the lines. The result: the compiler's block size for the sealed level
+// (ChooseBlockSize), or all 0 without Seal.
+std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
+                                  bool Seal, bool Entities, const TConsoleProc& Console);
