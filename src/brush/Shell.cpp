@@ -7,37 +7,6 @@
 namespace shell {
 namespace {
 
-// Cells from Low to High along z, both included.
-struct TRun {
-  int Low, High;
-};
-
-// The run of cells of column (I, J) that may overlap R: for each plane, the cells whose lowest
-// corner (towards the back of the plane) is not in front of it form a half-line of z.
-bool ColumnRun(const TRegion& R, int I, int J, double C, TRun& Run) {
-  const double x0 = I * C, x1 = x0 + C, y0 = J * C, y1 = y0 + C;
-  const double t = OverlapTolerance;
-  if (x0 > R.Max[0] + t || x1 < R.Min[0] - t || y0 > R.Max[1] + t || y1 < R.Min[1] - t)
-    return false;
-  double low = std::floor((R.Min[2] - t) / C), high = std::floor((R.Max[2] + t) / C);
-  // A cell [z0, z0 + C) overlaps the bounds when z0 + C > Min - t: the cell ending right there
-  // is left out by floor already.
-  for (const TPlane& p : R.Planes) {
-    const double nx = p.Normal[0], ny = p.Normal[1], nz = p.Normal[2];
-    const double room = p.Offset + t - std::min(nx * x0, nx * x1) - std::min(ny * y0, ny * y1);
-    if (nz > 0) {
-      high = std::min(high, std::floor(room / nz / C));  // z0 <= room / nz
-    } else if (nz < 0) {
-      low = std::max(low, std::ceil(room / nz / C - 1));  // z0 + C >= room / nz
-    } else if (room < 0) {
-      return false;
-    }
-    if (low > high) return false;
-  }
-  Run = {static_cast<int>(low), static_cast<int>(high)};
-  return true;
-}
-
 // A box of whole cells, [Lo, Hi) on each axis.
 struct TCellBox {
   int64_t Lo[3], Hi[3];
@@ -385,8 +354,9 @@ void Merge(std::vector<TCellBox>& Boxes) {
 }  // namespace
 
 bool CellMayOverlap(const TRegion& Region, int I, int J, int K, double Cell) {
-  TRun run;
-  return ColumnRun(Region, I, J, Cell, run) && run.Low <= K && K <= run.High;
+  const double lo[3] = {I * Cell, J * Cell, K * Cell};
+  const double hi[3] = {lo[0] + Cell, lo[1] + Cell, lo[2] + Cell};
+  return Fit(Region, lo, hi) != TFit::Apart;
 }
 
 bool RegionHolds(const TRegion& Region, const TPoint& Point) {

@@ -203,6 +203,17 @@ TEST(Shell, OpenWorldsCostFewBoxesAndStaySealed) {
   }
 }
 
+// A region far larger than the world (past 2^31 cells of the grid) is open all through the world:
+// no box is built for it, and nothing overflows on the way.
+TEST(Shell, ARegionBeyondTheWorldBuildsNothing) {
+  shell::TShellOptions options;
+  options.BoxBudget = 4096;
+  const shell::TShell s =
+      shell::BuildShellOf({Box({-1e12, -1e12, -1e12}, {1e12, 1e12, 1e12})}, {}, options);
+  EXPECT_TRUE(s.Boxes.empty());
+  EXPECT_TRUE(shell::CellMayOverlap(Box({-1e12, 0, 0}, {1e12, 1, 1}), 2000000000, 0, 0, 64));
+}
+
 // The compiler's blocks: the default for a level of a few rooms; for a level 80,000 units across
 // and 10,240 high, larger blocks along the long axes, at most 512 of them.
 TEST(Seal, TheBlockSizeGrowsWithTheLevel) {
