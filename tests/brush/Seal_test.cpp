@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 #include <tuple>
 
@@ -200,6 +202,48 @@ TEST(Shell, OpenWorldsCostFewBoxesAndStaySealed) {
             EXPECT_TRUE(RayMeetsABox(s.Boxes, c.inside, {dx * 1.0, dy * 1.0, dz * 1.0}, 1e6))
                 << c.name << " towards " << dx << " " << dy << " " << dz;
           }
+  }
+}
+
+// Against the grid cell by cell, for rooms square and slanted, touching, apart and sharing walls,
+// and an entity in the open between them: every closed cell that touches an open one lies in a
+// box, and every cell of a box is closed.
+TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
+  const double r2 = std::sqrt(2.0);
+  shell::TRegion wedge = Box({300, 0, 0}, {700, 400, 300});
+  wedge.Planes = {{{1 / r2, 0, 1 / r2}, 700 / r2}, {{-1, 0, 0}, -300}, {{0, 0, -1}, 0}};
+  const std::vector<std::vector<shell::TRegion>> levels = {
+      {Box({0, 0, 0}, {256, 256, 128}), Box({256, 0, 0}, {512, 100, 128})},
+      {Box({10, 10, 10}, {300, 50, 90}), wedge},
+      {Box({0, 0, 0}, {100, 100, 100}), Box({400, 400, 0}, {500, 500, 64})}};
+  for (size_t l = 0; l < levels.size(); ++l) {
+    const std::vector<shell::TPoint> points = {{250, 300, 40}};
+    const std::vector<shell::TBox> boxes = shell::BuildShell(levels[l], points, {});
+    auto open = [&](int i, int j, int k) {
+      for (const shell::TRegion& r : levels[l])
+        if (shell::CellMayOverlap(r, i, j, k, 64)) return true;
+      for (const shell::TPoint& p : points)
+        for (double lift : {0.0, 1.0})
+          if (std::floor(p[0] / 64) == i && std::floor(p[1] / 64) == j &&
+              std::floor((p[2] + lift) / 64) == k)
+            return true;
+      return false;
+    };
+    for (int i = -3; i < 14; ++i)
+      for (int j = -3; j < 11; ++j)
+        for (int k = -3; k < 8; ++k) {
+          bool near = false;
+          for (int n = 0; n < 27 && !near; ++n)
+            near = open(i + n % 3 - 1, j + n / 3 % 3 - 1, k + n / 9 - 1);
+          const bool boxed = std::any_of(boxes.begin(), boxes.end(), [&](const shell::TBox& b) {
+            return Inside(b, {(i + 0.5) * 64, (j + 0.5) * 64, (k + 0.5) * 64});
+          });
+          if (open(i, j, k)) {
+            EXPECT_FALSE(boxed) << "level " << l << " cell " << i << " " << j << " " << k;
+          } else if (near) {
+            EXPECT_TRUE(boxed) << "level " << l << " cell " << i << " " << j << " " << k;
+          }
+        }
   }
 }
 
