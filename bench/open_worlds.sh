@@ -8,6 +8,9 @@
 #   about the compile's limits.
 # Then, unless FULL_VIS=0, the full vis (--full-vis) of jmmcjk, murkyfate and vanilla: clusters,
 # visible share, vis seconds.
+# With MORVANE_BASE (an older build), each corpus level is also imported and compiled with it right
+# after, so that both run under the same load of the machine: its bsp and vis seconds, clusters and
+# visible share follow in the row, after "|", and the totals of both close the table.
 # MORVANE defaults to build/native/morvane; GEN_LEVELS to build/bench/bench/gen_levels. LEVELS
 # (names) picks levels; MEM_MB (4096) and TIMEOUT (900 s) bound each import and each compile, so
 # that an older build that cannot seal a level in bounded memory is a row, not a stalled machine.
@@ -43,9 +46,11 @@ find_level() {
 }
 field() { sed -n "s/.* $1 \([^ ]*\).*/\1/p" <<<"$2" | head -1; }
 
-printf '%-15s %8s %7s %7s %7s %6s %-6s %7s %-7s %7s %6s %7s  %s\n' level jkl_kb imp_s imp_mb \
-  map_mb shell leaked bsp_s vis clust vis% vis_s limits
-sum_bsp=0; sum_vis=0; sealed=0; vised=0; count=0
+base=${MORVANE_BASE:+$(readlink -f "$MORVANE_BASE")}
+mkdir -p "$work/base/GameData/base/maps"
+printf '%-15s %8s %7s %7s %7s %6s %-6s %7s %-7s %7s %6s %7s  %s%s\n' level jkl_kb imp_s imp_mb \
+  map_mb shell leaked bsp_s vis clust vis% vis_s limits "${base:+ | base: bsp_s vis_s clust vis%}"
+sum_bsp=0; sum_vis=0; sealed=0; vised=0; count=0; base_bsp=0; base_vis=0; both_bsp=0; both_vis=0
 for n in $levels; do
   jkl=$(find_level "$n")
   [ -n "$jkl" ] || { echo "$n: not found"; continue; }
@@ -87,20 +92,41 @@ for n in $levels; do
       "${map%.map}.vis.log"))"
   sum_bsp=$(awk -v a="$sum_bsp" -v b="${bsp:-0}" 'BEGIN{print a + b}')
   sum_vis=$(awk -v a="$sum_vis" -v b="${vsecs:-0}" 'BEGIN{print a + b}')
-  printf '%-15s %8s %7s %7s %7s %6s %-6s %7s %-7s %7s %6s %7s  %s\n' "$n" "$jkb" "$secs" "$mb" \
+  extra=""
+  case " $corpus_levels " in *" $n "*) in_corpus=1;; *) in_corpus=0;; esac
+  if [ -n "$base" ] && [ $in_corpus = 1 ]; then
+    bmap=$work/base/GameData/base/maps/$n.map
+    "$base" import "$jkl" --game-dir "$work/base" --settings "$work/settings.ini" --map "$bmap" \
+      --game-ready >"$work/$n.base.out" 2>&1
+    b=$(timeout "$limit" "$compile" --vis "$bmap")
+    bb=$(field time "$b"); bb=${bb%s}
+    bv=$(sed -n 's/.*visible [^ ]* \([0-9.]*\)s.*/\1/p' <<<"$b")
+    extra=" | $bb ${bv:--} $(field clusters "$b") $(field visible "$b")"
+    base_bsp=$(awk -v a="$base_bsp" -v b="${bb:-0}" 'BEGIN{print a + b}')
+    base_vis=$(awk -v a="$base_vis" -v b="${bv:-0}" 'BEGIN{print a + b}')
+    both_bsp=$(awk -v a="$both_bsp" -v b="${bsp:-0}" 'BEGIN{print a + b}')
+    both_vis=$(awk -v a="$both_vis" -v b="${vsecs:-0}" 'BEGIN{print a + b}')
+  fi
+  printf '%-15s %8s %7s %7s %7s %6s %-6s %7s %-7s %7s %6s %7s  %s%s\n' "$n" "$jkb" "$secs" "$mb" \
     "$mapmb" "${shell:-0}" "${leak:--}" "${bsp:--}" "${visres:--}" "${clusters:--}" "${share:--}" \
-    "${vsecs:--}" "$limits"
+    "${vsecs:--}" "$limits" "$extra"
 done
 echo "sealed $sealed of $count, vis ok on $vised; bsp total ${sum_bsp}s, vis total ${sum_vis}s"
+[ -n "$base" ] && echo "levels compiled by both: bsp ${both_bsp}s, vis ${both_vis}s; with the base" \
+  "build: bsp ${base_bsp}s, vis ${base_vis}s"
 
 [ "${FULL_VIS:-1}" = 0 ] && exit 0
 echo "full vis:"
 for n in jmmcjk murkyfate vanilla; do
   map=$work/ready/GameData/base/maps/$n.map
   [ -f "$map" ] || { echo "$n: no map"; continue; }
-  r=$(timeout "$limit" "$compile" --full-vis "$map")
-  echo "$r" >>"$work/compile.txt"
-  printf '%-15s bsp %7ss clusters %6s visible %6s vis %s\n' "$n" "$(field time "$r" | tr -d s)" \
-    "$(field clusters "$r")" "$(field visible "$r")" \
-    "$(sed -n 's/.*visible [^ ]* \([0-9.]*s\).*/\1/p' <<<"$r")"
+  for m in "$map" ${base:+"$work/base/GameData/base/maps/$n.map"}; do
+    [ -f "$m" ] || continue
+    r=$(timeout "$limit" "$compile" --full-vis "$m")
+    echo "$r" >>"$work/compile.txt"
+    who=this; [ "$m" = "$map" ] || who=base
+    printf '%-15s %-4s bsp %7ss clusters %6s visible %6s vis %s\n' "$n" "$who" \
+      "$(field time "$r" | tr -d s)" "$(field clusters "$r")" "$(field visible "$r")" \
+      "$(sed -n 's/.*visible [^ ]* \([0-9.]*s\).*/\1/p' <<<"$r")"
+  done
 done
