@@ -421,5 +421,12 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
   for (const shell::TBox& b : shell.Boxes)
     for (int a = 0; a < 3; ++a)
       lo[a] = std::min(lo[a], b.Min[a]), hi[a] = std::max(hi[a], b.Max[a]);
-  return ChooseBlockSize(lo, hi);
+  const std::array<int, 3> block = ChooseBlockSize(lo, hi);
+  // A map file carries it; in the editor, whose interface sets no worldspawn key, the user does.
+  if (block != std::array<int, 3>{1024, 1024, 1024})
+    say(
+        rtl::Format("The level is large: its worldspawn takes \"_blocksize\" \"%d %d %d\" for the "
+                    "compiler",
+                    block[0], block[1], block[2]));
+  return block;
 }
