@@ -93,7 +93,7 @@ for n in $levels; do
   sum_bsp=$(awk -v a="$sum_bsp" -v b="${bsp:-0}" 'BEGIN{print a + b}')
   sum_vis=$(awk -v a="$sum_vis" -v b="${vsecs:-0}" 'BEGIN{print a + b}')
   extra=""
-  case " $corpus_levels " in *" $n "*) in_corpus=1;; *) in_corpus=0;; esac
+  case " $(echo $corpus_levels) " in *" $n "*) in_corpus=1;; *) in_corpus=0;; esac
   if [ -n "$base" ] && [ $in_corpus = 1 ]; then
     bmap=$work/base/GameData/base/maps/$n.map
     "$base" import "$jkl" --game-dir "$work/base" --settings "$work/settings.ini" --map "$bmap" \
