@@ -30,21 +30,3 @@ struct TImportOptions {
   // The host writes the things and lights as entities: those in no sector are marked stray.
   bool WritesEntities = false;
 };
-
-// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
-// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
-struct TGameReadyPart {
-  const char* Flag;
-  bool TImportOptions::*Option;
-};
-inline constexpr TGameReadyPart GameReadyParts[] = {
-    {"--entities", nullptr},
-    {"--clean", &TImportOptions::CleanSlabs},
-    {"--align", &TImportOptions::AlignTextures},
-    {"--seal", &TImportOptions::SealLevel},
-    {"--fit-world", &TImportOptions::FitWorld},
-    {"--adjoins", &TImportOptions::ImportAdjoins},
-    {"--shaders", &TImportOptions::Shaders},
-    {"--level-palette", &TImportOptions::LevelPalette},
-    {"--parent-mat", &TImportOptions::SearchParentMat},
-};

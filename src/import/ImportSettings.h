@@ -5,6 +5,24 @@
 #include "import/Pipeline.h"
 #include "rtl/Classes.h"
 
+// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
+// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
+struct TGameReadyPart {
+  const char* Flag;
+  bool TImportOptions::*Option;
+};
+inline constexpr TGameReadyPart GameReadyParts[] = {
+    {"--entities", nullptr},
+    {"--clean", &TImportOptions::CleanSlabs},
+    {"--align", &TImportOptions::AlignTextures},
+    {"--seal", &TImportOptions::SealLevel},
+    {"--fit-world", &TImportOptions::FitWorld},
+    {"--adjoins", &TImportOptions::ImportAdjoins},
+    {"--shaders", &TImportOptions::Shaders},
+    {"--level-palette", &TImportOptions::LevelPalette},
+    {"--parent-mat", &TImportOptions::SearchParentMat},
+};
+
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):
 // "1" on; "0", missing or empty off; any other value off, with one console line each, said now.
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console);
