@@ -418,10 +418,10 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
         LargestFittingScale(ImportReach(Level, Options),
                             std::max(numbers.Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
   const int beforeShell = BrushLevel.Brushes.Count();
-  if (Options.SealLevel || Options.WritesEntities)
-    SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
-                   Console);
   TConversion ran;
+  if (Options.SealLevel || Options.WritesEntities)
+    ran.BlockSize = SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel,
+                                   Options.WritesEntities, Console);
   // Read without asking: a number no step needed says no note.
   ran.Scale = fitted > 0 ? fitted : numbers.Scale.Value;
   ran.Depth = numbers.Depth.Value;

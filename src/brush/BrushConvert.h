@@ -39,6 +39,8 @@ struct TConversion {
   int DrawnAdjoinSurfaces = 0, DrawnAdjoinBrushes = 0;
   int LeftOut = 0;     // surfaces that cleaning left without area
   int ShellBoxes = 0;  // a sealed level's structural boxes, after every other brush
+  // A sealed level's block size for the map compiler, per axis; 0: the compiler's own.
+  std::array<int, 3> BlockSize{0, 0, 0};
 };
 
 // Appends to BrushLevel; Level is only read. Progress, when given, is called once per sector.

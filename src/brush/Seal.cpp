@@ -2,8 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_set>
 
 #include "rtl/SysUtils.h"
+
+// The shell's boxes at most: a shell of more is built on a coarser grid. The corpus's largest
+// shells hold about 1,300 boxes; a shell of a few thousand leaves the compiler's vis a few
+// thousand clusters at most.
+constexpr size_t ShellBoxBudget = 4096;
 
 namespace {
 
@@ -118,33 +127,151 @@ void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes
   }
 }
 
-int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
-  std::vector<TFacePlane> planes;
+namespace {
+
+// Whether P lies more than 0.01 unit inside every face plane of Brush (its faces through the
+// first two corners and the centre, as the hand-off gives them).
+bool HoldsPoint(const T3DMesh& Brush, const TPoint& P) {
+  for (int f = 0; f < Brush.Surfaces.Count(); ++f) {
+    const TSurface* face = Brush.Surfaces.Items(f);
+    if (face->Vertices.Count() < 3) continue;
+    TVector3 c;
+    face->GetCentre(c);
+    const TPoint a = At(face->Vertices.Items(0)), b = At(face->Vertices.Items(1));
+    const TPoint n = Cross(Sub(a, b), Sub(TPoint{c.X, c.Y, c.Z}, b));
+    const double length = std::sqrt(Dot(n, n));
+    if (!(length > 0)) continue;
+    if (!(Dot(n, Sub(P, b)) / length < -0.01)) return false;
+  }
+  return true;
+}
+
+bool StrictlyWithin(const shell::TBox& B, const TPoint& P) {
+  for (int a = 0; a < 3; ++a)
+    if (!(P[a] > B.Min[a] && P[a] < B.Max[a])) return false;
+  return true;
+}
+
+}  // namespace
+
+TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
+  Bounds.reserve(static_cast<size_t>(std::max(Count, 0)));
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
-    bool inBounds = brush->Vertices.Count() > 0;
-    TPoint lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    // A brush without corners holds nothing: its bounds are empty.
+    shell::TBox b{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
     for (int k = 0; k < brush->Vertices.Count(); ++k) {
       const TPoint p = At(brush->Vertices.Items(k));
-      for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
+      for (int a = 0; a < 3; ++a)
+        b.Min[a] = std::min(b.Min[a], p[a]), b.Max[a] = std::max(b.Max[a], p[a]);
     }
-    for (int a = 0; a < 3; ++a) inBounds = inBounds && P[a] > lo[a] && P[a] < hi[a];
-    if (!inBounds) continue;
-    bool inside = true;
-    for (int f = 0; f < brush->Surfaces.Count() && inside; ++f) {
+    Bounds.push_back(b);
+  }
+}
+
+int TBrushBounds::Holding(const T3DMeshList& Brushes, const TPoint& P) const {
+  for (size_t i = 0; i < Bounds.size(); ++i)
+    if (StrictlyWithin(Bounds[i], P) && HoldsPoint(*Brushes.Items(static_cast<int>(i)), P))
+      return static_cast<int>(i);
+  return -1;
+}
+
+int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
+  return TBrushBounds(Brushes, Count).Holding(Brushes, P);
+}
+
+std::array<int, 3> ChooseBlockSize(const TPoint& Min, const TPoint& Max) {
+  std::array<int, 3> size{1024, 1024, 1024};
+  auto blocks = [&](int a) {
+    const double span = Max[a] - Min[a];
+    return span > 0 ? std::ceil(span / size[static_cast<size_t>(a)]) : 1.0;
+  };
+  // The world is 131072 units across: blocks of 65536 split it once on each axis at most.
+  while (blocks(0) * blocks(1) * blocks(2) > 512) {
+    int most = 0;
+    for (int a = 1; a < 3; ++a)
+      if (blocks(a) > blocks(most)) most = a;
+    if (size[static_cast<size_t>(most)] >= 65536) break;
+    size[static_cast<size_t>(most)] *= 2;
+  }
+  return size;
+}
+
+TPoint StartPoint(const shell::TRegion& Region) {
+  const double x = (Region.Min[0] + Region.Max[0]) / 2, y = (Region.Min[1] + Region.Max[1]) / 2;
+  double floor = Region.Min[2], ceiling = Region.Max[2];
+  // Across the vertical through (x, y): a plane facing down bounds the floor, one facing up the
+  // ceiling.
+  for (const shell::TPlane& p : Region.Planes) {
+    const double nz = p.Normal[2];
+    if (std::fabs(nz) < 1e-9) continue;
+    const double z = (p.Offset - p.Normal[0] * x - p.Normal[1] * y) / nz;
+    if (nz < 0)
+      floor = std::max(floor, z);
+    else
+      ceiling = std::min(ceiling, z);
+  }
+  return {x, y, floor + std::min(25.0, std::max(0.0, (ceiling - floor) / 2))};
+}
+
+std::string CompileLimitsLine(const TBrushLevel& BrushLevel, const TCompileLimits& Limits) {
+  const int brushes = BrushLevel.Brushes.Count();
+  long long sides = 0;
+  // A plane as the compiler keeps it: its normal to 1e-5 and its distance to 0.01, the sign
+  // chosen so that a plane and its reverse give one key (the compiler stores both).
+  struct TKeyHash {
+    size_t operator()(const std::array<long long, 4>& k) const {
+      uint64_t h = 1469598103934665603ull;
+      for (long long v : k) h = (h ^ static_cast<uint64_t>(v)) * 1099511628211ull;
+      return static_cast<size_t>(h);
+    }
+  };
+  std::unordered_set<std::array<long long, 4>, TKeyHash> planes;
+  for (int i = 0; i < brushes; ++i) {
+    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    for (int f = 0; f < brush->Surfaces.Count(); ++f) {
       const TSurface* face = brush->Surfaces.Items(f);
       if (face->Vertices.Count() < 3) continue;
+      ++sides;
       TVector3 c;
       face->GetCentre(c);
       const TPoint a = At(face->Vertices.Items(0)), b = At(face->Vertices.Items(1));
-      const TPoint n = Cross(Sub(a, b), Sub(TPoint{c.X, c.Y, c.Z}, b));
+      TPoint n = Cross(Sub(a, b), Sub(TPoint{c.X, c.Y, c.Z}, b));
       const double length = std::sqrt(Dot(n, n));
-      if (!(length > 0)) continue;
-      inside = Dot(n, Sub(P, b)) / length < -0.01;
+      if (!(length > 0) || !std::isfinite(length)) continue;
+      n = {n[0] / length, n[1] / length, n[2] / length};
+      double d = Dot(n, b);
+      const int lead = std::fabs(n[0]) > 1e-6 ? 0 : std::fabs(n[1]) > 1e-6 ? 1 : 2;
+      if (n[static_cast<size_t>(lead)] < 0) n = {-n[0], -n[1], -n[2]}, d = -d;
+      if (!std::isfinite(d) || std::fabs(d) > 1e15) continue;
+      planes.insert({std::llround(n[0] * 1e5), std::llround(n[1] * 1e5), std::llround(n[2] * 1e5),
+                     std::llround(d * 100)});
     }
-    if (inside) return i;
   }
-  return -1;
+  std::vector<std::string> passed;
+  if (brushes > Limits.Brushes)
+    passed.push_back(rtl::Format("%d brushes (the limit is %d)", brushes, Limits.Brushes));
+  if (sides > Limits.BrushSides)
+    passed.push_back(rtl::Format("%lld brush sides (the limit is %d)", sides, Limits.BrushSides));
+  const long long planeCount = 2 * static_cast<long long>(planes.size());
+  if (planeCount > Limits.Planes)
+    passed.push_back(rtl::Format("%lld planes (the limit is %d)", planeCount, Limits.Planes));
+  const bool tooMany = !passed.empty();
+  const double reach = MapReach(BrushLevel);
+  const bool edge = reach > WorldEdge;
+  if (edge)
+    passed.push_back(rtl::Format("coordinates up to %s (the world's edge is %s)",
+                                 rtl::FloatToStr(reach).c_str(),
+                                 rtl::FloatToStr(WorldEdge).c_str()));
+  if (passed.empty()) return std::string();
+  std::string line = "The compile will struggle: the map holds ";
+  for (size_t k = 0; k < passed.size(); ++k)
+    line += (k == 0 ? "" : k + 1 == passed.size() ? " and " : ", ") + passed[k];
+  line += "; ";
+  if (tooMany) line += "split the level into parts, or import it without its drawn adjoins";
+  if (tooMany && edge) line += ", and ";
+  if (edge) line += "import it with --fit-world (the setting FitWorld=1)";
+  return line;
 }
 
 double LevelReach(const TJKLevel& Level) {
@@ -193,15 +320,57 @@ double LargestFittingScale(double Reach, double Depth) {
   return scale;
 }
 
-void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities, const TConsoleProc& Console) {
-  if (!Seal && !Entities) return;
+namespace {
+
+// The player starts a sealed level needs: one in its largest sector when its sectors hold none,
+// and an "info_player_start" beside a single one. The points of the new entities join Points.
+void AddPlayerStarts(const std::vector<shell::TRegion>& Regions, const std::vector<int>& Starts,
+                     TBrushLevel& BrushLevel, std::vector<TPoint>& Points,
+                     const std::function<void(const std::string&)>& Say) {
+  auto add = [&](const char* Class, const TEntityRec& Like) {
+    auto entity = std::make_unique<TEntityRec>(Like);
+    entity->Name = Class;
+    Points.push_back({entity->Origin.X, entity->Origin.Y, entity->Origin.Z});
+    BrushLevel.Entities.AddObject(Class, std::move(entity));
+  };
+  if (Starts.size() > 1) return;
+  TEntityRec start;
+  if (Starts.empty()) {
+    const shell::TRegion* largest = nullptr;
+    double most = -1;
+    for (const shell::TRegion& r : Regions) {
+      const double volume = (r.Max[0] - r.Min[0]) * (r.Max[1] - r.Min[1]) * (r.Max[2] - r.Min[2]);
+      if (volume > most) most = volume, largest = &r;
+    }
+    if (!largest) return;
+    const TPoint p = StartPoint(*largest);
+    start.Origin =
+        MakeVector(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
+    if (!std::isfinite(start.Origin.X) || !std::isfinite(start.Origin.Y) ||
+        !std::isfinite(start.Origin.Z))
+      return;
+    add("info_player_deathmatch", start);
+    Say(rtl::Format("No player start lies in a sector: one added at (%s), in the largest sector",
+                    Coordinates(start.Origin).c_str()));
+  } else {
+    start = *BrushLevel.Entities.Objects(Starts[0]);
+  }
+  add("info_player_start", start);
+}
+
+}  // namespace
+
+std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
+                                  bool Seal, bool Entities, const TConsoleProc& Console) {
+  if (!Seal && !Entities) return {0, 0, 0};
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
   const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale);
   const int slabs = BrushLevel.Brushes.Count();
   std::vector<TPoint> points;
+  std::unique_ptr<TBrushBounds> slabBounds;
+  if (Seal && Entities) slabBounds = std::make_unique<TBrushBounds>(BrushLevel.Brushes, slabs);
   // Where an entity ends up in the map, and what a line names it by.
   auto place = [&](const TVector3& origin, const std::string& what, bool& stray) {
     const TPoint p{origin.X, origin.Y, origin.Z};
@@ -214,11 +383,12 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
     points.push_back(p);
     if (!Seal) return;
     // The compiler looks from one unit above the origin; a detail slab there buries it unseen.
-    const int holder = BrushHolding(BrushLevel.Brushes, slabs, {p[0], p[1], p[2] + 1});
+    const int holder = slabBounds->Holding(BrushLevel.Brushes, {p[0], p[1], p[2] + 1});
     if (holder >= 0)
       say(rtl::Format("%s at (%s) lies inside slab brush %d", what.c_str(),
                       Coordinates(origin).c_str(), holder));
   };
+  std::vector<int> starts;  // the player starts the map keeps
   if (Entities) {
     for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
       const std::string what = rtl::Format(
@@ -226,6 +396,7 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
       bool stray = false;
       place(BrushLevel.Entities.Objects(i)->Origin, what, stray);
       if (stray) BrushLevel.StrayThings.push_back(i);
+      if (!stray && BrushLevel.Entities.Strings(i) == "info_player_deathmatch") starts.push_back(i);
     }
     for (size_t i = 0; i < BrushLevel.Lights.size(); ++i) {
       bool stray = false;
@@ -233,12 +404,29 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
   }
-  if (!Seal) return;
+  if (!Seal) return {0, 0, 0};
+  if (Entities) AddPlayerStarts(regions, starts, BrushLevel, points, say);
   for (int i = 0; i < slabs; ++i) BrushLevel.Brushes.Items(i)->Brush.Detail = true;
   shell::TShellOptions options;
   options.Limit = WorldEdge;
-  const std::vector<shell::TBox> boxes = shell::BuildShell(regions, points, options);
-  AddShellBrushes(boxes, BrushLevel.Brushes);
+  options.BoxBudget = ShellBoxBudget;
+  const shell::TShell shell = shell::BuildShellOf(regions, points, options);
+  AddShellBrushes(shell.Boxes, BrushLevel.Brushes);
   say(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid", slabs,
-                  static_cast<int>(boxes.size()), rtl::FloatToStr(options.Cell).c_str()));
+                  static_cast<int>(shell.Boxes.size()), rtl::FloatToStr(shell.Cell).c_str()));
+  const std::string limits = CompileLimitsLine(BrushLevel);
+  if (!limits.empty()) say(limits);
+  // The shell encloses everything the compiler keeps: its bounds are the level's.
+  TPoint lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (const shell::TBox& b : shell.Boxes)
+    for (int a = 0; a < 3; ++a)
+      lo[a] = std::min(lo[a], b.Min[a]), hi[a] = std::max(hi[a], b.Max[a]);
+  const std::array<int, 3> block = ChooseBlockSize(lo, hi);
+  // A map file carries it; in the editor, whose interface sets no worldspawn key, the user does.
+  if (block != std::array<int, 3>{1024, 1024, 1024})
+    say(
+        rtl::Format("The level is large: its worldspawn takes \"_blocksize\" \"%d %d %d\" for the "
+                    "compiler",
+                    block[0], block[1], block[2]));
+  return block;
 }

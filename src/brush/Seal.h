@@ -3,6 +3,7 @@
 // the entities buried in a slab, and the world's edge.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,41 @@ void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes
 // The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.
 int BrushHolding(const T3DMeshList& Brushes, int Count, const shell::TPoint& P);
 
+// The bounds of Brushes[0, Count), computed once, so that the brush holding each of many points
+// is found by comparing numbers first.
+struct TBrushBounds {
+  std::vector<shell::TBox> Bounds;
+  explicit TBrushBounds(const T3DMeshList& Brushes, int Count);
+  // As BrushHolding.
+  int Holding(const T3DMeshList& Brushes, const shell::TPoint& P) const;
+};
+
+// The compiler's block size for a level that spans [Min, Max] (editor units), per axis: 1024
+// (the compiler's own) unless the level spans more than 512 such blocks, then doubled on the
+// axis of the most blocks until it spans no more. Each block of open air the compiler cuts is
+// one more cluster for vis; a level tens of thousands of units across would be cut into
+// thousands of them, while without blocks the compiler's choice of split planes grows with the
+// square of the faces of a node.
+std::array<int, 3> ChooseBlockSize(const shell::TPoint& Min, const shell::TPoint& Max);
+
+// The point to start a player from in Region: above the middle of its bounds, 25 units above its
+// floor there (where a standing player's feet are 1 unit above it), or halfway up a region lower
+// than 50 units.
+shell::TPoint StartPoint(const shell::TRegion& Region);
+
+// The limits of the game's map format that a map can pass: brushes, brush sides and planes.
+struct TCompileLimits {
+  int Brushes = 32768;
+  int BrushSides = 131072;
+  int Planes = 131072;
+};
+
+// One line when the brush level passes one of Limits or the world's edge, naming each limit and
+// what to do; empty otherwise. Planes are counted as the compiler keeps them: a face plane and
+// its reverse are two, planes closer than it tells apart one.
+std::string CompileLimitsLine(const TBrushLevel& BrushLevel,
+                              const TCompileLimits& Limits = TCompileLimits());
+
 // The largest coordinate size of the level's solid surfaces, things and lights, in level units.
 double LevelReach(const TJKLevel& Level);
 
@@ -44,6 +80,11 @@ double LargestFittingScale(double Reach, double Depth);
 // follow them as structural brushes. With Entities (a host that writes the things and lights),
 // those in no sector are marked stray, each with one console line, and the others open the
 // shell's cells and are checked for lying inside a slab (one console line each). Stray things
-// and lights are also marked without Seal. Console receives the lines.
-void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale, bool Seal,
-                    bool Entities, const TConsoleProc& Console);
+// and lights are also marked without Seal. Sealed with entities, a level whose sectors hold no
+// player start gets one at the StartPoint of its largest sector (one console line), and a level
+// with a single one gets an "info_player_start" at its place and facing besides, for the game's
+// single player. Sealed, one console line says when the map passes the compiler's limits.
+// Console receives the lines. The result: the compiler's block size for the sealed level
+// (ChooseBlockSize), or all 0 without Seal.
+std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
+                                  bool Seal, bool Entities, const TConsoleProc& Console);

@@ -2,105 +2,361 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <cstdint>
 
 namespace shell {
 namespace {
 
-// Cells from Low to High along z, both included.
-struct TRun {
-  int Low, High;
+// A box of whole cells, [Lo, Hi) on each axis.
+struct TCellBox {
+  int64_t Lo[3], Hi[3];
 };
-using TColumns = std::unordered_map<uint64_t, std::vector<TRun>>;
 
-uint64_t ColumnKey(int I, int J) {
-  return (static_cast<uint64_t>(static_cast<uint32_t>(I)) << 32) | static_cast<uint32_t>(J);
-}
-int KeyI(uint64_t Key) { return static_cast<int32_t>(static_cast<uint32_t>(Key >> 32)); }
-int KeyJ(uint64_t Key) { return static_cast<int32_t>(static_cast<uint32_t>(Key)); }
+enum class TFit { Apart, Crosses, Holds };
 
-// The cell index holding coordinate V, kept a little beyond the world's edge: cells further out
-// are never shell, and huge coordinates must not overflow an index.
-int CellIndex(double V, const TShellOptions& O) {
-  const double reach = std::floor(O.Limit / O.Cell) + 2;
-  return static_cast<int>(std::clamp(std::floor(V / O.Cell), -reach, reach));
-}
-
-// The run of cells of column (I, J) that may overlap R: for each plane, the cells whose lowest
-// corner (towards the back of the plane) is not in front of it form a half-line of z.
-bool ColumnRun(const TRegion& R, int I, int J, double C, TRun& Run) {
-  const double x0 = I * C, x1 = x0 + C, y0 = J * C, y1 = y0 + C;
+// How a region lies to the box [Lo, Hi]: apart when a bound or one plane has all eight corners
+// beyond it (by more than the tolerance), holding it when every corner is within all of them.
+TFit Fit(const TRegion& R, const double Lo[3], const double Hi[3]) {
   const double t = OverlapTolerance;
-  if (x0 > R.Max[0] + t || x1 < R.Min[0] - t || y0 > R.Max[1] + t || y1 < R.Min[1] - t)
-    return false;
-  double low = std::floor((R.Min[2] - t) / C), high = std::floor((R.Max[2] + t) / C);
-  // A cell [z0, z0 + C) overlaps the bounds when z0 + C > Min - t: the cell ending right there
-  // is left out by floor already.
-  for (const TPlane& p : R.Planes) {
-    const double nx = p.Normal[0], ny = p.Normal[1], nz = p.Normal[2];
-    const double room = p.Offset + t - std::min(nx * x0, nx * x1) - std::min(ny * y0, ny * y1);
-    if (nz > 0) {
-      high = std::min(high, std::floor(room / nz / C));  // z0 <= room / nz
-    } else if (nz < 0) {
-      low = std::max(low, std::ceil(room / nz / C - 1));  // z0 + C >= room / nz
-    } else if (room < 0) {
-      return false;
-    }
-    if (low > high) return false;
+  bool holds = true;
+  for (int a = 0; a < 3; ++a) {
+    if (Lo[a] > R.Max[a] + t || Hi[a] < R.Min[a] - t) return TFit::Apart;
+    holds = holds && Lo[a] >= R.Min[a] - t && Hi[a] <= R.Max[a] + t;
   }
-  Run = {static_cast<int>(low), static_cast<int>(high)};
+  for (const TPlane& p : R.Planes) {
+    double least = 0, most = 0;
+    for (int a = 0; a < 3; ++a) {
+      const double u = p.Normal[a] * Lo[a], v = p.Normal[a] * Hi[a];
+      least += std::min(u, v);
+      most += std::max(u, v);
+    }
+    if (least > p.Offset + t) return TFit::Apart;
+    holds = holds && most <= p.Offset + t;
+  }
+  return holds ? TFit::Holds : TFit::Crosses;
+}
+
+bool Finite(const TPoint& P) {
+  return std::isfinite(P[0]) && std::isfinite(P[1]) && std::isfinite(P[2]);
+}
+
+// The cells of the cube [X, X + S) (per axis) that may overlap R, as one box, when every plane
+// of R that crosses the cube lies across an axis (a room's floor, ceiling and upright walls):
+// the test of each cell then comes down to a range per axis. False for a slanted plane.
+bool AxisPart(const TRegion& R, const int64_t X[3], int64_t S, double C, TCellBox& Part) {
+  const double t = OverlapTolerance;
+  double lo[3], hi[3];  // the allowed cell indices, inclusive
+  for (int a = 0; a < 3; ++a) {
+    // A cell k may overlap the bounds when k * C <= Max + t and (k + 1) * C >= Min - t.
+    lo[a] = std::ceil((R.Min[a] - t) / C) - 1;
+    hi[a] = std::floor((R.Max[a] + t) / C);
+  }
+  for (const TPlane& p : R.Planes) {
+    double least = 0, most = 0;
+    for (int a = 0; a < 3; ++a) {
+      const double u = p.Normal[a] * (X[a] * C), v = p.Normal[a] * ((X[a] + S) * C);
+      least += std::min(u, v);
+      most += std::max(u, v);
+    }
+    if (most <= p.Offset + t) continue;  // holds the whole cube
+    int axis = -1;
+    for (int a = 0; a < 3; ++a)
+      if (p.Normal[a] != 0) axis = axis < 0 && std::fabs(p.Normal[a]) == 1 ? a : 3;
+    if (axis < 0 || axis > 2) return false;
+    const double room = (p.Offset + t) / C;
+    if (p.Normal[axis] > 0)
+      hi[axis] = std::min(hi[axis], std::floor(room));  // k * C <= Offset + t
+    else
+      lo[axis] = std::max(lo[axis], std::ceil(-room) - 1);  // (k + 1) * C >= -(Offset + t)
+  }
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = std::max(lo[a], static_cast<double>(X[a]));
+    hi[a] = std::min(hi[a], static_cast<double>(X[a] + S - 1));
+    if (lo[a] > hi[a]) return false;
+    Part.Lo[a] = static_cast<int64_t>(lo[a]);
+    Part.Hi[a] = static_cast<int64_t>(hi[a]) + 1;
+  }
   return true;
 }
 
-// Sorts runs and joins those that overlap or meet.
-void Normalise(std::vector<TRun>& Runs) {
-  std::sort(Runs.begin(), Runs.end(), [](const TRun& a, const TRun& b) { return a.Low < b.Low; });
-  size_t out = 0;
-  for (const TRun& r : Runs) {
-    if (out > 0 && r.Low <= Runs[out - 1].High + 1)
-      Runs[out - 1].High = std::max(Runs[out - 1].High, r.High);
-    else
-      Runs[out++] = r;
+// Joins Boxes into one box when their union is one (each pair in turn: one holding the other,
+// or two alike on two axes that meet or overlap on the third).
+bool UnionIsBox(std::vector<TCellBox>& Boxes) {
+  for (bool joined = true; joined && Boxes.size() > 1;) {
+    joined = false;
+    for (size_t i = 0; i < Boxes.size() && !joined; ++i)
+      for (size_t j = i + 1; j < Boxes.size() && !joined; ++j) {
+        TCellBox& p = Boxes[i];
+        const TCellBox& q = Boxes[j];
+        int differ = 0, axis = 0;
+        bool pHolds = true, qHolds = true;
+        for (int a = 0; a < 3; ++a) {
+          pHolds = pHolds && p.Lo[a] <= q.Lo[a] && q.Hi[a] <= p.Hi[a];
+          qHolds = qHolds && q.Lo[a] <= p.Lo[a] && p.Hi[a] <= q.Hi[a];
+          if (p.Lo[a] != q.Lo[a] || p.Hi[a] != q.Hi[a]) ++differ, axis = a;
+        }
+        if (qHolds) p = q;
+        const bool meet = differ == 1 && p.Lo[axis] <= q.Hi[axis] && q.Lo[axis] <= p.Hi[axis];
+        if (meet) {
+          p.Lo[axis] = std::min(p.Lo[axis], q.Lo[axis]);
+          p.Hi[axis] = std::max(p.Hi[axis], q.Hi[axis]);
+        }
+        if (pHolds || qHolds || meet) {
+          Boxes.erase(Boxes.begin() + static_cast<std::ptrdiff_t>(j));
+          joined = true;
+        }
+      }
   }
-  Runs.resize(out);
+  return Boxes.size() == 1;
 }
 
-// The cells of A that are not in B; both normalised.
-std::vector<TRun> Subtract(const std::vector<TRun>& A, const std::vector<TRun>& B) {
-  std::vector<TRun> out;
-  size_t b = 0;
-  for (TRun r : A) {
-    while (b < B.size() && B[b].High < r.Low) ++b;
-    for (size_t k = b; k < B.size() && B[k].Low <= r.High; ++k) {
-      if (B[k].Low > r.Low) out.push_back({r.Low, B[k].Low - 1});
-      r.Low = B[k].High + 1;
+// The octree of one grid: built top down, each cube told its regions by its parent.
+class TOctree {
+ public:
+  TOctree(const std::vector<TRegion>& Regions, const std::vector<TPoint>& Points, double Cell,
+          double Limit, size_t CellBudget)
+      : regions_(Regions), cell_(Cell), budget_(CellBudget) {
+    // Cells further out than the world's edge are never shell; the cube only needs to reach
+    // past it, and huge coordinates must not overflow an index.
+    const double reach = std::min(std::floor(Limit / Cell) + 2, 268435456.0);
+    auto index = [&](double V) {
+      return static_cast<int64_t>(std::clamp(std::floor(V / Cell), -reach, reach));
+    };
+    const double t = OverlapTolerance;
+    for (int a = 0; a < 3; ++a) lo_[a] = INT64_MAX, hi_[a] = INT64_MIN;
+    auto take = [&](const int64_t L[3], const int64_t H[3]) {
+      for (int a = 0; a < 3; ++a) lo_[a] = std::min(lo_[a], L[a]), hi_[a] = std::max(hi_[a], H[a]);
+    };
+    // Deeper than any tree can grow: 2^31 cells per axis at most.
+    candidates_.resize(40);
+    points_.resize(40);
+    std::vector<int>& all = candidates_[0];
+    for (size_t r = 0; r < Regions.size(); ++r) {
+      if (!Finite(Regions[r].Min) || !Finite(Regions[r].Max)) continue;
+      bool finite = true;
+      for (const TPlane& p : Regions[r].Planes)
+        finite = finite && Finite(p.Normal) && std::isfinite(p.Offset);
+      if (!finite) continue;
+      int64_t l[3], h[3];
+      for (int a = 0; a < 3; ++a)
+        l[a] = index(Regions[r].Min[a] - t), h[a] = index(Regions[r].Max[a] + t) + 1;
+      take(l, h);
+      all.push_back(static_cast<int>(r));
     }
-    if (r.Low <= r.High) out.push_back(r);
+    boxes_.resize(40);
+    std::vector<int>& held = points_[0];
+    for (const TPoint& p : Points) {
+      if (!Finite(p)) continue;
+      // The compiler lifts an entity's origin one unit before it looks for a leak from it.
+      for (double lift : {0.0, 1.0}) {
+        cells_.push_back({index(p[0]), index(p[1]), index(p[2] + lift)});
+        const int64_t* c = cells_.back().data();
+        const int64_t h[3] = {c[0] + 1, c[1] + 1, c[2] + 1};
+        take(c, h);
+        held.push_back(static_cast<int>(cells_.size()) - 1);
+      }
+    }
+    if (all.empty() && held.empty()) return;
+    // One closed cell around everything open, within the reach.
+    int64_t size = 1;
+    for (int a = 0; a < 3; ++a) {
+      lo_[a] = std::max(lo_[a] - 1, static_cast<int64_t>(-reach));
+      hi_[a] = std::min(hi_[a] + 1, static_cast<int64_t>(reach) + 1);
+      while (size < hi_[a] - lo_[a]) size *= 2;
+    }
+    size_ = size;
+    nodes_.push_back({});
+    Grow(0, lo_[0], lo_[1], lo_[2], size_, 1);
   }
-  return out;
-}
 
-struct TShellRun {
-  int I, J, Low, High;
-  bool operator==(const TShellRun& o) const {
-    return I == o.I && J == o.J && Low == o.Low && High == o.High;
+  bool OverBudget() const { return over_; }
+  size_t FineCells() const { return fine_; }
+
+  // The closed cubes that touch an open one, cut to the cells around the open ones.
+  std::vector<TCellBox> ShellCells() const {
+    std::vector<TCellBox> out;
+    if (!nodes_.empty()) Collect(0, lo_[0], lo_[1], lo_[2], size_, out);
+    return out;
   }
-};
-struct TShellRunHash {
-  size_t operator()(const TShellRun& r) const {
-    uint64_t h = ColumnKey(r.I, r.J) * 0x9E3779B97F4A7C15ull;
-    h ^= (static_cast<uint64_t>(static_cast<uint32_t>(r.Low)) << 32 |
-          static_cast<uint32_t>(r.High)) +
-         0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
-    return static_cast<size_t>(h);
+
+ private:
+  struct TNode {
+    int32_t Child = -1;  // the first of eight, or -1 for a leaf
+    bool Open = false;
+    int32_t Part = -1;  // a leaf open only within parts_[Part], closed elsewhere
+  };
+
+  void Grow(int32_t Node, int64_t X, int64_t Y, int64_t Z, int64_t S, size_t Depth) {
+    if (over_) return;
+    std::vector<int>& regions = candidates_[Depth];
+    std::vector<int>& points = points_[Depth];
+    regions.clear();
+    points.clear();
+    const int64_t at[3] = {X, Y, Z};
+    bool inside = true;
+    for (int a = 0; a < 3; ++a) inside = inside && at[a] < hi_[a] && at[a] + S > lo_[a];
+    if (!inside) return;  // beyond every open cell: closed
+    const double lo[3] = {X * cell_, Y * cell_, Z * cell_};
+    const double hi[3] = {(X + S) * cell_, (Y + S) * cell_, (Z + S) * cell_};
+    for (int r : candidates_[Depth - 1]) {
+      const TFit fit = Fit(regions_[static_cast<size_t>(r)], lo, hi);
+      if (fit == TFit::Holds) {
+        nodes_[static_cast<size_t>(Node)].Open = true;
+        return;
+      }
+      if (fit == TFit::Crosses) regions.push_back(r);
+    }
+    for (int p : points_[Depth - 1]) {
+      const auto& c = cells_[static_cast<size_t>(p)];
+      if (c[0] >= X && c[0] < X + S && c[1] >= Y && c[1] < Y + S && c[2] >= Z && c[2] < Z + S)
+        points.push_back(p);
+    }
+    if (regions.empty() && points.empty()) return;
+    if (points.empty() && S > 1) {
+      // Where the regions' crossing planes all lie across the axes, the open cells form boxes
+      // that are known without splitting the cube; when they join into one, the cube is done.
+      std::vector<TCellBox>& parts = boxes_[Depth];
+      parts.clear();
+      TCellBox part;
+      for (int r : regions) {
+        if (!AxisPart(regions_[static_cast<size_t>(r)], at, S, cell_, part)) break;
+        parts.push_back(part);
+      }
+      if (parts.size() == regions.size() && UnionIsBox(parts)) {
+        nodes_[static_cast<size_t>(Node)].Part = static_cast<int32_t>(parts_.size());
+        parts_.push_back(parts[0]);
+        return;
+      }
+    }
+    if (S == 1) {
+      nodes_[static_cast<size_t>(Node)].Open = true;
+      over_ = budget_ > 0 && ++fine_ > budget_;
+      return;
+    }
+    const int32_t first = static_cast<int32_t>(nodes_.size());
+    nodes_.resize(nodes_.size() + 8);
+    nodes_[static_cast<size_t>(Node)].Child = first;
+    const int64_t h = S / 2;
+    for (int k = 0; k < 8; ++k)
+      Grow(first + k, X + (k & 1) * h, Y + (k >> 1 & 1) * h, Z + (k >> 2 & 1) * h, h, Depth + 1);
   }
+
+  // Whether an open cube meets the cells [Lo, Hi).
+  bool MeetsOpen(int32_t Node, int64_t X, int64_t Y, int64_t Z, int64_t S, const int64_t Lo[3],
+                 const int64_t Hi[3]) const {
+    const int64_t at[3] = {X, Y, Z};
+    for (int a = 0; a < 3; ++a)
+      if (at[a] >= Hi[a] || at[a] + S <= Lo[a]) return false;
+    const TNode& n = nodes_[static_cast<size_t>(Node)];
+    if (n.Part >= 0) {
+      const TCellBox& p = parts_[static_cast<size_t>(n.Part)];
+      for (int a = 0; a < 3; ++a)
+        if (p.Lo[a] >= Hi[a] || p.Hi[a] <= Lo[a]) return false;
+      return true;
+    }
+    if (n.Child < 0) return n.Open;
+    const int64_t h = S / 2;
+    for (int k = 0; k < 8; ++k)
+      if (MeetsOpen(n.Child + k, X + (k & 1) * h, Y + (k >> 1 & 1) * h, Z + (k >> 2 & 1) * h, h, Lo,
+                    Hi))
+        return true;
+    return false;
+  }
+
+  void Collect(int32_t Node, int64_t X, int64_t Y, int64_t Z, int64_t S,
+               std::vector<TCellBox>& Out) const {
+    const TNode& n = nodes_[static_cast<size_t>(Node)];
+    if (n.Child >= 0) {
+      const int64_t h = S / 2;
+      for (int k = 0; k < 8; ++k)
+        Collect(n.Child + k, X + (k & 1) * h, Y + (k >> 1 & 1) * h, Z + (k >> 2 & 1) * h, h, Out);
+      return;
+    }
+    if (n.Open) return;
+    const TCellBox whole{{X, Y, Z}, {X + S, Y + S, Z + S}};
+    if (n.Part < 0) return Closed(whole, Out);
+    // The cube less its open box: two slabs along x, two along y within it, two along z.
+    const TCellBox& open = parts_[static_cast<size_t>(n.Part)];
+    TCellBox rest = whole;
+    for (int a = 0; a < 3; ++a) {
+      TCellBox below = rest, above = rest;
+      below.Hi[a] = open.Lo[a];
+      above.Lo[a] = open.Hi[a];
+      if (below.Lo[a] < below.Hi[a]) Closed(below, Out);
+      if (above.Lo[a] < above.Hi[a]) Closed(above, Out);
+      rest.Lo[a] = open.Lo[a];
+      rest.Hi[a] = open.Hi[a];
+    }
+  }
+
+  // A closed box, when it touches an open one, cut to the cells around the open ones.
+  void Closed(TCellBox box, std::vector<TCellBox>& Out) const {
+    for (int a = 0; a < 3; ++a) {
+      box.Lo[a] = std::max(box.Lo[a], lo_[a]);
+      box.Hi[a] = std::min(box.Hi[a], hi_[a]);
+      if (box.Lo[a] >= box.Hi[a]) return;
+    }
+    const int64_t near[3][2] = {{box.Lo[0] - 1, box.Hi[0] + 1},
+                                {box.Lo[1] - 1, box.Hi[1] + 1},
+                                {box.Lo[2] - 1, box.Hi[2] + 1}};
+    const int64_t qlo[3] = {near[0][0], near[1][0], near[2][0]};
+    const int64_t qhi[3] = {near[0][1], near[1][1], near[2][1]};
+    if (MeetsOpen(0, lo_[0], lo_[1], lo_[2], size_, qlo, qhi)) Out.push_back(box);
+  }
+
+  const std::vector<TRegion>& regions_;
+  double cell_;
+  size_t budget_;
+  size_t fine_ = 0;
+  bool over_ = false;
+  int64_t lo_[3], hi_[3];  // the cells that matter: the open ones and one around them
+  int64_t size_ = 0;       // the root cube's side, in cells, from lo_
+  std::vector<TNode> nodes_;
+  std::vector<std::array<int64_t, 3>> cells_;  // the points' cells
+  std::vector<TCellBox> parts_;                // the open boxes of the leaves open in part
+  // Per depth: the regions and points a cube passes to its children, and the open boxes of a
+  // cube (reused, so the build allocates only as deep as the tree).
+  std::vector<std::vector<int>> candidates_, points_;
+  std::vector<std::vector<TCellBox>> boxes_;
 };
+
+// Joins boxes that share a whole face, along z, then x, then y, until none do.
+void Merge(std::vector<TCellBox>& Boxes) {
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (int a : {2, 0, 1}) {
+      const int b = (a + 1) % 3, c = (a + 2) % 3;
+      std::sort(Boxes.begin(), Boxes.end(), [&](const TCellBox& p, const TCellBox& q) {
+        if (p.Lo[b] != q.Lo[b]) return p.Lo[b] < q.Lo[b];
+        if (p.Hi[b] != q.Hi[b]) return p.Hi[b] < q.Hi[b];
+        if (p.Lo[c] != q.Lo[c]) return p.Lo[c] < q.Lo[c];
+        if (p.Hi[c] != q.Hi[c]) return p.Hi[c] < q.Hi[c];
+        return p.Lo[a] < q.Lo[a];
+      });
+      size_t out = 0;
+      for (const TCellBox& box : Boxes) {
+        if (out > 0) {
+          TCellBox& last = Boxes[out - 1];
+          if (last.Lo[b] == box.Lo[b] && last.Hi[b] == box.Hi[b] && last.Lo[c] == box.Lo[c] &&
+              last.Hi[c] == box.Hi[c] && last.Hi[a] == box.Lo[a]) {
+            last.Hi[a] = box.Hi[a];
+            joined = true;
+            continue;
+          }
+        }
+        Boxes[out++] = box;
+      }
+      Boxes.resize(out);
+    }
+  }
+}
 
 }  // namespace
 
 bool CellMayOverlap(const TRegion& Region, int I, int J, int K, double Cell) {
-  TRun run;
-  return ColumnRun(Region, I, J, Cell, run) && run.Low <= K && K <= run.High;
+  const double lo[3] = {I * Cell, J * Cell, K * Cell};
+  const double hi[3] = {lo[0] + Cell, lo[1] + Cell, lo[2] + Cell};
+  return Fit(Region, lo, hi) != TFit::Apart;
 }
 
 bool RegionHolds(const TRegion& Region, const TPoint& Point) {
@@ -113,99 +369,36 @@ bool RegionHolds(const TRegion& Region, const TPoint& Point) {
   return true;
 }
 
+TShell BuildShellOf(const std::vector<TRegion>& Regions, const std::vector<TPoint>& Points,
+                    const TShellOptions& Options) {
+  TShell shell;
+  for (double c = Options.Cell;; c *= 2) {
+    // A coarser grid at last fits any budget: a grid as large as the world holds a few cubes.
+    const bool last = c >= 2 * Options.Limit || !(c < HUGE_VAL);
+    const size_t cellBudget = Options.BoxBudget > 0 && !last ? 16 * Options.BoxBudget : 0;
+    TOctree tree(Regions, Points, c, Options.Limit, cellBudget);
+    if (tree.OverBudget()) continue;
+    std::vector<TCellBox> cells = tree.ShellCells();
+    Merge(cells);
+    if (Options.BoxBudget > 0 && !last && cells.size() > Options.BoxBudget) continue;
+    shell.Cell = c;
+    for (const TCellBox& b : cells) {
+      TBox box;
+      bool empty = false;
+      for (int a = 0; a < 3; ++a) {
+        box.Min[a] = std::max(static_cast<double>(b.Lo[a]) * c, -Options.Limit);
+        box.Max[a] = std::min(static_cast<double>(b.Hi[a]) * c, Options.Limit);
+        empty = empty || box.Min[a] >= box.Max[a];
+      }
+      if (!empty) shell.Boxes.push_back(box);
+    }
+    return shell;
+  }
+}
+
 std::vector<TBox> BuildShell(const std::vector<TRegion>& Regions, const std::vector<TPoint>& Points,
                              const TShellOptions& Options) {
-  const double c = Options.Cell;
-  const double t = OverlapTolerance;
-  TColumns open;
-  for (const TRegion& r : Regions) {
-    const int i0 = CellIndex(r.Min[0] - t, Options), i1 = CellIndex(r.Max[0] + t, Options);
-    const int j0 = CellIndex(r.Min[1] - t, Options), j1 = CellIndex(r.Max[1] + t, Options);
-    for (int i = i0; i <= i1; ++i)
-      for (int j = j0; j <= j1; ++j) {
-        TRun run;
-        if (ColumnRun(r, i, j, c, run)) {
-          // Beyond the edge nothing is built; the run only needs to reach past it.
-          run.Low = std::max(run.Low, CellIndex(-Options.Limit, Options) - 1);
-          run.High = std::min(run.High, CellIndex(Options.Limit, Options) + 1);
-          if (run.Low <= run.High) open[ColumnKey(i, j)].push_back(run);
-        }
-      }
-  }
-  for (const TPoint& p : Points) {
-    // The compiler lifts an entity's origin one unit before it looks for a leak from it.
-    for (double lift : {0.0, 1.0}) {
-      const int k = CellIndex(p[2] + lift, Options);
-      open[ColumnKey(CellIndex(p[0], Options), CellIndex(p[1], Options))].push_back({k, k});
-    }
-  }
-  for (auto& column : open) Normalise(column.second);
-
-  // Shell runs per column: the open runs of the nine columns around it, one cell longer at
-  // either end, less its own open cells.
-  TColumns shell;
-  for (const auto& column : open)
-    for (int di = -1; di <= 1; ++di)
-      for (int dj = -1; dj <= 1; ++dj)
-        shell[ColumnKey(KeyI(column.first) + di, KeyJ(column.first) + dj)];
-  std::vector<TShellRun> runs;
-  for (auto& column : shell) {
-    const int i = KeyI(column.first), j = KeyJ(column.first);
-    std::vector<TRun> near;
-    for (int di = -1; di <= 1; ++di)
-      for (int dj = -1; dj <= 1; ++dj) {
-        const auto it = open.find(ColumnKey(i + di, j + dj));
-        if (it == open.end()) continue;
-        for (const TRun& r : it->second) near.push_back({r.Low - 1, r.High + 1});
-      }
-    Normalise(near);
-    const auto own = open.find(column.first);
-    for (const TRun& r : own == open.end() ? near : Subtract(near, own->second))
-      runs.push_back({i, j, r.Low, r.High});
-  }
-
-  // Greedy merge: a run grows into a row along x over columns holding the very same run, and
-  // the row grows along y while the next row holds it whole.
-  std::sort(runs.begin(), runs.end(), [](const TShellRun& a, const TShellRun& b) {
-    return a.J != b.J ? a.J < b.J : a.I != b.I ? a.I < b.I : a.Low < b.Low;
-  });
-  std::unordered_map<TShellRun, size_t, TShellRunHash> index;
-  index.reserve(runs.size());
-  for (size_t k = 0; k < runs.size(); ++k) index.emplace(runs[k], k);
-  std::vector<bool> used(runs.size(), false);
-  auto take = [&](int i, int j, int low, int high) {
-    const auto it = index.find({i, j, low, high});
-    return it != index.end() && !used[it->second] ? static_cast<long>(it->second) : -1L;
-  };
-
-  std::vector<TBox> boxes;
-  for (size_t k = 0; k < runs.size(); ++k) {
-    if (used[k]) continue;
-    const TShellRun& r = runs[k];
-    used[k] = true;
-    int w = 1, h = 1;
-    for (long n; (n = take(r.I + w, r.J, r.Low, r.High)) >= 0; ++w)
-      used[static_cast<size_t>(n)] = true;
-    for (;; ++h) {
-      std::vector<size_t> row;
-      for (int x = 0; x < w; ++x) {
-        const long n = take(r.I + x, r.J + h, r.Low, r.High);
-        if (n < 0) break;
-        row.push_back(static_cast<size_t>(n));
-      }
-      if (row.size() != static_cast<size_t>(w)) break;
-      for (size_t n : row) used[n] = true;
-    }
-    TBox box{{r.I * c, r.J * c, r.Low * c}, {(r.I + w) * c, (r.J + h) * c, (r.High + 1.0) * c}};
-    bool empty = false;
-    for (int a = 0; a < 3; ++a) {
-      box.Min[a] = std::max(box.Min[a], -Options.Limit);
-      box.Max[a] = std::min(box.Max[a], Options.Limit);
-      empty = empty || box.Min[a] >= box.Max[a];
-    }
-    if (!empty) boxes.push_back(box);
-  }
-  return boxes;
+  return BuildShellOf(Regions, Points, Options).Boxes;
 }
 
 }  // namespace shell

@@ -1,17 +1,21 @@
-// The structural shell that seals a level for a map compiler: axis-aligned boxes on a grid, in
-// every closed cell that touches an open one, so the playable space is enclosed whatever the
-// slabs do where slanted planes meet. The slabs then only carry the look (as detail brushes).
+// The structural shell that seals a level for a map compiler: axis-aligned boxes in the closed
+// space that touches the open space, so the playable space is enclosed whatever the slabs do where
+// slanted planes meet. The slabs then only carry the look (as detail brushes).
 //
 // A cell is open when it may overlap a region (a sector: a convex polyhedron, or its bounding
 // box when it is not convex) or holds one of the given points (the entities written with the
 // map). The overlap test is conservative: a cell is closed only when one plane of a region has
 // all eight corners of the cell in front of it, so no closed cell holds playable space.
 //
-// Cells are kept per column (x, y) as runs of z: a convex region covers one run of each column
-// it touches, so a level's open space costs a few runs per column, however tall or wide it is.
+// The cells form an octree: a cube that lies inside a region is open whole, a cube that meets no
+// region and no point is closed whole, and only a cube a region's boundary crosses is split, down
+// to the grid's cell. Open air and solid rock thus cost one cube each however large they are, and
+// the tree grows with the area of the level's boundary, not with its volume. Every closed cube
+// that touches an open one through a face, an edge or a corner is shell.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -39,6 +43,16 @@ struct TBox {
 struct TShellOptions {
   double Cell = 64;      // the grid's cell size
   double Limit = 65536;  // no box reaches beyond +-Limit on any axis
+  // With a budget (not 0), a shell of more boxes, or a boundary of more grid cells than 16 times
+  // as many, is built again on a grid twice as coarse, until it fits: the cost and the map
+  // compiler's work stay bounded on levels whose boundary is vast or slanted.
+  size_t BoxBudget = 0;
+};
+
+// A shell and the cell size it was built on.
+struct TShell {
+  std::vector<TBox> Boxes;
+  double Cell = 0;
 };
 
 // How far a corner may lie in front of a plane and the cell still count as overlapping: the
@@ -52,8 +66,13 @@ bool CellMayOverlap(const TRegion& Region, int I, int J, int K, double Cell);
 // Whether Point lies in Region, within the tolerance.
 bool RegionHolds(const TRegion& Region, const TPoint& Point);
 
-// The shell's boxes: every closed cell touching an open cell through a face, an edge or a
-// corner, merged greedily (runs along z, then rows along x, then along y) into boxes.
+// The shell's boxes: every closed cube touching an open one through a face, an edge or a corner,
+// cut to one cell beyond the open space, then merged greedily (along z, then x, then y) where two
+// boxes share a whole face. Regions and points that are not finite are passed over.
+TShell BuildShellOf(const std::vector<TRegion>& Regions, const std::vector<TPoint>& Points,
+                    const TShellOptions& Options);
+
+// The boxes of BuildShellOf.
 std::vector<TBox> BuildShell(const std::vector<TRegion>& Regions, const std::vector<TPoint>& Points,
                              const TShellOptions& Options);
 

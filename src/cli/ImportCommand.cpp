@@ -1,4 +1,5 @@
 // morvane import: a level into a Radiant .map file and the game's texture folder.
+#include <array>
 #include <memory>
 #include <ostream>
 
@@ -198,6 +199,11 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     rtl::TStream& stream = mapFile.Stream();
     TMapWriter map([&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
     map.BeginWorldspawn();
+    // A sealed level's block size for the compiler, chosen from the level's size.
+    const std::array<int, 3>& block = result.Conversion.BlockSize;
+    if (block[0] > 0)
+      map.Append("\"_blocksize\" \"" + std::to_string(block[0]) + " " + std::to_string(block[1]) +
+                 " " + std::to_string(block[2]) + "\"\n");
     terminal.Status("Loading Brushes into Radiant...");
     // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
     // leaves alone.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 #include <tuple>
 
@@ -113,4 +115,185 @@ TEST(Seal, ANonFlatQuadGetsItsBestFitPlane) {
     for (int k = 0; k < 4; ++k)
       EXPECT_NEAR(front.Vertices.Items(k)->Z, warp / 4, 1e-6) << warp << " corner " << k;
   }
+}
+
+namespace {
+
+shell::TRegion Convex(const std::vector<shell::TPlane>& planes, shell::TPoint lo,
+                      shell::TPoint hi) {
+  return {planes, lo, hi};
+}
+
+// Whether the ray from P along D meets a box before it has gone Far.
+bool RayMeetsABox(const std::vector<shell::TBox>& boxes, const shell::TPoint& p,
+                  const shell::TPoint& d, double far) {
+  for (const shell::TBox& b : boxes) {
+    double enter = 0, leave = far;
+    for (int a = 0; a < 3; ++a) {
+      if (d[a] == 0) {
+        if (p[a] <= b.Min[a] || p[a] >= b.Max[a]) leave = -1;
+        continue;
+      }
+      double t0 = (b.Min[a] - p[a]) / d[a], t1 = (b.Max[a] - p[a]) / d[a];
+      if (t0 > t1) std::swap(t0, t1);
+      enter = std::max(enter, t0), leave = std::min(leave, t1);
+    }
+    if (enter < leave) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Open worlds: a sector 80,000 units across, a slanted one whose long face crosses every axis,
+// and two rooms far apart. Each shell is built fast on few boxes, the slanted one on a coarser
+// grid than 64 to stay within its budget; no box reaches into a region, and every ray from inside
+// a region meets a box before it leaves the level.
+TEST(Shell, OpenWorldsCostFewBoxesAndStaySealed) {
+  const double r3 = std::sqrt(3.0);
+  struct TCase {
+    const char* name;
+    std::vector<shell::TRegion> regions;
+    shell::TPoint inside;
+    size_t most;  // boxes at most
+    bool coarser;
+  };
+  const TCase cases[] = {
+      {"open air", {Box({-40000, -40000, 0}, {40000, 40000, 10240})}, {0, 0, 100}, 6, false},
+      {"slope",
+       {Convex({{{-1, 0, 0}, 32000},
+                {{0, -1, 0}, 32000},
+                {{0, 0, -1}, 32000},
+                {{1 / r3, 1 / r3, 1 / r3}, -32000 / r3}},
+               {-32000, -32000, -32000}, {32000, 32000, 32000})},
+       {-30000, -30000, -30000},
+       4096,
+       true},
+      {"two rooms apart",
+       {Box({-60000, -100, 0}, {-59000, 100, 300}), Box({59000, -100, 0}, {60000, 100, 300})},
+       {-59500, 0, 150},
+       24,
+       false},
+  };
+  for (const TCase& c : cases) {
+    shell::TShellOptions options;
+    options.BoxBudget = 4096;
+    const shell::TShell s = shell::BuildShellOf(c.regions, {}, options);
+    EXPECT_LE(s.Boxes.size(), c.most) << c.name;
+    EXPECT_EQ(s.Cell > 64, c.coarser) << c.name;
+    // No point of a box lies deeper than a unit inside a region (sampled on a 5 x 5 x 5 grid).
+    for (const shell::TBox& b : s.Boxes)
+      for (const shell::TRegion& r : c.regions)
+        for (int k = 0; k < 125; ++k) {
+          shell::TPoint p;
+          for (int a = 0, q = k; a < 3; ++a, q /= 5)
+            p[a] = b.Min[a] + (b.Max[a] - b.Min[a]) * (q % 5) / 4;
+          bool deep = true;
+          for (int a = 0; a < 3; ++a) deep = deep && p[a] > r.Min[a] + 1 && p[a] < r.Max[a] - 1;
+          for (const shell::TPlane& pl : r.Planes)
+            deep = deep &&
+                   pl.Normal[0] * p[0] + pl.Normal[1] * p[1] + pl.Normal[2] * p[2] < pl.Offset - 1;
+          EXPECT_FALSE(deep) << c.name;
+        }
+    for (int dx = -1; dx <= 1; ++dx)
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dz = -1; dz <= 1; ++dz)
+          if (dx || dy || dz) {
+            EXPECT_TRUE(RayMeetsABox(s.Boxes, c.inside, {dx * 1.0, dy * 1.0, dz * 1.0}, 1e6))
+                << c.name << " towards " << dx << " " << dy << " " << dz;
+          }
+  }
+}
+
+// Against the grid cell by cell, for rooms square and slanted, touching, apart and sharing walls,
+// and an entity in the open between them: every closed cell that touches an open one lies in a
+// box, and every cell of a box is closed.
+TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
+  const double r2 = std::sqrt(2.0);
+  shell::TRegion wedge = Box({300, 0, 0}, {700, 400, 300});
+  wedge.Planes = {{{1 / r2, 0, 1 / r2}, 700 / r2}, {{-1, 0, 0}, -300}, {{0, 0, -1}, 0}};
+  const std::vector<std::vector<shell::TRegion>> levels = {
+      {Box({0, 0, 0}, {256, 256, 128}), Box({256, 0, 0}, {512, 100, 128})},
+      {Box({10, 10, 10}, {300, 50, 90}), wedge},
+      {Box({0, 0, 0}, {100, 100, 100}), Box({400, 400, 0}, {500, 500, 64})}};
+  for (size_t l = 0; l < levels.size(); ++l) {
+    const std::vector<shell::TPoint> points = {{250, 300, 40}};
+    const std::vector<shell::TBox> boxes = shell::BuildShell(levels[l], points, {});
+    auto open = [&](int i, int j, int k) {
+      for (const shell::TRegion& r : levels[l])
+        if (shell::CellMayOverlap(r, i, j, k, 64)) return true;
+      for (const shell::TPoint& p : points)
+        for (double lift : {0.0, 1.0})
+          if (std::floor(p[0] / 64) == i && std::floor(p[1] / 64) == j &&
+              std::floor((p[2] + lift) / 64) == k)
+            return true;
+      return false;
+    };
+    for (int i = -3; i < 14; ++i)
+      for (int j = -3; j < 11; ++j)
+        for (int k = -3; k < 8; ++k) {
+          bool near = false;
+          for (int n = 0; n < 27 && !near; ++n)
+            near = open(i + n % 3 - 1, j + n / 3 % 3 - 1, k + n / 9 - 1);
+          const bool boxed = std::any_of(boxes.begin(), boxes.end(), [&](const shell::TBox& b) {
+            return Inside(b, {(i + 0.5) * 64, (j + 0.5) * 64, (k + 0.5) * 64});
+          });
+          if (open(i, j, k)) {
+            EXPECT_FALSE(boxed) << "level " << l << " cell " << i << " " << j << " " << k;
+          } else if (near) {
+            EXPECT_TRUE(boxed) << "level " << l << " cell " << i << " " << j << " " << k;
+          }
+        }
+  }
+}
+
+// A region far larger than the world (past 2^31 cells of the grid) is open all through the world:
+// no box is built for it, and nothing overflows on the way.
+TEST(Shell, ARegionBeyondTheWorldBuildsNothing) {
+  shell::TShellOptions options;
+  options.BoxBudget = 4096;
+  const shell::TShell s =
+      shell::BuildShellOf({Box({-1e12, -1e12, -1e12}, {1e12, 1e12, 1e12})}, {}, options);
+  EXPECT_TRUE(s.Boxes.empty());
+  EXPECT_TRUE(shell::CellMayOverlap(Box({-1e12, 0, 0}, {1e12, 1, 1}), 2000000000, 0, 0, 64));
+}
+
+// The compiler's blocks: the default for a level of a few rooms; for a level 80,000 units across
+// and 10,240 high, larger blocks along the long axes, at most 512 of them.
+TEST(Seal, TheBlockSizeGrowsWithTheLevel) {
+  struct TCase {
+    shell::TPoint lo, hi;
+    std::array<int, 3> size;
+  };
+  for (const TCase& c : {TCase{{-3000, -2000, -500}, {5000, 6000, 1500}, {1024, 1024, 1024}},
+                         TCase{{-40000, -40000, 0}, {40000, 40000, 10240}, {16384, 8192, 1024}},
+                         TCase{{0, 0, 0}, {0, 0, 0}, {1024, 1024, 1024}}}) {
+    const std::array<int, 3> size = ChooseBlockSize(c.lo, c.hi);
+    EXPECT_EQ(size, c.size) << c.hi[0];
+    double blocks = 1;
+    for (int a = 0; a < 3; ++a) blocks *= std::max(1.0, std::ceil((c.hi[a] - c.lo[a]) / size[a]));
+    EXPECT_LE(blocks, 512);
+  }
+}
+
+// The line that says the compile will struggle names each limit the map passes, and what to do.
+TEST(Seal, TheLineForTheCompilersLimits) {
+  TBrushLevel level;
+  AddShellBrushes({{{0, 0, 0}, {64, 64, 64}}, {{64, 0, 0}, {128, 64, 64}}}, level.Brushes);
+  struct TCase {
+    TCompileLimits limits;
+    std::vector<std::string> named;
+  };
+  // Two boxes: 12 sides on 14 planes (x = 0, 64, 128; y, z = 0, 64; each with its reverse).
+  for (const TCase& c :
+       {TCase{{2, 12, 14}, {}}, TCase{{1, 12, 14}, {"2 brushes (the limit is 1)"}},
+        TCase{{2, 11, 13},
+              {"12 brush sides (the limit is 11) and 14 planes (the limit is 13)", "split"}}}) {
+    const std::string line = CompileLimitsLine(level, c.limits);
+    EXPECT_EQ(line.empty(), c.named.empty()) << line;
+    for (const std::string& n : c.named) EXPECT_NE(line.find(n), std::string::npos) << line;
+  }
+  level.Brushes.Items(1)->Vertices.Items(0)->X = 70000;
+  EXPECT_NE(CompileLimitsLine(level).find("the world's edge is 65536); import it with --fit-world"),
+            std::string::npos);
 }

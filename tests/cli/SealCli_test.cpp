@@ -138,10 +138,12 @@ TEST(CliSeal, GameReadyAndTheSetting) {
   EXPECT_NE(flag.out.find("Morvane: 6 slabs made detail, sealed by "), std::string::npos)
       << flag.out;
   EXPECT_EQ(Count(map, " 134217728 0 0\n"), 36u);  // every face of the six slabs
-  const size_t boxes = Count(map, "\n{\n") - 1 - 6;
+  // Blocks: the worldspawn, six slabs, the boxes, and the single player start's info_player_start.
+  const size_t boxes = Count(map, "\n{\n") - 1 - 6 - 1;
   EXPECT_GT(boxes, 0u);
   EXPECT_EQ(Count(map, "system/caulk 0 0 0 0.5 0.5 0 0 0\n"), 6 * boxes);
   EXPECT_EQ(Count(map, "info_player_deathmatch"), 1u);
+  EXPECT_EQ(Count(map, "info_player_start"), 1u);
   // The worldspawn is the same; only the entity is missing.
   const std::string world = map.substr(0, map.find("}\n{\n\"classname\" \"info"));
   EXPECT_EQ(ReadFile(dir / "g.map"), world + "}\n");
@@ -178,5 +180,40 @@ TEST(CliSeal, TheWorldsEdgeIsThatOfWhatTheMapHolds) {
           largest = std::max(largest, std::fabs(std::stod(word)));
     EXPECT_GT(largest, 0);
     EXPECT_LE(largest, 65536) << level;
+  }
+}
+
+// --game-ready gives a level whose sectors hold no player start one, 25 units above the middle
+// of its largest sector's floor, with one console line; a level with a single start gets an
+// info_player_start beside it; a level with two keeps them as they are.
+TEST(CliSeal, PlayerStartsForEveryLevel) {
+  TempDir dir;
+  struct TCase {
+    std::vector<jkl_text::TJklThing> things;
+    size_t deathmatch, single;
+    const char* origin;  // of the info_player_start, "" for none
+  };
+  for (const TCase& c :
+       {TCase{{{"ghost", "2 2 1 0 0 0"}}, 1, 1, "512 256 25"},
+        TCase{{{"walkplayer", "1 0.5 0.1 0 30 0"}}, 1, 1, "256 128 25.6"},
+        TCase{{{"walkplayer", "1 0.5 0.1 0 0 0"}, {"walkplayer", "3 0.5 0.1 0 0 0"}}, 2, 0, ""}}) {
+    jkl_text::TJklLevel l = Room("4", "2", "1");
+    l.Things = c.things;
+    WriteFile(dir / "room.jkl", l.Text());
+    WriteFile(dir / "s.ini", "");
+    const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
+                            dir / "s.ini", "--map", dir / "r.map", "--game-ready"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string map = ReadFile(dir / "r.map");
+    EXPECT_EQ(Count(map, "\"classname\" \"info_player_deathmatch\""), c.deathmatch) << map;
+    EXPECT_EQ(Count(map, "\"classname\" \"info_player_start\""), c.single) << map;
+    EXPECT_EQ(Count(r.out, "No player start lies in a sector: one added at (512 256 25)"),
+              c.things[0].Template == "ghost" ? 1u : 0u)
+        << r.out;
+    if (*c.origin) {
+      EXPECT_NE(map.find(std::string("\"info_player_start\"\n\"origin\" \"") + c.origin),
+                std::string::npos)
+          << map;
+    }
   }
 }
