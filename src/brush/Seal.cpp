@@ -121,6 +121,8 @@ int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
   std::vector<TFacePlane> planes;
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
+    // Water buries nothing: a thing in it swims.
+    if (brush->Kind == TBrushKind::WaterVolume) continue;
     bool inBounds = brush->Vertices.Count() > 0;
     TPoint lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (int k = 0; k < brush->Vertices.Count(); ++k) {

@@ -35,9 +35,15 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
     // Every face of a brush carries the same flags: the surface of the face's own number
     // serves, as in the hand-off.
     const TSurface* surface = mesh->Surfaces.Items(static_cast<int>(j));
-    if (j + 1 == count && !shellBox) {
+    if (mesh->Kind == TBrushKind::WaterVolume) {
+      // Every face of a water volume is the water's, in the role's shader.
       face.TextureName =
-          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(surface->MaterialName)));
+          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(surface->MaterialName) +
+                          surface->TextureSuffix));
+    } else if (j + 1 == count && !shellBox) {
+      const TSurface* front = mesh->Surfaces.Items(0);
+      face.TextureName = Cut(MapSafeName(
+          HandOff.TexturePrefix + HandOff.Names.Of(surface->MaterialName) + front->TextureSuffix));
       const size_t i = static_cast<size_t>(Index);
       if (i < HandOff.Fits.size() && HandOff.Fits[i].Fitted) {
         const texfit::TClassicProjection& p = HandOff.Fits[i].Projection;
@@ -46,14 +52,15 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& 
       }
     } else if (const TSurface* back =
                    DrawnAdjoinBack(*mesh, static_cast<int32_t>(j), static_cast<int32_t>(count))) {
-      face.TextureName =
-          Cut(MapSafeName(HandOff.TexturePrefix + HandOff.Names.Of(back->MaterialName)));
+      face.TextureName = Cut(MapSafeName(
+          HandOff.TexturePrefix + HandOff.Names.Of(back->MaterialName) + back->TextureSuffix));
     } else {
       face.TextureName =
           Cut(HandOff.NonVisTex.empty() ? HandOff.DefaultTexture : HandOff.NonVisTex);
     }
     face.Flags = surface->Flags;
-    // A drawn adjoin is detail too: it does not split the level into sectors of visibility.
-    if (detail || mesh->Kind == TBrushKind::DrawnAdjoin) face.Contents = DetailContents;
+    // A drawn adjoin or water is detail too: it does not split the level into sectors of
+    // visibility.
+    if (detail || mesh->Kind != TBrushKind::Slab) face.Contents = DetailContents;
   }
 }

@@ -1,6 +1,6 @@
 #include "import/LevelShaders.h"
 
-#include "brush/DrawnAdjoins.h"
+#include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "import/ImageNames.h"
 #include "import/LevelTextures.h"
@@ -8,7 +8,7 @@
 #include "rtl/SysUtils.h"
 #include "texture/ShaderScript.h"
 
-void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
+void WriteLevelShaders(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                        const TTextureSettings& Settings, const TConsoleProc& Console) {
   const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
     if (Console) Console(Text);
@@ -25,15 +25,34 @@ void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
   // Named as the faces and the images are.
   const TImageNames names(Level.UsedMaterials);
   std::vector<TShaderEntry> entries;
-  for (const TMaterialLook& look : LevelMaterialLooks(Level, Options.ImportAdjoins)) {
-    if (MaterialNameLeavesFolder(look.Material)) continue;
+  for (const TRoleUse& use : RoleUses(BrushLevel)) {
+    if (MaterialNameLeavesFolder(use.Material)) continue;
     TShaderEntry e;
-    e.Name = MapSafeName(Level.Name + "/" + names.Of(look.Material));
-    e.Image = "textures/" + levelName + "/" + MapSafeName(names.Of(look.Material) + ext);
-    e.Sky = look.Sky;
-    e.Translucent = look.Translucent;
-    e.SeeThrough = look.SeeThrough;
-    e.NonSolid = look.NonSolid;
+    e.Name = MapSafeName(Level.Name + "/" + names.Of(use.Material) + use.Suffix);
+    e.Image = "textures/" + levelName + "/" + MapSafeName(names.Of(use.Material) + ext);
+    e.Translucent = use.Translucent;
+    switch (use.Role) {
+      case TFaceRole::Solid:
+        continue;
+      case TFaceRole::Sky:
+        e.Sky = true;
+        break;
+      case TFaceRole::Translucent:
+        e.Translucent = true;
+        break;
+      case TFaceRole::PassableAdjoin:
+        e.SeeThrough = e.NonSolid = true;
+        break;
+      case TFaceRole::SolidAdjoin:
+        e.SeeThrough = true;
+        break;
+      case TFaceRole::Water:
+        e.SeeThrough = e.NonSolid = e.Water = true;
+        break;
+      case TFaceRole::WaterVolume:
+        e.NonSolid = e.Water = e.Invisible = true;
+        break;
+    }
     entries.push_back(std::move(e));
   }
   if (entries.empty()) {

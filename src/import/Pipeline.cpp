@@ -58,7 +58,7 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   Result.Scale = slab.Scale.Value;
   // Beside the textures, and only where they are written.
   if (Request.Options.Shaders && Request.Options.WriteTextures)
-    WriteLevelShaders(level, Request.Options, Request.Textures, Console);
+    WriteLevelShaders(level, *Result.BrushLevel, Request.Textures, Console);
 
   Result.HandOff.TexturePrefix = LevelFolderName(level.Name) + "/";
   Result.HandOff.Names = TImageNames(level.UsedMaterials);

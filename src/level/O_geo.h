@@ -223,6 +223,11 @@ class TSurface {
   int MaterialIndex = -1;
   int FaceFlags = 0;
   int GeoMode = 0;
+  // Of a face the brush conversion made: what the game does with it (a TFaceRole of
+  // brush/FaceRoles: 0 an ordinary wall) and what its texture name takes after the material's
+  // image name, so that each use of a material names a shader of its own.
+  unsigned char Role = 0;
+  std::string TextureSuffix;
 
   // Appends Vertex (shared) and a copy of TXVertex, or (0, 0) when it is null; returns the
   // corner's index in Vertices.
@@ -241,7 +246,8 @@ class TSurface {
 
 // What a brush stands for: a slab behind a solid surface, or a see-through surface the game
 // draws between two sectors (detail, not solid; its back face may carry a material too).
-enum class TBrushKind : unsigned char { Slab, DrawnAdjoin };
+// A water volume: the space of an underwater sector, every face the water shader (detail).
+enum class TBrushKind : unsigned char { Slab, DrawnAdjoin, WaterVolume };
 
 // A sector of a level or a brush: a group of surfaces, and the vertices that the mesh owns.
 class T3DMesh {

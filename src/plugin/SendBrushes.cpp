@@ -71,10 +71,18 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
       if (!data)
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
       // The editor numbers faces in reverse order of addition: its last is the front face.
-      if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
-        SetTextureName(
-            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(face->MaterialName)
-                                                      : MaterialTextureName(face->MaterialName))));
+      if (brush->Kind == TBrushKind::WaterVolume) {
+        // Every face of a water volume is the water's, in the role's shader.
+        SetTextureName(*data, MapSafeName(TexturePrefix +
+                                          (Names ? Names->Of(face->MaterialName)
+                                                 : MaterialTextureName(face->MaterialName)) +
+                                          face->TextureSuffix));
+      } else if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
+        const TSurface* front = brush->Surfaces.Items(0);
+        SetTextureName(*data, MapSafeName(TexturePrefix +
+                                          (Names ? Names->Of(face->MaterialName)
+                                                 : MaterialTextureName(face->MaterialName)) +
+                                          front->TextureSuffix));
         if (fit.Fitted) {
           data->ShiftS = fit.Projection.ShiftS;
           data->ShiftT = fit.Projection.ShiftT;
@@ -83,14 +91,15 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
           data->ScaleT = fit.Projection.ScaleT;
         }
       } else if (const TSurface* back = DrawnAdjoinBack(*brush, j, faces)) {
-        SetTextureName(
-            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(back->MaterialName)
-                                                      : MaterialTextureName(back->MaterialName))));
+        SetTextureName(*data, MapSafeName(TexturePrefix +
+                                          (Names ? Names->Of(back->MaterialName)
+                                                 : MaterialTextureName(back->MaterialName)) +
+                                          back->TextureSuffix));
       } else if (!nonVisTex.empty())
         SetTextureName(*data, nonVisTex);
       data->Flags = face->Flags;
       // A drawn adjoin is detail too: it does not split the level into sectors of visibility.
-      if (detail || brush->Kind == TBrushKind::DrawnAdjoin) data->Contents = DetailContents;
+      if (detail || brush->Kind != TBrushKind::Slab) data->Contents = DetailContents;
       host.SetFaceData(handle, j, data);
     }
 
