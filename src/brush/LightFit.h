@@ -27,6 +27,8 @@ constexpr double LightUnit = 128;
 constexpr double LinearLightScale = 0.9375;
 // A fill light reaches this many times the sector's radius.
 constexpr double FillReach = 1.5;
+// Rounds of the fit over all its lights.
+constexpr int FitSweeps = 40;
 
 struct TFitLight {
   TVector3 Origin;  // in editor units
@@ -39,6 +41,7 @@ struct TFitLight {
 struct TLightFit {
   std::vector<TFitLight> Lights;  // the level's lights kept, in order, then the fill lights
   float MinLight = 0;             // the worldspawn's "_minlight"
+  float Ambient = 0;              // its "_ambient": light added everywhere
   float LightmapScale = 0.5f;     // its "_lightmapscale"
   int DroppedNegative = 0;        // negative lights left out
   int DroppedNoRange = 0;         // lights without a positive range or intensity left out
@@ -50,4 +53,8 @@ inline double LinearLightAt(const TFitLight& Light, double D) {
   return v > 0 ? v : 0;
 }
 
+// The lights as described above, with no fit.
+TLightFit CalibratedLights(const TJKLevel& Level, double Scale);
+// Those lights, then fitted to the light the game baked into the level's corners (whatever else
+// wins): see the comment of the definition. What a map with GameLights gets.
 TLightFit FitGameLights(const TJKLevel& Level, double Scale);

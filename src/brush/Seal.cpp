@@ -233,6 +233,24 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
       place(BrushLevel.Lights[i]->Position, rtl::Format("Light %d", static_cast<int>(i)), stray);
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
+    // The lights fitted for a compiler are many: those in no sector are left out with one line
+    // for all (a light in the void would leak the map).
+    if (BrushLevel.GameLights) {
+      std::vector<TFitLight>& fitted = BrushLevel.GameLights->Lights;
+      const size_t before = fitted.size();
+      fitted.erase(std::remove_if(fitted.begin(), fitted.end(),
+                                  [&](const TFitLight& light) {
+                                    if (light.Source >= 0) return false;  // placed above
+                                    const TPoint p{light.Origin.X, light.Origin.Y, light.Origin.Z};
+                                    if (!InAnyRegion(regions, p)) return true;
+                                    points.push_back(p);
+                                    return false;
+                                  }),
+                   fitted.end());
+      if (fitted.size() < before)
+        say(rtl::Format("%d fill lights lie in no sector: left out of the map",
+                        static_cast<int>(before - fitted.size())));
+    }
   }
   if (!Seal) return;
   BrushLevel.DetailSlabs = true;

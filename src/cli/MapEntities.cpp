@@ -115,6 +115,7 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
 std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel) {
   if (!BrushLevel.GameLights) return {};
   return {{"_minlight", rtl::SingleToStr(BrushLevel.GameLights->MinLight)},
+          {"_ambient", rtl::SingleToStr(BrushLevel.GameLights->Ambient)},
           {"_lightmapscale", rtl::SingleToStr(BrushLevel.GameLights->LightmapScale)}};
 }
 

@@ -41,8 +41,8 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                                     double Scale);
 
-// The keys the worldspawn carries besides its class name: with fitted lights "_minlight" and
-// "_lightmapscale"; else none.
+// The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
+// "_ambient" and "_lightmapscale"; else none.
 std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a

@@ -103,7 +103,9 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
       {"rock water", 2, "0x7", "0", true, {"rock.mat _water", "rock.mat _volume"}},
       // Without --water the same opening is only a passable see-through surface.
       {"rock passable", 2, "0x7", "0", false, {"rock.mat _pass"}},
-      // The adjoin stops the player (movement flag 0x2 clear): glass, solid.
+      // The adjoin stops the player (movement flag 0x2 clear): glass, solid, water behind it
+      // or not.
+      {"rock tank", 2, "0x5", "0", true, {"rock.mat _block", "rock.mat _volume"}},
       {"rock glass", 0, "0x5", "0", false, {"rock.mat _block"}},
       // A material used in one way keeps its own name for that way.
       {"glass alone", 0, "0x5", "1", false, {"glass.mat "}},
@@ -225,7 +227,7 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
       "2: 0 .5 .5 1.5 1 0\n";  // no range: lights nothing
   TJKLevel level;
   Load(stack, level);
-  const TLightFit fit = FitGameLights(level, 256);
+  const TLightFit fit = CalibratedLights(level, 256);
   EXPECT_EQ(fit.DroppedNegative, 1);
   EXPECT_EQ(fit.DroppedNoRange, 1);
   ASSERT_GE(fit.Lights.size(), 1u);
@@ -243,6 +245,36 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
   ASSERT_EQ(fit.Lights.size(), 2u);
   EXPECT_EQ(fit.Lights[1].Sector, 1);
   EXPECT_NEAR(LinearLightAt(fit.Lights[1], 0), LightUnit * ((5 * .5 + .75) / 6 - mean), 1e-3);
+
+  // The fit to the corners' light (every light reaches every corner of the two sectors here)
+  // comes closer to the game's light than the lights it starts from.
+  auto error = [&level](const TLightFit& lights, bool floor) {
+    double sum = 0;
+    int n = 0;
+    for (int i = 0; i < level.Surfaces.Count(); ++i) {
+      const TSurface* s = level.Surfaces.Items(i);
+      const TJKLevel::TSurfaceLight& l = level.SurfaceLights[static_cast<size_t>(i)];
+      const double sectorExtra = i < 6 ? 0 : .5;
+      for (int c = 0; c < s->Vertices.Count(); ++c) {
+        const TVertex* v = s->Vertices.Items(c);
+        double got = lights.Ambient;
+        for (const TFitLight& f : lights.Lights) {
+          const double dx = f.Origin.X - 256 * v->X, dy = f.Origin.Y - 256 * v->Y,
+                       dz = f.Origin.Z - 256 * v->Z;
+          if (dx * s->Normal.X + dy * s->Normal.Y + dz * s->Normal.Z > 0)
+            got += LinearLightAt(f, std::sqrt(dx * dx + dy * dy + dz * dz));
+        }
+        if (floor) got = std::fmax(got, lights.MinLight);
+        const double target =
+            std::fmin(1, level.Intensities[l.First + c] + l.ExtraLight + sectorExtra);
+        sum += std::fabs(got / LightUnit - target), ++n;
+      }
+    }
+    return sum / n;
+  };
+  const TLightFit fitted = FitGameLights(level, 256);
+  EXPECT_EQ(fitted.DroppedNegative, 1);
+  EXPECT_LT(error(fitted, false), 0.25 * error(fit, true));
 
   // The conversion fits them only for a map that writes entities, and counts the dropped ones.
   std::vector<std::string> console;
