@@ -72,12 +72,12 @@ TFaceRole TFaceRoles::Of(const TSurface& Surface) const {
 std::vector<int> RoleFaces(const T3DMesh& Brush) {
   std::vector<int> faces;
   const int count = Brush.Surfaces.Count();
-  if (Brush.Kind == TBrushKind::WaterVolume) {
+  if (Brush.Brush.Kind == TBrushKind::WaterVolume) {
     for (int f = 0; f < count; ++f) faces.push_back(f);
     return faces;
   }
   if (count > 0) faces.push_back(0);
-  if (Brush.Kind == TBrushKind::DrawnAdjoin && count > 1 &&
+  if (Brush.Brush.Kind == TBrushKind::DrawnAdjoin && count > 1 &&
       !Brush.Surfaces.Items(1)->MaterialName.empty())
     faces.push_back(1);
   return faces;
@@ -89,9 +89,9 @@ namespace {
 // faces that may be.
 template <class Visit>
 void ForEachRoleFace(const TBrushLevel& BrushLevel, Visit visit) {
-  const int brushes = BrushLevel.Brushes.Count() - BrushLevel.ShellBoxes;
-  for (int i = 0; i < brushes; ++i) {
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
     T3DMesh* brush = BrushLevel.Brushes.Items(i);
+    if (brush->Brush.Kind == TBrushKind::ShellBox) continue;
     for (int f : RoleFaces(*brush)) visit(*brush->Surfaces.Items(f));
   }
 }

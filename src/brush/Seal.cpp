@@ -94,6 +94,7 @@ bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const TPoint& P) {
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes) {
   for (const shell::TBox& b : Boxes) {
     T3DMesh* brush = Brushes.AddNew();
+    brush->Brush.Kind = TBrushKind::ShellBox;
     brush->Reserve(8, 6, 24);
     TVertex* v[8];
     for (int c = 0; c < 8; ++c)
@@ -122,7 +123,7 @@ int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
     // Water buries nothing: a thing in it swims.
-    if (brush->Kind == TBrushKind::WaterVolume) continue;
+    if (brush->Brush.Kind == TBrushKind::WaterVolume) continue;
     bool inBounds = brush->Vertices.Count() > 0;
     TPoint lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (int k = 0; k < brush->Vertices.Count(); ++k) {
@@ -253,12 +254,11 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
     }
   }
   if (!Seal) return;
-  BrushLevel.DetailSlabs = true;
+  for (int i = 0; i < slabs; ++i) BrushLevel.Brushes.Items(i)->Brush.Detail = true;
   shell::TShellOptions options;
   options.Limit = WorldEdge;
   const std::vector<shell::TBox> boxes = shell::BuildShell(regions, points, options);
   AddShellBrushes(boxes, BrushLevel.Brushes);
-  BrushLevel.ShellBoxes = static_cast<int>(boxes.size());
   say(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid", slabs,
-                  BrushLevel.ShellBoxes, rtl::FloatToStr(options.Cell).c_str()));
+                  static_cast<int>(boxes.size()), rtl::FloatToStr(options.Cell).c_str()));
 }

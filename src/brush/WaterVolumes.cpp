@@ -89,7 +89,7 @@ TWaterVolumeCount AddWaterVolumes(const TJKLevel& Level, const TFaceRoles& Roles
     }
     const std::string material = VolumeMaterial(*sector, Roles);
     T3DMesh* brush = Brushes.AddNew();
-    brush->Kind = TBrushKind::WaterVolume;
+    brush->Brush = TBrushRecord{TBrushKind::WaterVolume, nullptr, true};
     std::unordered_map<const TVertex*, TVertex*> made;
     for (const TSurface* s : faces) {
       TSurface* face = brush->AddNewSurface();

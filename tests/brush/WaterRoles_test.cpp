@@ -124,7 +124,7 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
     // No wall carries a suffix: an ordinary wall needs no shader, so it never becomes see-through.
     for (int i = 0; i < out.Brushes.Count(); ++i) {
       const T3DMesh* brush = out.Brushes.Items(i);
-      if (brush->Kind == TBrushKind::Slab) {
+      if (brush->Brush.Kind == TBrushKind::Slab) {
         EXPECT_EQ(brush->Surfaces.Items(0)->TextureSuffix, "") << c.name << " brush " << i;
       }
     }
@@ -178,7 +178,7 @@ TEST(WaterVolumes, AnUnderwaterSectorBecomesOneBrushOfItsShape) {
   int volumes = 0;
   for (int i = 0; i < out.Brushes.Count(); ++i) {
     const T3DMesh* brush = out.Brushes.Items(i);
-    if (brush->Kind != TBrushKind::WaterVolume) continue;
+    if (brush->Brush.Kind != TBrushKind::WaterVolume) continue;
     ++volumes;
     ASSERT_EQ(brush->Surfaces.Count(), 6);
     // Every face plane, as the editor reads it from the three hand-off points, faces out: the
