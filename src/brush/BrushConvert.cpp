@@ -268,7 +268,8 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
       brush.Brush.Source = surface;
       ++slabs;
       CheckBrushIsFinite(brush, *surface, Level, scale, depth);
-      if (roles && brush.Surfaces.Count() > 0) SetFaceRole(*brush.Surfaces.Items(0), *surface, *roles);
+      if (roles && brush.Surfaces.Count() > 0)
+        SetFaceRole(*brush.Surfaces.Items(0), *surface, *roles);
     }
   }
   if (Options.WaterVolumes) {
