@@ -234,7 +234,8 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
     c.Strength = 1, c.Sector = c.FillSector = i;
     if (c.Reach > 0) candidates.push_back(std::move(c));
   }
-  // A light before each lit surface, a third of its radius out, reaching half as far again.
+  // A light before each lit surface, a sixth of its radius out, reaching its corners and a little
+  // beyond.
   for (const auto& [s, sector] : surfaces) {
     TVector3 centre;
     s->GetCentre(centre);
@@ -259,7 +260,7 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
       }
       return true;
     };
-    double out = radius / 3;
+    double out = radius / 6;
     for (int tries = 0; tries < 4; ++tries, out /= 2)
       if (inside(centre.X + nx / length * out, centre.Y + ny / length * out,
                  centre.Z + nz / length * out))
@@ -267,7 +268,7 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
     TCandidate c;
     c.X = centre.X + nx / length * out, c.Y = centre.Y + ny / length * out;
     c.Z = centre.Z + nz / length * out;
-    c.Reach = FillReach * radius + out, c.Strength = 1, c.Sector = sector;
+    c.Reach = radius + out, c.Strength = 1, c.Sector = sector;
     if (c.Reach > 0) candidates.push_back(std::move(c));
   }
 
