@@ -58,7 +58,8 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
   // Beside the textures, and only where they are written.
-  if (Request.Options.Shaders && Request.Options.WriteTextures)
+  // Water volumes are liquid only through their shader: --water writes the script too.
+  if ((Request.Options.Shaders || Request.Options.WaterVolumes) && Request.Options.WriteTextures)
     WriteLevelShaders(*Result.BrushLevel, Result.Names, Request.Textures, Console);
 
   TFacePolicy faces;

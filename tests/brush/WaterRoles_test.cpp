@@ -12,7 +12,11 @@
 #include "brush/FrontFaces.h"
 #include "brush/LightFit.h"
 #include "brush/WaterVolumes.h"
+#include "import/MapEntities.h"
+#include "import/Pipeline.h"
 #include "level/O_jkl.h"
+#include "rtl/Files.h"
+#include "support/TestSupport.h"
 #include "texture/ShaderScript.h"
 
 namespace {
@@ -206,6 +210,20 @@ TEST(WaterVolumes, AnUnderwaterSectorBecomesOneBrushOfItsShape) {
       std::find(console.begin(), console.end(), "1 underwater sectors became 1 water volumes"),
       console.end());
 
+  // Water is liquid only through its shader: --water alone writes the script.
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "lvl.jkl", stack.Text());
+  TImportRequest request;
+  request.Path = dir / "lvl.jkl";
+  request.Textures.InstallPath = dir / "game";
+  request.Textures.OutputTexFormat = "tga";
+  request.Options.WaterVolumes = true;
+  ASSERT_TRUE(RunImport(request).Succeeded());
+  const std::string script =
+      testing_support::ReadFile(dir / "game/GameData/base/shaders/lvl.shader");
+  // In the material of the sector's drawn opening, though no brush shows the opening here.
+  EXPECT_NE(script.find("textures/lvl/glass_volume\n"), std::string::npos) << script;
+
   // A sector whose corners stand outside one of its planes is not convex: no brush, one line.
   stack.LowerCeiling = "0 0 1";
   TJKLevel bent;
@@ -288,6 +306,16 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
   EXPECT_NE(std::find(console.begin(), console.end(),
                       "1 negative lights left out: the compiler cannot take light away"),
             console.end());
+  // The map's lights are the fitted ones, linear, and the worldspawn carries the floor.
+  const std::vector<TMapEntity> entities = MapEntities(level, out, 256);
+  ASSERT_EQ(entities.size(), out.GameLights->Lights.size());
+  for (const TMapEntity& e : entities) {
+    ASSERT_EQ(e.Keys.size(), 5u);
+    EXPECT_EQ(e.Keys[0], (std::pair<std::string, std::string>{"classname", "light"}));
+    EXPECT_EQ(e.Keys[3].first, "fade");
+    EXPECT_EQ(e.Keys[4], (std::pair<std::string, std::string>{"spawnflags", "1"}));
+  }
+  EXPECT_EQ(WorldspawnKeys(out).size(), 3u);
   o.WritesEntities = false;
   TBrushLevel none;
   ConvertSectorsToBrushes(level, none, nullptr, o, &slab);
