@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "brush/DrawnAdjoins.h"
+#include "brush/FaceRoles.h"
+#include "brush/LightFit.h"
 #include "brush/Seal.h"
+#include "brush/WaterVolumes.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -222,12 +225,18 @@ struct TDrawnAdjoinCount {
   std::unordered_set<const TSurface*> Made;  // surfaces whose brush exists
 };
 
+// The role of a face made from Source, and the face flags its shader reads.
+void SetFaceRole(TSurface& Face, const TSurface& Source, const TFaceRoles& Roles) {
+  Face.Role = static_cast<unsigned char>(Roles.Of(Source));
+  Face.FaceFlags = Source.FaceFlags;
+}
+
 // The brush of one drawn adjoin surface, unless its mirror, met earlier, already made the
 // brush that carries both sides.
 void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
                     const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
                     double Scale, TBrushLevel& BrushLevel, const TImportOptions& Options,
-                    TDrawnAdjoinCount& Count, int& LeftOut) {
+                    const TFaceRoles* Roles, TDrawnAdjoinCount& Count, int& LeftOut) {
   const auto it = Mirrors.find(&Surface);
   const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
   const bool pair = mirror && IsDrawnAdjoin(*mirror);
@@ -237,8 +246,13 @@ void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
     ++LeftOut;
     return;
   }
-  CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), Surface, Level,
-                     Scale, DrawnAdjoinDepth);
+  T3DMesh* brush = BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1);
+  CheckBrushIsFinite(*brush, Surface, Level, Scale, DrawnAdjoinDepth);
+  if (Roles) {
+    SetFaceRole(*brush->Surfaces.Items(0), Surface, *Roles);
+    if (pair && brush->Surfaces.Count() > 1)
+      SetFaceRole(*brush->Surfaces.Items(1), *mirror, *Roles);
+  }
   Count.Made.insert(&Surface);
   Count.Surfaces += pair ? 2 : 1;
   ++Count.Brushes;
@@ -359,6 +373,10 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
   TDrawnAdjoinCount drawn;
   std::unordered_map<const TSurface*, const TSurface*> mirrors;
   if (Options.ImportAdjoins) mirrors = MirrorSurfaces(Level);
+  // What each face is for, where a shader or the water needs to know.
+  std::unique_ptr<TFaceRoles> roles;
+  if (Options.Shaders || Options.WaterVolumes)
+    roles = std::make_unique<TFaceRoles>(Level, Options.WaterVolumes);
   const int sectors = Level.Sectors.Count();
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
@@ -369,7 +387,8 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
       // brushes of their own.
       if (surface->Adjoin != -1) {
         if (Options.ImportAdjoins && IsDrawnAdjoin(*surface))
-          AddDrawnAdjoin(Level, *surface, mirrors, scaleNow(), BrushLevel, Options, drawn, leftOut);
+          AddDrawnAdjoin(Level, *surface, mirrors, scaleNow(), BrushLevel, Options, roles.get(),
+                         drawn, leftOut);
         continue;
       }
       // The scale is asked for first: it is the first setting a brush needs, and a missing
@@ -384,7 +403,26 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
       brush.Brush.Source = surface;
       ++slabs;
       CheckBrushIsFinite(brush, *surface, Level, scale, depth);
+      if (roles && brush.Surfaces.Count() > 0)
+        SetFaceRole(*brush.Surfaces.Items(0), *surface, *roles);
     }
+  }
+  if (Options.WaterVolumes) {
+    const TWaterVolumeCount water = AddWaterVolumes(Level, *roles, scaleNow(), BrushLevel.Brushes);
+    if (Console) {
+      Console(rtl::Format("%d underwater sectors became %d water volumes", water.Sectors,
+                          water.Brushes));
+      if (water.NotConvex > 0)
+        Console(rtl::Format("%d underwater sectors are not convex and were left without water",
+                            water.NotConvex));
+    }
+  }
+  if (roles) NameFaceRoles(BrushLevel);
+  if (Options.GameLights && Options.WritesEntities) {
+    BrushLevel.GameLights = std::make_unique<TLightFit>(FitGameLights(Level, scaleNow()));
+    if (BrushLevel.GameLights->DroppedNegative > 0 && Console)
+      Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
+                          BrushLevel.GameLights->DroppedNegative));
   }
 
   for (int i = 0; i < Level.Things.Count(); ++i) {

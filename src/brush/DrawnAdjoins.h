@@ -1,6 +1,5 @@
 // Surfaces that open into another sector and are drawn all the same (water, windows, grates,
-// force fields): which they are, which surface mirrors each, the thin brushes they become, and
-// what each material of a level needs of the game to look as it did (sky, see-through, passable).
+// force fields): which they are, which surface mirrors each, and the thin brushes they become.
 #pragma once
 
 #include <cstdint>
@@ -42,18 +41,3 @@ constexpr int DrawnAdjoinBackFace = 1;
 // The back face of a drawn adjoin brush when it carries a material (the other side's);
 // otherwise null.
 const TSurface* DrawnAdjoinBack(const T3DMesh& Brush);
-
-// What one material needs so that the game shows it as the level did.
-struct TMaterialLook {
-  std::string Material;      // as the level names it
-  bool Sky = false;          // on a sky surface: drawn as the sky
-  bool Translucent = false;  // marked see-through: blended at about half
-  bool NonSolid = false;     // only ever on drawn adjoins: nothing to collide with
-  bool SeeThrough = false;   // on a drawn adjoin: the sectors behind stay visible
-};
-
-// The materials of the level's sectors' surfaces that need more than an ordinary opaque wall, in
-// order of first use. Drawn adjoins count only with Adjoins (they make no brush otherwise). A
-// material on a sky surface is sky whatever else it is; one that a solid surface uses too stays
-// solid (a wall must not become passable because a window shares its material).
-std::vector<TMaterialLook> LevelMaterialLooks(const TJKLevel& Level, bool Adjoins);

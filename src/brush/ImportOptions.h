@@ -17,6 +17,10 @@ struct TImportOptions {
   bool LevelPalette = false;
   // A material found nowhere else is looked for in the "mat" folder beside the level's folder.
   bool SearchParentMat = false;
+  // Each underwater sector becomes a water volume, and surfaces of water take water shaders.
+  bool WaterVolumes = false;
+  // The lights, when written, are fitted to give the game's light in a light compiler.
+  bool GameLights = false;
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists

@@ -7,4 +7,5 @@ void TBrushLevel::Clear() {
   StrayThings.clear();
   StrayLights.clear();
   FittingScale = 0;
+  GameLights.reset();
 }

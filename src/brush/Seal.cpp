@@ -158,8 +158,13 @@ TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
   Bounds.reserve(static_cast<size_t>(std::max(Count, 0)));
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
-    // A brush without corners holds nothing: its bounds are empty.
+    // A brush without corners holds nothing: its bounds are empty. Water buries nothing either:
+    // a thing in it swims.
     shell::TBox b{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+    if (brush->Brush.Kind == TBrushKind::WaterVolume) {
+      Bounds.push_back(b);
+      continue;
+    }
     for (int k = 0; k < brush->Vertices.Count(); ++k) {
       const TPoint p = At(brush->Vertices.Items(k));
       for (int a = 0; a < 3; ++a)
@@ -402,6 +407,24 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
       bool stray = false;
       place(BrushLevel.Lights[i]->Position, rtl::Format("Light %d", static_cast<int>(i)), stray);
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
+    }
+    // The lights fitted for a compiler are many: those in no sector are left out with one line
+    // for all (a light in the void would leak the map).
+    if (BrushLevel.GameLights) {
+      std::vector<TFitLight>& fitted = BrushLevel.GameLights->Lights;
+      const size_t before = fitted.size();
+      fitted.erase(std::remove_if(fitted.begin(), fitted.end(),
+                                  [&](const TFitLight& light) {
+                                    if (light.Source >= 0) return false;  // placed above
+                                    const TPoint p{light.Origin.X, light.Origin.Y, light.Origin.Z};
+                                    if (!InAnyRegion(regions, p)) return true;
+                                    points.push_back(p);
+                                    return false;
+                                  }),
+                   fitted.end());
+      if (fitted.size() < before)
+        say(rtl::Format("%d fill lights lie in no sector: left out of the map",
+                        static_cast<int>(before - fitted.size())));
     }
   }
   if (!Seal) return {0, 0, 0};

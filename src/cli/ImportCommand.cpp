@@ -25,7 +25,7 @@ const char* const ImportSynopsis =
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
     "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
     "                      [--fit-world] [--adjoins] [--shaders] [--level-palette] [--parent-mat]\n"
-    "                      [--game-ready]\n";
+    "                      [--water] [--lights] [--game-ready]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -53,7 +53,7 @@ const char* const ImportDetails =
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
     "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
-    "                       GameReady.\n"
+    "                       WaterVolumes, GameLights, GameReady.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -84,15 +84,25 @@ const char* const ImportDetails =
     "  --adjoins            each surface between two sectors that the game draws (water,\n"
     "                       windows, grates) becomes a thin detail brush, one for both sides of\n"
     "                       a pair (the setting ImportAdjoins=1 for this run).\n"
-    "  --shaders            write DIR/GameData/base/shaders/<level>.shader: sky materials drawn\n"
-    "                       as sky, translucent ones blended, drawn adjoins passable; named in\n"
-    "                       shaders/shaderlist.txt when that file exists.\n"
+    "  --shaders            write DIR/GameData/base/shaders/<level>.shader: a shader per way a\n"
+    "                       material is used (sky, translucent, a drawn adjoin the player\n"
+    "                       passes or not, water); a material used in several ways names\n"
+    "                       them by a suffix (_sky, _trans, _pass, _block, _water, _volume);\n"
+    "                       named in shaders/shaderlist.txt when that file exists.\n"
+    "  --water              each underwater sector becomes a water volume (a brush of the\n"
+    "                       sector's shape, a water shader), surfaces of water water shaders;\n"
+    "                       writes the shader script (the setting WaterVolumes=1 for this run).\n"
+    "  --lights             with --entities: the lights written so that a light compiler gives\n"
+    "                       the game's light (linear, reaching zero at their range; negative\n"
+    "                       ones left out; fill lights and _ambient fitted to the light baked\n"
+    "                       into the level's corners), as GameLights=1 does.\n"
     "  --level-palette      without JKPalette, use the palette the level names (misc\\cmp\\ in\n"
     "                       its containers or beside its folder), as LevelPalette=1 does.\n"
     "  --parent-mat         look for materials in the mat folder beside the level's folder too\n"
     "                       (a level unpacked from its container), as SearchParentMat=1 does.\n"
     "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
-    "                       --fit-world --adjoins --shaders --level-palette --parent-mat.\n"
+    "                       --fit-world --adjoins --shaders --level-palette --parent-mat\n"
+    "                       --water --lights.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
@@ -204,6 +214,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (block[0] > 0)
       map.Append("\"_blocksize\" \"" + std::to_string(block[0]) + " " + std::to_string(block[1]) +
                  " " + std::to_string(block[2]) + "\"\n");
+    for (const auto& [key, value] : WorldspawnKeys(*result.BrushLevel))
+      map.Append("\"" + key + "\" \"" + value + "\"\n");
     terminal.Status("Loading Brushes into Radiant...");
     // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
     // leaves alone.
@@ -266,6 +278,8 @@ const TCommandDef& ImportCommand() {
                                        {"--shaders", false},
                                        {"--level-palette", false},
                                        {"--parent-mat", false},
+                                       {"--water", false},
+                                       {"--lights", false},
                                        {"--game-ready", false}},
                                       Import};
   return command;

@@ -16,6 +16,8 @@ const std::vector<TImportFlag>& ImportFlags() {
       {"--shaders", &TImportOptions::Shaders, false},
       {"--level-palette", &TImportOptions::LevelPalette, true},
       {"--parent-mat", &TImportOptions::SearchParentMat, true},
+      {"--water", &TImportOptions::WaterVolumes, true},
+      {"--lights", &TImportOptions::GameLights, false},
   };
   return flags;
 }

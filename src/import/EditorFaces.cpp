@@ -40,8 +40,13 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const TFacePolicy& Po
     // Every face of a brush carries the same flags: the surface of the face's own number
     // serves, whichever way each side numbers them.
     const TSurface* surface = mesh->Surfaces.Items(static_cast<int>(j));
-    if (j + 1 == count && !shellBox) {
-      face.TextureName = Cut(FaceName(Policy, surface->MaterialName));
+    if (record.Kind == TBrushKind::WaterVolume) {
+      // Every face of a water volume is the water's, in the shader of its role.
+      face.TextureName = Cut(FaceName(Policy, surface->MaterialName) + surface->TextureSuffix);
+    } else if (j + 1 == count && !shellBox) {
+      // The front face names the shader of its role (no suffix: the material's own).
+      const TSurface* front = mesh->Surfaces.Items(0);
+      face.TextureName = Cut(FaceName(Policy, surface->MaterialName) + front->TextureSuffix);
       if (i < Policy.Fits.size() && Policy.Fits[i].Fitted) {
         const texfit::TClassicProjection& p = Policy.Fits[i].Projection;
         face.Fitted = true;
@@ -49,7 +54,7 @@ void EditorBrush(const TBrushLevel& BrushLevel, int Index, const TFacePolicy& Po
         face.ScaleS = p.ScaleS, face.ScaleT = p.ScaleT;
       }
     } else if (back && j == backFace) {
-      face.TextureName = Cut(FaceName(Policy, back->MaterialName));
+      face.TextureName = Cut(FaceName(Policy, back->MaterialName) + back->TextureSuffix);
     } else if (Policy.NonVisTex.empty()) {
       face.TextureName = Cut(Policy.DefaultTexture);
       face.EditorTexture = true;

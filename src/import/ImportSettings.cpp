@@ -41,6 +41,10 @@ TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsol
       OnOff(Settings, "SealLevel", "Error reading seal level setting, using default: 0", Console);
   options.FitWorld =
       OnOff(Settings, "FitWorld", "Error reading fit world setting, using default: 0", Console);
+  options.WaterVolumes = OnOff(Settings, "WaterVolumes",
+                               "Error reading water volumes setting, using default: 0", Console);
+  options.GameLights =
+      OnOff(Settings, "GameLights", "Error reading game lights setting, using default: 0", Console);
   if (OnOff(Settings, "GameReady", "Error reading game ready setting, using default: 0", Console))
     for (const TGameReadyPart& part : GameReadyParts)
       if (part.Option) options.*part.Option = true;

@@ -21,6 +21,9 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--shaders", &TImportOptions::Shaders},
     {"--level-palette", &TImportOptions::LevelPalette},
     {"--parent-mat", &TImportOptions::SearchParentMat},
+    {"--water", &TImportOptions::WaterVolumes},
+    // Lights are entities and the worldspawn's keys: the editor's interface carries neither.
+    {"--lights", nullptr},
 };
 
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):

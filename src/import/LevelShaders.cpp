@@ -1,6 +1,6 @@
 #include "import/LevelShaders.h"
 
-#include "brush/DrawnAdjoins.h"
+#include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "import/LevelTextures.h"
 #include "rtl/Files.h"
@@ -90,9 +90,8 @@ std::string ShaderListAddition(const std::string& List, const std::string& Scrip
   return ToUtf16(added, encoding == TEncoding::Utf16BE);
 }
 
-void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
-                       const TImportOptions& Options, const TTextureSettings& Settings,
-                       const TConsoleProc& Console) {
+void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
+                       const TTextureSettings& Settings, const TConsoleProc& Console) {
   const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
@@ -104,15 +103,34 @@ void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
   }
   // Named as the faces and the images are.
   std::vector<TShaderEntry> entries;
-  for (const TMaterialLook& look : LevelMaterialLooks(Level, Options.ImportAdjoins)) {
-    if (MaterialNameLeavesFolder(look.Material)) continue;
+  for (const TRoleUse& use : RoleUses(BrushLevel)) {
+    if (MaterialNameLeavesFolder(use.Material)) continue;
     TShaderEntry e;
-    e.Name = Names.FaceName(look.Material);
-    e.Image = "textures/" + levelName + "/" + Names.ImageFile(look.Material);
-    e.Sky = look.Sky;
-    e.Translucent = look.Translucent;
-    e.SeeThrough = look.SeeThrough;
-    e.NonSolid = look.NonSolid;
+    e.Name = Names.FaceName(use.Material) + use.Suffix;
+    e.Image = "textures/" + levelName + "/" + Names.ImageFile(use.Material);
+    e.Translucent = use.Translucent;
+    switch (use.Role) {
+      case TFaceRole::Solid:
+        continue;
+      case TFaceRole::Sky:
+        e.Sky = true;
+        break;
+      case TFaceRole::Translucent:
+        e.Translucent = true;
+        break;
+      case TFaceRole::PassableAdjoin:
+        e.SeeThrough = e.NonSolid = true;
+        break;
+      case TFaceRole::SolidAdjoin:
+        e.SeeThrough = true;
+        break;
+      case TFaceRole::Water:
+        e.SeeThrough = e.NonSolid = e.Water = true;
+        break;
+      case TFaceRole::WaterVolume:
+        e.NonSolid = e.Water = e.Invisible = true;
+        break;
+    }
     entries.push_back(std::move(e));
   }
   const std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\shaders\\"));

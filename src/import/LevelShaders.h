@@ -1,18 +1,19 @@
 // The shader script of an imported level, written beside its textures: the game then draws the
-// level's sky as sky and its see-through surfaces as such (the map keeps its texture names).
+// level's sky as sky, its see-through surfaces, water and passable openings as such (each face
+// names the shader of its role).
 #pragma once
 
 #include <string>
 
-#include "brush/ImportOptions.h"
+#include "brush/O_brush.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 
-// Writes <install>/GameData/base/shaders/<folder>.shader in one step, one entry per material that
-// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), each named as the faces
-// are and showing the image the texture step wrote (Names), and names it in
+// Writes <install>/GameData/base/shaders/<folder>.shader in one step, one entry per material and
+// role that the faces of BrushLevel hold (RoleUses: an ordinary wall needs none), each named as
+// those faces are and showing the image the texture step wrote (Names), and names it in
 // shaders/shaderlist.txt when the game folder has that file. The shaders folder is shared with the
 // game's own scripts, other levels and other tools:
 // - a script is replaced only when Morvane wrote it (its first line says so); another of the name
@@ -25,9 +26,8 @@
 // - a level that needs no script any more has the one Morvane wrote emptied, so that nothing of
 //   an earlier import stays in force.
 // Never raises for a file; says on Console what it wrote or why it did not.
-void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
-                       const TImportOptions& Options, const TTextureSettings& Settings,
-                       const TConsoleProc& Console);
+void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
+                       const TTextureSettings& Settings, const TConsoleProc& Console);
 
 // The bytes to append to a shader list so that it names Script (as AddToShaderList decides),
 // in the list's own encoding: UTF-8 (a byte-order mark passed over), or UTF-16 of either byte

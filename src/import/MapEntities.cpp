@@ -71,6 +71,23 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
     out.push_back(std::move(entity));
   }
+  if (BrushLevel.GameLights) {
+    for (const TFitLight& light : BrushLevel.GameLights->Lights) {
+      if (light.Source >= 0 && stray(BrushLevel.StrayLights, light.Source)) continue;
+      if (!IsFinite(light.Origin) || !std::isfinite(light.Light) || !std::isfinite(light.Fade))
+        BeyondRange(light.Source >= 0 ? rtl::Format("Light %d", light.Source)
+                                      : rtl::Format("The fill light of sector %d", light.Sector),
+                    Level, Scale);
+      TMapEntity entity;
+      entity.Keys = {{"classname", "light"},
+                     {"origin", Point(light.Origin)},
+                     {"light", rtl::SingleToStr(light.Light)},
+                     {"fade", rtl::SingleToStr(light.Fade)},
+                     {"spawnflags", "1"}};
+      out.push_back(std::move(entity));
+    }
+    return out;
+  }
   // The level heads its light table "#num: type: X: Y: Z: intensity: range:": the first value is
   // the intensity, the second the range. The brush model's copies scale them the other way round;
   // they reach nobody, so they stay, and the values are taken from the level's own records.
@@ -93,6 +110,13 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     out.push_back(std::move(entity));
   }
   return out;
+}
+
+std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel) {
+  if (!BrushLevel.GameLights) return {};
+  return {{"_minlight", rtl::SingleToStr(BrushLevel.GameLights->MinLight)},
+          {"_ambient", rtl::SingleToStr(BrushLevel.GameLights->Ambient)},
+          {"_lightmapscale", rtl::SingleToStr(BrushLevel.GameLights->LightmapScale)}};
 }
 
 std::string EntityText(const TMapEntity& Entity) {

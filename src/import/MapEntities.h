@@ -31,6 +31,8 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // then one per editor light, in order:
 //   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
 //   scaled like a coordinate (the Scale setting).
+// With the conversion's fitted lights (BrushLevel.GameLights), those instead of the editor lights:
+//   "classname" "light", "origin", "light", "fade", "spawnflags" "1" (linear, no angle).
 // Things and lights the conversion marked stray (in no sector) are left out.
 // Numbers are the shortest decimals that read back to the same Single. A thing or light whose
 // numbers do not fit a Single once scaled raises an error naming the level and the thing or
@@ -38,6 +40,10 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // Scale is the one the conversion used (TImportResult::Scale).
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                                     double Scale);
+
+// The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
+// "_ambient" and "_lightmapscale"; else none.
+std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
 // value would end it early, so it is written as a single quote.

@@ -87,9 +87,10 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
 
   // Beside the textures, and only where they are written; the last step, so that a run that
-  // fails leaves the shared shaders folder as it was.
-  if (Request.Options.Shaders && Request.Options.WriteTextures)
-    WriteLevelShaders(level, Result.Names, Request.Options, Request.Textures, Console);
+  // fails leaves the shared shaders folder as it was. Water volumes are liquid only through
+  // their shader: --water writes the script too.
+  if ((Request.Options.Shaders || Request.Options.WaterVolumes) && Request.Options.WriteTextures)
+    WriteLevelShaders(*Result.BrushLevel, Result.Names, Request.Textures, Console);
 
   Result.Summary.push_back(
       rtl::Format("%s imported succesfully",

@@ -223,6 +223,11 @@ class TSurface {
   int MaterialIndex = -1;
   int FaceFlags = 0;
   int GeoMode = 0;
+  // Of a face the brush conversion made: what the game does with it (a TFaceRole of
+  // brush/FaceRoles: 0 an ordinary wall) and what its texture name takes after the material's
+  // image name, so that each use of a material names a shader of its own.
+  unsigned char Role = 0;
+  std::string TextureSuffix;
 
   // Appends Vertex (shared) and a copy of TXVertex, or (0, 0) when it is null; returns the
   // corner's index in Vertices.
@@ -241,8 +246,9 @@ class TSurface {
 
 // What a brush stands for: a slab behind a solid surface, a see-through surface the game draws
 // between two sectors (its back face may carry a material too), or a box of a sealed level's
-// structural shell (no surface of the level; hidden on every face).
-enum class TBrushKind : unsigned char { Slab, DrawnAdjoin, ShellBox };
+// structural shell (no surface of the level; hidden on every face), or the space of an underwater
+// sector (every face in the water's volume shader; detail).
+enum class TBrushKind : unsigned char { Slab, DrawnAdjoin, ShellBox, WaterVolume };
 
 // What a mesh that is a brush was made from and how the map keeps it; a sector's is unused.
 struct TBrushRecord {

@@ -70,8 +70,12 @@ class TReader {
   void NextLine();
   bool FindSection(std::string_view SectionName, bool Required);
   // Pass is told of every line passed over on the way (the first line included).
-  void ExpectToken(std::string_view Token, void (*Pass)(TReader&, float&) = nullptr,
-                   float* Noted = nullptr);
+  struct TSectorNotes {
+    float ExtraLight = 0;
+    int32_t Flags = 0;
+  };
+  void ExpectToken(std::string_view Token, void (*Pass)(TReader&, TSectorNotes&) = nullptr,
+                   TSectorNotes* Noted = nullptr);
   int32_t ReadCount(std::string_view Keyword);
   void FindEntry(int32_t Index);
   [[noreturn]] void FailScan(const std::string& Message) {
@@ -174,7 +178,8 @@ bool TReader::FindSection(std::string_view SectionName, bool Required) {
   return false;
 }
 
-void TReader::ExpectToken(std::string_view Token, void (*Pass)(TReader&, float&), float* Noted) {
+void TReader::ExpectToken(std::string_view Token, void (*Pass)(TReader&, TSectorNotes&),
+                          TSectorNotes* Noted) {
   scanFrom_ = lineIndex_;
   while (!CurrentStartsWith(Token)) {
     if (Pass) Pass(*this, *Noted);
@@ -356,6 +361,7 @@ void TReader::ReadAdjoins() {
   int32_t n = ReadCount("WORLD ADJOINS");
   for (int32_t i = 0; i < n; ++i) {
     FindEntry(i);
+    level_.AdjoinFlags.push_back(LenientInt(1));
     level_.Adjoins.push_back(IntWord(2));
   }
 }
@@ -445,14 +451,17 @@ void TReader::ReadSectors() {
     char* end = std::to_chars(buf + 7, buf + sizeof buf, i).ptr;
     ExpectToken(std::string_view(buf, static_cast<size_t>(end - buf)));
     T3DMesh* sector = level_.Sectors.AddNew();
-    float extraLight = 0;
+    TSectorNotes notes;
     ExpectToken(
         "SURFACES",
-        [](TReader& r, float& noted) {
-          if (r.CurrentStartsWith("EXTRA LIGHT")) noted = r.LenientSingle(2);
+        [](TReader& r, TSectorNotes& noted) {
+          if (r.CurrentStartsWith("EXTRA LIGHT")) noted.ExtraLight = r.LenientSingle(2);
+          // "FLAGS" alone: no other line of a sector block begins with it.
+          if (r.CurrentStartsWith("FLAGS")) noted.Flags = r.LenientInt(1);
         },
-        &extraLight);
-    level_.SectorExtraLight.push_back(extraLight);
+        &notes);
+    level_.SectorExtraLight.push_back(notes.ExtraLight);
+    level_.SectorFlags.push_back(notes.Flags);
     int32_t first = IntWord(1), count = IntWord(2);
     // Room only for a range of surfaces that exist; any other stops below with its error.
     if (count > 0 && first >= 0 && count <= level_.Surfaces.Count() - first)
@@ -603,6 +612,8 @@ void TJKLevel::Clear() {
   SurfaceLights.clear();
   Intensities.clear();
   SectorExtraLight.clear();
+  SectorFlags.clear();
+  AdjoinFlags.clear();
 }
 
 void TJKLevel::SetNameFromFile(const std::string& FileName) {

@@ -31,6 +31,8 @@ class TJKLevel {
   TOwnedVertexList Vertices;
   TTXVertexList TXVertices;
   std::vector<int32_t> Adjoins;  // word 2 of each adjoin entry
+  // Word 1 of each adjoin entry (0 when it is no number): 0x2 lets the player pass.
+  std::vector<int32_t> AdjoinFlags;
   // The colormaps the level names ("World Colormaps"), in order; the first is its palette.
   std::vector<std::string> Colormaps;
   // Every surface of the file, item i being surface i. The level owns them, not the sectors, so
@@ -51,6 +53,7 @@ class TJKLevel {
   std::vector<TSurfaceLight> SurfaceLights;
   std::vector<float> Intensities;
   std::vector<float> SectorExtraLight;  // each sector's EXTRA LIGHT, item i for sector i
+  std::vector<int32_t> SectorFlags;     // each sector's FLAGS (0x2: under water), 0 when missing
 
   TJKLevel() = default;
   ~TJKLevel() { Clear(); }

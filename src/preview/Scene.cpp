@@ -95,8 +95,11 @@ TScene BuildScene(const TImportContext& Context, double Scale) {
   scene.Faces.reserve(static_cast<size_t>(brushes.Count()));
   for (int i = 0; i < brushes.Count(); ++i) {
     const T3DMesh* brush = brushes.Items(i);
-    // A sealed level's shell boxes are no surface of the level, and drawn they would hide it.
-    if (brush->Brush.Kind == TBrushKind::ShellBox || brush->Surfaces.Count() == 0) continue;
+    // A sealed level's shell boxes and the water's volumes are no surface of the level, and
+    // drawn they would hide it.
+    if (brush->Brush.Kind == TBrushKind::ShellBox || brush->Brush.Kind == TBrushKind::WaterVolume ||
+        brush->Surfaces.Count() == 0)
+      continue;
     const TSurface* front = brush->Surfaces.Items(0);
     const int n = front->Vertices.Count();
     if (n < 3) continue;

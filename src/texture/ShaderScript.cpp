@@ -31,15 +31,27 @@ std::string ShaderScript(const std::vector<TShaderEntry>& Entries) {
       out += "\t{\n\t\tmap " + e.Image + "\n\t}\n}\n";
       continue;
     }
+    if (e.Invisible) {
+      // The editor shows the space faintly; the game draws nothing and lights nothing of it.
+      out += "\tqer_trans 0.3\n\tsurfaceparm trans\n";
+      if (e.NonSolid) out += "\tsurfaceparm nonsolid\n";
+      if (e.Water) out += "\tsurfaceparm water\n";
+      out += "\tsurfaceparm nodraw\n\tsurfaceparm nolightmap\n}\n";
+      continue;
+    }
     if (e.Translucent) out += "\tqer_trans 0.5\n";
     out += "\tsurfaceparm trans\n";
     if (e.NonSolid) out += "\tsurfaceparm nonsolid\n";
+    if (e.Water) out += "\tsurfaceparm water\n";
     if (e.Translucent) {
-      // The game blends its translucent surfaces at about half; they carry no light of their own.
-      out += "\tsurfaceparm nolightmap\n";
+      // The game blends its translucent surfaces at about half, lit as the walls around them: the
+      // blend, then the lightmap over it.
       out += "\t{\n\t\tmap " + e.Image +
              "\n\t\tblendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA\n\t\talphaGen const 0.5\n"
-             "\t\trgbGen identityLighting\n\t}\n}\n";
+             "\t\trgbGen identity\n\t}\n";
+      out +=
+          "\t{\n\t\tmap $lightmap\n\t\tblendFunc GL_DST_COLOR GL_ZERO\n\t\trgbGen identity\n"
+          "\t}\n}\n";
     } else {
       // Opaque, lit like a wall; only the sectors behind it stay visible.
       out += "\t{\n\t\tmap $lightmap\n\t\trgbGen identity\n\t}\n";

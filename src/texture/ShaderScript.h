@@ -13,6 +13,8 @@ struct TShaderEntry {
   bool Translucent = false;  // blended over what lies behind at half
   bool SeeThrough = false;   // what lies behind is not hidden (no blend of its own)
   bool NonSolid = false;     // nothing collides with it
+  bool Water = false;        // a liquid the player swims in
+  bool Invisible = false;    // drawn as nothing (the space of water); the editor shows the image
 };
 
 // One block per entry, in order, each named "textures/" + Name. Names and images are written

@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 
+#include "brush/BrushConvert.h"
 #include "import/Pipeline.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
@@ -54,7 +55,12 @@ struct TShadersFolder {
     settings.InstallPath = dir.Path();
     settings.OutputTexFormat = "tga";
     std::vector<std::string> said;
-    WriteLevelShaders(level, MakeLevelNames(level, "tga"), TImportOptions(), settings,
+    // The faces' roles come from the conversion.
+    TBrushLevel brushes;
+    TImportOptions options;
+    options.Shaders = true;
+    ConvertSectorsToBrushes(level, brushes, nullptr, options);
+    WriteLevelShaders(brushes, MakeLevelNames(level, "tga"), settings,
                       [&said](const std::string& line) { said.push_back(line); });
     return said;
   }

@@ -1,0 +1,339 @@
+#include "brush/LightFit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "brush/DrawnAdjoins.h"
+
+namespace {
+
+// A surface the game lights from its corners: drawn (a material and a geometry mode), not the
+// sky, not fully lit (light mode 0), a wall or a drawn adjoin.
+bool LitSurface(const TSurface& S, const TJKLevel::TSurfaceLight& Light) {
+  return S.MaterialIndex != -1 && S.GeoMode != 0 && Light.LightMode != 0 &&
+         !(S.Flags & SkySurfaceFlags) && S.Vertices.Count() >= 3;
+}
+
+struct TSectorShape {
+  double X = 0, Y = 0, Z = 0, Radius = 0;
+};
+
+// The mean of a sector's corners (each vertex once) and the farthest of them from it.
+TSectorShape Shape(const T3DMesh& Sector) {
+  std::unordered_set<const TVertex*> seen;
+  std::vector<const TVertex*> corners;
+  for (int k = 0; k < Sector.Surfaces.Count(); ++k) {
+    const TSurface* s = Sector.Surfaces.Items(k);
+    for (int c = 0; c < s->Vertices.Count(); ++c)
+      if (seen.insert(s->Vertices.Items(c)).second) corners.push_back(s->Vertices.Items(c));
+  }
+  TSectorShape shape;
+  if (corners.empty()) return shape;
+  for (const TVertex* v : corners) shape.X += v->X, shape.Y += v->Y, shape.Z += v->Z;
+  const double n = static_cast<double>(corners.size());
+  shape.X /= n, shape.Y /= n, shape.Z /= n;
+  for (const TVertex* v : corners) {
+    const double dx = v->X - shape.X, dy = v->Y - shape.Y, dz = v->Z - shape.Z;
+    shape.Radius = std::fmax(shape.Radius, std::sqrt(dx * dx + dy * dy + dz * dz));
+  }
+  return shape;
+}
+
+// A corner the game lit, where the fit compares: its place and facing (level units), its sector
+// and the game's light there (0 to 1).
+struct TCorner {
+  double X, Y, Z, NX, NY, NZ;
+  int Sector;
+  double Target;
+};
+
+// A light the fit may use: where it stands, how far it reaches (level units), its strength at
+// weight 1, and which corners it may light (any, or those of its sector and the sectors next to
+// it: the compiler's own shadows decide the rest).
+struct TCandidate {
+  double X, Y, Z, Reach, Strength;
+  int Sector = -1;  // -1: any corner
+  int Source = -1, FillSector = -1;
+  std::vector<std::pair<size_t, double>> Column;  // corner and light at weight 1
+};
+
+double Basis(const TCandidate& C, const TCorner& P) {
+  const double dx = C.X - P.X, dy = C.Y - P.Y, dz = C.Z - P.Z;
+  // A linear light without angle falloff still lights only what faces it.
+  if (dx * P.NX + dy * P.NY + dz * P.NZ <= 0) return 0;
+  const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+  return d < C.Reach ? C.Strength * (1 - d / C.Reach) : 0;
+}
+
+// The level's corners the game lit, with the index of each lit surface's first corner.
+std::vector<TCorner> LitCorners(const TJKLevel& Level, std::vector<std::vector<size_t>>& BySector,
+                                std::vector<std::pair<const TSurface*, int>>& Surfaces) {
+  std::vector<TCorner> corners;
+  std::unordered_map<const TSurface*, size_t> index;
+  for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
+  BySector.assign(static_cast<size_t>(Level.Sectors.Count()), {});
+  for (int i = 0; i < Level.Sectors.Count(); ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
+                                   ? Level.SectorExtraLight[static_cast<size_t>(i)]
+                                   : 0;
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
+      const TSurface* s = sector->Surfaces.Items(k);
+      const size_t at = index[s];
+      if (at >= Level.SurfaceLights.size()) continue;
+      const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
+      if (!LitSurface(*s, light) || (s->Adjoin != -1 && !IsDrawnAdjoin(*s))) continue;
+      const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
+      const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+      if (!(length > 0)) continue;
+      Surfaces.emplace_back(s, i);
+      for (int c = 0; c < s->Vertices.Count(); ++c) {
+        const size_t slot = static_cast<size_t>(light.First) + static_cast<size_t>(c);
+        const double intensity = slot < Level.Intensities.size() ? Level.Intensities[slot] : 0;
+        const double target = intensity + light.ExtraLight + sectorExtra;
+        if (!std::isfinite(target)) continue;
+        const TVertex* v = s->Vertices.Items(c);
+        BySector[static_cast<size_t>(i)].push_back(corners.size());
+        corners.push_back(TCorner{v->X, v->Y, v->Z, nx / length, ny / length, nz / length, i,
+                                  std::fmax(0, std::fmin(1, target))});
+      }
+    }
+  }
+  return corners;
+}
+
+}  // namespace
+
+TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
+  TLightFit fit;
+  for (size_t i = 0; i < Level.Lights.size(); ++i) {
+    const TLightRec& light = *Level.Lights[i];
+    // The table's first value is the intensity, the second the range.
+    const double intensity = light.Value1, range = light.Value2;
+    if (intensity < 0) {
+      ++fit.DroppedNegative;
+      continue;
+    }
+    if (!(intensity > 0) || !(range > 0) || !std::isfinite(intensity) || !std::isfinite(range)) {
+      ++fit.DroppedNoRange;
+      continue;
+    }
+    TFitLight out;
+    const float s = static_cast<float>(Scale);
+    out.Origin = TVector3{light.Position.X * s, light.Position.Y * s, light.Position.Z * s};
+    out.Light = static_cast<float>(LightUnit * intensity / LinearLightScale);
+    out.Fade = static_cast<float>(LightUnit * intensity / (range * Scale));
+    out.Source = static_cast<int>(i);
+    fit.Lights.push_back(out);
+  }
+
+  // The extra light of each lit surface (its own and its sector's), and of each sector the mean
+  // over its lit surfaces.
+  const int sectors = Level.Sectors.Count();
+  std::vector<double> sectorSum(static_cast<size_t>(sectors), 0);
+  std::vector<int> sectorLit(static_cast<size_t>(sectors), 0);
+  double sum = 0;
+  int lit = 0;
+  std::unordered_map<const TSurface*, size_t> index;
+  for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
+  for (int i = 0; i < sectors; ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
+                                   ? Level.SectorExtraLight[static_cast<size_t>(i)]
+                                   : 0;
+    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
+      const TSurface* s = sector->Surfaces.Items(k);
+      const size_t at = index[s];
+      if (at >= Level.SurfaceLights.size()) continue;
+      const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
+      if (!LitSurface(*s, light) || (s->Adjoin != -1 && !IsDrawnAdjoin(*s))) continue;
+      const double extra = light.ExtraLight + sectorExtra;
+      if (!std::isfinite(extra)) continue;
+      sum += extra, ++lit;
+      sectorSum[static_cast<size_t>(i)] += extra;
+      ++sectorLit[static_cast<size_t>(i)];
+    }
+  }
+  const double mean = lit > 0 ? sum / lit : 0;
+  fit.MinLight = static_cast<float>(LightUnit * std::fmax(0, std::fmin(1, mean)));
+  for (int i = 0; i < sectors; ++i) {
+    const size_t u = static_cast<size_t>(i);
+    if (sectorLit[u] == 0) continue;
+    const double above = std::fmin(1, sectorSum[u] / sectorLit[u]) - std::fmax(0, mean);
+    if (!(above > 0)) continue;
+    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
+    const double reach = FillReach * shape.Radius * Scale;
+    if (!(reach > 0)) continue;
+    TFitLight fill;
+    fill.Origin = TVector3{static_cast<float>(shape.X * Scale), static_cast<float>(shape.Y * Scale),
+                           static_cast<float>(shape.Z * Scale)};
+    fill.Light = static_cast<float>(LightUnit * above / LinearLightScale);
+    fill.Fade = static_cast<float>(LightUnit * above / reach);
+    fill.Sector = i;
+    fit.Lights.push_back(fill);
+  }
+  return fit;
+}
+
+// The fit: non-negative weights for the level's lights (in their own shape), a fill light per
+// sector and a small light before each lit surface, and a light everywhere (the compiler's
+// "_ambient"), chosen by least squares over the lit corners, starting from the calibrated
+// lights. Corners are lit in this model by every candidate they face and that reaches them; fill
+// and surface lights only light their own sector and the sectors next to it (walls are not
+// traced: the compiler does that). Coordinate descent never raises the squared error, so the fit
+// is at least as close to the game's light as the calibrated lights in this model.
+TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
+  TLightFit calibrated = CalibratedLights(Level, Scale);
+  std::vector<std::vector<size_t>> bySector;
+  std::vector<std::pair<const TSurface*, int>> surfaces;
+  const std::vector<TCorner> corners = LitCorners(Level, bySector, surfaces);
+  if (corners.empty()) return calibrated;
+
+  // Sectors next to each other through an adjoin.
+  const int sectors = Level.Sectors.Count();
+  std::vector<std::vector<int>> next(static_cast<size_t>(sectors));
+  {
+    std::unordered_map<const TSurface*, int> sectorOf;
+    for (int i = 0; i < sectors; ++i) {
+      const T3DMesh* sector = Level.Sectors.Items(i);
+      for (int k = 0; k < sector->Surfaces.Count(); ++k)
+        sectorOf.emplace(sector->Surfaces.Items(k), i);
+    }
+    for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
+      const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
+      if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
+        next[static_cast<size_t>(a->second)].push_back(b->second);
+    }
+  }
+
+  std::vector<TCandidate> candidates;
+  for (const TFitLight& light : calibrated.Lights) {
+    TCandidate c;
+    if (light.Source >= 0) {
+      const TLightRec& rec = *Level.Lights[static_cast<size_t>(light.Source)];
+      c.X = rec.Position.X, c.Y = rec.Position.Y, c.Z = rec.Position.Z;
+      c.Reach = rec.Value2, c.Strength = rec.Value1, c.Source = light.Source;
+    } else {
+      c.X = light.Origin.X / Scale, c.Y = light.Origin.Y / Scale, c.Z = light.Origin.Z / Scale;
+      c.Strength = 1, c.Sector = c.FillSector = light.Sector;
+      c.Reach = light.Light * LinearLightScale / light.Fade / Scale;
+    }
+    candidates.push_back(std::move(c));
+  }
+  // A fill for every sector the calibration left without one.
+  std::vector<bool> filled(static_cast<size_t>(sectors), false);
+  for (const TCandidate& c : candidates)
+    if (c.FillSector >= 0) filled[static_cast<size_t>(c.FillSector)] = true;
+  for (int i = 0; i < sectors; ++i) {
+    if (filled[static_cast<size_t>(i)] || bySector[static_cast<size_t>(i)].empty()) continue;
+    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
+    TCandidate c;
+    c.X = shape.X, c.Y = shape.Y, c.Z = shape.Z, c.Reach = FillReach * shape.Radius;
+    c.Strength = 1, c.Sector = c.FillSector = i;
+    if (c.Reach > 0) candidates.push_back(std::move(c));
+  }
+  // A light before each lit surface, a sixth of its radius out, reaching its corners and a little
+  // beyond.
+  for (const auto& [s, sector] : surfaces) {
+    TVector3 centre;
+    s->GetCentre(centre);
+    double radius = 0;
+    for (int k = 0; k < s->Vertices.Count(); ++k) {
+      const TVertex* v = s->Vertices.Items(k);
+      const double dx = v->X - centre.X, dy = v->Y - centre.Y, dz = v->Z - centre.Z;
+      radius = std::fmax(radius, std::sqrt(dx * dx + dy * dy + dz * dz));
+    }
+    const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    // Inside its sector: in front of every surface of it, nearer the surface where the sector
+    // is thin; a sector that is not convex may refuse every place, and gets one close by.
+    const T3DMesh* home = Level.Sectors.Items(sector);
+    auto inside = [home](double x, double y, double z) {
+      for (int k = 0; k < home->Surfaces.Count(); ++k) {
+        const TSurface* o = home->Surfaces.Items(k);
+        if (o->Vertices.Count() == 0) continue;
+        const TVertex* v = o->Vertices.Items(0);
+        if (o->Normal.X * (x - v->X) + o->Normal.Y * (y - v->Y) + o->Normal.Z * (z - v->Z) <= 0)
+          return false;
+      }
+      return true;
+    };
+    double out = radius / 6;
+    for (int tries = 0; tries < 4; ++tries, out /= 2)
+      if (inside(centre.X + nx / length * out, centre.Y + ny / length * out,
+                 centre.Z + nz / length * out))
+        break;
+    TCandidate c;
+    c.X = centre.X + nx / length * out, c.Y = centre.Y + ny / length * out;
+    c.Z = centre.Z + nz / length * out;
+    c.Reach = radius + out, c.Strength = 1, c.Sector = sector;
+    if (c.Reach > 0) candidates.push_back(std::move(c));
+  }
+
+  // Each candidate's column: the corners it lights at weight 1.
+  for (TCandidate& c : candidates) {
+    auto take = [&c, &corners](size_t k) {
+      const double b = Basis(c, corners[k]);
+      if (b > 0) c.Column.emplace_back(k, b);
+    };
+    if (c.Sector < 0) {
+      for (size_t k = 0; k < corners.size(); ++k) take(k);
+      continue;
+    }
+    for (size_t k : bySector[static_cast<size_t>(c.Sector)]) take(k);
+    for (int n : next[static_cast<size_t>(c.Sector)])
+      for (size_t k : bySector[static_cast<size_t>(n)]) take(k);
+  }
+
+  // Start from the calibrated lights: the level's at their own strength, the fills at theirs.
+  std::vector<double> weight(candidates.size(), 0);
+  for (size_t j = 0; j < calibrated.Lights.size(); ++j) {
+    const TFitLight& light = calibrated.Lights[j];
+    weight[j] = light.Source >= 0 ? 1 : light.Light * LinearLightScale / LightUnit;
+  }
+  std::vector<double> residual(corners.size());
+  for (size_t k = 0; k < corners.size(); ++k) residual[k] = corners[k].Target;
+  for (size_t j = 0; j < candidates.size(); ++j)
+    for (const auto& [k, b] : candidates[j].Column) residual[k] -= weight[j] * b;
+  double ambient = 0;
+  for (int sweep = 0; sweep < FitSweeps; ++sweep) {
+    for (size_t j = 0; j < candidates.size(); ++j) {
+      const auto& column = candidates[j].Column;
+      double bb = 0, br = 0;
+      for (const auto& [k, b] : column) bb += b * b, br += b * residual[k];
+      if (!(bb > 0)) continue;
+      const double w = std::fmax(0, weight[j] + br / bb);
+      const double delta = w - weight[j];
+      if (delta == 0) continue;
+      for (const auto& [k, b] : column) residual[k] -= delta * b;
+      weight[j] = w;
+    }
+    double sum = 0;
+    for (double r : residual) sum += r;
+    const double a = std::fmax(0, ambient + sum / static_cast<double>(corners.size()));
+    for (double& r : residual) r -= a - ambient;
+    ambient = a;
+  }
+
+  TLightFit fit;
+  fit.DroppedNegative = calibrated.DroppedNegative;
+  fit.DroppedNoRange = calibrated.DroppedNoRange;
+  fit.Ambient = static_cast<float>(LightUnit * ambient);
+  for (size_t j = 0; j < candidates.size(); ++j) {
+    const TCandidate& c = candidates[j];
+    const double strength = LightUnit * weight[j] * c.Strength;
+    // Less than a step of the lightmap where it stands: no light worth a compiler's time.
+    if (!(strength >= 1)) continue;
+    TFitLight light;
+    light.Origin = TVector3{static_cast<float>(c.X * Scale), static_cast<float>(c.Y * Scale),
+                            static_cast<float>(c.Z * Scale)};
+    light.Light = static_cast<float>(strength / LinearLightScale);
+    light.Fade = static_cast<float>(strength / (c.Reach * Scale));
+    light.Source = c.Source;
+    light.Sector = c.Sector;
+    fit.Lights.push_back(light);
+  }
+  return fit;
+}
