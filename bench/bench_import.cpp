@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "GenLevel.h"
-#include "cli/MapWriter.h"
+#include "import/MapWriter.h"
 #include "level/O_jkl.h"
 #include "plugin/HeadlessPlatform.h"
 #include "plugin/RecordingHost.h"

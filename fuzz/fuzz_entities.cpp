@@ -10,7 +10,7 @@
 
 #include "brush/BrushConvert.h"
 #include "brush/O_brush.h"
-#include "cli/MapEntities.h"
+#include "import/MapEntities.h"
 #include "level/O_jkl.h"
 #include "rtl/SysUtils.h"
 

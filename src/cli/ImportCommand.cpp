@@ -7,10 +7,10 @@
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
 #include "cli/Inputs.h"
-#include "cli/MapEntities.h"
-#include "cli/MapLayout.h"
-#include "cli/MapWriter.h"
 #include "import/LevelTextures.h"
+#include "import/MapEntities.h"
+#include "import/MapLayout.h"
+#include "import/MapWriter.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

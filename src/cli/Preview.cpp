@@ -11,7 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
 #include "cli/Inputs.h"
-#include "cli/MapEntities.h"
+#include "import/MapEntities.h"
 #include "preview/Png.h"
 #include "preview/Scene.h"
 #include "rtl/Files.h"

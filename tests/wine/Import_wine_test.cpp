@@ -13,7 +13,7 @@
 
 #include "WineSupport.h"
 #include "cli/Cli.h"
-#include "cli/MapWriter.h"
+#include "import/MapWriter.h"
 #include "plugin/RecordingHost.h"
 #include "rtl/Files.h"
 #include "support/AlignImport.h"

@@ -1,4 +1,4 @@
-#include "cli/MapWriter.h"
+#include "import/MapWriter.h"
 
 #include <charconv>
 #include <cstring>

@@ -8,9 +8,9 @@
 
 #include "brush/ImportOptions.h"
 #include "brush/TexFit.h"
-#include "cli/MapWriter.h"
 #include "import/EditorFaces.h"
 #include "import/ImportContext.h"
+#include "import/MapWriter.h"
 
 class TBrushLevel;
 struct TLevelTextures;

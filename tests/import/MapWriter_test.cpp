@@ -1,5 +1,5 @@
 // The .map writer and the streaming import of the command-line host.
-#include "cli/MapWriter.h"
+#include "import/MapWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/MapEntities.h"
+#include "import/MapEntities.h"
 
 #include <algorithm>
 #include <cmath>

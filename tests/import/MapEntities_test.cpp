@@ -1,5 +1,5 @@
 // The things and editor lights of a level as point entities of the .map (--entities).
-#include "cli/MapEntities.h"
+#include "import/MapEntities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/MapLayout.h"
+#include "import/MapLayout.h"
 
 #include <algorithm>
 #include <cstdio>
