@@ -17,6 +17,9 @@ struct TImportOptions {
   bool LevelPalette = false;
   // A material found nowhere else is looked for in the "mat" folder beside the level's folder.
   bool SearchParentMat = false;
+  // Things the game draws with a 3DO model become models of the map (MD3 files and misc_model
+  // entities); the models' materials are converted with the level's textures.
+  bool ImportModels = false;
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists
@@ -47,4 +50,5 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--shaders", &TImportOptions::Shaders},
     {"--level-palette", &TImportOptions::LevelPalette},
     {"--parent-mat", &TImportOptions::SearchParentMat},
+    {"--models", &TImportOptions::ImportModels},
 };

@@ -243,3 +243,31 @@ TPosedModel PoseModel(const T3DOModel& Model, double Scale, const TMaterialSize&
   posed.Surfaces = std::move(sorted);
   return posed;
 }
+
+TModelAngles MapModelAngles(float Pitch, float Yaw, float Roll) {
+  auto finite = [](float v) { return std::isfinite(v) ? static_cast<double>(v) : 0.0; };
+  const TMatrix r = Rotation(finite(Pitch), finite(Yaw), finite(Roll));
+  // r = Rz(yaw') Ry(pitch') Rx(roll'): r[2][0] = -sin pitch', r[2][1] / r[2][2] = tan roll',
+  // r[1][0] / r[0][0] = tan yaw'.
+  constexpr double Degrees = 180.0 / 3.14159265358979323846;
+  const double s = -r.R[2][0];
+  TModelAngles a;
+  double pitch, yaw, roll;
+  if (std::fabs(s) >= 1.0 - 1e-12) {
+    // Straight up or down: yaw and roll turn about the same axis; all of it goes to the yaw.
+    pitch = s > 0 ? 90 : -90;
+    roll = 0;
+    yaw = std::atan2(-r.R[0][1], r.R[1][1]) * Degrees;
+  } else {
+    pitch = std::asin(s) * Degrees;
+    roll = std::atan2(r.R[2][1], r.R[2][2]) * Degrees;
+    yaw = std::atan2(r.R[1][0], r.R[0][0]) * Degrees;
+  }
+  // Whole degrees stay whole: the game's levels write them so.
+  auto tidy = [](double v) {
+    const double whole = std::round(v);
+    return static_cast<float>(std::fabs(v - whole) < 1e-9 ? whole : v) + 0.0f;
+  };
+  a.Pitch = tidy(pitch), a.Yaw = tidy(yaw), a.Roll = tidy(roll);
+  return a;
+}

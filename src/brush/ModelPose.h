@@ -53,3 +53,14 @@ using TMaterialSize = std::function<bool(int Material, int& Width, int& Height)>
 
 // Poses Model at rest, scaled by Scale (editor units per model unit).
 TPosedModel PoseModel(const T3DOModel& Model, double Scale, const TMaterialSize& Size);
+
+// The "angles" of a misc_model ("pitch yaw roll") that turn the model as the game turns a thing
+// of the given pitch, yaw and roll. The editors and compilers of the Radiant family turn a model
+// by roll about X, then pitch about Y (positive: nose down), then yaw about Z; the game by roll
+// about Y, then pitch about X, then yaw about Z. The model keeps the game's axes, so a thing that
+// is only turned by its yaw keeps that yaw (no quarter turn, unlike a point entity's facing).
+// Angles that are no numbers count 0.
+struct TModelAngles {
+  float Pitch = 0, Yaw = 0, Roll = 0;
+};
+TModelAngles MapModelAngles(float Pitch, float Yaw, float Roll);

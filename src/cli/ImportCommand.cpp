@@ -25,7 +25,7 @@ const char* const ImportSynopsis =
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
     "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
     "                      [--fit-world] [--adjoins] [--shaders] [--level-palette] [--parent-mat]\n"
-    "                      [--game-ready]\n";
+    "                      [--models] [--game-ready]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -53,7 +53,7 @@ const char* const ImportDetails =
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
     "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
-    "                       GameReady.\n"
+    "                       ImportModels, GameReady.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -91,8 +91,16 @@ const char* const ImportDetails =
     "                       its containers or beside its folder), as LevelPalette=1 does.\n"
     "  --parent-mat         look for materials in the mat folder beside the level's folder too\n"
     "                       (a level unpacked from its container), as SearchParentMat=1 does.\n"
+    "  --models             the things the game draws with a 3DO model become models: one\n"
+    "                       MD3 per model in DIR/GameData/base/models/<level>/, its materials\n"
+    "                       converted with the level's textures, and with --entities a\n"
+    "                       misc_model per thing (ImportModels=1 for this run). A model is\n"
+    "                       looked for in the level's 3do folder, with --parent-mat in\n"
+    "                       <level folder>/../3do/, then as 3do\\ in the level's container and\n"
+    "                       ResourceGobs.\n"
     "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
-    "                       --fit-world --adjoins --shaders --level-palette --parent-mat.\n"
+    "                       --fit-world --adjoins --shaders --level-palette --parent-mat\n"
+    "                       --models.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
@@ -150,6 +158,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   const bool withEntities = a.Has("--entities");
   const bool adjoins = a.Has("--adjoins"), shaders = a.Has("--shaders");
   const bool levelPalette = a.Has("--level-palette"), parentMat = a.Has("--parent-mat");
+  const bool models = a.Has("--models");
   const bool align = a.Has("--align");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
@@ -180,7 +189,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.EntryGiven = a.Has("--entry");
   run.Entry = a.Get("--entry");
   run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, seal, fitWorld, withEntities,
-                adjoins, shaders, levelPalette, parentMat](TImportOptions& options) {
+                adjoins, shaders, levelPalette, parentMat, models](TImportOptions& options) {
     if (overwriteTextures) options.OverwriteTextures = true;
     if (seal) options.SealLevel = true;
     if (fitWorld) options.FitWorld = true;
@@ -189,6 +198,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (shaders) options.Shaders = true;
     if (levelPalette) options.LevelPalette = true;
     if (parentMat) options.SearchParentMat = true;
+    if (models) options.ImportModels = true;
     if (align) options.AlignTextures = true;
     if (cleanSlabs) options.CleanSlabs = true;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
@@ -229,7 +239,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     terminal.Clear();
     map.EndEntity();
     if (withEntities)
-      for (const TMapEntity& entity : MapEntities(*result.Level, *result.BrushLevel, result.Scale))
+      for (const TMapEntity& entity :
+           MapEntities(*result.Level, *result.BrushLevel, result.Scale, &result.Models))
         map.Append(EntityText(entity));
     map.Flush();
     mapFile.Commit();
@@ -279,6 +290,7 @@ const TCommandDef& ImportCommand() {
                                        {"--shaders", false},
                                        {"--level-palette", false},
                                        {"--parent-mat", false},
+                                       {"--models", false},
                                        {"--game-ready", false}},
                                       Import};
   return command;

@@ -36,8 +36,9 @@ std::string FindLevelPalette(const std::string& Colormap,
   return folder.empty() ? std::string() : rtl::FindFileNoCase(folder, Colormap);
 }
 
-std::string FindParentMat(const std::string& LevelFile, const std::string& Material) {
-  const std::string folder = BesideLevel(LevelFile, "mat");
+std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
+                          const std::string& Folder) {
+  const std::string folder = BesideLevel(LevelFile, Folder);
   if (folder.empty() || MaterialNameLeavesFolder(Material)) return std::string();
   return rtl::FindFileNoCase(folder, Material);
 }

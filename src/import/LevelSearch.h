@@ -16,4 +16,7 @@ std::string FindLevelPalette(const std::string& Colormap,
 
 // The file <LevelFile's folder>/../mat/<Material> (letter case ignored where the system
 // allows), or empty: none there, no LevelFile, or Material no plain file name.
-std::string FindParentMat(const std::string& LevelFile, const std::string& Material);
+// Folder names another folder beside the level's ("3do\mat": where the game keeps its models'
+// materials).
+std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
+                          const std::string& Folder = "mat");

@@ -19,13 +19,26 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   const std::string& path = Request.Path;
   const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
   TJKLevel& level = *Result.Level;
+  // The models' sizes in texels come from the texture step.
+  TImportOptions textureOptions = Request.Options;
+  if (Request.Options.ImportModels) textureOptions.TextureSizes = true;
+  // The models a level's things name, and their materials, before its textures are converted:
+  // the models' materials are converted with them.
+  auto findModels = [&](const std::string& LevelFile, const std::string& ContainerFile) {
+    if (!Request.Options.ImportModels) return;
+    status("Finding Models...");
+    Result.Models = FindLevelModels(level, LevelFile, ContainerFile, Request.Textures,
+                                    Request.Options, Console);
+    for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
+  };
   if (ext == ".jkl") {
     status("Parsing JKL...");
     level.LoadFromFile(path, Request.Progress);
+    findModels(path, std::string());
     status("Converting Textures...");
     Result.TexturesConverted =
         ConvertLevelTextures(level, path, std::string(), Request.Progress, Request.Textures,
-                             Console, Request.Options, &Result.Textures);
+                             Console, textureOptions, &Result.Textures);
   } else if (ext == ".gob" || ext == ".goo") {
     TJKContainer container;
     if (container.Open(path) && Request.PickEntry)
@@ -37,10 +50,11 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     status("Parsing JKL...");
     level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
     level.SetNameFromFile(Result.Entry);
+    findModels(std::string(), path);
     status("Converting Textures...");
     Result.TexturesConverted =
         ConvertLevelTextures(level, std::string(), path, Request.Progress, Request.Textures,
-                             Console, Request.Options, &Result.Textures);
+                             Console, textureOptions, &Result.Textures);
   } else {
     throw rtl::Exception("Unknown reason...");
   }
@@ -70,6 +84,17 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
         "(NonVisTex \"" +
         Request.NonVisTex + "\" becomes \"" + Result.HandOff.NonVisTex + "\")");
   if (Request.Options.AlignTextures) Result.HandOff.Fits = FitFrontFaces(*Result.BrushLevel);
+  if (Request.Options.ImportModels) {
+    status("Converting Models...");
+    const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
+    PoseLevelModels(Result.Models, level, Result.Scale, Result.Textures, Result.HandOff.Names,
+                    Result.HandOff.NonVisTex, Request.Textures.InstallPath, write, Console);
+    Console(
+        rtl::Format("%d things placed as models (%d that move in the game at rest, without "
+                    "the clip), %d triangles",
+                    Result.Models.Placed(), Result.Models.Moving(),
+                    static_cast<int>(Result.Models.Triangles())));
+  }
 
   Result.Summary.push_back(
       rtl::Format("%s imported succesfully",
