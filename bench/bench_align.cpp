@@ -22,10 +22,10 @@
 #include "cli/Cli.h"
 #include "level/O_jkl.h"
 #include "plugin/RecordingHost.h"
-#include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "support/HandOff.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ void Benchmark(const std::string& path) {
       host.Install(FuncTable);
       const std::vector<texfit::TClassicFit> fits =
           align ? FitFrontFaces(brushLevel) : std::vector<texfit::TClassicFit>();
-      SendBrushesToHost(brushLevel, "bench/", nullptr, "", align ? &fits : nullptr);
+      HandOffBrushLevel(brushLevel, "bench/", "", align ? &fits : nullptr);
       auto t1 = Clock::now();
       best[align] = std::min(best[align], Seconds(t0, t1));
       if (align) {

@@ -10,9 +10,9 @@
 #include "brush/BrushConvert.h"
 #include "level/O_jkl.h"
 #include "plugin/RecordingHost.h"
-#include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
+#include "support/HandOff.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void Run(const char* label, const std::string& text) {
     recording_host::TRecordingHost host;
     host.RecordCalls = false;
     host.Install(FuncTable);
-    SendBrushesToHost(brushLevel, "bench/", nullptr, "system/nodraw");
+    HandOffBrushLevel(brushLevel, "bench/", "system/nodraw");
     auto t3 = std::chrono::steady_clock::now();
     best[0] = std::min(best[0], Seconds(t0, t1));
     best[1] = std::min(best[1], Seconds(t1, t2));

@@ -10,9 +10,9 @@
 #include "brush/BrushConvert.h"
 #include "level/O_jkl.h"
 #include "plugin/RecordingHost.h"
-#include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
+#include "support/HandOff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static rtl::TStringList settings = [] {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   recording_host::TRecordingHost host;
   host.RecordCalls = false;
   host.Install(FuncTable);
-  SendBrushesToHost(brushes, "lvl/", nullptr, "system/nodraw");
+  HandOffBrushLevel(brushes, "lvl/", "system/nodraw");
   if (host.PendingCount() != 0) std::abort();
   if (host.Committed.size() != static_cast<size_t>(brushes.Brushes.Count())) std::abort();
   for (const auto& brush : host.Committed)

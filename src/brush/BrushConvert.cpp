@@ -185,9 +185,9 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options, TSlabSettings* Slab,
-                             const TConsoleProc& Console) {
+TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                                    TProgressProc Progress, const TImportOptions& Options,
+                                    TSlabSettings* Slab, const TConsoleProc& Console) {
   TSlabSettings defaults;
   TSlabSettings& numbers = Slab ? *Slab : defaults;
   auto use = [&Console](TSlabNumber& number) {
@@ -198,6 +198,7 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
   auto ScaleValue = [&] { return use(numbers.Scale); };
   auto DepthValue = [&] { return use(numbers.Depth); };
   int leftOut = 0;  // surfaces that cleaning found without area
+  int slabs = 0;
   // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
   // within the world's edge; 0 leaves every step to ask for the number itself.
   double fitted = 0;
@@ -244,9 +245,10 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
         ++leftOut;
         continue;
       }
-      BrushLevel.Sources.push_back(surface);
-      CheckBrushIsFinite(*BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1), *surface, Level,
-                         scale, depth);
+      T3DMesh& brush = *BrushLevel.Brushes.Items(BrushLevel.Brushes.Count() - 1);
+      brush.Brush.Source = surface;
+      ++slabs;
+      CheckBrushIsFinite(brush, *surface, Level, scale, depth);
     }
   }
 
@@ -280,7 +282,18 @@ void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TPr
         rtl::Format("%d drawn adjoin surfaces became %d brushes", drawn.Surfaces, drawn.Brushes));
   if (MapReach(BrushLevel) > WorldEdge)
     BrushLevel.FittingScale = LargestFittingScale(LevelReach(Level), numbers.Depth.Value);
+  const int beforeShell = BrushLevel.Brushes.Count();
   if (Options.SealLevel || Options.WritesEntities)
     SealBrushLevel(Level, BrushLevel, scaleNow(), Options.SealLevel, Options.WritesEntities,
                    Console);
+  TConversion ran;
+  // Read without asking: a number no step needed says no note.
+  ran.Scale = fitted > 0 ? fitted : numbers.Scale.Value;
+  ran.Depth = numbers.Depth.Value;
+  ran.Slabs = slabs;
+  ran.DrawnAdjoinSurfaces = drawn.Surfaces;
+  ran.DrawnAdjoinBrushes = drawn.Brushes;
+  ran.LeftOut = leftOut;
+  ran.ShellBoxes = BrushLevel.Brushes.Count() - beforeShell;
+  return ran;
 }

@@ -29,14 +29,29 @@ struct TSlabSettings {
   TSlabNumber Depth{8, {}, false};
 };
 
+// What a conversion ran with and made: the hosts read these instead of working them out again.
+struct TConversion {
+  // Editor units per level unit of the brushes, entities and lights: the Scale setting, or the
+  // one FitWorld chose.
+  double Scale = 0;
+  double Depth = 0;  // the slabs' depth
+  int Slabs = 0;     // brushes made from solid surfaces
+  int DrawnAdjoinSurfaces = 0, DrawnAdjoinBrushes = 0;
+  int LeftOut = 0;     // surfaces that cleaning left without area
+  int ShellBoxes = 0;  // a sealed level's structural boxes, after every other brush
+};
+
 // Appends to BrushLevel; Level is only read. Progress, when given, is called once per sector.
 // Bad geometry (a solid surface of one corner) raises the geometry lists' error and leaves
 // BrushLevel partly filled for its owner to release. With Options.CleanSlabs, surfaces that
 // cleaning leaves without area make no brush, and one console line at the end counts them.
-// Options: see AddSlabBrush. Console receives the lines (the notes of Slab, that count).
-void ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                             const TImportOptions& Options = TImportOptions(),
-                             TSlabSettings* Slab = nullptr, const TConsoleProc& Console = nullptr);
+// Options: see AddSlabBrush. Console receives the lines (the notes of Slab, that count). Each
+// brush's record names the surface it was made from.
+TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                                    TProgressProc Progress,
+                                    const TImportOptions& Options = TImportOptions(),
+                                    TSlabSettings* Slab = nullptr,
+                                    const TConsoleProc& Console = nullptr);
 
 // True when the brushes' front faces carry the level's texture vertices.
 inline bool CarriesTexels(const TImportOptions& Options) {

@@ -33,18 +33,16 @@ bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double
                          T3DMeshList& Brushes, const TImportOptions& Options) {
   if (!AddSlabBrush(Surface, Scale, DrawnAdjoinDepth, Brushes, Options)) return false;
   T3DMesh* brush = Brushes.Items(Brushes.Count() - 1);
-  brush->Kind = TBrushKind::DrawnAdjoin;
+  brush->Brush = TBrushRecord{TBrushKind::DrawnAdjoin, &Surface, true};
   if (brush->Surfaces.Count() > 1)
     brush->Surfaces.Items(1)->MaterialName =
         Mirror && IsDrawnAdjoin(*Mirror) ? Mirror->MaterialName : std::string();
   return true;
 }
 
-const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces) {
-  // Its face Faces - 2 is the brush's second, when no face was passed over.
-  if (Brush.Kind != TBrushKind::DrawnAdjoin || Faces != Brush.Surfaces.Count() || j != Faces - 2)
-    return nullptr;
-  const TSurface* back = Brush.Surfaces.Items(1);
+const TSurface* DrawnAdjoinBack(const T3DMesh& Brush) {
+  if (Brush.Brush.Kind != TBrushKind::DrawnAdjoin || Brush.Surfaces.Count() < 2) return nullptr;
+  const TSurface* back = Brush.Surfaces.Items(DrawnAdjoinBackFace);
   return back->MaterialName.empty() ? nullptr : back;
 }
 

@@ -29,16 +29,19 @@ bool IsDrawnAdjoin(const TSurface& Surface);
 std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLevel& Level);
 
 // The brush of the drawn adjoin Surface, appended to Brushes as AddSlabBrush makes a slab, but
-// DrawnAdjoinDepth deep (behind the surface lies the sector it opens onto) and of the kind
-// DrawnAdjoin, which the hand-off marks as detail (DetailContents). Its back face carries Mirror's
-// material when Mirror is given (and drawn), else no material, so that the hand-off gives it the
-// hidden texture like the side faces. False when cleaning leaves the surface without area.
+// DrawnAdjoinDepth deep (behind the surface lies the sector it opens onto), of the kind
+// DrawnAdjoin, made from Surface and detail (it does not split the level for vis). Its back face
+// carries Mirror's material when Mirror is given (and drawn), else no material, so that it gets
+// the hidden texture like the side faces. False when cleaning leaves the surface without area.
 bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double Scale,
                          T3DMeshList& Brushes, const TImportOptions& Options);
 
-// The back face of a drawn adjoin brush when it carries a material (the other side's) and is
-// the editor's face j of its Faces (numbered in reverse order of addition); otherwise null.
-const TSurface* DrawnAdjoinBack(const T3DMesh& Brush, int32_t j, int32_t Faces);
+// A slab's faces in the order they are made: the front face, then the back face.
+constexpr int DrawnAdjoinBackFace = 1;
+
+// The back face of a drawn adjoin brush when it carries a material (the other side's);
+// otherwise null.
+const TSurface* DrawnAdjoinBack(const T3DMesh& Brush);
 
 // What one material needs so that the game shows it as the level did.
 struct TMaterialLook {

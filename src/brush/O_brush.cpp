@@ -4,9 +4,6 @@ void TBrushLevel::Clear() {
   Brushes.Clear();
   Entities.Clear();
   Lights.clear();
-  Sources.clear();
-  ShellBoxes = 0;
-  DetailSlabs = false;
   StrayThings.clear();
   StrayLights.clear();
   FittingScale = 0;

@@ -17,17 +17,12 @@ constexpr int32_t DetailContents = 134217728;
 class TBrushLevel {
  public:
   // One mesh per brush, in the order they were made. A brush owns its faces and its vertices;
-  // faces share the vertices where they meet.
+  // faces share the vertices where they meet. Each carries its own record (T3DMesh::Brush): its
+  // kind, the surface it was made from, whether it is detail.
   T3DMeshList Brushes;
   // One line per entity: the line's text is the entity's class name, its object the record.
   rtl::TObjectStringList<TEntityRec> Entities;
   std::vector<std::unique_ptr<TLightRec>> Lights;
-  // The level surface each brush was made from, item i for brush i; valid while the level lives.
-  std::vector<const TSurface*> Sources;
-  // A sealed level: the last ShellBoxes brushes are the structural shell's boxes (every face the
-  // hidden texture), and with DetailSlabs the slabs before them are detail brushes.
-  int ShellBoxes = 0;
-  bool DetailSlabs = false;
   // Things and lights (their indices) that lie in no sector: a map leaves them out.
   std::vector<int> StrayThings, StrayLights;
   // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.

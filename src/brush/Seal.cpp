@@ -94,6 +94,7 @@ bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const TPoint& P) {
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes) {
   for (const shell::TBox& b : Boxes) {
     T3DMesh* brush = Brushes.AddNew();
+    brush->Brush.Kind = TBrushKind::ShellBox;
     brush->Reserve(8, 6, 24);
     TVertex* v[8];
     for (int c = 0; c < 8; ++c)
@@ -233,12 +234,11 @@ void SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale
     }
   }
   if (!Seal) return;
-  BrushLevel.DetailSlabs = true;
+  for (int i = 0; i < slabs; ++i) BrushLevel.Brushes.Items(i)->Brush.Detail = true;
   shell::TShellOptions options;
   options.Limit = WorldEdge;
   const std::vector<shell::TBox> boxes = shell::BuildShell(regions, points, options);
   AddShellBrushes(boxes, BrushLevel.Brushes);
-  BrushLevel.ShellBoxes = static_cast<int>(boxes.size());
   say(rtl::Format("%d slabs made detail, sealed by %d shell boxes on a %s-unit grid", slabs,
-                  BrushLevel.ShellBoxes, rtl::FloatToStr(options.Cell).c_str()));
+                  static_cast<int>(boxes.size()), rtl::FloatToStr(options.Cell).c_str()));
 }

@@ -23,8 +23,8 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale);
 // Whether P lies in at least one of Regions.
 bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const shell::TPoint& P);
 
-// Appends one brush of six faces per box: eight corners, no material, flags 0; each face's
-// first two corners and centre give an outward normal, as on a slab.
+// Appends one brush of the kind ShellBox and six faces per box: eight corners, no material,
+// flags 0; each face's first two corners and centre give an outward normal, as on a slab.
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes);
 
 // The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.

@@ -52,7 +52,7 @@ TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& 
                        TImportRequest request = ImportRequestFromSettings(settings, console);
                        if (Import.Adjust) Import.Adjust(request.Options);
                        Used = request.Options;
-                       if (Import.Scale) *Import.Scale = request.Slab.Scale.Value;
+                       request.EditorTexture = Import.EditorTexture;
                        request.Path = Import.Path;
                        request.PickEntry = PickLevel(Import, err);
                        request.Textures.InstallPath = Import.InstallPath;

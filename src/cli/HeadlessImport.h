@@ -19,8 +19,7 @@ struct THeadlessImport {
   std::string Entry;
   // The run's own choices on top of the options the settings give.
   std::function<void(TImportOptions&)> Adjust;
-  // Receives the editor units per level unit the run converted with, when given.
-  double* Scale = nullptr;
+  std::string EditorTexture = "system/caulk";  // the editor's own texture of a new face
 };
 
 // The container's level that Import names, or its single one; otherwise the empty text (the

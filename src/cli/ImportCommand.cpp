@@ -186,6 +186,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     run.InstallPath = ".";
 #endif
   }
+  run.EditorTexture = defaultTexture;
   run.EntryGiven = a.Has("--entry");
   run.Entry = a.Get("--entry");
   run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, seal, fitWorld, withEntities,
@@ -214,7 +215,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   // replaces the target only when complete. Alignment may also come from the settings file.
   TMapLayout layout(brushDef, used.AlignTextures);
   layout.Converted(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
-                                  result.HandOff.TexturePrefix});
+                                  result.Names.FacePrefix});
   const std::string levelName =
       rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
   const std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
@@ -227,20 +228,16 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     terminal.Status("Loading Brushes into Radiant...");
     // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
     // leaves alone.
-    THandOffFaces handOff = result.HandOff;
-    handOff.DefaultTexture = defaultTexture;
-    TEditorBrush brush;
-    const int count = result.BrushCount();
+    const int count = static_cast<int>(result.Faces.size());
     for (int i = 0; i < count; ++i) {
       TImportTerminal::Progress(i, count);
-      EditorBrush(*result.BrushLevel, i, handOff, brush);
-      layout.Write(map, brush);
+      layout.Write(map, result.Faces[static_cast<size_t>(i)]);
     }
     terminal.Clear();
     map.EndEntity();
     if (withEntities)
       for (const TMapEntity& entity :
-           MapEntities(*result.Level, *result.BrushLevel, result.Scale, &result.Models))
+           MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
         map.Append(EntityText(entity));
     map.Flush();
     mapFile.Commit();

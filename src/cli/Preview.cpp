@@ -197,8 +197,6 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   run.InstallPath = a.gameDirGiven ? a.gameDir : ".";
   run.EntryGiven = a.entryGiven;
   run.Entry = a.entry;
-  double scale = 256;
-  run.Scale = &scale;
   run.Adjust = [&a](TImportOptions& options) {
     options.WriteTextures = false;
     options.TexturePixels = true;
@@ -214,18 +212,16 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     err << "morvane preview: the import failed; no picture written\n";
     return 1;
   }
+  // The Scale the conversion ran with: a fitted one too.
+  const double scale = result.Conversion.Scale;
   preview::TScene scene =
       preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
-                                         result.HandOff.TexturePrefix},
+                                         result.Names.FacePrefix},
                           scale);
   // The editor's projection of each front face, as the editor holds the brush.
-  if (a.editorUV) {
-    TEditorBrush brush;
-    for (int i = 0; i < result.BrushCount(); ++i) {
-      result.Brush(i, brush);
-      preview::ApplyEditorProjection(scene, i, brush);
-    }
-  }
+  if (a.editorUV)
+    for (size_t i = 0; i < result.Faces.size(); ++i)
+      preview::ApplyEditorProjection(scene, static_cast<int>(i), result.Faces[i]);
 
   if (a.player && !PlayerEye(*result.BrushLevel, scale, a.eye)) {
     err << "morvane preview: the level has no player start (walkplayer thing) for --view player\n";

@@ -1,7 +1,7 @@
-// The faces the editor receives for the brushes of an import, as it holds them once the plug-in
-// has set them: each face with the three points it was added with, and its texture and texture
-// projection. A host without an editor (the .map writer, the preview) takes them from here; the
-// plug-in hands the same faces to the editor through its function table.
+// The one place that decides every face of an import: the faces the editor holds once the
+// plug-in has handed a brush over, each with the three points it was added with, its texture,
+// contents, flags and texture projection. The plug-in copies them into the editor's table; the
+// .map writer and the preview read them as they are.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +10,18 @@
 
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
-#include "import/ImageNames.h"
+#include "import/LevelNames.h"
 
 struct TEditorFace {
   // The three points exactly as AddFace receives them.
   float P1[3], P2[3], P3[3];
   // The face's settings as the editor keeps them after SetFaceData.
   std::string TextureName;
-  int32_t Contents = 0;
+  // The editor's own texture of a new face stays (TextureName names it): the plug-in sets none.
+  bool EditorTexture = false;
+  // The projection was fitted to the level's texels; otherwise it is the editor's own default.
+  bool Fitted = false;
+  int32_t Contents = 0;  // 0: the editor's own; DetailContents on a detail brush
   int32_t Flags = 0;
   int32_t Value = 0;
   float ShiftS = 0, ShiftT = 0, Rotate = 0;
@@ -30,21 +34,27 @@ struct TEditorBrush {
   std::vector<TEditorFace> Faces;
 };
 
-// What the plug-in sets on the faces of a brush level beyond what the editor makes of them.
-struct THandOffFaces {
-  std::string TexturePrefix;  // the level's folder name (LevelFolderName) followed by "/"
-  TImageNames Names;          // each material's image name, as the front faces carry it
-  std::string NonVisTex;      // the texture of the faces other than the front face; empty: none
+// What the faces' textures are chosen from besides the brushes themselves.
+struct TFacePolicy {
+  const TLevelNames* Names = nullptr;  // the level's names; none: no folder, the material's own
+  std::string NonVisTex;  // the texture of the faces other than the front face; empty: none
   // The editor's own texture of a new face, which faces keep that the plug-in leaves alone.
   std::string DefaultTexture = "system/caulk";
   // One per brush when the front faces' projections were fitted; empty: the editor's default.
   std::vector<texfit::TClassicFit> Fits;
 };
 
+// The editor's longest texture name: its name field holds this many characters before its NUL.
+constexpr size_t MaxEditorTextureName = 1023;
+
 // Brush Index of BrushLevel as the editor holds it after the hand-off, into Brush (its faces'
-// room reused): one face per surface of three corners or more, numbered backwards; the last
-// gets the level's texture name (cut to the editor's 1023 characters) and the fitted
-// projection, the others NonVisTex (or DefaultTexture); every face the flags of the surface of
-// its number.
-void EditorBrush(const TBrushLevel& BrushLevel, int Index, const THandOffFaces& HandOff,
+// room reused): one face per surface of three corners or more, numbered backwards; the front
+// face gets the level's texture name (cut to the editor's 1023 characters) and the fitted
+// projection, the back face of a drawn adjoin the other side's material, the others NonVisTex
+// (or DefaultTexture); every face the flags of the surface of its number, and the detail
+// contents on a detail brush.
+void EditorBrush(const TBrushLevel& BrushLevel, int Index, const TFacePolicy& Policy,
                  TEditorBrush& Brush);
+
+// Every brush of BrushLevel, in order, as EditorBrush makes it.
+std::vector<TEditorBrush> EditorBrushes(const TBrushLevel& BrushLevel, const TFacePolicy& Policy);

@@ -160,16 +160,11 @@ TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile
   return out;
 }
 
-std::string ModelShaderName(const std::string& LevelFolder, const TImageNames& Names,
-                            const std::string& Material) {
-  return "textures/" + LevelFolder + "/" + Names.Of(Material);
-}
-
 void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
-                     const TLevelTextures& Textures, const TImageNames& Names,
+                     const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console) {
-  const std::string levelFolder = LevelFolderName(Level.Name);
+  const std::string& levelFolder = Names.Folder;
   const std::string folder =
       rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) + levelFolder +
       rtl::PathDelim;
@@ -207,7 +202,7 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       if (out.Name.size() > 63) out.Name.resize(63);
       // A face without a material shows as the level's hidden faces do.
       out.Shader = textured
-                       ? ModelShaderName(levelFolder, Names, material)
+                       ? "textures/" + Names.FaceName(material)
                        : (NonVisTex.empty() ? "textures/system/caulk" : "textures/" + NonVisTex);
       out.XYZ = s.XYZ, out.Normals = s.Normals, out.ST = s.ST, out.Triangles = s.Triangles;
       md3.Surfaces.push_back(std::move(out));

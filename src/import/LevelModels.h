@@ -14,7 +14,7 @@
 
 #include "brush/ImportOptions.h"
 #include "brush/ModelPose.h"
-#include "import/ImageNames.h"
+#include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
@@ -64,16 +64,12 @@ TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile
                              const std::string& ContainerFile, const TTextureSettings& Settings,
                              const TImportOptions& Options, const TConsoleProc& Console);
 
-// The shader a model's material is drawn with: "textures/<level>/<image name>", as the level's
-// faces name their textures.
-std::string ModelShaderName(const std::string& LevelFolder, const TImageNames& Names,
-                            const std::string& Material);
-
 // Poses every model its things use at Scale, with the material sizes Textures learned (64 x 64
 // when unknown), and, when Write, writes each as <install>/GameData/base/models/<level>/<name>.md3
 // in one step, saying "Saved: <file>". A model that cannot be written costs its things, with a
-// console line. NonVisTex is the shader of faces without a material. Sets each thing's angles.
+// console line. A surface's shader is "textures/" and the face name of its material (as the
+// level's faces name theirs); faces without a material take NonVisTex. Sets each thing's angles.
 void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
-                     const TLevelTextures& Textures, const TImageNames& Names,
+                     const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console);

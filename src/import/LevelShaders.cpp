@@ -2,34 +2,30 @@
 
 #include "brush/DrawnAdjoins.h"
 #include "brush/FrontFaces.h"
-#include "import/ImageNames.h"
 #include "import/LevelTextures.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 #include "texture/ShaderScript.h"
 
-void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
-                       const TTextureSettings& Settings, const TConsoleProc& Console) {
+void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
+                       const TImportOptions& Options, const TTextureSettings& Settings,
+                       const TConsoleProc& Console) {
   const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
   const std::string& install = Settings.InstallPath;
-  const std::string levelName = MapSafeName(Level.Name);
+  const std::string& levelName = Names.Folder;
   if (install.empty() || MaterialNameLeavesFolder(levelName)) {
     ConsoleMessage("No shader script written: no game folder or no level name to name it by");
     return;
   }
-  // The images are named as the texture conversion names them, with its extension.
-  const std::string& format = Settings.OutputTexFormat;
-  const std::string ext = "." + (format.empty() ? std::string("jpg") : format);
   // Named as the faces and the images are.
-  const TImageNames names(Level.UsedMaterials);
   std::vector<TShaderEntry> entries;
   for (const TMaterialLook& look : LevelMaterialLooks(Level, Options.ImportAdjoins)) {
     if (MaterialNameLeavesFolder(look.Material)) continue;
     TShaderEntry e;
-    e.Name = MapSafeName(Level.Name + "/" + names.Of(look.Material));
-    e.Image = "textures/" + levelName + "/" + MapSafeName(names.Of(look.Material) + ext);
+    e.Name = Names.FaceName(look.Material);
+    e.Image = "textures/" + levelName + "/" + Names.ImageFile(look.Material);
     e.Sky = look.Sky;
     e.Translucent = look.Translucent;
     e.SeeThrough = look.SeeThrough;

@@ -7,10 +7,11 @@
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 
-// Writes <install>/GameData/base/shaders/<level>.shader in one step, one entry per material that
-// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), the images named with
-// Settings' output format, and names it in shaders/shaderlist.txt when the game folder has that
-// file. Says on Console what it wrote, or why it wrote nothing; a file that cannot be written
-// raises, naming it.
-void WriteLevelShaders(const TJKLevel& Level, const TImportOptions& Options,
-                       const TTextureSettings& Settings, const TConsoleProc& Console);
+// Writes <install>/GameData/base/shaders/<folder>.shader in one step, one entry per material that
+// LevelMaterialLooks finds (drawn adjoins with Options.ImportAdjoins), each named as the faces
+// are and showing the image the texture step wrote (Names), and names it in
+// shaders/shaderlist.txt when the game folder has that file. Says on Console what it wrote, or
+// why it wrote nothing; a file that cannot be written raises, naming it.
+void WriteLevelShaders(const TJKLevel& Level, const TLevelNames& Names,
+                       const TImportOptions& Options, const TTextureSettings& Settings,
+                       const TConsoleProc& Console);

@@ -78,33 +78,11 @@ std::string ImageErrorText(const rtl::Exception& e) {
 
 }  // namespace
 
-std::string MapSafeName(const std::string& Name) {
-  std::string out = Name;
-  for (char& c : out) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= 32 || u == 127 || c == '"') c = '_';
-  }
-  return out;
-}
-
-std::string LevelFolderName(const std::string& LevelName) {
-  std::string out = MapSafeName(LevelName);
-  for (char& c : out)
-    if (c == '\\' || c == '/' || c == ':') c = '_';
-  if (out.find_first_not_of('.') == std::string::npos)
-    out = std::string(std::max<size_t>(out.size(), 1), '_');
-  return out;
-}
-
-bool MaterialNameLeavesFolder(const std::string& Name) {
-  if (Name.empty() || Name == "." || Name == "..") return true;
-  return Name.find_first_of("\\/:") != std::string::npos;
-}
-
-int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
-                         const std::string& ContainerFile, TProgressProc Progress,
-                         const TTextureSettings& Settings, const TConsoleProc& Console,
-                         const TImportOptions& Options, TLevelTextures* Found) {
+int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
+                         const std::string& LevelFile, const std::string& ContainerFile,
+                         TProgressProc Progress, const TTextureSettings& Settings,
+                         const TConsoleProc& Console, const TImportOptions& Options,
+                         TLevelTextures* Found) {
   // Every line goes through here, so that a caller may leave Console empty.
   const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
     if (Console) Console(Text);
@@ -112,7 +90,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
-  const std::string levelName = LevelFolderName(Level.Name);
+  const std::string& levelName = Names.Folder;
   if (levelName != MapSafeName(Level.Name)) {
     ConsoleMessage("Level name '" + Level.Name + "' cannot name a texture folder; '" + levelName +
                    "/' stands for it");
@@ -127,8 +105,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
           "stands for them (\"" +
           example + "\" becomes \"" + MapSafeName(example) + "\")");
   }
-  const TImageNames names(Level.UsedMaterials);
-  for (const TImageNames::TRenamed& r : names.Renamed())
+  for (const TImageNames::TRenamed& r : Names.Images.Renamed())
     ConsoleMessage("Textures '" + r.First + "' and '" + r.Second +
                    "' would share one image name; '" + r.Second + "' is named '" + levelName + "/" +
                    r.Name + "'");
@@ -175,8 +152,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
   }
 
   // 3. Output extension, its letter case kept.
-  const std::string& format = Settings.OutputTexFormat;
-  std::string ext = "." + (format.empty() ? std::string("jpg") : format);
+  const std::string& ext = Names.Extension;
   const std::string lowerExt = rtl::LowerCase(ext);
   const bool knownFormat = lowerExt == ".jpg" || lowerExt == ".jpeg" || lowerExt == ".tga";
 
@@ -203,7 +179,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
                      "' refused: its name points outside the texture folders");
       continue;
     }
-    std::string output = folder + MapSafeName(names.Of(material) + ext);
+    std::string output = folder + Names.ImageFile(material);
     const bool exists =
         Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
     if (exists && !learn) continue;
@@ -297,7 +273,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
       if (!knownFormat) {
         rtl::Exception e("Unsupported file extension: '" +
                          rtl::LowerCase(rtl::ExtractFileExt(output)) + "'");
-        e.SetPlace("setting OutputTexFormat=" + format);
+        e.SetPlace("setting OutputTexFormat=" + Settings.OutputTexFormat);
         throw e;
       }
       ++count;
@@ -309,7 +285,7 @@ int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
         // told which setting to mend. An image of a known format that cannot be written (too
         // large for its format, say) costs only its own material.
         if (!knownFormat) {
-          e.SetPlace("setting OutputTexFormat=" + format);
+          e.SetPlace("setting OutputTexFormat=" + Settings.OutputTexFormat);
           throw;
         }
         ConsoleMessage("Texture '" + material + "' not written: " + ImageErrorText(e));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "brush/ImportOptions.h"
+#include "import/LevelNames.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 #include "texture/ColorTables.h"
@@ -60,21 +61,10 @@ struct TTextureSettings {
 // the step needs the install folder.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
 // off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
-int ConvertLevelTextures(const TJKLevel& Level, const std::string& LevelFile,
-                         const std::string& ContainerFile, TProgressProc Progress,
-                         const TTextureSettings& Settings, const TConsoleProc& Console,
+// Names are the level's, made from its material list and Settings.OutputTexFormat.
+int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
+                         const std::string& LevelFile, const std::string& ContainerFile,
+                         TProgressProc Progress, const TTextureSettings& Settings,
+                         const TConsoleProc& Console,
                          const TImportOptions& Options = TImportOptions(),
                          TLevelTextures* Found = nullptr);
-
-// The name with every blank, double quote and control character replaced by "_": a face's texture
-// name in a map is one word, so the texture folder and the images take the same names.
-std::string MapSafeName(const std::string& Name);
-
-// The level's name as the name of its texture folder and the first part of its faces' texture
-// names: MapSafeName, with folder delimiters and drive colons made "_" too, and a name of dots
-// alone (or none) made as many "_" (at least one), so that no face names "../floor" or "/floor".
-std::string LevelFolderName(const std::string& LevelName);
-
-// True when a material name read from a level could reach outside the folder it is looked up
-// in or written to: it holds a folder delimiter or a drive colon, or is "." or "..".
-bool MaterialNameLeavesFolder(const std::string& Name);

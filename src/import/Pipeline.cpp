@@ -35,10 +35,11 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     status("Parsing JKL...");
     level.LoadFromFile(path, Request.Progress);
     findModels(path, std::string());
+    Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
     status("Converting Textures...");
     Result.TexturesConverted =
-        ConvertLevelTextures(level, path, std::string(), Request.Progress, Request.Textures,
-                             Console, textureOptions, &Result.Textures);
+        ConvertLevelTextures(level, Result.Names, path, std::string(), Request.Progress,
+                             Request.Textures, Console, textureOptions, &Result.Textures);
   } else if (ext == ".gob" || ext == ".goo") {
     TJKContainer container;
     if (container.Open(path) && Request.PickEntry)
@@ -51,10 +52,11 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
     level.SetNameFromFile(Result.Entry);
     findModels(std::string(), path);
+    Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
     status("Converting Textures...");
     Result.TexturesConverted =
-        ConvertLevelTextures(level, std::string(), path, Request.Progress, Request.Textures,
-                             Console, textureOptions, &Result.Textures);
+        ConvertLevelTextures(level, Result.Names, std::string(), path, Request.Progress,
+                             Request.Textures, Console, textureOptions, &Result.Textures);
   } else {
     throw rtl::Exception("Unknown reason...");
   }
@@ -62,33 +64,34 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   status("Converting Sectors to Brushes...");
   TSlabSettings slab = Request.Slab;
   try {
-    ConvertSectorsToBrushes(level, *Result.BrushLevel, Request.Progress, Request.Options, &slab,
-                            Console);
+    Result.Conversion = ConvertSectorsToBrushes(level, *Result.BrushLevel, Request.Progress,
+                                                Request.Options, &slab, Console);
   } catch (...) {
     Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
     throw;
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
-  Result.Scale = slab.Scale.Value;
   // Beside the textures, and only where they are written.
   if (Request.Options.Shaders && Request.Options.WriteTextures)
-    WriteLevelShaders(level, Request.Options, Request.Textures, Console);
+    WriteLevelShaders(level, Result.Names, Request.Options, Request.Textures, Console);
 
-  Result.HandOff.TexturePrefix = LevelFolderName(level.Name) + "/";
-  Result.HandOff.Names = TImageNames(level.UsedMaterials);
+  TFacePolicy faces;
+  faces.Names = &Result.Names;
   // A face line carries its texture name as one word.
-  Result.HandOff.NonVisTex = MapSafeName(Request.NonVisTex);
-  if (Result.HandOff.NonVisTex != Request.NonVisTex)
+  faces.NonVisTex = MapSafeName(Request.NonVisTex);
+  if (faces.NonVisTex != Request.NonVisTex)
     Console(
         "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
         "(NonVisTex \"" +
-        Request.NonVisTex + "\" becomes \"" + Result.HandOff.NonVisTex + "\")");
-  if (Request.Options.AlignTextures) Result.HandOff.Fits = FitFrontFaces(*Result.BrushLevel);
+        Request.NonVisTex + "\" becomes \"" + faces.NonVisTex + "\")");
+  faces.DefaultTexture = Request.EditorTexture;
+  if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
+  Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
   if (Request.Options.ImportModels) {
     status("Converting Models...");
     const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
-    PoseLevelModels(Result.Models, level, Result.Scale, Result.Textures, Result.HandOff.Names,
-                    Result.HandOff.NonVisTex, Request.Textures.InstallPath, write, Console);
+    PoseLevelModels(Result.Models, level, Result.Conversion.Scale, Result.Textures, Result.Names,
+                    faces.NonVisTex, Request.Textures.InstallPath, write, Console);
     Console(
         rtl::Format("%d things placed as models (%d that move in the game at rest, without "
                     "the clip), %d triangles",

@@ -15,6 +15,7 @@
 #include "brush/O_brush.h"
 #include "import/EditorFaces.h"
 #include "import/LevelModels.h"
+#include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
@@ -30,6 +31,8 @@ struct TImportRequest {
   TTextureSettings Textures;  // install folder, palette, output format, search list
   std::string NonVisTex;      // the texture of the slabs' back and side faces; empty: the editor's
   TImportOptions Options;     // the on/off settings and a host's requests
+  // The editor's own texture of a new face, named on the faces the import leaves alone.
+  std::string EditorTexture = "system/caulk";
 
   // Where the run shows itself while it works: each console line as it is said (also kept in
   // the result), the step text and the progress of the step. Each may be empty.
@@ -52,12 +55,17 @@ struct TImportResult {
   TLevelTextures Textures;  // what the texture step learned (as far as the options ask)
   TLevelModels Models;      // with ImportModels: the things' models, posed and written
   int TexturesConverted = 0;
-
-  // What the faces the editor receives are made of: see EditorBrush.
-  THandOffFaces HandOff;
-  // Which of Scale and BrushDepth the conversion needed (the plug-in keeps those).
+  // The level's folder, face and image names, as the textures, the shader script and the faces
+  // took them.
+  TLevelNames Names;
+  // What the conversion ran with (the Scale, also a fitted one) and what it made.
+  TConversion Conversion;
+  // Which of Scale and BrushDepth the conversion needed (the plug-in keeps those); also after a
+  // failure.
   bool ScaleUsed = false, DepthUsed = false;
-  double Scale = 256;  // the Scale the conversion ran with
+  // Every brush as the editor holds it after the hand-off, in order: the faces the plug-in hands
+  // over and the .map and the preview show.
+  std::vector<TEditorBrush> Faces;
 
   // Every console line of the run in order, without the host's prefix.
   std::vector<std::string> Console;
@@ -66,11 +74,9 @@ struct TImportResult {
 
   bool Succeeded() const { return Status == TImportStatus::Succeeded; }
   int BrushCount() const { return BrushLevel ? BrushLevel->Brushes.Count() : 0; }
-  // Brush Index as the editor holds it after the hand-off (EditorBrush).
-  void Brush(int Index, TEditorBrush& Out) const { EditorBrush(*BrushLevel, Index, HandOff, Out); }
 };
 
 // Reads the level (from the file, or the entry the request picks from the container), converts
-// its textures, converts its sectors to brushes and fits the front faces when asked. Never
-// raises: an error ends the run with Failed and the error's text.
+// its textures, converts its sectors to brushes, fits the front faces when asked and decides
+// every face. Never raises: an error ends the run with Failed and the error's text.
 TImportResult RunImport(const TImportRequest& Request);

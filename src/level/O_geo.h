@@ -239,16 +239,26 @@ class TSurface {
   void GetNormal(TVector3& N);
 };
 
-// What a brush stands for: a slab behind a solid surface, or a see-through surface the game
-// draws between two sectors (detail, not solid; its back face may carry a material too).
-enum class TBrushKind : unsigned char { Slab, DrawnAdjoin };
+// What a brush stands for: a slab behind a solid surface, a see-through surface the game draws
+// between two sectors (its back face may carry a material too), or a box of a sealed level's
+// structural shell (no surface of the level; hidden on every face).
+enum class TBrushKind : unsigned char { Slab, DrawnAdjoin, ShellBox };
+
+// What a mesh that is a brush was made from and how the map keeps it; a sector's is unused.
+struct TBrushRecord {
+  TBrushKind Kind = TBrushKind::Slab;
+  // The level surface a slab or drawn adjoin was made from; valid while the level lives.
+  const TSurface* Source = nullptr;
+  // Solid for the player but no part of sealing or vis: every face carries the detail contents.
+  bool Detail = false;
+};
 
 // A sector of a level or a brush: a group of surfaces, and the vertices that the mesh owns.
 class T3DMesh {
  public:
   TOwnedVertexList Vertices;
   TSurfaceList Surfaces;
-  TBrushKind Kind = TBrushKind::Slab;
+  TBrushRecord Brush;
 
   T3DMesh() = default;
   T3DMesh(T3DMesh&&) noexcept = default;
@@ -258,7 +268,7 @@ class T3DMesh {
       Release();
       Vertices = std::move(Other.Vertices);
       Surfaces = std::move(Other.Surfaces);
-      Kind = Other.Kind;
+      Brush = Other.Brush;
       refs_ = std::move(Other.refs_);
       ownedSurfaces_ = std::move(Other.ownedSurfaces_);
     }

@@ -47,9 +47,8 @@ void ImportLevel() {
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
 
-  const TImportOptions options = ReadImportOptions();
   TImportRequest request = ImportRequestFromSettings(Settings(), nullptr);
-  request.Options = options;
+  request.Options = ReadImportOptions();
   request.Slab = CachedSlabSettings();
   request.Path = path;
   request.PickEntry = [](const TJKContainer& container, const std::string& folder) {
@@ -70,8 +69,6 @@ void ImportLevel() {
   // Dispatch says "Failed: " and the reason, as for any error of a command.
   if (!result.Succeeded()) throw rtl::Exception(result.Message);
   SetStatus("Loading Brushes into Radiant...");
-  SendBrushesToHost(*result.BrushLevel, result.HandOff.TexturePrefix, StatusProgress,
-                    result.HandOff.NonVisTex,
-                    options.AlignTextures ? &result.HandOff.Fits : nullptr, &result.HandOff.Names);
+  SendBrushesToHost(result.Faces, StatusProgress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
 }

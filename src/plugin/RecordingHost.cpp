@@ -171,6 +171,7 @@ int32_t QERAPI TRecordingHost::GetFaceCount(BrushHandle Handle) {
   if (!h) return 0;
   TPending* p = h->Find(Handle);
   int32_t n = p ? p->Count() : 0;
+  if (h->HoldsAtMost >= 0 && n > h->HoldsAtMost) n = h->HoldsAtMost;
   if (h->RecordCalls) h->Record("GetFaceCount", rtl::Format("-> %d", n));
   return n;
 }

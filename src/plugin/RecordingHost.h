@@ -59,6 +59,7 @@ class TRecordingHost {
   // Misbehaviour on demand, to test how callers cope with a faulty editor.
   bool NewBrushReturnsNull = false;
   int NullFaceDataAt = -1;  // GetFaceData of this face index returns null
+  int HoldsAtMost = -1;     // GetFaceCount says no more faces than this (an editor that lost some)
 
   // Brushes begun and not committed.
   size_t PendingCount() const { return pending_.size(); }

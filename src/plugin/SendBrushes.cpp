@@ -3,20 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "brush/DrawnAdjoins.h"
-#include "import/LevelTextures.h"
 #include "plugin/main.h"  // FuncTable
-#include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
 namespace {
 
-// The editor's name field holds at most this many characters before its NUL.
-constexpr size_t MaxTextureName = sizeof(TFaceData::TextureName) - 1;
+static_assert(sizeof(TFaceData::TextureName) == MaxEditorTextureName + 1,
+              "the faces' names are cut to the editor's name field");
 
 void SetTextureName(TFaceData& Data, const std::string& Name) {
   std::memset(Data.TextureName, 0, sizeof Data.TextureName);
-  std::memcpy(Data.TextureName, Name.data(), std::min(Name.size(), MaxTextureName));
+  std::memcpy(Data.TextureName, Name.data(), std::min(Name.size(), MaxEditorTextureName));
 }
 
 // Every slot is checked before the first brush is begun, so that a table the editor left
@@ -27,12 +24,9 @@ void RequireSlot(const void* Slot, const char* Name) {
 
 }  // namespace
 
-void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& TexturePrefix,
-                       TProgressProc Progress, const std::string& NonVisTex,
-                       const std::vector<texfit::TClassicFit>* Fits, const TImageNames* Names) {
-  const std::string& nonVisTex = NonVisTex;
+void SendBrushesToHost(const std::vector<TEditorBrush>& Brushes, TProgressProc Progress) {
   const THostFuncTable& host = FuncTable;
-  const int count = BrushLevel.Brushes.Count();
+  const int count = static_cast<int>(Brushes.size());
   if (count == 0) return;
 
   RequireSlot(reinterpret_cast<const void*>(host.NewBrush), "NewBrush");
@@ -44,53 +38,44 @@ void SendBrushesToHost(const TBrushLevel& BrushLevel, const std::string& Texture
 
   for (int i = 0; i < count; ++i) {
     if (Progress) Progress(i, count);
-    T3DMesh* brush = BrushLevel.Brushes.Items(i);
-    // The shell's boxes, after the slabs, are hidden on every face; slabs of a sealed level are
-    // detail.
-    const bool shellBox = i >= count - BrushLevel.ShellBoxes;
-    const bool detail = BrushLevel.DetailSlabs && !shellBox;
-
+    const std::vector<TEditorFace>& faces = Brushes[static_cast<size_t>(i)].Faces;
     BrushHandle handle = host.NewBrush();
     if (!handle) throw rtl::Exception("The editor returned no brush");
-
-    const texfit::TClassicFit fit = Fits ? Fits->at(static_cast<size_t>(i)) : texfit::TClassicFit{};
-    for (int f = 0; f < brush->Surfaces.Count(); ++f) {
-      TSurface* face = brush->Surfaces.Items(f);
-      if (face->Vertices.Count() < 3) continue;
+    // The editor numbers faces in reverse order of addition.
+    for (auto face = faces.rbegin(); face != faces.rend(); ++face) {
       float p1[3], p2[3], p3[3];
-      HandOffPoints(*face, p1, p2, p3);
+      std::memcpy(p1, face->P1, sizeof p1);
+      std::memcpy(p2, face->P2, sizeof p2);
+      std::memcpy(p3, face->P3, sizeof p3);
       host.AddFace(handle, p1, p2, p3);
     }
 
-    const int32_t faces = host.GetFaceCount(handle);
-    for (int32_t j = 0; j < faces; ++j) {
-      // Every face of a brush carries the same flags, so the brush's face j serves for the
-      // editor's face j whichever way each side numbers them.
-      TSurface* face = brush->Surfaces.Items(j);
+    // The faces were decided for the editor's numbering of the faces added: an editor that holds
+    // another number of them would get each face's settings on another face.
+    const int32_t given = static_cast<int32_t>(faces.size());
+    auto requireFaces = [&](int32_t held) {
+      if (held != given)
+        throw rtl::Exception(
+            rtl::Format("The editor holds %d faces of a brush given %d faces", held, given));
+    };
+    requireFaces(host.GetFaceCount(handle));
+    for (int32_t j = 0; j < given; ++j) {
+      const TEditorFace& face = faces[static_cast<size_t>(j)];
       TFaceData* data = host.GetFaceData(handle, j);
       if (!data)
         throw rtl::Exception(rtl::Format("The editor returned no face data for face %d", j));
-      // The editor numbers faces in reverse order of addition: its last is the front face.
-      if (j + 1 == host.GetFaceCount(handle) && !shellBox) {
-        SetTextureName(
-            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(face->MaterialName)
-                                                      : MaterialTextureName(face->MaterialName))));
-        if (fit.Fitted) {
-          data->ShiftS = fit.Projection.ShiftS;
-          data->ShiftT = fit.Projection.ShiftT;
-          data->Rotate = fit.Projection.Rotation;
-          data->ScaleS = fit.Projection.ScaleS;
-          data->ScaleT = fit.Projection.ScaleT;
-        }
-      } else if (const TSurface* back = DrawnAdjoinBack(*brush, j, faces)) {
-        SetTextureName(
-            *data, MapSafeName(TexturePrefix + (Names ? Names->Of(back->MaterialName)
-                                                      : MaterialTextureName(back->MaterialName))));
-      } else if (!nonVisTex.empty())
-        SetTextureName(*data, nonVisTex);
-      data->Flags = face->Flags;
-      // A drawn adjoin is detail too: it does not split the level into sectors of visibility.
-      if (detail || brush->Kind == TBrushKind::DrawnAdjoin) data->Contents = DetailContents;
+      // Asked again for each face, as the editor has always seen it asked.
+      requireFaces(host.GetFaceCount(handle));
+      if (!face.EditorTexture) SetTextureName(*data, face.TextureName);
+      if (face.Fitted) {
+        data->ShiftS = face.ShiftS;
+        data->ShiftT = face.ShiftT;
+        data->Rotate = face.Rotate;
+        data->ScaleS = face.ScaleS;
+        data->ScaleT = face.ScaleT;
+      }
+      data->Flags = face.Flags;
+      if (face.Contents != 0) data->Contents = face.Contents;
       host.SetFaceData(handle, j, data);
     }
 

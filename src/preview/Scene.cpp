@@ -91,15 +91,12 @@ TScene BuildScene(const TImportContext& Context, double Scale) {
 
   const TBrushLevel& brushLevel = Context.BrushLevel;
   const T3DMeshList& brushes = brushLevel.Brushes;
-  // A sealed level's shell boxes come last: they are no surface of the level, and drawn they
-  // would hide it.
-  const int slabs = std::max(0, brushes.Count() - std::max(0, brushLevel.ShellBoxes));
-  const bool sourced = brushLevel.Sources.size() == static_cast<size_t>(slabs);
   scene.FaceOfBrush.assign(static_cast<size_t>(brushes.Count()), -1);
-  scene.Faces.reserve(static_cast<size_t>(slabs));
-  for (int i = 0; i < slabs; ++i) {
+  scene.Faces.reserve(static_cast<size_t>(brushes.Count()));
+  for (int i = 0; i < brushes.Count(); ++i) {
     const T3DMesh* brush = brushes.Items(i);
-    if (brush->Surfaces.Count() == 0) continue;
+    // A sealed level's shell boxes are no surface of the level, and drawn they would hide it.
+    if (brush->Brush.Kind == TBrushKind::ShellBox || brush->Surfaces.Count() == 0) continue;
     const TSurface* front = brush->Surfaces.Items(0);
     const int n = front->Vertices.Count();
     if (n < 3) continue;
@@ -116,12 +113,10 @@ TScene BuildScene(const TImportContext& Context, double Scale) {
         face.U.push_back(texel->U);
         face.V.push_back(texel->V);
       }
-    if (sourced) {
-      const TSurface* source = brushLevel.Sources[static_cast<size_t>(i)];
-      auto it = where.find(source);
-      if (source && it != where.end())
-        LightFace(level, *source, it->second.first, it->second.second, Scale, face);
-    }
+    const TSurface* source = brush->Brush.Source;
+    auto it = where.find(source);
+    if (source && it != where.end())
+      LightFace(level, *source, it->second.first, it->second.second, Scale, face);
     scene.FaceOfBrush[static_cast<size_t>(i)] = static_cast<int>(scene.Faces.size());
     scene.Faces.push_back(std::move(face));
   }

@@ -7,7 +7,7 @@
 #include "brush/BrushTestSupport.h"
 #include "brush/TexFit.h"
 #include "plugin/RecordingHost.h"
-#include "plugin/SendBrushes.h"
+#include "support/HandOff.h"
 
 using namespace brush_test;
 using recording_host::TRecordingHost;
@@ -44,7 +44,7 @@ class AlignHandOff : public ::testing::Test {
   void ConvertAndSend(LevelBuilder& b, const TImportOptions& options) {
     ConvertSectorsToBrushes(b.Level, brushes, nullptr, options);
     const std::vector<texfit::TClassicFit> fits = FitFrontFaces(brushes);
-    SendBrushesToHost(brushes, "abc/", nullptr, "", options.AlignTextures ? &fits : nullptr);
+    HandOffBrushLevel(brushes, "abc/", "", options.AlignTextures ? &fits : nullptr);
   }
   // The host's record of brush i's front face (the host numbers faces backwards).
   const recording_host::TRecordedFace& Front(size_t i) const {

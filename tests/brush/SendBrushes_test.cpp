@@ -1,11 +1,11 @@
-#include "plugin/SendBrushes.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "brush/BrushTestSupport.h"
 #include "plugin/RecordingHost.h"
+#include "support/HandOff.h"
 
 using namespace brush_test;
 using recording_host::TRecordingHost;
@@ -28,7 +28,7 @@ class HandOff : public ::testing::Test {
     ConvertSectorsToBrushes(b.Level, brushes, nullptr, TImportOptions(), &slab);
   }
   void Send(const std::string& nonVisTex, const std::string& prefix = "abc/") {
-    SendBrushesToHost(brushes, prefix, nullptr, nonVisTex);
+    HandOffBrushLevel(brushes, prefix, nonVisTex);
   }
   std::vector<std::string> Slots() const {
     std::vector<std::string> s;
@@ -141,7 +141,7 @@ TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
   Convert(b);
   auto expectError = [&](const char* message) {
     try {
-      SendBrushesToHost(brushes, "abc/", nullptr);
+      HandOffBrushLevel(brushes, "abc/");
       ADD_FAILURE() << "no error";
     } catch (const rtl::Exception& e) {
       EXPECT_STREQ(e.what(), message);
@@ -165,6 +165,56 @@ TEST_F(HandOff, FaultyEditorRaisesClearErrors) {
   FuncTable.SetFaceData = nullptr;
   expectError("The editor does not provide the function SetFaceData");
   EXPECT_TRUE(host.Calls.empty());
+}
+
+// The hand-off decides nothing: the editor holds the faces exactly as they were decided (points,
+// texture or the editor's own, projection, contents, flags), and an editor that holds another
+// number of faces than it was given would put them on the wrong faces: a clear error instead.
+TEST_F(HandOff, EditorHoldsTheFacesAsDecided) {
+  TEditorBrush given;
+  given.Faces.resize(3);
+  for (size_t j = 0; j < 3; ++j) {
+    TEditorFace& f = given.Faces[j];
+    const float v = static_cast<float>(j);
+    f.P1[0] = v, f.P1[1] = 0, f.P1[2] = 0;
+    f.P2[0] = 0, f.P2[1] = v + 1, f.P2[2] = 0;
+    f.P3[0] = 0, f.P3[1] = 0, f.P3[2] = v + 2;
+    f.Flags = 4;
+  }
+  given.Faces[0].TextureName = "lvl/back";
+  given.Faces[0].Contents = DetailContents;
+  given.Faces[1].TextureName = "not/sent";
+  given.Faces[1].EditorTexture = true;
+  TEditorFace& front = given.Faces[2];
+  front.TextureName = "lvl/front";
+  front.Fitted = true;
+  front.ShiftS = 3, front.ShiftT = 4, front.Rotate = 90, front.ScaleS = 0.25f, front.ScaleT = 2;
+  SendBrushesToHost({given}, nullptr);
+  ASSERT_EQ(host.Committed.size(), 1u);
+  const std::vector<TEditorFace>& held = host.Committed[0].Faces;
+  ASSERT_EQ(held.size(), 3u);
+  for (size_t j = 0; j < 3; ++j) {
+    const TEditorFace &a = given.Faces[j], &e = held[j];
+    EXPECT_EQ(std::memcmp(a.P1, e.P1, sizeof a.P1) | std::memcmp(a.P2, e.P2, sizeof a.P2) |
+                  std::memcmp(a.P3, e.P3, sizeof a.P3),
+              0)
+        << j;
+    EXPECT_EQ(e.TextureName, j == 1 ? "system/caulk" : a.TextureName) << j;
+    EXPECT_EQ(
+        std::make_tuple(e.Contents, e.Flags, e.ShiftS, e.ShiftT, e.Rotate, e.ScaleS, e.ScaleT),
+        std::make_tuple(a.Contents, a.Flags, a.ShiftS, a.ShiftT, a.Rotate, a.ScaleS, a.ScaleT))
+        << j;
+  }
+
+  host.Committed.clear();
+  host.HoldsAtMost = 2;
+  try {
+    SendBrushesToHost({given}, nullptr);
+    ADD_FAILURE() << "no error";
+  } catch (const rtl::Exception& e) {
+    EXPECT_STREQ(e.what(), "The editor holds 2 faces of a brush given 3 faces");
+  }
+  EXPECT_TRUE(host.Committed.empty());
 }
 
 // The host itself, driven through the table as the editor's would be.

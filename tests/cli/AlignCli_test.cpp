@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "brush/BrushConvert.h"
+#include "brush/FrontFaces.h"
 #include "brush/TexFit.h"
 #include "cli/Cli.h"
 #include "container/O_jkc.h"

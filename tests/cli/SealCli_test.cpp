@@ -75,6 +75,24 @@ TEST(CliSeal, TheWorldsEdge) {
   }
 }
 
+// The entities take the Scale the brushes were made with: a light's origin and its range both
+// at the fitted 128, not the range at the setting's 256.
+TEST(CliSeal, FittedScaleReachesTheEntities) {
+  TempDir dir;
+  jkl_text::TJklLevel l = Room("300", "0.5", "0.5");
+  l.Lights = {{"0 1 0.25 0.25 1 2"}};
+  WriteFile(dir / "long.jkl", l.Text());
+  WriteFile(dir / "s.ini", "");
+  const auto r = Morvane({"import", dir / "long.jkl", "--game-dir", dir / "game", "--settings",
+                          dir / "s.ini", "--map", dir / "l.map", "--entities", "--fit-world"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string map = ReadFile(dir / "l.map");
+  EXPECT_NE(map.find("\"classname\" \"light\"\n\"origin\" \"128 32 32\"\n\"light\" \"100\"\n"
+                     "\"range\" \"256\"\n"),
+            std::string::npos)
+      << map.substr(map.rfind("{\n\"classname\""));
+}
+
 // With --entities, a thing and a light outside the level's one sector are left out, each named
 // in a console line; the thing inside stays.
 TEST(CliSeal, ThingsOutsideEverySectorAreLeftOut) {

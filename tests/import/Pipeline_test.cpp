@@ -9,8 +9,8 @@
 
 #include "brush/BrushTestSupport.h"
 #include "plugin/RecordingHost.h"
-#include "plugin/SendBrushes.h"
 #include "plugin/main.h"
+#include "support/HandOff.h"
 #include "support/JklText.h"
 #include "support/TestSupport.h"
 
@@ -104,7 +104,7 @@ TEST(Pipeline, LinesStepsAndOutcomeOfALevel) {
   EXPECT_EQ(run.Result.Summary,
             (std::vector<std::string>{"Room.jkl imported succesfully",
                                       "1 sectors converted to 2 brushes, 0 textures converted"}));
-  EXPECT_EQ(run.Result.HandOff.TexturePrefix, "Room/");
+  EXPECT_EQ(run.Result.Names.FacePrefix, "Room/");
 
   // A level without a solid surface needs neither number: no note, nothing to keep.
   jkl_text::TJklLevel open = Room();
@@ -117,61 +117,29 @@ TEST(Pipeline, LinesStepsAndOutcomeOfALevel) {
   EXPECT_FALSE(none.Result.ScaleUsed || none.Result.DepthUsed);
 }
 
-// The faces a host without an editor takes from the result are the very records the editor
-// holds after the plug-in's hand-off: points, texture, flags and projection.
-TEST(Pipeline, EditorFacesAreWhatTheEditorReceives) {
-  brush_test::LevelBuilder b;
-  TSurface* wall = b.AddSurface({{3, 1, 0}, {4.5f, 2.25f, 0}, {4.5f, 2.25f, 1.5f}, {3, 1, 1.5f}},
-                                -1, 0, "a long material name.mat");
-  wall->TXVertices.Clear();
-  for (const std::array<float, 2>& t : {std::array<float, 2>{0, 0}, {40, 3}, {41, 50}, {1, 47}})
-    wall->TXVertices.Add(std::make_unique<TTXVertex>(t[0], t[1]));
-  b.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, -1, 0x400, "sky.mat");
-  TImportOptions options;
-  options.AlignTextures = true;
-  TBrushLevel brushes;
-  ConvertSectorsToBrushes(b.Level, brushes, nullptr, options);
-
-  for (const std::string nonVisTex : {"", "common/nodraw"}) {
-    THandOffFaces handOff;
-    handOff.TexturePrefix = "lvl/";
-    handOff.NonVisTex = nonVisTex;
-    handOff.DefaultTexture = "system/caulk";
-    handOff.Fits = FitFrontFaces(brushes);
-    ASSERT_TRUE(handOff.Fits[0].Fitted);
-
-    recording_host::TRecordingHost host("system/caulk");
-    const THostFuncTable saved = FuncTable;
-    host.Install(FuncTable);
-    SendBrushesToHost(brushes, handOff.TexturePrefix, nullptr, nonVisTex, &handOff.Fits);
-    FuncTable = saved;
-
-    ASSERT_EQ(host.Committed.size(), 2u);
-    TEditorBrush brush;
-    for (int i = 0; i < 2; ++i) {
-      EditorBrush(brushes, i, handOff, brush);
-      const TEditorBrush& got = host.Committed[static_cast<size_t>(i)];
-      EXPECT_EQ(brush.Number, got.Number);
-      ASSERT_EQ(brush.Faces.size(), got.Faces.size());
-      for (size_t j = 0; j < got.Faces.size(); ++j) {
-        const TEditorFace &a = brush.Faces[j], &e = got.Faces[j];
-        const std::string where = "brush " + std::to_string(i) + " face " + std::to_string(j);
-        EXPECT_EQ(std::memcmp(a.P1, e.P1, sizeof a.P1) | std::memcmp(a.P2, e.P2, sizeof a.P2) |
-                      std::memcmp(a.P3, e.P3, sizeof a.P3),
-                  0)
-            << where;
-        EXPECT_EQ(a.TextureName, e.TextureName) << where;
-        EXPECT_EQ(std::make_tuple(a.Contents, a.Flags, a.Value),
-                  std::make_tuple(e.Contents, e.Flags, e.Value))
-            << where;
-        EXPECT_EQ(std::make_tuple(a.ShiftS, a.ShiftT, a.Rotate, a.ScaleS, a.ScaleT),
-                  std::make_tuple(e.ShiftS, e.ShiftT, e.Rotate, e.ScaleS, e.ScaleT))
-            << where;
-      }
-    }
-    // The fitted front face is the editor's last; its name is made map-safe.
-    EditorBrush(brushes, 0, handOff, brush);
-    EXPECT_EQ(brush.Faces.back().TextureName, "lvl/a_long_material_name");
-    EXPECT_NE(brush.Faces.back().ScaleS, 0.5f);
-  }
+// A container's level named by dots alone takes "___" as its folder: its faces, its images and
+// its shader script all name that one folder, so the shader applies to the faces.
+TEST(Pipeline, OneFolderNameForFacesImagesAndShaders) {
+  TempDir dir;
+  jkl_text::TJklLevel l = Room();
+  l.FaceFlags = {2};  // the floor is translucent: it needs a shader
+  WriteFile(dir / "dots.gob", testing_support::MakeGob({{"jkl\\....jkl", l.Text()}}));
+  TImportRequest request;
+  request.Path = dir / "dots.gob";
+  request.PickEntry = [](const TJKContainer&, const std::string&) {
+    return std::string("jkl\\....jkl");
+  };
+  request.Textures.InstallPath = dir / "game";
+  request.Textures.OutputTexFormat = "tga";
+  request.Options.Shaders = true;
+  const TRun run = Import(request);
+  ASSERT_TRUE(run.Result.Succeeded()) << run.Result.Message;
+  EXPECT_EQ(run.Result.Names.Folder, "___");
+  ASSERT_FALSE(run.Result.Faces.empty());
+  EXPECT_EQ(run.Result.Faces[0].Faces.back().TextureName, "___/wall");
+  const std::string script =
+      testing_support::ReadFile(dir / "game/GameData/base/shaders/___.shader");
+  EXPECT_NE(script.find("textures/___/wall\n{\n\tqer_editorimage textures/___/wall.tga\n"),
+            std::string::npos)
+      << script;
 }

@@ -97,21 +97,6 @@ TEST_F(GameLookTest, DrawnAdjoinPairIsOneDetailBrushWithBothMaterials) {
   EXPECT_EQ(faces[5].P1[2], 0.0f);
   EXPECT_EQ(faces[4].P1[2], -1.0f);
   EXPECT_EQ(host.Committed[1].Faces.back().Contents, 0);
-  // The map writer's faces are the editor's.
-  TImportRequest request;
-  request.Path = dir / "lvl.jkl";
-  request.NonVisTex = "common/nodraw";
-  request.Options.ImportAdjoins = true;
-  request.Options.WriteTextures = false;
-  const TImportResult result = RunImport(request);
-  ASSERT_EQ(result.BrushCount(), 2);
-  TEditorBrush written;
-  result.Brush(0, written);
-  ASSERT_EQ(written.Faces.size(), faces.size());
-  for (size_t f = 0; f < faces.size(); ++f) {
-    EXPECT_EQ(written.Faces[f].TextureName, faces[f].TextureName);
-    EXPECT_EQ(written.Faces[f].Contents, faces[f].Contents);
-  }
 
   const std::string script = ReadFile(Game("GameData/base/shaders/lvl.shader"));
   EXPECT_NE(script.find("textures/lvl/a\n{\n\tqer_editorimage textures/lvl/a.tga\n\tqer_trans "

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "import/Pipeline.h"
 #include "level/O_jkl.h"
 #include "plugin/RecordingHost.h"
 #include "plugin/main.h"
@@ -628,4 +629,41 @@ TEST(PreviewScene, EditorProjectionOfFittedFacesDrawsTheGamesPicture) {
     preview::ApplyEditorProjection(plain, static_cast<int>(f), brush);
   }
   EXPECT_NE(preview::Render(plain, options).RGB, x.RGB);
+}
+
+// A drawn adjoin's brush is made from its surface as a slab is: with adjoins the walls keep the
+// game's light, and the window gets its own.
+TEST(PreviewScene, DrawnAdjoinsKeepTheGamesLight) {
+  TempDir dir;
+  WriteFile(dir / "lvl.jkl",
+            "SECTION: MATERIALS\nWorld materials 3\n0: a.mat\n1: b.mat\n2: wall.mat\nend\n"
+            "SECTION: GEORESOURCE\nWorld vertices 4\n0: 0 0 0\n1: 1 0 0\n2: 1 1 0\n3: 0 1 0\n"
+            "World texture vertices 1\n0: 0 0\n"
+            "World adjoins 2\n0: 0x7 1 0\n1: 0x7 0 0\n"
+            "World surfaces 3\n"
+            "0: 0 0x4 0x2 4 3 0 0 0.25 4 0,0 1,0 2,0 3,0\n"
+            "1: 1 0x4 0x2 4 3 0 1 0.25 4 3,0 2,0 1,0 0,0\n"
+            "2: 2 0x4 0x0 4 3 0 -1 0.5 4 0,0 1,0 2,0 3,0\n"
+            "0: 0 0 1\n1: 0 0 -1\n2: 0 0 1\n"
+            "SECTION: SECTORS\nWorld sectors 2\nSECTOR 0\nSURFACES 0 1\nSECTOR 1\nSURFACES 1 2\n"
+            "SECTION: THINGS\nWorld things 0\nend\n");
+  std::vector<float> wallLight[2];
+  for (int adjoins = 0; adjoins < 2; ++adjoins) {
+    TImportRequest request;
+    request.Path = dir / "lvl.jkl";
+    request.Options.WriteTextures = false;
+    request.Options.ImportAdjoins = adjoins != 0;
+    const TImportResult result = RunImport(request);
+    ASSERT_TRUE(result.Succeeded()) << result.Message;
+    const preview::TScene scene =
+        preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures,
+                                           request.Options, result.Names.FacePrefix},
+                            result.Conversion.Scale);
+    ASSERT_EQ(scene.Faces.size(), adjoins ? 2u : 1u);
+    for (const preview::TFace& face : scene.Faces) {
+      EXPECT_EQ(face.Light.size(), 4u) << face.Material << " with adjoins " << adjoins;
+      if (face.Material == "wall.mat") wallLight[adjoins] = face.Light;
+    }
+  }
+  EXPECT_EQ(wallLight[0], wallLight[1]);
 }

@@ -22,6 +22,7 @@ class TJklLevel {
   std::vector<std::string> Vertices;       // "x y z"
   std::vector<std::vector<int>> Surfaces;  // corner vertex indices
   std::vector<int> Adjoins;                // per surface, -1 solid (default)
+  std::vector<int> FaceFlags;              // per surface, 0 (default); 2: translucent
   std::vector<TJklThing> Things;
   std::vector<TJklLight> Lights;
   bool WithLights = true;  // write a LIGHTS section (it is optional)
@@ -35,8 +36,9 @@ class TJklLevel {
          std::to_string(Surfaces.size()) + "\n";
     for (size_t s = 0; s < Surfaces.size(); ++s) {
       const int adjoin = s < Adjoins.size() ? Adjoins[s] : -1;
-      t += std::to_string(s) + ":\t0\t0x4\t0\t4\t3\t0\t" + std::to_string(adjoin) + "\t0\t" +
-           std::to_string(Surfaces[s].size());
+      const int faceFlags = s < FaceFlags.size() ? FaceFlags[s] : 0;
+      t += std::to_string(s) + ":\t0\t0x4\t" + std::to_string(faceFlags) + "\t4\t3\t0\t" +
+           std::to_string(adjoin) + "\t0\t" + std::to_string(Surfaces[s].size());
       for (int v : Surfaces[s]) t += " " + std::to_string(v) + ",0";
       for (size_t k = 0; k < Surfaces[s].size(); ++k) t += " 1.0";
       t += "\n";
