@@ -35,13 +35,14 @@ struct TImportOptions {
 };
 
 // What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
-// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
+// the plug-in turns on for its setting GameReady. The editor's interface cannot make entities:
+// with GameReady the plug-in saves the whole map, entities and models included, beside it.
 struct TGameReadyPart {
   const char* Flag;
   bool TImportOptions::*Option;
 };
 inline constexpr TGameReadyPart GameReadyParts[] = {
-    {"--entities", nullptr},
+    {"--entities", &TImportOptions::WritesEntities},
     {"--clean", &TImportOptions::CleanSlabs},
     {"--align", &TImportOptions::AlignTextures},
     {"--seal", &TImportOptions::SealLevel},

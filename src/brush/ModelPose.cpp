@@ -271,3 +271,10 @@ TModelAngles MapModelAngles(float Pitch, float Yaw, float Roll) {
   a.Pitch = tidy(pitch), a.Yaw = tidy(yaw), a.Roll = tidy(roll);
   return a;
 }
+
+void GameRotation(float Pitch, float Yaw, float Roll, double R[3][3]) {
+  auto finite = [](float v) { return std::isfinite(v) ? static_cast<double>(v) : 0.0; };
+  const TMatrix m = Rotation(finite(Pitch), finite(Yaw), finite(Roll));
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) R[i][j] = m.R[i][j];
+}

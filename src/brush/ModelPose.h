@@ -64,3 +64,7 @@ struct TModelAngles {
   float Pitch = 0, Yaw = 0, Roll = 0;
 };
 TModelAngles MapModelAngles(float Pitch, float Yaw, float Roll);
+
+// The game's rotation of a thing (roll about Y, then pitch about X, then yaw about Z), as rows:
+// a point P of the model lands at R * P. Angles that are no numbers count 0.
+void GameRotation(float Pitch, float Yaw, float Roll, double R[3][3]);

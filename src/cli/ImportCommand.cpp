@@ -11,6 +11,7 @@
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
+#include "import/WholeMap.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -194,7 +195,9 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     if (overwriteTextures) options.OverwriteTextures = true;
     if (seal) options.SealLevel = true;
     if (fitWorld) options.FitWorld = true;
-    options.WritesEntities = withEntities;
+    // GameReady=1 in the settings makes the shell leave room for the entities too, so that the
+    // map the plug-in saves is the one its editor holds.
+    if (withEntities) options.WritesEntities = true;
     if (adjoins) options.ImportAdjoins = true;
     if (shaders) options.Shaders = true;
     if (levelPalette) options.LevelPalette = true;
@@ -222,26 +225,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
     rtl::TAtomicFile mapFile(mapPath);
-    rtl::TStream& stream = mapFile.Stream();
-    TMapWriter map([&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
-    map.BeginWorldspawn();
     terminal.Status("Loading Brushes into Radiant...");
-    // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
-    // leaves alone.
-    const int count = static_cast<int>(result.Faces.size());
-    for (int i = 0; i < count; ++i) {
-      TImportTerminal::Progress(i, count);
-      layout.Write(map, result.Faces[static_cast<size_t>(i)]);
-    }
+    const TWholeMap whole =
+        WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
     terminal.Clear();
-    map.EndEntity();
-    if (withEntities)
-      for (const TMapEntity& entity :
-           MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
-        map.Append(EntityText(entity));
-    map.Flush();
     mapFile.Commit();
-    written = map.Written(), writtenBrushDef = map.WrittenBrushDef(), skipped = map.Skipped();
+    written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
   } catch (const std::exception& e) {
     terminal.Clear();
     // The unfinished file was removed with its writer.

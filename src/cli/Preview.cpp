@@ -32,7 +32,7 @@ const char* const PreviewSynopsis =
     "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
     "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
     "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
-    "                       [--light game|flat]\n";
+    "                       [--light game|flat] [--models]\n";
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
@@ -57,13 +57,16 @@ const char* const PreviewDetails =
     "                       side that looks into its sector, so the view sees into the level.\n"
     "  --light game|flat    game (default when the palette has light tables): each corner's\n"
     "                       light from the level, texels shaded through the palette's light\n"
-    "                       tables; flat (else the default): faces shaded by their direction.\n";
+    "                       tables; flat (else the default): faces shaded by their direction.\n"
+    "  --models             draw the things the game shows with a 3DO model too (as import\n"
+    "                       --models finds them; the setting ImportModels=1 for this run).\n";
 
 struct TPreviewArgs {
   std::string path, entry, gameDir, output;
   bool entryGiven = false, gameDirGiven = false;
   int width = 1024, height = 768;
   bool editorUV = false, align = false, clean = false, bothSides = false, player = false;
+  bool models = false;
   preview::TView view = preview::TView::Iso;
   preview::TEye eye;
   preview::TLightMode light = preview::TLightMode::Auto;
@@ -149,6 +152,7 @@ std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
   a.bothSides = has("--both-sides");
   a.align = has("--align");
   a.clean = has("--clean");
+  a.models = has("--models");
   return std::string();
 }
 
@@ -203,6 +207,7 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
     options.KeepTexels = true;  // the front faces carry the level's texture vertices
     if (a.align) options.AlignTextures = true;
     if (a.clean) options.CleanSlabs = true;
+    if (a.models) options.ImportModels = true;
   };
   // A picture sent to standard output has it to itself: the console lines go to standard error.
   TImportTerminal terminal(!a.output.empty() && IsStandardOutput(a.output) ? err : out, err, false);
@@ -218,6 +223,11 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
       preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
                                          result.Names.FacePrefix},
                           scale);
+  if (used.ImportModels)
+    preview::AddModelFaces(scene,
+                           TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                          result.Names.FacePrefix},
+                           result.Models);
   // The editor's projection of each front face, as the editor holds the brush.
   if (a.editorUV)
     for (size_t i = 0; i < result.Faces.size(); ++i)
@@ -270,6 +280,7 @@ const TCommandDef& PreviewCommand() {
                                        {"--camera", true},
                                        {"--light", true},
                                        {"--both-sides", false},
+                                       {"--models", false},
                                        {"--align", false},
                                        {"--clean", false}},
                                       Preview};
