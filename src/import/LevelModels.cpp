@@ -169,6 +169,11 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) + levelFolder +
       rtl::PathDelim;
   std::map<std::string, int> taken;  // file names already given, lower case
+  // A model may name a material in another letter case than the level lists it: the image (and
+  // an editor's texture cache, which compares case-sensitively) knows the listed spelling.
+  std::map<std::string, std::string> listed;
+  for (int i = Level.UsedMaterials.Count() - 1; i >= 0; --i)
+    listed[rtl::LowerCase(Level.UsedMaterials[i])] = Level.UsedMaterials[i];
   bool folderMade = false;
   for (TLevelModel& model : Models.Models) {
     if (!model.Problem.empty()) continue;
@@ -202,7 +207,9 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       if (out.Name.size() > 63) out.Name.resize(63);
       // A face without a material shows as the level's hidden faces do.
       out.Shader = textured
-                       ? "textures/" + Names.FaceName(material)
+                       ? "textures/" + Names.FaceName(listed.count(rtl::LowerCase(material))
+                                                          ? listed[rtl::LowerCase(material)]
+                                                          : material)
                        : (NonVisTex.empty() ? "textures/system/caulk" : "textures/" + NonVisTex);
       out.XYZ = s.XYZ, out.Normals = s.Normals, out.ST = s.ST, out.Triangles = s.Triangles;
       md3.Surfaces.push_back(std::move(out));
