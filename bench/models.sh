@@ -7,14 +7,14 @@
 #      things whose model the corpus holds, the misc_models in the map, models written, the
 #      triangles of the placed things, models skipped and why (morvane's console lines);
 #   3. with COMPILE=1, each map through ../shared/tools/q3map2/compile.sh --vis, and once more
-#      without its misc_model entities: leak or not, and the compiled BSP's triangles with and
-#      without the models (the draw surfaces' indexes / 3);
+#      without its misc_model entities (bsp only: vis changes no surface): leak or not, and the
+#      compiled BSP's triangles with and without the models (the draw surfaces' indexes / 3);
 #   4. the import's time with --game-ready against --game-ready without --models (best of 3).
 # A loose level is imported as an unpacked one: <work>/<level>/jkl/<level>.jkl beside a 3do
 # folder of the corpus models and a mat folder of the models' MATs (--parent-mat), with the
 # level's own mat folder as its jkl/mat. The corpus keeps two models called palm.3do under other
 # names (masspack_palm.3do, mlp2_palm.3do): each level gets its own as palm.3do.
-# MORVANE defaults to build/native/morvane; CORPUS and COMPILE_SH name the corpus and the compile
+# ONLY=REGEX: only the levels whose name matches. MORVANE defaults to build/native/morvane; CORPUS and COMPILE_SH name the corpus and the compile
 # script when they do not lie beside the clone.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -137,6 +137,7 @@ printf ' %7s %7s\n' t_ready t_nomod
 sum_things=0; sum_model=0; sum_avail=0; sum_placed=0; sum_tris=0
 while IFS='|' read -r n path palm; do
   [ -n "$n" ] || continue
+  [[ "$n" =~ ${ONLY:-.} ]] || continue
   src=$corpus/$path
   [ -f "$src" ] || { echo "$n: not in the corpus"; continue; }
   dir=$work/$n
@@ -204,7 +205,7 @@ EOF
   if [ "${COMPILE:-0}" = 1 ]; then
     strip_models "$map" "${map%.map}_nomodels.map"
     r=$("$compile" --vis "$map")
-    "$compile" --vis "${map%.map}_nomodels.map" >/dev/null
+    "$compile" "${map%.map}_nomodels.map" >/dev/null  # vis changes no surface
     leak=$(sed -n 's/.*leaked \([^ ]*\).*/\1/p' <<<"$r")
     with=$(bsp_tris "${map%.map}.bsp"); without=$(bsp_tris "${map%.map}_nomodels.bsp")
     echo "$r" >>"$work/compile.txt"
