@@ -21,11 +21,11 @@
 #include "brush/TexFit.h"
 #include "cli/Cli.h"
 #include "level/O_jkl.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "support/HandOff.h"
+#include "support/RecordingHost.h"
 
 namespace {
 

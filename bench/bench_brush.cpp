@@ -9,10 +9,10 @@
 #include "GenLevel.h"
 #include "brush/BrushConvert.h"
 #include "level/O_jkl.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
 #include "support/HandOff.h"
+#include "support/RecordingHost.h"
 
 namespace {
 

@@ -23,13 +23,13 @@
 #include "GenLevel.h"
 #include "import/MapWriter.h"
 #include "level/O_jkl.h"
-#include "plugin/HeadlessPlatform.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 #include "texture/O_jkt.h"
 
 namespace {

@@ -26,12 +26,12 @@
 #include "import/ImportSettings.h"
 #include "import/Pipeline.h"
 #include "level/O_jkl.h"
-#include "plugin/HeadlessPlatform.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "preview/Png.h"
 #include "preview/Scene.h"
 #include "rtl/Files.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 
 namespace {
 

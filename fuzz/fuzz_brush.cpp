@@ -9,10 +9,10 @@
 
 #include "brush/BrushConvert.h"
 #include "level/O_jkl.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
 #include "support/HandOff.h"
+#include "support/RecordingHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static rtl::TStringList settings = [] {

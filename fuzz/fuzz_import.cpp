@@ -12,10 +12,10 @@
 #include <string>
 
 #include "container/O_jkc.h"
-#include "plugin/HeadlessPlatform.h"
 #include "plugin/Platform.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 
 namespace {
 

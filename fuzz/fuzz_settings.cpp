@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/HeadlessPlatform.h"
+#include "import/SettingsText.h"
 #include "plugin/Platform.h"
-#include "plugin/RecordingHost.h"
-#include "plugin/SettingsText.h"
 #include "plugin/main.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 
 namespace {
 

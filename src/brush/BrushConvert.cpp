@@ -26,8 +26,8 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   }
   T3DMesh* brush = Brushes.AddNew();
   const int n = static_cast<int>(corners.size());
-  // Sky surfaces (horizon 0x200, ceiling 0x400) become sky faces in the editor.
-  const int flags = (Surface.Flags & (0x200 | 0x400)) ? 4 : 0;
+  // Sky surfaces (horizon and ceiling) become sky faces in the editor.
+  const int flags = (Surface.Flags & SkySurfaceFlags) ? 4 : 0;
 
   // Corners: n on the front, n on the back, four on each of the n sides; texture vertices for
   // the corners of the front and of the back.
@@ -271,8 +271,6 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
     auto copy = std::make_unique<TLightRec>();
     copy->Tag = light->Tag;
     VectorMultiply(light->Position, MakeVector(s, s, s), copy->Position);
-    copy->Value1 = static_cast<float>(scale * light->Value1);
-    copy->Value2 = static_cast<float>(static_cast<double>(light->Value2) * 100);
     BrushLevel.Lights.push_back(std::move(copy));
   }
   if (leftOut > 0 && Console)

@@ -33,23 +33,3 @@ struct TImportOptions {
   // The host writes the things and lights as entities: those in no sector are marked stray.
   bool WritesEntities = false;
 };
-
-// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
-// the plug-in turns on for its setting GameReady. The editor's interface cannot make entities:
-// with GameReady the plug-in saves the whole map, entities and models included, beside it.
-struct TGameReadyPart {
-  const char* Flag;
-  bool TImportOptions::*Option;
-};
-inline constexpr TGameReadyPart GameReadyParts[] = {
-    {"--entities", &TImportOptions::WritesEntities},
-    {"--clean", &TImportOptions::CleanSlabs},
-    {"--align", &TImportOptions::AlignTextures},
-    {"--seal", &TImportOptions::SealLevel},
-    {"--fit-world", &TImportOptions::FitWorld},
-    {"--adjoins", &TImportOptions::ImportAdjoins},
-    {"--shaders", &TImportOptions::Shaders},
-    {"--level-palette", &TImportOptions::LevelPalette},
-    {"--parent-mat", &TImportOptions::SearchParentMat},
-    {"--models", &TImportOptions::ImportModels},
-};

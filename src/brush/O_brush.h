@@ -1,5 +1,6 @@
 // The brush model of one import: the slab brushes made from a level's solid surfaces, the point
-// entities made from its things and copies of its editor lights, all in editor units.
+// entities made from its things and copies of its editor lights (their places: the .map takes
+// a light's values from the level's own), all in editor units.
 #pragma once
 
 #include <cstdint>

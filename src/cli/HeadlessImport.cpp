@@ -7,7 +7,7 @@
 #include "cli/Inputs.h"
 #include "container/O_jkc.h"
 #include "import/ImportSettings.h"
-#include "plugin/SettingsFile.h"
+#include "import/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

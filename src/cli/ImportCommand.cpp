@@ -6,18 +6,16 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
+#include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
 #include "import/LevelTextures.h"
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
 #include "import/WholeMap.h"
+#include "import/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
-
-#ifdef _WIN32
-#include "win32/Platform_win32.h"
-#endif
 
 namespace {
 
@@ -150,17 +148,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       err << "morvane import: --default-texture '" << given
           << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
   }
-  if (a.Has("--game-ready"))
-    for (const TGameReadyPart& part : GameReadyParts) a.options[part.Flag] = "1";
-  const bool seal = a.Has("--seal");
-  const bool fitWorld = a.Has("--fit-world");
-  const bool overwriteTextures = a.Has("--overwrite-textures");
-  const bool cleanSlabs = a.Has("--clean");
-  const bool withEntities = a.Has("--entities");
-  const bool adjoins = a.Has("--adjoins"), shaders = a.Has("--shaders");
-  const bool levelPalette = a.Has("--level-palette"), parentMat = a.Has("--parent-mat");
-  const bool models = a.Has("--models");
-  const bool align = a.Has("--align");
+  const bool withEntities = a.Has("--entities") || a.Has("--game-ready");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
     err << "morvane import: unknown map format '" << a.Get("--map-format")
@@ -190,21 +178,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.EditorTexture = defaultTexture;
   run.EntryGiven = a.Has("--entry");
   run.Entry = a.Get("--entry");
-  run.Adjust = [overwriteTextures, align, brushDef, cleanSlabs, seal, fitWorld, withEntities,
-                adjoins, shaders, levelPalette, parentMat, models](TImportOptions& options) {
-    if (overwriteTextures) options.OverwriteTextures = true;
-    if (seal) options.SealLevel = true;
-    if (fitWorld) options.FitWorld = true;
-    // GameReady=1 in the settings makes the shell leave room for the entities too, so that the
-    // map the plug-in saves is the one its editor holds.
-    if (withEntities) options.WritesEntities = true;
-    if (adjoins) options.ImportAdjoins = true;
-    if (shaders) options.Shaders = true;
-    if (levelPalette) options.LevelPalette = true;
-    if (parentMat) options.SearchParentMat = true;
-    if (models) options.ImportModels = true;
-    if (align) options.AlignTextures = true;
-    if (cleanSlabs) options.CleanSlabs = true;
+  run.Adjust = [&a, brushDef](TImportOptions& options) {
+    ApplyImportFlags(a, false, options);
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
     if (brushDef) options.TextureSizes = true;
   };

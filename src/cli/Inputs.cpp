@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "container/O_jkc.h"
-#include "plugin/main.h"
+#include "import/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

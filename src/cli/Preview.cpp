@@ -10,6 +10,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
+#include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
 #include "import/MapEntities.h"
 #include "preview/Png.h"
@@ -32,7 +33,8 @@ const char* const PreviewSynopsis =
     "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
     "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
     "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
-    "                       [--light game|flat] [--models]\n";
+    "                       [--light game|flat] [--seal] [--fit-world] [--adjoins]\n"
+    "                       [--level-palette] [--parent-mat] [--models] [--game-ready]\n";
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
@@ -45,6 +47,8 @@ const char* const PreviewDetails =
     "                       editor: with the projection the editor will show (the brush faces'\n"
     "                       shift, rotation and scale).\n"
     "  --align, --clean     turn the AlignTextures or CleanSlabs setting on for this run.\n"
+    "  --seal, --fit-world, --adjoins, --level-palette, --parent-mat, --game-ready\n"
+    "                       as for import: the level as that import makes it (nothing written).\n"
     "  --view iso|top|player\n"
     "                       iso (default): from the south-west corner, 35 degrees down; top:\n"
     "                       straight down (both fit the whole level into the picture); player:\n"
@@ -65,8 +69,7 @@ struct TPreviewArgs {
   std::string path, entry, gameDir, output;
   bool entryGiven = false, gameDirGiven = false;
   int width = 1024, height = 768;
-  bool editorUV = false, align = false, clean = false, bothSides = false, player = false;
-  bool models = false;
+  bool editorUV = false, bothSides = false, player = false;
   preview::TView view = preview::TView::Iso;
   preview::TEye eye;
   preview::TLightMode light = preview::TLightMode::Auto;
@@ -150,9 +153,6 @@ std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
     a.light = light == "game" ? preview::TLightMode::Game : preview::TLightMode::Flat;
   }
   a.bothSides = has("--both-sides");
-  a.align = has("--align");
-  a.clean = has("--clean");
-  a.models = has("--models");
   return std::string();
 }
 
@@ -201,13 +201,11 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   run.InstallPath = a.gameDirGiven ? a.gameDir : ".";
   run.EntryGiven = a.entryGiven;
   run.Entry = a.entry;
-  run.Adjust = [&a](TImportOptions& options) {
+  run.Adjust = [&Call](TImportOptions& options) {
     options.WriteTextures = false;
     options.TexturePixels = true;
     options.KeepTexels = true;  // the front faces carry the level's texture vertices
-    if (a.align) options.AlignTextures = true;
-    if (a.clean) options.CleanSlabs = true;
-    if (a.models) options.ImportModels = true;
+    ApplyImportFlags(Call, true, options);
   };
   // A picture sent to standard output has it to itself: the console lines go to standard error.
   TImportTerminal terminal(!a.output.empty() && IsStandardOutput(a.output) ? err : out, err, false);
@@ -282,7 +280,13 @@ const TCommandDef& PreviewCommand() {
                                        {"--both-sides", false},
                                        {"--models", false},
                                        {"--align", false},
-                                       {"--clean", false}},
+                                       {"--clean", false},
+                                       {"--seal", false},
+                                       {"--fit-world", false},
+                                       {"--adjoins", false},
+                                       {"--level-palette", false},
+                                       {"--parent-mat", false},
+                                       {"--game-ready", false}},
                                       Preview};
   return command;
 }

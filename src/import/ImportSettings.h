@@ -5,6 +5,27 @@
 #include "import/Pipeline.h"
 #include "rtl/Classes.h"
 
+// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
+// the plug-in turns on for its setting GameReady. The editor's interface cannot make entities:
+// with GameReady the plug-in saves the whole map, entities and models included, beside it, and
+// the shell leaves room for the entities as with --entities.
+struct TGameReadyPart {
+  const char* Flag;
+  bool TImportOptions::*Option;
+};
+inline constexpr TGameReadyPart GameReadyParts[] = {
+    {"--entities", &TImportOptions::WritesEntities},
+    {"--clean", &TImportOptions::CleanSlabs},
+    {"--align", &TImportOptions::AlignTextures},
+    {"--seal", &TImportOptions::SealLevel},
+    {"--fit-world", &TImportOptions::FitWorld},
+    {"--adjoins", &TImportOptions::ImportAdjoins},
+    {"--shaders", &TImportOptions::Shaders},
+    {"--level-palette", &TImportOptions::LevelPalette},
+    {"--parent-mat", &TImportOptions::SearchParentMat},
+    {"--models", &TImportOptions::ImportModels},
+};
+
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):
 // "1" on; "0", missing or empty off; any other value off, with one console line each, said now.
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console);

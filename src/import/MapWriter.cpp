@@ -152,14 +152,3 @@ bool TMapWriter::WriteBrushDef(const TEditorBrush& Brush,
   ++writtenBrushDef_;
   return true;
 }
-
-std::string WriteMap(const std::vector<TEditorBrush>& brushes, int& skipped) {
-  std::string out;
-  TMapWriter writer([&](const char* data, size_t size) { out.append(data, size); });
-  writer.BeginWorldspawn();
-  for (const TEditorBrush& brush : brushes) writer.WriteBrush(brush);
-  writer.EndEntity();
-  writer.Flush();
-  skipped = writer.Skipped();
-  return out;
-}

@@ -97,6 +97,3 @@ class TMapWriter {
   int writtenBrushDef_ = 0;
   int skipped_ = 0;
 };
-
-// The whole map of one worldspawn holding every brush in commit order, as one text.
-std::string WriteMap(const std::vector<TEditorBrush>& brushes, int& skipped);

@@ -11,6 +11,18 @@
 
 namespace {
 
+// An image format no writer knows would end the run at its first image, after the level was
+// read and the texture folder made: it is refused before anything is read or written, with the
+// writer's own words.
+void CheckImageFormat(const std::string& Format) {
+  const std::string ext = rtl::LowerCase(
+      rtl::ExtractFileExt(MapSafeName("image." + (Format.empty() ? "jpg" : Format))));
+  if (ext == ".jpg" || ext == ".jpeg" || ext == ".tga") return;
+  rtl::Exception e("Unsupported file extension: '" + ext + "'");
+  e.SetPlace("setting OutputTexFormat=" + Format);
+  throw e;
+}
+
 // The steps; an error raised here ends the run.
 void Run(const TImportRequest& Request, TImportResult& Result, const TConsoleProc& Console) {
   auto status = [&Request](const char* Text) {
@@ -19,6 +31,7 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   const std::string& path = Request.Path;
   const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
   TJKLevel& level = *Result.Level;
+  CheckImageFormat(Request.Textures.OutputTexFormat);
   // The models' sizes in texels come from the texture step.
   TImportOptions textureOptions = Request.Options;
   if (Request.Options.ImportModels) textureOptions.TextureSizes = true;

@@ -1,6 +1,6 @@
 #include "plugin/Platform.h"
 
-#include "plugin/main.h"
+#include "import/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

@@ -7,8 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "brush/ImportOptions.h"
-
 class TJKContainer;
 namespace rtl {
 class TStringList;
@@ -62,11 +60,6 @@ class IPlatform {
 
   // The modal batch texture converter; reads and writes its folder settings in settings.
   virtual bool ShowConvTexDialog(rtl::TStringList& settings) = 0;
-
-  // A hook of a host or test that runs "Import Level..." with options of its own: it sees the
-  // options read from the settings before the import uses them; the editor's platform leaves
-  // them as they are.
-  virtual void AdjustImportOptions(TImportOptions&) {}
 };
 
 // The platform that the plug-in's commands use; set once by the DLL, the command-line host or a

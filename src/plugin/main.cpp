@@ -6,8 +6,8 @@
 #include <new>
 
 #include "import/ImportSettings.h"
+#include "import/SettingsFile.h"
 #include "plugin/Platform.h"
-#include "plugin/SettingsFile.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -15,7 +15,6 @@ const char* const PluginDescription = "Morvane for JK2Radiant";
 const char* const PluginName = "Morvane";
 const char* const PluginCommandList =
     "About...;-;Configure...;Batch Convert Textures...;Import Level...;";
-const char* const SettingsFileName = "morvane.ini";
 
 THostFuncTable FuncTable;
 
@@ -123,11 +122,7 @@ void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed)
   if (DepthUsed && g_BrushDepth == 0) g_BrushDepth = Slab.Depth.Value;
 }
 
-TImportOptions ReadImportOptions() {
-  TImportOptions options = ReadOnOffSettings(Settings(), ConsoleMessage);
-  Platform().AdjustImportOptions(options);
-  return options;
-}
+TImportOptions ReadImportOptions() { return ReadOnOffSettings(Settings(), ConsoleMessage); }
 
 std::string GetInstallPath() { return Platform().GetInstallPath(); }
 

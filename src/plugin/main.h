@@ -13,7 +13,6 @@
 extern const char* const PluginDescription;  // "Morvane for JK2Radiant"
 extern const char* const PluginName;         // "Morvane"
 extern const char* const PluginCommandList;  // the menu, each entry followed by ";"
-extern const char* const SettingsFileName;   // "morvane.ini"
 
 // The table the editor fills; zero until then.
 extern THostFuncTable FuncTable;
@@ -62,7 +61,7 @@ TSlabSettings CachedSlabSettings();
 void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed);
 
 // The on/off settings of an import, read anew for each one (a value other than "1", "0" or empty
-// is off, with one console line), then handed to the platform for a host's own choices.
+// is off, with one console line).
 TImportOptions ReadImportOptions();
 
 // The game's install folder from the registry, or the empty text.

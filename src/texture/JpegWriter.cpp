@@ -6,6 +6,8 @@
 // after control is back in ordinary C++ code. Everything libjpeg touches lives in one plain
 // struct owned by the C++ caller, so nothing is clobbered by the jump and the output buffer is
 // freed on every path.
+#include "texture/JpegWriter.h"
+
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs size_t and FILE declared first
 #include <cstdlib>
@@ -13,8 +15,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "texture/O_jkt.h"
 
 extern "C" {
 #include <jerror.h>

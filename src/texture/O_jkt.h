@@ -12,20 +12,12 @@
 #include <vector>
 
 #include "rtl/SysUtils.h"
+#include "texture/JpegWriter.h"
 #include "texture/Palette.h"
 
 namespace rtl {
 class TStream;
 }
-
-// Raised for every fatal error of the JPEG library; the code is libjpeg's message number.
-class EJPEG : public rtl::Exception {
- public:
-  explicit EJPEG(int code, std::string words = std::string())
-      : rtl::Exception(rtl::Format("JPEG error #%d", code)), Code(code), Words(std::move(words)) {}
-  int Code;
-  std::string Words;  // the library's own text for the error, when it has one
-};
 
 // The first texture of a MAT file, decoded into true colour.
 //
@@ -94,7 +86,3 @@ class TJKTexture {
   std::vector<uint8_t> bitmap_;
   std::vector<uint8_t> indices_;
 };
-
-// Compresses pixels of 4 bytes each (blue, green, red, ignored) into a JPEG with the writer's
-// settings. Exposed for the benchmark and the tests; width or height 0 gives no bytes.
-std::string CompressJPEG(const uint8_t* bgra, int32_t width, int32_t height);

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "import/SettingsFile.h"
 #include "plugin/Platform.h"
 #include "rtl/SysUtils.h"
 #include "win32/FConvTex.h"
@@ -14,21 +15,6 @@
 #include "win32/FStatus.h"
 
 namespace {
-
-// A registry key that closes itself.
-class RegKey {
- public:
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  bool Open(HKEY root, const char* path) {
-    return RegOpenKeyExA(root, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 class Win32Platform : public IPlatform {
  public:
@@ -106,25 +92,6 @@ class Win32Platform : public IPlatform {
 };
 
 }  // namespace
-
-std::string ReadInstallPathFromRegistry() {
-  const char* const keyPath =
-      "Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
-  const char* const valueName = "Install Path";
-  RegKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, keyPath)) return std::string();
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return std::string();
-  if (type != REG_SZ && type != REG_EXPAND_SZ)
-    throw rtl::Exception(rtl::Format("Invalid data type for '%s'", valueName));
-  std::vector<char> buf(size + 1, '\0');
-  DWORD got = size;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
-                       &got) != ERROR_SUCCESS)
-    return std::string();
-  return std::string(buf.data());  // stored text up to its NUL, nothing expanded
-}
 
 void InstallWin32Platform(HMODULE module) {
   static Win32Platform platform(module);

@@ -1,5 +1,4 @@
-// The Win32 side of the platform seam, used by the DLL (and by the Windows command-line host for
-// the registry).
+// The Win32 side of the platform seam, used by the DLL.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +8,3 @@
 // Makes the Win32 platform the current one; module is the DLL (or executable) whose folder holds
 // the settings file.
 void InstallWin32Platform(HMODULE module);
-
-// The game's install folder from the registry ("" when absent); raises
-// "Invalid data type for 'Install Path'" when the value is not a string.
-std::string ReadInstallPathFromRegistry();

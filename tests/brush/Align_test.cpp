@@ -6,8 +6,8 @@
 
 #include "brush/BrushTestSupport.h"
 #include "brush/TexFit.h"
-#include "plugin/RecordingHost.h"
 #include "support/HandOff.h"
+#include "support/RecordingHost.h"
 
 using namespace brush_test;
 using recording_host::TRecordingHost;

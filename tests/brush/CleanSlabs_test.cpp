@@ -6,9 +6,9 @@
 
 #include "brush/BrushConvert.h"
 #include "brush/BrushTestSupport.h"
-#include "plugin/RecordingHost.h"
 #include "rtl/Paths.h"
 #include "support/EditorBrushCheck.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using namespace brush_test;

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "brush/BrushTestSupport.h"
-#include "plugin/RecordingHost.h"
 #include "support/HandOff.h"
+#include "support/RecordingHost.h"
 
 using namespace brush_test;
 using recording_host::TRecordingHost;

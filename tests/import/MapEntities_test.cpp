@@ -10,9 +10,9 @@
 
 #include "brush/BrushTestSupport.h"
 #include "cli/Cli.h"
-#include "plugin/RecordingHost.h"
 #include "rtl/Files.h"
 #include "support/JklText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using namespace brush_test;

@@ -11,10 +11,11 @@
 #include <stdexcept>
 
 #include "cli/Cli.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "support/MapText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using recording_host::TRecordedBrush;

@@ -8,10 +8,11 @@
 #include <tuple>
 
 #include "brush/BrushTestSupport.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
+#include "rtl/Files.h"
 #include "support/HandOff.h"
 #include "support/JklText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using testing_support::TempDir;
@@ -142,4 +143,20 @@ TEST(Pipeline, OneFolderNameForFacesImagesAndShaders) {
   EXPECT_NE(script.find("textures/___/wall\n{\n\tqer_editorimage textures/___/wall.tga\n"),
             std::string::npos)
       << script;
+}
+
+// An image format no writer knows is refused before the level is read or anything written, even
+// when no material of the level would have been written.
+TEST(Pipeline, UnknownImageFormatFailsBeforeAnythingIsWritten) {
+  TempDir dir;
+  WriteFile(dir / "room.jkl", Room().Text());
+  TImportRequest request;
+  request.Path = dir / "room.jkl";
+  request.Textures.InstallPath = dir / "game";
+  request.Textures.OutputTexFormat = "bmp";
+  const TRun run = Import(request);
+  EXPECT_FALSE(run.Result.Succeeded());
+  EXPECT_EQ(run.Result.Message, "Unsupported file extension: '.bmp' (setting OutputTexFormat=bmp)");
+  EXPECT_TRUE(run.Said.empty());
+  EXPECT_FALSE(rtl::DirectoryExists(dir / "game"));
 }

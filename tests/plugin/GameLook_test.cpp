@@ -5,12 +5,12 @@
 #include "brush/DrawnAdjoins.h"
 #include "import/LevelSearch.h"
 #include "import/Pipeline.h"
-#include "plugin/HeadlessPlatform.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "support/EditorHostTest.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
 #include "texture/ShaderScript.h"
@@ -75,17 +75,19 @@ TEST(ShaderScript, ShaderListGetsTheScriptOnce) {
 
 TEST_F(GameLookTest, DrawnAdjoinPairIsOneDetailBrushWithBothMaterials) {
   WriteFile(dir / "lvl.jkl", WindowLevel);
-  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nNonVisTex=common/nodraw\r\n");
+  // Ready for the game: adjoins and the shader script (and sealed: the shell's boxes follow).
+  WriteFile(dir / "morvane.ini",
+            "OutputTexFormat=tga\r\nNonVisTex=common/nodraw\r\nGameReady=1\r\n");
   rtl::ForceDirectories(Game("GameData/base/shaders"));
   WriteFile(Game("GameData/base/shaders/shaderlist.txt"), "common\n");
   platform.fileAnswer = dir / "lvl.jkl";
-  platform.onImportOptions = [](TImportOptions& o) { o.ImportAdjoins = o.Shaders = true; };
 
   for (int run = 0; run < 2; ++run) {
     host.Committed.clear();
     Dispatch("Import Level...");
     // The window pair makes one brush, the undrawn opening none, the wall its slab.
-    ASSERT_EQ(host.Committed.size(), 2u);
+    ASSERT_GT(host.Committed.size(), 2u);
+    EXPECT_EQ(host.Committed[2].Faces.back().TextureName, "common/nodraw");  // a shell box
   }
   const auto& faces = host.Committed[0].Faces;  // the editor's order: the front face last
   ASSERT_EQ(faces.size(), 6u);
@@ -96,7 +98,7 @@ TEST_F(GameLookTest, DrawnAdjoinPairIsOneDetailBrushWithBothMaterials) {
   // One unit deep, behind the first side, into the sector it opens onto.
   EXPECT_EQ(faces[5].P1[2], 0.0f);
   EXPECT_EQ(faces[4].P1[2], -1.0f);
-  EXPECT_EQ(host.Committed[1].Faces.back().Contents, 0);
+  EXPECT_EQ(host.Committed[1].Faces.back().TextureName, "lvl/wall");
 
   const std::string script = ReadFile(Game("GameData/base/shaders/lvl.shader"));
   EXPECT_NE(script.find("textures/lvl/a\n{\n\tqer_editorimage textures/lvl/a.tga\n\tqer_trans "

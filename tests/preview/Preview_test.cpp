@@ -13,11 +13,11 @@
 #include "cli/Cli.h"
 #include "import/Pipeline.h"
 #include "level/O_jkl.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
 #include "preview/Scene.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "support/RecordingHost.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 #include "texture/MatFixture.h"
@@ -252,6 +252,23 @@ TEST(PreviewCommand, TexturedSquareFacingTheCameraShowsItsTexels) {
   EXPECT_EQ(bare.out.find("install path"), std::string::npos) << bare.out;
   EXPECT_NE(bare.out.find("1 textures converted"), std::string::npos) << bare.out;
   EXPECT_EQ(ReadFile(dir / "bare.png"), ReadFile(dir / "square.png"));
+}
+
+// A level unpacked from its container keeps its materials in the mat folder beside its own
+// folder: the preview takes --parent-mat as the import does, and draws the texture found there.
+TEST(PreviewCommand, TakesTheImportsLookFlags) {
+  TempDir dir;
+  WriteSquareLevel(dir);
+  rtl::ForceDirectories(dir / "lvl/jkl");
+  rtl::ForceDirectories(dir / "lvl/mat");
+  WriteFile(dir / "lvl/jkl/square.jkl", ReadFile(dir / "square.jkl"));
+  WriteFile(dir / "lvl/mat/quad.mat", ReadFile(dir / "quad.mat"));
+  for (const char* flag : {"--parent-mat", "--game-ready"}) {
+    TRun run = RunPreview({dir / "lvl/jkl/square.jkl", "--settings", dir / "m.ini", "--view", "top",
+                           "--size", "100x100", "-o", dir / "square.png", flag});
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("1 textures converted"), std::string::npos) << flag << run.out;
+  }
 }
 
 // A small square hovering above a large one: from above and from the corner it hides the part

@@ -7,12 +7,12 @@
 
 #include <thread>
 
-#include "plugin/HeadlessPlatform.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/TempFile.h"
+#include "support/HeadlessPlatform.h"
 #include "support/TestSupport.h"
 
 #ifndef _WIN32

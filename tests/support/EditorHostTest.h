@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "plugin/HeadlessPlatform.h"
-#include "plugin/RecordingHost.h"
 #include "plugin/main.h"
+#include "support/HeadlessPlatform.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 class EditorHostTest : public ::testing::Test {

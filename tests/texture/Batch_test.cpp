@@ -8,9 +8,9 @@
 #include "MatFixture.h"
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
-#include "plugin/HeadlessPlatform.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
+#include "support/HeadlessPlatform.h"
 #include "support/TestSupport.h"
 #include "texture/BatchConvert.h"
 

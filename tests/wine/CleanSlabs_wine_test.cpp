@@ -9,8 +9,9 @@
 #include "WineSupport.h"
 #include "cli/Cli.h"
 #include "import/MapWriter.h"
-#include "plugin/RecordingHost.h"
 #include "support/CleanImport.h"
+#include "support/MapText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using namespace wine_support;

@@ -8,7 +8,8 @@
 #include "WineSupport.h"
 #include "cli/Cli.h"
 #include "import/MapWriter.h"
-#include "plugin/RecordingHost.h"
+#include "support/MapText.h"
+#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 
 using namespace wine_support;

@@ -14,9 +14,10 @@
 #include "WineSupport.h"
 #include "cli/Cli.h"
 #include "import/MapWriter.h"
-#include "plugin/RecordingHost.h"
 #include "rtl/Files.h"
 #include "support/AlignImport.h"
+#include "support/MapText.h"
+#include "support/RecordingHost.h"
 #include "support/SampleImport.h"
 #include "support/TestSupport.h"
 
@@ -202,7 +203,7 @@ TEST(ImportInTheEditor, AlignedTexturesMatchTheCommandLineHost) {
 // command-line host writes. The time of each is printed for the benchmarks' record; speed is
 // measured there, not asserted here.
 TEST(ImportInTheEditor, LargestCorpusLevelGivesTheCommandLinesBrushes) {
-  const std::string level = WinPath(std::string(MORVANE_CORPUS_DIR) + "/jkl/vanilla.jkl");
+  const std::string level = CorpusPath("jkl/vanilla.jkl");
   if (GetFileAttributesA(level.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no corpus";
   Plugin p;
   recording_host::TRecordingHost host;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "WineSupport.h"
+#include "import/SettingsFile.h"
 #include "win32/Platform_win32.h"
 
 using namespace wine_support;

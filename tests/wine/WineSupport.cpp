@@ -19,6 +19,11 @@ std::string WinPath(const std::string& path) {
   return p;
 }
 
+std::string CorpusPath(const std::string& sub) {
+  const char* env = std::getenv("MORVANE_CORPUS_DIR");
+  return WinPath((env && *env ? std::string(env) : std::string(MORVANE_CORPUS_DIR)) + "/" + sub);
+}
+
 std::vector<std::string>& ConsoleLines() {
   static std::vector<std::string> lines;
   return lines;

@@ -14,6 +14,8 @@ namespace wine_support {
 
 // Unix paths from the build become Windows paths on Wine's Z: drive.
 std::string WinPath(const std::string& path);
+// A file of the corpus as a Windows path: under MORVANE_CORPUS_DIR when set, else the build's.
+std::string CorpusPath(const std::string& sub);
 
 // Console lines that the plug-in printed, in order, each as received.
 std::vector<std::string>& ConsoleLines();

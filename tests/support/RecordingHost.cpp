@@ -1,4 +1,4 @@
-#include "plugin/RecordingHost.h"
+#include "support/RecordingHost.h"
 
 #include <algorithm>
 #include <cstring>

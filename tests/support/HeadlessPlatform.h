@@ -1,6 +1,6 @@
-// A platform without windows: every question a dialog would ask is answered from what the host
-// set beforehand, and everything a window would show is handed to callbacks and recorded. The
-// command-line host answers from its arguments; tests script it.
+// A platform without windows, for tests: every question a dialog would ask is answered from what
+// the test set beforehand, and everything a window would show is handed to callbacks and
+// recorded.
 #pragma once
 
 #include <functional>
@@ -27,9 +27,6 @@ class THeadlessPlatform : public IPlatform {
   std::function<void(int, int)> onProgress;
   std::function<void(const std::string&)> onMessage;
 
-  // The import hook.
-  std::function<void(TImportOptions&)> onImportOptions;
-
   // Everything that happened, in order: "open-file FILTER", "pick FOLDER", "status-create",
   // "status-show", "status TEXT", "status-destroy", "message TEXT", "shell-open PATH",
   // "browse TITLE". Progress calls are counted, not recorded.
@@ -46,7 +43,4 @@ class THeadlessPlatform : public IPlatform {
   std::string GetInstallPath() override { return installPath; }
   std::unique_ptr<IStatusWindow> CreateStatusWindow() override;
   bool ShowConvTexDialog(rtl::TStringList& settings) override;
-  void AdjustImportOptions(TImportOptions& options) override {
-    if (onImportOptions) onImportOptions(options);
-  }
 };

@@ -1,4 +1,4 @@
-#include "plugin/SettingsText.h"
+#include "import/SettingsText.h"
 
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"

@@ -1,4 +1,4 @@
-#include "plugin/HeadlessPlatform.h"
+#include "support/HeadlessPlatform.h"
 
 namespace {
 

@@ -1,9 +1,44 @@
-#include "plugin/SettingsFile.h"
+#include "import/SettingsFile.h"
 
 #include <exception>
 
-#include "plugin/SettingsText.h"
+#include "import/SettingsText.h"
 #include "rtl/Files.h"
+#include "rtl/SysUtils.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <vector>
+#endif
+
+const char* const SettingsFileName = "morvane.ini";
+
+#ifdef _WIN32
+std::string ReadInstallPathFromRegistry() {
+  const char* const keyPath =
+      "Software\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0";
+  const char* const valueName = "Install Path";
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return std::string();
+  struct TClose {
+    HKEY Key;
+    ~TClose() { RegCloseKey(Key); }
+  } close{key};
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    return std::string();
+  if (type != REG_SZ && type != REG_EXPAND_SZ)
+    throw rtl::Exception(rtl::Format("Invalid data type for '%s'", valueName));
+  std::vector<char> buf(size + 1, '\0');
+  DWORD got = size;
+  if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got) !=
+      ERROR_SUCCESS)
+    return std::string();
+  return std::string(buf.data());  // stored text up to its NUL, nothing expanded
+}
+#endif
 
 void WithSettingsFile(const std::function<std::string()>& Path, const TConsoleProc& Console,
                       const std::function<void(rtl::TStringList&)>& Command) {

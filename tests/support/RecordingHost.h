@@ -2,8 +2,7 @@
 // does (one face per AddFace, faces numbered in reverse order of addition, each starting with the
 // host's default texture and texture settings), keeps the committed brushes with the exact
 // points it was given or hands each one on as it is committed, and, when asked, records every
-// call in order. The command-line host streams a .map file from it; the tests use it to watch the
-// hand-off.
+// call in order. The tests use it as the editor, to watch the hand-off.
 //
 // The table's slots are plain functions, so one recording host is active at a time: the one
 // that was installed last and still lives.

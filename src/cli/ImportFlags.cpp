@@ -1,0 +1,35 @@
+#include "cli/ImportFlags.h"
+
+#include <cstring>
+
+#include "import/ImportSettings.h"
+
+const std::vector<TImportFlag>& ImportFlags() {
+  static const std::vector<TImportFlag> flags = {
+      {"--overwrite-textures", &TImportOptions::OverwriteTextures, false},
+      {"--align", &TImportOptions::AlignTextures, true},
+      {"--clean", &TImportOptions::CleanSlabs, true},
+      {"--entities", &TImportOptions::WritesEntities, false},
+      {"--seal", &TImportOptions::SealLevel, true},
+      {"--fit-world", &TImportOptions::FitWorld, true},
+      {"--adjoins", &TImportOptions::ImportAdjoins, true},
+      {"--shaders", &TImportOptions::Shaders, false},
+      {"--level-palette", &TImportOptions::LevelPalette, true},
+      {"--parent-mat", &TImportOptions::SearchParentMat, true},
+      {"--models", &TImportOptions::ImportModels, true},
+  };
+  return flags;
+}
+
+void ApplyImportFlags(const TArgs& Call, bool LookOnly, TImportOptions& Options) {
+  const bool gameReady = Call.Has("--game-ready");
+  auto inGameReady = [](const char* flag) {
+    for (const TGameReadyPart& part : GameReadyParts)
+      if (std::strcmp(part.Flag, flag) == 0) return true;
+    return false;
+  };
+  for (const TImportFlag& flag : ImportFlags()) {
+    if (LookOnly && !flag.Look) continue;
+    if (Call.Has(flag.Flag) || (gameReady && inGameReady(flag.Flag))) Options.*flag.Option = true;
+  }
+}
