@@ -12,8 +12,8 @@
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
-#include "import/WholeMap.h"
 #include "import/SettingsFile.h"
+#include "import/WholeMap.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
