@@ -21,6 +21,9 @@ struct TImportOptions {
   bool WaterVolumes = false;
   // The lights, when written, are fitted to give the game's light in a light compiler.
   bool GameLights = false;
+  // Things the game draws with a 3DO model become models of the map (MD3 files and misc_model
+  // entities); the models' materials are converted with the level's textures.
+  bool ImportModels = false;
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists

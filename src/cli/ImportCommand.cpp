@@ -15,6 +15,7 @@
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
 #include "import/SettingsFile.h"
+#include "import/WholeMap.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
@@ -25,7 +26,7 @@ const char* const ImportSynopsis =
     "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
     "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
     "                      [--fit-world] [--adjoins] [--shaders] [--level-palette] [--parent-mat]\n"
-    "                      [--water] [--lights] [--game-ready]\n";
+    "                      [--water] [--lights] [--models] [--game-ready]\n";
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
@@ -53,7 +54,7 @@ const char* const ImportDetails =
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
     "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
-    "                       WaterVolumes, GameLights, GameReady.\n"
+    "                       WaterVolumes, GameLights, ImportModels, GameReady.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
     "                       it may not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
@@ -100,9 +101,16 @@ const char* const ImportDetails =
     "                       its containers or beside its folder), as LevelPalette=1 does.\n"
     "  --parent-mat         look for materials in the mat folder beside the level's folder too\n"
     "                       (a level unpacked from its container), as SearchParentMat=1 does.\n"
+    "  --models             the things the game draws with a 3DO model become models: one\n"
+    "                       MD3 per model in DIR/GameData/base/models/<level>/, its materials\n"
+    "                       converted with the level's textures, and with --entities a\n"
+    "                       misc_model per thing (ImportModels=1 for this run). A model is\n"
+    "                       looked for in the level's 3do folder, with --parent-mat in\n"
+    "                       <level folder>/../3do/, then as 3do\\ in the level's container and\n"
+    "                       ResourceGobs.\n"
     "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
     "                       --fit-world --adjoins --shaders --level-palette --parent-mat\n"
-    "                       --water --lights.\n"
+    "                       --water --lights --models.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
@@ -206,33 +214,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
     rtl::TAtomicFile mapFile(mapPath);
-    rtl::TStream& stream = mapFile.Stream();
-    TMapWriter map([&stream](const char* data, size_t size) { stream.WriteBuffer(data, size); });
-    map.BeginWorldspawn();
-    // A sealed level's block size for the compiler, chosen from the level's size.
-    const std::array<int, 3>& block = result.Conversion.BlockSize;
-    if (block[0] > 0)
-      map.Append("\"_blocksize\" \"" + std::to_string(block[0]) + " " + std::to_string(block[1]) +
-                 " " + std::to_string(block[2]) + "\"\n");
-    for (const auto& [key, value] : WorldspawnKeys(*result.BrushLevel))
-      map.Append("\"" + key + "\" \"" + value + "\"\n");
     terminal.Status("Loading Brushes into Radiant...");
-    // The faces as the editor holds them, with the editor's own texture on the faces the plug-in
-    // leaves alone.
-    const int count = static_cast<int>(result.Faces.size());
-    for (int i = 0; i < count; ++i) {
-      TImportTerminal::Progress(i, count);
-      layout.Write(map, result.Faces[static_cast<size_t>(i)]);
-    }
+    const TWholeMap whole =
+        WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
     terminal.Clear();
-    map.EndEntity();
-    if (withEntities)
-      for (const TMapEntity& entity :
-           MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale))
-        map.Append(EntityText(entity));
-    map.Flush();
     mapFile.Commit();
-    written = map.Written(), writtenBrushDef = map.WrittenBrushDef(), skipped = map.Skipped();
+    written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
   } catch (const std::exception& e) {
     terminal.Clear();
     // The unfinished file was removed with its writer.
@@ -280,6 +267,7 @@ const TCommandDef& ImportCommand() {
                                        {"--parent-mat", false},
                                        {"--water", false},
                                        {"--lights", false},
+                                       {"--models", false},
                                        {"--game-ready", false}},
                                       Import};
   return command;

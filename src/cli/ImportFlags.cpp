@@ -18,6 +18,7 @@ const std::vector<TImportFlag>& ImportFlags() {
       {"--parent-mat", &TImportOptions::SearchParentMat, true},
       {"--water", &TImportOptions::WaterVolumes, true},
       {"--lights", &TImportOptions::GameLights, false},
+      {"--models", &TImportOptions::ImportModels, true},
   };
   return flags;
 }

@@ -34,7 +34,7 @@ const char* const PreviewSynopsis =
     "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
     "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
     "                       [--light game|flat] [--seal] [--fit-world] [--adjoins]\n"
-    "                       [--level-palette] [--parent-mat] [--game-ready]\n";
+    "                       [--level-palette] [--parent-mat] [--models] [--game-ready]\n";
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
@@ -62,7 +62,9 @@ const char* const PreviewDetails =
     "                       side that looks into its sector, so the view sees into the level.\n"
     "  --light game|flat    game (default when the palette has light tables): each corner's\n"
     "                       light from the level, texels shaded through the palette's light\n"
-    "                       tables; flat (else the default): faces shaded by their direction.\n";
+    "                       tables; flat (else the default): faces shaded by their direction.\n"
+    "  --models             draw the things the game shows with a 3DO model too (as import\n"
+    "                       --models finds them; the setting ImportModels=1 for this run).\n";
 
 struct TPreviewArgs {
   std::string path, entry, gameDir, output;
@@ -226,6 +228,11 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
       preview::BuildScene(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
                                          result.Names.FacePrefix},
                           scale);
+  if (used.ImportModels)
+    preview::AddModelFaces(scene,
+                           TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                          result.Names.FacePrefix},
+                           result.Models);
   // The editor's projection of each front face, as the editor holds the brush.
   if (a.editorUV)
     for (size_t i = 0; i < result.Faces.size(); ++i)
@@ -284,6 +291,7 @@ const TCommandDef& PreviewCommand() {
                                        {"--camera", true},
                                        {"--light", true},
                                        {"--both-sides", false},
+                                       {"--models", false},
                                        {"--align", false},
                                        {"--clean", false},
                                        {"--seal", false},

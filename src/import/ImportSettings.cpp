@@ -37,6 +37,8 @@ TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsol
   options.SearchParentMat =
       OnOff(Settings, "SearchParentMat",
             "Error reading search parent mat setting, using default: 0", Console);
+  options.ImportModels = OnOff(Settings, "ImportModels",
+                               "Error reading import models setting, using default: 0", Console);
   options.SealLevel =
       OnOff(Settings, "SealLevel", "Error reading seal level setting, using default: 0", Console);
   options.FitWorld =

@@ -6,13 +6,15 @@
 #include "rtl/Classes.h"
 
 // What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
-// the plug-in turns on for its setting GameReady (none: the editor's interface cannot carry it).
+// the plug-in turns on for its setting GameReady. The editor's interface cannot make entities:
+// with GameReady the plug-in saves the whole map, entities and models included, beside it, and
+// the shell leaves room for the entities as with --entities.
 struct TGameReadyPart {
   const char* Flag;
   bool TImportOptions::*Option;
 };
 inline constexpr TGameReadyPart GameReadyParts[] = {
-    {"--entities", nullptr},
+    {"--entities", &TImportOptions::WritesEntities},
     {"--clean", &TImportOptions::CleanSlabs},
     {"--align", &TImportOptions::AlignTextures},
     {"--seal", &TImportOptions::SealLevel},
@@ -21,9 +23,10 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--shaders", &TImportOptions::Shaders},
     {"--level-palette", &TImportOptions::LevelPalette},
     {"--parent-mat", &TImportOptions::SearchParentMat},
+    {"--models", &TImportOptions::ImportModels},
     {"--water", &TImportOptions::WaterVolumes},
-    // Lights are entities and the worldspawn's keys: the editor's interface carries neither.
-    {"--lights", nullptr},
+    // Lights are entities and worldspawn keys, which only the saved map carries.
+    {"--lights", &TImportOptions::GameLights},
 };
 
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):

@@ -44,8 +44,8 @@ std::string FindLevelPalette(const std::string& Colormap,
 }
 
 std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
-                          rtl::TFolderIndex& Folders) {
+                          rtl::TFolderIndex& Folders, const std::vector<std::string>& Sub) {
   if (MaterialNameLeavesFolder(Material)) return std::string();
-  const std::string folder = BesideLevel(LevelFile, {"mat"}, Folders);
+  const std::string folder = BesideLevel(LevelFile, Sub, Folders);
   return folder.empty() ? std::string() : Folders.FindFile(folder, Material);
 }

@@ -16,8 +16,10 @@ std::string FindLevelPalette(const std::string& Colormap,
                              const std::vector<std::string>& Containers,
                              const std::string& LevelFile);
 
-// The file <LevelFile's folder>/../mat/<Material> (letter case ignored, of the folder too), or
-// empty: none there, no LevelFile, or Material no plain file name. Folders lists each folder
-// once for the whole import.
+// The file <LevelFile's folder>/../<Sub>/<Material> (letter case ignored, of the folders too), or
+// empty: none there, no LevelFile, or Material no plain file name. Sub names the folder beside
+// the level's: "mat", or "3do", "mat" (where the game keeps its models' materials). Folders lists
+// each folder once for the whole import.
 std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
-                          rtl::TFolderIndex& Folders);
+                          rtl::TFolderIndex& Folders,
+                          const std::vector<std::string>& Sub = {"mat"});

@@ -208,6 +208,9 @@ int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
       std::string parentMat = beside.empty() && inMat.empty() && Options.SearchParentMat
                                   ? FindParentMat(LevelFile, material, folders)
                                   : std::string();
+      if (parentMat.empty() && beside.empty() && inMat.empty() && Options.SearchParentMat &&
+          Options.ImportModels)
+        parentMat = FindParentMat(LevelFile, material, folders, {"3do", "mat"});
       if (!beside.empty()) {
         found = true;
         decoded = known(beside) || texture.LoadFromFile(beside);
@@ -223,6 +226,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
           if (!container) continue;
           std::string key = "mat\\" + material;
           const TGobEntry* entry = container->Find(key);
+          // The game finds its models' materials in "3do\mat" too.
+          if (!entry && Options.ImportModels) entry = container->Find(key = "3do\\" + key);
           if (!entry) continue;
           found = true;
           if (known(path + ">>@" + std::to_string(entry->Offset) + "+" +

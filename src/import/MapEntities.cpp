@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "brush/O_brush.h"
+#include "import/LevelModels.h"
 #include "level/O_jkl.h"
 #include "rtl/SysUtils.h"
 
@@ -49,7 +50,7 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
 }
 
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
-                                    double Scale) {
+                                    double Scale, const TLevelModels* Models) {
   std::vector<TMapEntity> out;
   auto stray = [](const std::vector<int>& list, int i) {
     return std::find(list.begin(), list.end(), i) != list.end();
@@ -62,6 +63,26 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
       BeyondRange(rtl::Format("Thing %d", i) +
                       (thing ? " '" + thing->Name + "' (" + Numbers(thing->Origin) + ")" : ""),
                   Level, Scale);
+    }
+    const TThingModelPlacement* placed =
+        Models && static_cast<size_t>(i) < Models->Things.size() &&
+                Models->Things[static_cast<size_t>(i)].State == TThingModelState::Placed
+            ? &Models->Things[static_cast<size_t>(i)]
+            : nullptr;
+    if (placed) {
+      const TLevelModel& model = Models->Models[static_cast<size_t>(placed->Model)];
+      const TModelAngles& a = placed->Angles;
+      TMapEntity entity;
+      entity.Keys = {{"classname", "misc_model"},
+                     {"model", model.MapName},
+                     {"origin", Point(e.Origin)},
+                     {"angles", Triple(a.Pitch, a.Yaw, a.Roll)}};
+      if (model.ModelScale != 1)
+        entity.Keys.emplace_back("modelscale", rtl::FloatToStr(model.ModelScale));
+      if (placed->Clip && !placed->Moves) entity.Keys.emplace_back("spawnflags", "2");
+      if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
+      out.push_back(std::move(entity));
+      continue;
     }
     const TEditorAngles a = EditorAngles(e.Pitch, e.Yaw, e.Roll);
     TMapEntity entity;

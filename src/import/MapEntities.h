@@ -10,6 +10,7 @@
 
 class TJKLevel;
 class TBrushLevel;
+struct TLevelModels;
 
 struct TMapEntity {
   std::vector<std::pair<std::string, std::string>> Keys;  // in the order they are written
@@ -38,8 +39,13 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // numbers do not fit a Single once scaled raises an error naming the level and the thing or
 // light, as a brush corner does.
 // Scale is the one the conversion used (TImportResult::Scale).
+// With Models, a thing placed with a model is a misc_model instead: "classname" "misc_model",
+// "model" its MD3 below the game's base folder, "origin", "angles" that turn the model as the
+// game turns the thing, "modelscale" when the model is stored smaller, "spawnflags" "2" (the
+// compiler makes the player collide with its faces) when it collides with its faces or is a
+// structure and does not move in the game, and "template".
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
-                                    double Scale);
+                                    double Scale, const TLevelModels* Models = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
 // "_ambient" and "_lightmapscale"; else none.

@@ -32,14 +32,27 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
   TJKLevel& level = *Result.Level;
   CheckImageFormat(Request.Textures.OutputTexFormat);
+  // The models' sizes in texels come from the texture step.
+  TImportOptions textureOptions = Request.Options;
+  if (Request.Options.ImportModels) textureOptions.TextureSizes = true;
+  // The models a level's things name, and their materials, before its textures are converted:
+  // the models' materials are converted with them.
+  auto findModels = [&](const std::string& LevelFile, const std::string& ContainerFile) {
+    if (!Request.Options.ImportModels) return;
+    status("Finding Models...");
+    Result.Models = FindLevelModels(level, LevelFile, ContainerFile, Request.Textures,
+                                    Request.Options, Console);
+    for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
+  };
   if (ext == ".jkl") {
     status("Parsing JKL...");
     level.LoadFromFile(path, Request.Progress);
+    findModels(path, std::string());
     Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
     status("Converting Textures...");
     Result.TexturesConverted =
         ConvertLevelTextures(level, Result.Names, path, std::string(), Request.Progress,
-                             Request.Textures, Console, Request.Options, &Result.Textures);
+                             Request.Textures, Console, textureOptions, &Result.Textures);
   } else if (ext == ".gob" || ext == ".goo") {
     TJKContainer container;
     if (container.Open(path) && Request.PickEntry)
@@ -54,11 +67,12 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     status("Parsing JKL...");
     level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
     level.SetNameFromFile(Result.Entry);
+    findModels(std::string(), path);
     Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
     status("Converting Textures...");
     Result.TexturesConverted =
         ConvertLevelTextures(level, Result.Names, std::string(), path, Request.Progress,
-                             Request.Textures, Console, Request.Options, &Result.Textures);
+                             Request.Textures, Console, textureOptions, &Result.Textures);
   } else {
     throw rtl::Exception("Unknown reason...");
   }
@@ -85,6 +99,17 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   faces.DefaultTexture = Request.EditorTexture;
   if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
   Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
+  if (Request.Options.ImportModels) {
+    status("Converting Models...");
+    const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
+    PoseLevelModels(Result.Models, level, Result.Conversion.Scale, Result.Textures, Result.Names,
+                    faces.NonVisTex, Request.Textures.InstallPath, write, Console);
+    Console(
+        rtl::Format("%d things placed as models (%d that move in the game at rest, without "
+                    "the clip), %d triangles",
+                    Result.Models.Placed(), Result.Models.Moving(),
+                    static_cast<int>(Result.Models.Triangles())));
+  }
 
   // Beside the textures, and only where they are written; the last step, so that a run that
   // fails leaves the shared shaders folder as it was. Water volumes are liquid only through

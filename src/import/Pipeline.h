@@ -14,6 +14,7 @@
 #include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "import/EditorFaces.h"
+#include "import/LevelModels.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
@@ -52,6 +53,7 @@ struct TImportResult {
   std::unique_ptr<TJKLevel> Level;
   std::unique_ptr<TBrushLevel> BrushLevel;
   TLevelTextures Textures;  // what the texture step learned (as far as the options ask)
+  TLevelModels Models;      // with ImportModels: the things' models, posed and written
   int TexturesConverted = 0;
   // The level's folder, face and image names, as the textures, the shader script and the faces
   // took them.

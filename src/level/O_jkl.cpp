@@ -493,6 +493,12 @@ void TReader::ReadThings() {
     rec->Yaw = SingleWord(7);
     rec->Roll = SingleWord(8);
     level_.Things.AddObject(std::move(name), std::move(rec));
+    // Words after the sector (word 9) are the thing's own parameters.
+    level_.ThingParams.push_back(
+        SplitTo(10) ? ParseThingParams(std::string_view(CurrentLine())
+                                           .substr(static_cast<size_t>(words_[10].data() -
+                                                                       CurrentLine().data())))
+                    : TThingParams());
     if (AtTableEnd()) break;
   }
 }
@@ -606,6 +612,8 @@ void TJKLevel::Clear() {
   Adjoins.clear();
   Colormaps.clear();
   Things.Clear();
+  ThingParams.clear();
+  Templates.Clear();
   Lights.clear();
   Materials.Clear();
   UsedMaterials.Clear();
@@ -635,6 +643,7 @@ void TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Pr
     e.SetPlace(reader.Place(SourceName));
     throw;
   }
+  ReadThingTemplates(Lines, Templates);
 }
 
 void TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress,

@@ -18,6 +18,7 @@
 #include "level/O_ComEnt.h"
 #include "level/O_geo.h"
 #include "level/Progress.h"
+#include "level/ThingTemplates.h"
 #include "rtl/Classes.h"
 
 // The largest level text read: real levels hold up to a few megabytes.
@@ -41,6 +42,10 @@ class TJKLevel {
   T3DMeshList Sectors;                        // each sector's Surfaces refer to items of Surfaces
   rtl::TObjectStringList<TEntityRec> Things;  // template name with its record
   std::vector<std::unique_ptr<TLightRec>> Lights;
+  // The "key=value" words each thing's line carries after its sector, item i for thing i, and
+  // the level's templates: what the things are drawn with (read leniently, never failing).
+  std::vector<TThingParams> ThingParams;
+  TThingTemplates Templates;
 
   // How the game lights the surfaces (words the brush conversion does not read), item i for
   // surface i; words that are missing or unreadable count 0.

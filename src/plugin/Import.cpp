@@ -2,6 +2,7 @@
 
 #include "import/ImportSettings.h"
 #include "import/Pipeline.h"
+#include "import/WholeMap.h"
 #include "plugin/Platform.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
@@ -27,6 +28,14 @@ class TStatusScope {
   TPlugin& plugin_;
   IStatusWindow& window_;
 };
+
+// With GameReady=1, after the brushes went to the editor: the whole map (brushes, entities,
+// lights and models, as `morvane import --game-ready` writes it) saved in one step as
+// <install>/GameData/base/maps/<level>.map, said in one console line; the editor's function
+// table cannot make entities, so this is the map the designer opens. A map that cannot be saved
+// is one console line too.
+void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
+                 const TImportOptions& Options);
 
 }  // namespace
 
@@ -62,4 +71,36 @@ void ImportLevel() {
   window.SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(result.Faces, request.Progress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
+  if (Settings().Values("GameReady") == "1")
+    SaveGameMap(request.Textures.InstallPath, result, request.Options);
 }
+
+namespace {
+
+void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
+                 const TImportOptions& Options) {
+  // The editor has its brushes already: a map that cannot be saved costs only itself.
+  if (InstallPath.empty()) {
+    ConsoleMessage("Map not saved: the game's install path was not found");
+    return;
+  }
+  const std::string path = GameMapPath(InstallPath, Result);
+  try {
+    if (!rtl::ForceDirectories(rtl::ExtractFilePath(path)))
+      throw rtl::Exception("Cannot create the folder '" + rtl::ExtractFilePath(path) + "'");
+    TMapLayout layout(false, Options.AlignTextures);
+    layout.Converted(TImportContext{*Result.Level, *Result.BrushLevel, Result.Textures, Options,
+                                    Result.Names.FacePrefix});
+    rtl::TAtomicFile file(path);
+    const TWholeMap whole = WriteWholeMap(file.Stream(), Result, layout, true);
+    file.Commit();
+    ConsoleMessage(
+        rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
+                    "models)",
+                    path.c_str(), whole.Written, whole.Entities, whole.Models));
+  } catch (const std::exception& e) {
+    ConsoleMessage("Map not saved: " + std::string(e.what()));
+  }
+}
+
+}  // namespace

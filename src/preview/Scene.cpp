@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "brush/ModelPose.h"
 #include "brush/O_brush.h"
 #include "brush/TexFit.h"
 #include "level/Vec3.h"
@@ -124,6 +125,74 @@ TScene BuildScene(const TImportContext& Context, double Scale) {
     scene.Faces.push_back(std::move(face));
   }
   return scene;
+}
+
+void AddModelFaces(TScene& Scene, const TImportContext& Context, const TLevelModels& Models) {
+  const TBrushLevel& brushLevel = Context.BrushLevel;
+  const TJKLevel& level = Context.Level;
+  auto sizeOf = [&Scene](const std::string& Material, double& W, double& H) {
+    W = H = 64;
+    const std::string name = rtl::LowerCase(Material);
+    auto source = Scene.SourceOf.find(name);
+    if (source != Scene.SourceOf.end()) {
+      auto pixels = Scene.Sources.find(source->second);
+      if (pixels != Scene.Sources.end() && pixels->second.Width > 0)
+        W = pixels->second.Width, H = pixels->second.Height;
+      return;
+    }
+    auto image = Scene.Textures.find(name);
+    if (image != Scene.Textures.end() && image->second.Width > 0)
+      W = image->second.Width, H = image->second.Height;
+  };
+  const size_t things = std::min({Models.Things.size(), static_cast<size_t>(level.Things.Count()),
+                                  static_cast<size_t>(brushLevel.Entities.Count())});
+  for (size_t i = 0; i < things; ++i) {
+    const TThingModelPlacement& place = Models.Things[i];
+    if (place.State != TThingModelState::Placed) continue;
+    const std::vector<int>& stray = brushLevel.StrayThings;
+    if (std::find(stray.begin(), stray.end(), static_cast<int>(i)) != stray.end()) continue;
+    const TLevelModel& model = Models.Models[static_cast<size_t>(place.Model)];
+    const TEntityRec& thing = *level.Things.Objects(static_cast<int>(i));
+    const TVector3& origin = brushLevel.Entities.Objects(static_cast<int>(i))->Origin;
+    double r[3][3];
+    GameRotation(thing.Pitch, thing.Yaw, thing.Roll, r);
+    for (const TPosedSurface& s : model.Posed.Surfaces) {
+      const std::string material =
+          s.Material >= 0 ? model.Model->Materials[static_cast<size_t>(s.Material)] : std::string();
+      double w, h;
+      sizeOf(material, w, h);
+      auto corner = [&](uint32_t v) {
+        const float* p = &s.XYZ[3 * static_cast<size_t>(v)];
+        TVector3 out;
+        out.X = static_cast<float>(origin.X + r[0][0] * p[0] + r[0][1] * p[1] + r[0][2] * p[2]);
+        out.Y = static_cast<float>(origin.Y + r[1][0] * p[0] + r[1][1] * p[1] + r[1][2] * p[2]);
+        out.Z = static_cast<float>(origin.Z + r[2][0] * p[0] + r[2][1] * p[1] + r[2][2] * p[2]);
+        return out;
+      };
+      for (size_t k = 0; k + 2 < s.Triangles.size(); k += 3) {
+        TFace face;
+        face.Material = material;
+        for (size_t c = 0; c < 3; ++c) {
+          const uint32_t v = s.Triangles[k + c];
+          face.Corners.push_back(corner(v));
+          face.U.push_back(static_cast<float>(s.ST[2 * static_cast<size_t>(v)] * w));
+          face.V.push_back(static_cast<float>(s.ST[2 * static_cast<size_t>(v) + 1] * h));
+        }
+        // The triangles run clockwise seen from their front.
+        const TVector3& a = face.Corners[0];
+        const TVector3& b = face.Corners[1];
+        const TVector3& c = face.Corners[2];
+        const vec::TVec3d n = vec::Cross(vec::TVec3d{c.X - a.X, c.Y - a.Y, c.Z - a.Z},
+                                         vec::TVec3d{b.X - a.X, b.Y - a.Y, b.Z - a.Z});
+        const double length = std::sqrt(vec::Dot(n, n));
+        if (length > 0)
+          face.Normal =
+              MakeVector(static_cast<float>(n.X / length), static_cast<float>(n.Y / length),
+                         static_cast<float>(n.Z / length));
+        Scene.Faces.push_back(std::move(face));
+      }
+    }
+  }
 }
 
 void EditorTexel(const TEditorFace& Face, const TVector3& P, float& S, float& T) {

@@ -9,6 +9,7 @@
 #include "brush/ImportOptions.h"
 #include "import/EditorFaces.h"
 #include "import/ImportContext.h"
+#include "import/LevelModels.h"
 #include "import/LevelTextures.h"
 #include "level/P_vec.h"
 #include "preview/Camera.h"
@@ -45,6 +46,11 @@ struct TScene {
 // or AlignTextures), the light of their corners (Scale: editor units per level unit, to find
 // each corner's source) and a copy of the decoded textures, once per source.
 TScene BuildScene(const TImportContext& Context, double Scale = 256);
+
+// Adds the triangles of every thing placed with a model (not those in no sector), where the game
+// shows them: each model turned as the thing is and moved to its origin, its texture coordinates
+// in texels of its materials' images (64 x 64 when unknown), at full light.
+void AddModelFaces(TScene& Scene, const TImportContext& Context, const TLevelModels& Models);
 
 // A corner's light as the game computes it: its intensity plus the surface's and the sector's
 // extra light, within 0 to 1; full light for a surface whose light mode is 0 ("fully lit").

@@ -1,0 +1,46 @@
+#include "import/WholeMap.h"
+
+#include <array>
+#include <string>
+
+#include "import/MapEntities.h"
+#include "import/MapWriter.h"
+#include "rtl/Classes.h"
+#include "rtl/Files.h"
+
+TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayout& Layout,
+                        bool WithEntities,
+                        const std::function<void(int Index, int Count)>& Progress) {
+  TWholeMap report;
+  TMapWriter map([&Out](const char* data, size_t size) { Out.WriteBuffer(data, size); });
+  map.BeginWorldspawn();
+  // A sealed level's block size for the compiler, chosen from the level's size.
+  const std::array<int, 3>& block = Result.Conversion.BlockSize;
+  if (block[0] > 0)
+    map.Append("\"_blocksize\" \"" + std::to_string(block[0]) + " " + std::to_string(block[1]) +
+               " " + std::to_string(block[2]) + "\"\n");
+  for (const auto& [key, value] : WorldspawnKeys(*Result.BrushLevel))
+    map.Append("\"" + key + "\" \"" + value + "\"\n");
+  const int count = static_cast<int>(Result.Faces.size());
+  for (int i = 0; i < count; ++i) {
+    if (Progress) Progress(i, count);
+    Layout.Write(map, Result.Faces[static_cast<size_t>(i)]);
+  }
+  map.EndEntity();
+  if (WithEntities)
+    for (const TMapEntity& entity :
+         MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models)) {
+      map.Append(EntityText(entity));
+      ++report.Entities;
+      if (!entity.Keys.empty() && entity.Keys[0].second == "misc_model") ++report.Models;
+    }
+  map.Flush();
+  report.Written = map.Written(), report.WrittenBrushDef = map.WrittenBrushDef();
+  report.Skipped = map.Skipped();
+  return report;
+}
+
+std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result) {
+  return rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\maps\\")) +
+         Result.Names.Folder + ".map";
+}
