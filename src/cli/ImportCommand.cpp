@@ -246,29 +246,17 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 const TCommandDef& ImportCommand() {
-  static const TCommandDef command = {"import",
-                                      ImportSynopsis,
-                                      ImportDetails,
-                                      {{"--entry", true},
-                                       {"--game-dir", true},
-                                       {"--settings", true},
-                                       {"--map", true},
-                                       {"--default-texture", true},
-                                       {"--overwrite-textures", false},
-                                       {"--align", false},
-                                       {"--map-format", true},
-                                       {"--clean", false},
-                                       {"--entities", false},
-                                       {"--seal", false},
-                                       {"--fit-world", false},
-                                       {"--adjoins", false},
-                                       {"--shaders", false},
-                                       {"--level-palette", false},
-                                       {"--parent-mat", false},
-                                       {"--water", false},
-                                       {"--lights", false},
-                                       {"--models", false},
-                                       {"--game-ready", false}},
-                                      Import};
+  static const TCommandDef command = {
+      "import",
+      ImportSynopsis,
+      ImportDetails,
+      {{"--entry", true},       {"--game-dir", true},        {"--settings", true},
+       {"--map", true},         {"--default-texture", true}, {"--overwrite-textures", false},
+       {"--align", false},      {"--map-format", true},      {"--clean", false},
+       {"--entities", false},   {"--seal", false},           {"--fit-world", false},
+       {"--adjoins", false},    {"--shaders", false},        {"--level-palette", false},
+       {"--parent-mat", false}, {"--water", false},          {"--lights", false},
+       {"--models", false},     {"--game-ready", false}},
+      Import};
   return command;
 }
