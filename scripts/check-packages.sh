@@ -10,7 +10,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 (cd dist && sha256sum -c --quiet SHA256SUMS)
 # Every settings key the code reads is in the list that README.txt and the manual page show.
-for key in $(grep -rhoE '(Values|OnOffSetting|CachedSetting)\([^"]*"[A-Za-z]+"' src | grep -oE '[A-Za-z]+"$' | tr -d '"' | sort -u); do
+for key in $(grep -rhoE '(Values|OnOffSetting|CachedSetting|OnOff)\([^"]*"[A-Za-z]+"' src | grep -oE '[A-Za-z]+"$' | tr -d '"' | sort -u); do
   grep -q "^$key=" cmake/packaging/settings.txt || { echo "settings key $key missing from cmake/packaging/settings.txt"; exit 1; }
 done
 
