@@ -45,5 +45,12 @@ TEST(GameReadyInTheEditor, SettingGivesTheCommandLinesSealedBrushes) {
                    out, err),
             0)
       << err.str();
-  EXPECT_TRUE(ReadTextFile(cliMap) == map) << "the DLL handed over other brushes";
+  // The worldspawn's keys (the block size, the fitted light's) are the saved map's alone: the
+  // editor's interface cannot set them.
+  std::string cli = ReadTextFile(cliMap);
+  for (size_t at = cli.find("\n\"_"); at != std::string::npos && at < cli.find("\n{\n");
+       at = cli.find("\n\"_"))
+    cli.erase(at, cli.find('\n', at + 1) - at);
+  EXPECT_NE(ReadTextFile(cliMap), cli) << "the worldspawn carries the block size";
+  EXPECT_TRUE(cli == map) << "the DLL handed over other brushes";
 }
