@@ -320,7 +320,8 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   TLightFit fit;
   fit.DroppedNegative = calibrated.DroppedNegative;
   fit.DroppedNoRange = calibrated.DroppedNoRange;
-  fit.Ambient = static_cast<float>(LightUnit * ambient);
+  // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
+  fit.Ambient = LightUnit * ambient >= 1 ? static_cast<float>(LightUnit * ambient) : 0.0f;
   for (size_t j = 0; j < candidates.size(); ++j) {
     const TCandidate& c = candidates[j];
     const double strength = LightUnit * weight[j] * c.Strength;
