@@ -67,13 +67,12 @@ double Basis(const TCandidate& C, const TCorner& P) {
   return d < C.Reach ? C.Strength * (1 - d / C.Reach) : 0;
 }
 
-// The level's corners the game lit, with the index of each lit surface's first corner.
-std::vector<TCorner> LitCorners(const TJKLevel& Level, std::vector<std::vector<size_t>>& BySector,
-                                std::vector<std::pair<const TSurface*, int>>& Surfaces) {
-  std::vector<TCorner> corners;
+// Calls Visit(sector, surface, its light record, the sector's extra light) for each surface the
+// game lit (a solid surface or a drawn adjoin), sector by sector.
+template <typename TVisit>
+void ForEachLitSurface(const TJKLevel& Level, TVisit Visit) {
   std::unordered_map<const TSurface*, size_t> index;
   for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
-  BySector.assign(static_cast<size_t>(Level.Sectors.Count()), {});
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);
     const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
@@ -85,22 +84,34 @@ std::vector<TCorner> LitCorners(const TJKLevel& Level, std::vector<std::vector<s
       if (at >= Level.SurfaceLights.size()) continue;
       const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
       if (!LitSurface(*s, light) || (s->Adjoin != -1 && !IsDrawnAdjoin(*s))) continue;
-      const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
-      const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-      if (!(length > 0)) continue;
-      Surfaces.emplace_back(s, i);
-      for (int c = 0; c < s->Vertices.Count(); ++c) {
-        const size_t slot = static_cast<size_t>(light.First) + static_cast<size_t>(c);
-        const double intensity = slot < Level.Intensities.size() ? Level.Intensities[slot] : 0;
-        const double target = intensity + light.ExtraLight + sectorExtra;
-        if (!std::isfinite(target)) continue;
-        const TVertex* v = s->Vertices.Items(c);
-        BySector[static_cast<size_t>(i)].push_back(corners.size());
-        corners.push_back(TCorner{v->X, v->Y, v->Z, nx / length, ny / length, nz / length, i,
-                                  std::fmax(0, std::fmin(1, target))});
-      }
+      Visit(i, *s, light, sectorExtra);
     }
   }
+}
+
+// The level's corners the game lit, with the index of each lit surface's first corner.
+std::vector<TCorner> LitCorners(const TJKLevel& Level, std::vector<std::vector<size_t>>& BySector,
+                                std::vector<std::pair<const TSurface*, int>>& Surfaces) {
+  std::vector<TCorner> corners;
+  BySector.assign(static_cast<size_t>(Level.Sectors.Count()), {});
+  ForEachLitSurface(Level, [&](int i, const TSurface& surface, const TJKLevel::TSurfaceLight& light,
+                               double sectorExtra) {
+    const TSurface* s = &surface;
+    const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(length > 0)) return;
+    Surfaces.emplace_back(s, i);
+    for (int c = 0; c < s->Vertices.Count(); ++c) {
+      const size_t slot = static_cast<size_t>(light.First) + static_cast<size_t>(c);
+      const double intensity = slot < Level.Intensities.size() ? Level.Intensities[slot] : 0;
+      const double target = intensity + light.ExtraLight + sectorExtra;
+      if (!std::isfinite(target)) continue;
+      const TVertex* v = s->Vertices.Items(c);
+      BySector[static_cast<size_t>(i)].push_back(corners.size());
+      corners.push_back(TCorner{v->X, v->Y, v->Z, nx / length, ny / length, nz / length, i,
+                                std::fmax(0, std::fmin(1, target))});
+    }
+  });
   return corners;
 }
 
@@ -136,26 +147,14 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
   std::vector<int> sectorLit(static_cast<size_t>(sectors), 0);
   double sum = 0;
   int lit = 0;
-  std::unordered_map<const TSurface*, size_t> index;
-  for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
-  for (int i = 0; i < sectors; ++i) {
-    const T3DMesh* sector = Level.Sectors.Items(i);
-    const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
-                                   ? Level.SectorExtraLight[static_cast<size_t>(i)]
-                                   : 0;
-    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
-      const TSurface* s = sector->Surfaces.Items(k);
-      const size_t at = index[s];
-      if (at >= Level.SurfaceLights.size()) continue;
-      const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
-      if (!LitSurface(*s, light) || (s->Adjoin != -1 && !IsDrawnAdjoin(*s))) continue;
-      const double extra = light.ExtraLight + sectorExtra;
-      if (!std::isfinite(extra)) continue;
-      sum += extra, ++lit;
-      sectorSum[static_cast<size_t>(i)] += extra;
-      ++sectorLit[static_cast<size_t>(i)];
-    }
-  }
+  ForEachLitSurface(
+      Level, [&](int i, const TSurface&, const TJKLevel::TSurfaceLight& light, double sectorExtra) {
+        const double extra = light.ExtraLight + sectorExtra;
+        if (!std::isfinite(extra)) return;
+        sum += extra, ++lit;
+        sectorSum[static_cast<size_t>(i)] += extra;
+        ++sectorLit[static_cast<size_t>(i)];
+      });
   const double mean = lit > 0 ? sum / lit : 0;
   fit.MinLight = static_cast<float>(LightUnit * std::fmax(0, std::fmin(1, mean)));
   for (int i = 0; i < sectors; ++i) {
