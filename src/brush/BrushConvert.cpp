@@ -420,6 +420,7 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
   if (roles) NameFaceRoles(BrushLevel);
   if (Options.GameLights && Options.WritesEntities) {
     BrushLevel.GameLights = std::make_unique<TLightFit>(FitGameLights(Level, scaleNow()));
+    BrushLevel.GameLights->Lit = LitPolygons(Level, scaleNow());
     if (BrushLevel.GameLights->DroppedNegative > 0 && Console)
       Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                           BrushLevel.GameLights->DroppedNegative));

@@ -337,3 +337,29 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   }
   return fit;
 }
+
+std::vector<TLitPolygon> LitPolygons(const TJKLevel& Level, double Scale) {
+  std::vector<TLitPolygon> out;
+  const float s = static_cast<float>(Scale);
+  ForEachLitSurface(Level, [&](int, const TSurface& surface, const TJKLevel::TSurfaceLight& light,
+                               double sectorExtra) {
+    const double nx = surface.Normal.X, ny = surface.Normal.Y, nz = surface.Normal.Z;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    const double extra = light.ExtraLight + sectorExtra;
+    if (!(length > 0) || !std::isfinite(extra)) return;
+    TLitPolygon polygon;
+    polygon.Extra = static_cast<float>(extra);
+    polygon.Normal = TVector3{static_cast<float>(nx / length), static_cast<float>(ny / length),
+                              static_cast<float>(nz / length)};
+    for (int c = 0; c < surface.Vertices.Count(); ++c) {
+      const size_t slot = static_cast<size_t>(light.First) + static_cast<size_t>(c);
+      const double intensity = slot < Level.Intensities.size() ? Level.Intensities[slot] : 0;
+      if (!std::isfinite(intensity)) return;
+      const TVertex* v = surface.Vertices.Items(c);
+      polygon.Corners.push_back(TVector3{v->X * s, v->Y * s, v->Z * s});
+      polygon.Light.push_back(static_cast<float>(intensity));
+    }
+    out.push_back(std::move(polygon));
+  });
+  return out;
+}

@@ -6,6 +6,7 @@
 #include "brush/O_brush.h"
 #include "import/LevelModels.h"
 #include "level/O_jkl.h"
+#include "light/GameLightFile.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -137,7 +138,8 @@ std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLeve
   if (!BrushLevel.GameLights) return {};
   return {{"_minlight", rtl::SingleToStr(BrushLevel.GameLights->MinLight)},
           {"_ambient", rtl::SingleToStr(BrushLevel.GameLights->Ambient)},
-          {"_lightmapscale", rtl::SingleToStr(BrushLevel.GameLights->LightmapScale)}};
+          {"_lightmapscale", rtl::SingleToStr(BrushLevel.GameLights->LightmapScale)},
+          {IdKey, GameLightId(BrushLevel.GameLights->Lit)}};
 }
 
 std::string EntityText(const TMapEntity& Entity) {

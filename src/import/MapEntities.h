@@ -48,7 +48,8 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
                                     double Scale, const TLevelModels* Models = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
-// "_ambient" and "_lightmapscale"; else none.
+// "_ambient", "_lightmapscale" and the identity of the game light file written beside the map
+// (IdKey); else none.
 std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
