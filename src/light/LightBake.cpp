@@ -80,20 +80,34 @@ double Inside(const TFanTriangle& T, const V3& P) {
   return least;
 }
 
-// The game's light at P: the corners' light by P's weights within the triangle (held inside it,
-// for the luxels along a border), plus the extra light.
+// The weights of P's foot on the triangle's plane; negative outside.
+void PlaneWeights(const TFanTriangle& T, const V3& P, double W[3]) {
+  const double area = Dot(Cross(Sub(T.P[1], T.P[0]), Sub(T.P[2], T.P[0])), T.Plane);
+  for (int j = 0; j < 3; ++j) {
+    const V3& a = T.P[(j + 1) % 3];
+    W[j] = Dot(Cross(Sub(T.P[(j + 2) % 3], a), Sub(P, a)), T.Plane) / area;
+  }
+}
+
+// The game's light at P: the corners' light by the weights of the point of the triangle nearest
+// to P (P itself inside; on the nearest edge for the luxels along a border), plus the extra
+// light.
 double GameLight(const TFanTriangle& T, const V3& P) {
-  const V3 n = Cross(Sub(T.P[1], T.P[0]), Sub(T.P[2], T.P[0]));
-  const double area = Dot(n, T.Plane);
   double w[3];
-  for (int j = 0; j < 3; ++j)
-    w[j] = std::fmax(
-        0, Dot(Cross(Sub(T.P[(j + 2) % 3], T.P[(j + 1) % 3]), Sub(P, T.P[(j + 1) % 3])), T.Plane) /
-               area);
-  const double sum = w[0] + w[1] + w[2];
-  double light = 0;
-  for (int j = 0; j < 3; ++j) light += T.Light[j] * (sum > 0 ? w[j] / sum : 1.0 / 3);
-  return light + T.Extra;
+  PlaneWeights(T, P, w);
+  if (w[0] < 0 || w[1] < 0 || w[2] < 0) {
+    double nearest = std::numeric_limits<double>::infinity();
+    for (int j = 0; j < 3; ++j) {
+      const int a = (j + 1) % 3, b = (j + 2) % 3;
+      const V3 edge = Sub(T.P[b], T.P[a]);
+      const double k = std::fmax(0, std::fmin(1, Dot(Sub(P, T.P[a]), edge) / Dot(edge, edge)));
+      const V3 foot = Sub(Sub(P, T.P[a]), Scaled(edge, k));
+      if (Dot(foot, foot) >= nearest) continue;
+      nearest = Dot(foot, foot);
+      w[j] = 0, w[a] = 1 - k, w[b] = k;
+    }
+  }
+  return w[0] * T.Light[0] + w[1] * T.Light[1] + w[2] * T.Light[2] + T.Extra;
 }
 
 // The triangles by the cubes of space their plane passes near. The cube's size grows until the

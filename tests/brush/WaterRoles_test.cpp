@@ -15,6 +15,7 @@
 #include "import/MapEntities.h"
 #include "import/Pipeline.h"
 #include "level/O_jkl.h"
+#include "light/GameLightFile.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
 #include "texture/ShaderScript.h"
@@ -315,7 +316,9 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
     EXPECT_EQ(e.Keys[3].first, "fade");
     EXPECT_EQ(e.Keys[4], (std::pair<std::string, std::string>{"spawnflags", "1"}));
   }
-  EXPECT_EQ(WorldspawnKeys(out).size(), 3u);
+  // The fourth key ties the map to the game light file written beside it.
+  ASSERT_EQ(WorldspawnKeys(out).size(), 4u);
+  EXPECT_EQ(WorldspawnKeys(out)[3].second, GameLightId(out.GameLights->Lit));
   o.WritesEntities = false;
   TBrushLevel none;
   ConvertSectorsToBrushes(level, none, nullptr, o, &slab);
