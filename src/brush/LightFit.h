@@ -29,6 +29,12 @@ constexpr double LinearLightScale = 0.9375;
 constexpr double FillReach = 1.5;
 // Rounds of the fit over all its lights.
 constexpr int FitSweeps = 40;
+// The compiler's light grid (the light of models and players), in editor units: the fit writes
+// at most one surface light per sector and cell of it.
+constexpr double LightGridCell[3] = {64, 64, 128};
+// How far in front of a corner (level units) the fit starts its look towards a light, so that
+// the corner's own surface and its neighbours do not hide it.
+constexpr double CornerLift = 1.0 / 1024;
 
 struct TFitLight {
   TVector3 Origin;  // in editor units
