@@ -22,6 +22,10 @@ and compared with the level's own text:
 
   lights, light s  the map's light entities and the light compile's own time (its log's "light ok Ts")
 
+With OWN=1 the map is compiled a second time with only the light entities that stand for the
+level's own lights (those at a light of the level's LIGHTS section), for the light compile's
+time of the level's own lights ("own s").
+
 With BAKE=1 the compiled level is read once as compiled (the fitted lights alone) and once more
 after `morvane bake`, and both figures are given (corr/mae, then bcorr/bmae for the baked one).
 A fan triangle of a surface whose corners lie in line claims no point of the light metric.
@@ -126,6 +130,13 @@ class Level:
                 sector = None
             elif w[0].lower() == "section:" and len(w) > 1 and w[1].lower() == "things":
                 break
+        self.lights = []
+        at = next((k for k in range(n) if [x.lower() for x in lines[k][:2]] == ["section:", "lights"]), n)
+        for w in lines[at + 1:]:
+            if w and w[0].lower() in ("end", "section:"):
+                break
+            if len(w) >= 7 and re.match(r"^\d+:$", w[0]):
+                self.lights.append(tuple(float(x) for x in w[2:5]))
 
     def drawn(self, s):
         return s["adjoin"] != -1 and s["mat"] != -1 and s["geo"] != 0
@@ -355,6 +366,22 @@ def measure(level, bsp, scale):
             "trans": walls_trans, "corners": len(game), "corr": corr, "mae": mae}
 
 
+def own_lights_map(mapfile, level, scale, out):
+    """The map with only the light entities at the level's own lights."""
+    own = {tuple(round(c * scale) for c in p) for p in level.lights}
+    text = open(mapfile, encoding="latin-1").read()
+    blocks = re.split(r"(?m)^(?=\{\n)", text)
+    kept = []
+    for b in blocks:
+        if '"classname" "light"' in b:
+            m = re.search(r'"origin" "([^"]+)"', b)
+            if not m or tuple(round(float(x)) for x in m.group(1).split()) not in own:
+                continue
+        kept.append(b)
+    open(out, "w", encoding="latin-1").write("".join(kept))
+    return sum(1 for b in kept if '"classname" "light"' in b)
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -397,6 +424,13 @@ def main():
         secs = float(m.group(1)) if m else float("nan")
         level = Level(path)
         f = measure(level, Bsp(bspfile), scale)
+        own = ""
+        if os.environ.get("OWN") == "1":
+            ownmap = os.path.join(maps, name + "_own.map")
+            kept = own_lights_map(mapfile, level, scale, ownmap)
+            o = subprocess.run([COMPILE, "--light", ownmap], capture_output=True, text=True)
+            m = re.search(r"light \w+ ([0-9.]+)s", o.stdout)
+            own = "own %d lights %ss" % (kept, m.group(1) if m else "?")
         corrs.append(f["corr"])
         maes.append(f["mae"])
         baked = ""
@@ -412,7 +446,7 @@ def main():
         print("%-10s %7s %6d %9s %7d %6d %8d %6.3f %6.3f %6d %7.1f %s  %s" %
               (name, f["water"], f["wbrush"], f["pass"], f["nobrush"], f["trans"], f["corners"],
                f["corr"], f["mae"], lights, secs, baked,
-               "leaked" if "leaked yes" in r.stdout else ""), flush=True)
+               ("leaked " if "leaked yes" in r.stdout else "") + own), flush=True)
     med = lambda v: sorted(v)[len(v) // 2]
     if corrs:
         print("median     corr %.3f  mae %.3f  lowest corr %.3f" % (med(corrs), med(maes), min(corrs)))

@@ -214,9 +214,10 @@ TCandidate SurfaceCandidate(const TJKLevel& Level, const TSurface& S, int Sector
   return c;
 }
 
-// The surface lights of one sector and one cell of the compiler's light grid become one: the
-// grid, which lights models and players, cannot tell them apart, and the surfaces themselves get
-// the game's light from a bake. It stands at their mean and reaches every corner they reach.
+// The surface lights of one sector and one block of the compiler's light grid (LightGridCell)
+// become one: the grid, which lights models and players, blends them anyway, and the surfaces
+// themselves get the game's light from a bake. It stands at their mean and reaches every corner
+// they reach.
 std::vector<TCandidate> GridCandidates(const std::vector<TCandidate>& Surface, double Scale) {
   std::map<std::tuple<int64_t, int64_t, int64_t, int>, std::vector<const TCandidate*>> cells;
   for (const TCandidate& c : Surface)
@@ -353,7 +354,7 @@ TLightFit FittedLights(const TLightFit& Calibrated, const std::vector<TCandidate
 }  // namespace
 
 // The fit: non-negative weights for the level's lights (in their own shape), a fill light per
-// sector and a light before the lit surfaces of each sector in each cell of the light grid, and
+// sector and a light before the lit surfaces of each sector in each block of the light grid, and
 // a light everywhere (the compiler's "_ambient"), chosen by least squares over the lit corners,
 // starting from the calibrated lights. Corners are lit in this model by every candidate they
 // face, that reaches them and whose segment to them crosses none of the level's solid surfaces;

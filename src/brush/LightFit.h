@@ -29,9 +29,10 @@ constexpr double LinearLightScale = 0.9375;
 constexpr double FillReach = 1.5;
 // Rounds of the fit over all its lights.
 constexpr int FitSweeps = 40;
-// The compiler's light grid (the light of models and players), in editor units: the fit writes
-// at most one surface light per sector and cell of it.
-constexpr double LightGridCell[3] = {64, 64, 128};
+// Two cells of the compiler's light grid (64 x 64 x 128 editor units: the light of models and
+// players) along each axis: the fit writes at most one surface light per sector and block of
+// 2 x 2 x 2 cells, whose light the grid blends anyway.
+constexpr double LightGridCell[3] = {128, 128, 256};
 // How far in front of a corner (level units) the fit starts its look towards a light, so that
 // the corner's own surface and its neighbours do not hide it.
 constexpr double CornerLift = 1.0 / 1024;
