@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "brush/LightFit.h"
+#include "light/LightFit.h"
 
 constexpr const char* IdKey = "_morvane_gamelight";
 // A polygon has at most this many corners, a file at most this many polygons and bytes.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "brush/LightFit.h"
 #include "bsp/Rbsp.h"
+#include "light/LightFit.h"
 
 constexpr double PlaneTolerance = 2;
 constexpr double MaxTurnCos = 0.98;  // about 11 degrees

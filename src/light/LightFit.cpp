@@ -1,4 +1,4 @@
-#include "brush/LightFit.h"
+#include "light/LightFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brush/DrawnAdjoins.h"
-#include "brush/LightOcclusion.h"
+#include "level/Adjoins.h"
+#include "light/LightOcclusion.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "brush/LightOcclusion.h"
+#include "light/LightOcclusion.h"
 
 #include <algorithm>
 #include <cmath>
