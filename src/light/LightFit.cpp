@@ -176,6 +176,180 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
   return fit;
 }
 
+namespace {
+
+// Sectors next to each other through an adjoin.
+std::vector<std::vector<int>> NeighbourSectors(const TJKLevel& Level) {
+  const int sectors = Level.Sectors.Count();
+  std::vector<std::vector<int>> next(static_cast<size_t>(sectors));
+  std::unordered_map<const TSurface*, int> sectorOf;
+  for (int i = 0; i < sectors; ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k)
+      sectorOf.emplace(sector->Surfaces.Items(k), i);
+  }
+  for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
+    const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
+    if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
+      next[static_cast<size_t>(a->second)].push_back(b->second);
+  }
+  return next;
+}
+
+// The calibrated lights as candidates, in their order: the level's in their own shape, the
+// fills at the centre of their sector.
+void AddCalibratedCandidates(const TJKLevel& Level, double Scale, const TLightFit& Calibrated,
+                             std::vector<TCandidate>& Candidates) {
+  for (const TFitLight& light : Calibrated.Lights) {
+    TCandidate c;
+    if (light.Source >= 0) {
+      const TLightRec& rec = *Level.Lights[static_cast<size_t>(light.Source)];
+      c.X = rec.Position.X, c.Y = rec.Position.Y, c.Z = rec.Position.Z;
+      c.Reach = rec.Value2, c.Strength = rec.Value1, c.Source = light.Source;
+    } else {
+      c.X = light.Origin.X / Scale, c.Y = light.Origin.Y / Scale, c.Z = light.Origin.Z / Scale;
+      c.Strength = 1, c.Sector = c.FillSector = light.Sector;
+      c.Reach = light.Light * LinearLightScale / light.Fade / Scale;
+    }
+    Candidates.push_back(std::move(c));
+  }
+}
+
+// A fill for every sector with lit corners the calibration left without one.
+void AddMissingFills(const TJKLevel& Level, const std::vector<std::vector<size_t>>& BySector,
+                     std::vector<TCandidate>& Candidates) {
+  const int sectors = Level.Sectors.Count();
+  std::vector<bool> filled(static_cast<size_t>(sectors), false);
+  for (const TCandidate& c : Candidates)
+    if (c.FillSector >= 0) filled[static_cast<size_t>(c.FillSector)] = true;
+  for (int i = 0; i < sectors; ++i) {
+    if (filled[static_cast<size_t>(i)] || BySector[static_cast<size_t>(i)].empty()) continue;
+    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
+    TCandidate c;
+    c.X = shape.X, c.Y = shape.Y, c.Z = shape.Z, c.Reach = FillReach * shape.Radius;
+    c.Strength = 1, c.Sector = c.FillSector = i;
+    if (c.Reach > 0) Candidates.push_back(std::move(c));
+  }
+}
+
+// A light before a lit surface, a sixth of its radius out, reaching its corners and a little
+// beyond. Inside its sector: in front of every surface of it, nearer the surface where the
+// sector is thin; a sector that is not convex may refuse every place, and gets one close by.
+void AddSurfaceCandidate(const TJKLevel& Level, const TSurface* s, int sector,
+                         std::vector<TCandidate>& Candidates) {
+  TVector3 centre;
+  s->GetCentre(centre);
+  double radius = 0;
+  for (int k = 0; k < s->Vertices.Count(); ++k) {
+    const TVertex* v = s->Vertices.Items(k);
+    const double dx = v->X - centre.X, dy = v->Y - centre.Y, dz = v->Z - centre.Z;
+    radius = std::fmax(radius, std::sqrt(dx * dx + dy * dy + dz * dz));
+  }
+  const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  const T3DMesh* home = Level.Sectors.Items(sector);
+  auto inside = [home](double x, double y, double z) {
+    for (int k = 0; k < home->Surfaces.Count(); ++k) {
+      const TSurface* o = home->Surfaces.Items(k);
+      if (o->Vertices.Count() == 0) continue;
+      const TVertex* v = o->Vertices.Items(0);
+      if (o->Normal.X * (x - v->X) + o->Normal.Y * (y - v->Y) + o->Normal.Z * (z - v->Z) <= 0)
+        return false;
+    }
+    return true;
+  };
+  double out = radius / 6;
+  for (int tries = 0; tries < 4; ++tries, out /= 2)
+    if (inside(centre.X + nx / length * out, centre.Y + ny / length * out,
+               centre.Z + nz / length * out))
+      break;
+  TCandidate c;
+  c.X = centre.X + nx / length * out, c.Y = centre.Y + ny / length * out;
+  c.Z = centre.Z + nz / length * out;
+  c.Reach = radius + out, c.Strength = 1, c.Sector = sector;
+  if (c.Reach > 0) Candidates.push_back(std::move(c));
+}
+
+// Each candidate's column: the corners it lights at weight 1 (any corner, or those of its
+// sector and the sectors next to it).
+void FillColumns(const std::vector<TCorner>& Corners,
+                 const std::vector<std::vector<size_t>>& BySector,
+                 const std::vector<std::vector<int>>& Next, std::vector<TCandidate>& Candidates) {
+  for (TCandidate& c : Candidates) {
+    auto take = [&c, &Corners](size_t k) {
+      const double b = Basis(c, Corners[k]);
+      if (b > 0) c.Column.emplace_back(k, b);
+    };
+    if (c.Sector < 0) {
+      for (size_t k = 0; k < Corners.size(); ++k) take(k);
+      continue;
+    }
+    for (size_t k : BySector[static_cast<size_t>(c.Sector)]) take(k);
+    for (int n : Next[static_cast<size_t>(c.Sector)])
+      for (size_t k : BySector[static_cast<size_t>(n)]) take(k);
+  }
+}
+
+// The weights' start: the calibrated lights, the level's at their own strength, the fills at
+// theirs; the others at zero.
+std::vector<double> StartWeights(const TLightFit& Calibrated, size_t Candidates) {
+  std::vector<double> weight(Candidates, 0);
+  for (size_t j = 0; j < Calibrated.Lights.size(); ++j) {
+    const TFitLight& light = Calibrated.Lights[j];
+    weight[j] = light.Source >= 0 ? 1 : light.Light * LinearLightScale / LightUnit;
+  }
+  return weight;
+}
+
+// One round of coordinate descent: each weight in turn to its least-squares best, never below
+// zero, then the light everywhere to the mean of what is left, never below zero.
+void Sweep(const std::vector<TCandidate>& Candidates, std::vector<double>& Weight,
+           std::vector<double>& Residual, double& Ambient) {
+  for (size_t j = 0; j < Candidates.size(); ++j) {
+    const auto& column = Candidates[j].Column;
+    double bb = 0, br = 0;
+    for (const auto& [k, b] : column) bb += b * b, br += b * Residual[k];
+    if (!(bb > 0)) continue;
+    const double w = std::fmax(0, Weight[j] + br / bb);
+    const double delta = w - Weight[j];
+    if (delta == 0) continue;
+    for (const auto& [k, b] : column) Residual[k] -= delta * b;
+    Weight[j] = w;
+  }
+  double sum = 0;
+  for (double r : Residual) sum += r;
+  const double a = std::fmax(0, Ambient + sum / static_cast<double>(Residual.size()));
+  for (double& r : Residual) r -= a - Ambient;
+  Ambient = a;
+}
+
+// The fitted weights as the compiler's lights.
+TLightFit FittedLights(const TLightFit& Calibrated, const std::vector<TCandidate>& Candidates,
+                       const std::vector<double>& Weight, double Ambient, double Scale) {
+  TLightFit fit;
+  fit.DroppedNegative = Calibrated.DroppedNegative;
+  fit.DroppedNoRange = Calibrated.DroppedNoRange;
+  // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
+  fit.Ambient = LightUnit * Ambient >= 1 ? static_cast<float>(LightUnit * Ambient) : 0.0f;
+  for (size_t j = 0; j < Candidates.size(); ++j) {
+    const TCandidate& c = Candidates[j];
+    const double strength = LightUnit * Weight[j] * c.Strength;
+    // Less than a step of the lightmap where it stands: no light worth a compiler's time.
+    if (!(strength >= 1)) continue;
+    TFitLight light;
+    light.Origin = TVector3{static_cast<float>(c.X * Scale), static_cast<float>(c.Y * Scale),
+                            static_cast<float>(c.Z * Scale)};
+    light.Light = static_cast<float>(strength / LinearLightScale);
+    light.Fade = static_cast<float>(strength / (c.Reach * Scale));
+    light.Source = c.Source;
+    light.Sector = c.Sector;
+    fit.Lights.push_back(light);
+  }
+  return fit;
+}
+
+}  // namespace
+
 // The fit: non-negative weights for the level's lights (in their own shape), a fill light per
 // sector and a small light before each lit surface, and a light everywhere (the compiler's
 // "_ambient"), chosen by least squares over the lit corners, starting from the calibrated
@@ -190,150 +364,19 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   const std::vector<TCorner> corners = LitCorners(Level, bySector, surfaces);
   if (corners.empty()) return calibrated;
 
-  // Sectors next to each other through an adjoin.
-  const int sectors = Level.Sectors.Count();
-  std::vector<std::vector<int>> next(static_cast<size_t>(sectors));
-  {
-    std::unordered_map<const TSurface*, int> sectorOf;
-    for (int i = 0; i < sectors; ++i) {
-      const T3DMesh* sector = Level.Sectors.Items(i);
-      for (int k = 0; k < sector->Surfaces.Count(); ++k)
-        sectorOf.emplace(sector->Surfaces.Items(k), i);
-    }
-    for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
-      const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
-      if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
-        next[static_cast<size_t>(a->second)].push_back(b->second);
-    }
-  }
-
+  const std::vector<std::vector<int>> next = NeighbourSectors(Level);
   std::vector<TCandidate> candidates;
-  for (const TFitLight& light : calibrated.Lights) {
-    TCandidate c;
-    if (light.Source >= 0) {
-      const TLightRec& rec = *Level.Lights[static_cast<size_t>(light.Source)];
-      c.X = rec.Position.X, c.Y = rec.Position.Y, c.Z = rec.Position.Z;
-      c.Reach = rec.Value2, c.Strength = rec.Value1, c.Source = light.Source;
-    } else {
-      c.X = light.Origin.X / Scale, c.Y = light.Origin.Y / Scale, c.Z = light.Origin.Z / Scale;
-      c.Strength = 1, c.Sector = c.FillSector = light.Sector;
-      c.Reach = light.Light * LinearLightScale / light.Fade / Scale;
-    }
-    candidates.push_back(std::move(c));
-  }
-  // A fill for every sector the calibration left without one.
-  std::vector<bool> filled(static_cast<size_t>(sectors), false);
-  for (const TCandidate& c : candidates)
-    if (c.FillSector >= 0) filled[static_cast<size_t>(c.FillSector)] = true;
-  for (int i = 0; i < sectors; ++i) {
-    if (filled[static_cast<size_t>(i)] || bySector[static_cast<size_t>(i)].empty()) continue;
-    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
-    TCandidate c;
-    c.X = shape.X, c.Y = shape.Y, c.Z = shape.Z, c.Reach = FillReach * shape.Radius;
-    c.Strength = 1, c.Sector = c.FillSector = i;
-    if (c.Reach > 0) candidates.push_back(std::move(c));
-  }
-  // A light before each lit surface, a sixth of its radius out, reaching its corners and a little
-  // beyond.
-  for (const auto& [s, sector] : surfaces) {
-    TVector3 centre;
-    s->GetCentre(centre);
-    double radius = 0;
-    for (int k = 0; k < s->Vertices.Count(); ++k) {
-      const TVertex* v = s->Vertices.Items(k);
-      const double dx = v->X - centre.X, dy = v->Y - centre.Y, dz = v->Z - centre.Z;
-      radius = std::fmax(radius, std::sqrt(dx * dx + dy * dy + dz * dz));
-    }
-    const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
-    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-    // Inside its sector: in front of every surface of it, nearer the surface where the sector
-    // is thin; a sector that is not convex may refuse every place, and gets one close by.
-    const T3DMesh* home = Level.Sectors.Items(sector);
-    auto inside = [home](double x, double y, double z) {
-      for (int k = 0; k < home->Surfaces.Count(); ++k) {
-        const TSurface* o = home->Surfaces.Items(k);
-        if (o->Vertices.Count() == 0) continue;
-        const TVertex* v = o->Vertices.Items(0);
-        if (o->Normal.X * (x - v->X) + o->Normal.Y * (y - v->Y) + o->Normal.Z * (z - v->Z) <= 0)
-          return false;
-      }
-      return true;
-    };
-    double out = radius / 6;
-    for (int tries = 0; tries < 4; ++tries, out /= 2)
-      if (inside(centre.X + nx / length * out, centre.Y + ny / length * out,
-                 centre.Z + nz / length * out))
-        break;
-    TCandidate c;
-    c.X = centre.X + nx / length * out, c.Y = centre.Y + ny / length * out;
-    c.Z = centre.Z + nz / length * out;
-    c.Reach = radius + out, c.Strength = 1, c.Sector = sector;
-    if (c.Reach > 0) candidates.push_back(std::move(c));
-  }
+  AddCalibratedCandidates(Level, Scale, calibrated, candidates);
+  AddMissingFills(Level, bySector, candidates);
+  for (const auto& [s, sector] : surfaces) AddSurfaceCandidate(Level, s, sector, candidates);
+  FillColumns(corners, bySector, next, candidates);
 
-  // Each candidate's column: the corners it lights at weight 1.
-  for (TCandidate& c : candidates) {
-    auto take = [&c, &corners](size_t k) {
-      const double b = Basis(c, corners[k]);
-      if (b > 0) c.Column.emplace_back(k, b);
-    };
-    if (c.Sector < 0) {
-      for (size_t k = 0; k < corners.size(); ++k) take(k);
-      continue;
-    }
-    for (size_t k : bySector[static_cast<size_t>(c.Sector)]) take(k);
-    for (int n : next[static_cast<size_t>(c.Sector)])
-      for (size_t k : bySector[static_cast<size_t>(n)]) take(k);
-  }
-
-  // Start from the calibrated lights: the level's at their own strength, the fills at theirs.
-  std::vector<double> weight(candidates.size(), 0);
-  for (size_t j = 0; j < calibrated.Lights.size(); ++j) {
-    const TFitLight& light = calibrated.Lights[j];
-    weight[j] = light.Source >= 0 ? 1 : light.Light * LinearLightScale / LightUnit;
-  }
+  std::vector<double> weight = StartWeights(calibrated, candidates.size());
   std::vector<double> residual(corners.size());
   for (size_t k = 0; k < corners.size(); ++k) residual[k] = corners[k].Target;
   for (size_t j = 0; j < candidates.size(); ++j)
     for (const auto& [k, b] : candidates[j].Column) residual[k] -= weight[j] * b;
   double ambient = 0;
-  for (int sweep = 0; sweep < FitSweeps; ++sweep) {
-    for (size_t j = 0; j < candidates.size(); ++j) {
-      const auto& column = candidates[j].Column;
-      double bb = 0, br = 0;
-      for (const auto& [k, b] : column) bb += b * b, br += b * residual[k];
-      if (!(bb > 0)) continue;
-      const double w = std::fmax(0, weight[j] + br / bb);
-      const double delta = w - weight[j];
-      if (delta == 0) continue;
-      for (const auto& [k, b] : column) residual[k] -= delta * b;
-      weight[j] = w;
-    }
-    double sum = 0;
-    for (double r : residual) sum += r;
-    const double a = std::fmax(0, ambient + sum / static_cast<double>(corners.size()));
-    for (double& r : residual) r -= a - ambient;
-    ambient = a;
-  }
-
-  TLightFit fit;
-  fit.DroppedNegative = calibrated.DroppedNegative;
-  fit.DroppedNoRange = calibrated.DroppedNoRange;
-  // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
-  fit.Ambient = LightUnit * ambient >= 1 ? static_cast<float>(LightUnit * ambient) : 0.0f;
-  for (size_t j = 0; j < candidates.size(); ++j) {
-    const TCandidate& c = candidates[j];
-    const double strength = LightUnit * weight[j] * c.Strength;
-    // Less than a step of the lightmap where it stands: no light worth a compiler's time.
-    if (!(strength >= 1)) continue;
-    TFitLight light;
-    light.Origin = TVector3{static_cast<float>(c.X * Scale), static_cast<float>(c.Y * Scale),
-                            static_cast<float>(c.Z * Scale)};
-    light.Light = static_cast<float>(strength / LinearLightScale);
-    light.Fade = static_cast<float>(strength / (c.Reach * Scale));
-    light.Source = c.Source;
-    light.Sector = c.Sector;
-    fit.Lights.push_back(light);
-  }
-  return fit;
+  for (int sweep = 0; sweep < FitSweeps; ++sweep) Sweep(candidates, weight, residual, ambient);
+  return FittedLights(calibrated, candidates, weight, ambient, Scale);
 }
