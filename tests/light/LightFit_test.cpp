@@ -149,7 +149,7 @@ TEST(LightFit, ALampThatGaveTheGamesLightIsKeptAsItIs) {
 //     away at the far end: the compiler cannot take light away, so the fit dims its lights
 //     rather than lean on lights of negative weight, which no compiler can be given.
 // Either way the fit comes closer than the calibrated lights it starts from.
-TEST(LightFit, TheFitComesWithinAStepOfWhatTheCompilerCanGive) {
+TEST(LightFit, TheFitComesCloseWithLightsACompilerCanTake) {
   struct TCase {
     const char* name;
     std::vector<double> ceiling;  // the heights of points 6 to 11

@@ -260,7 +260,9 @@ TEST(Shell, BoxesOnBothSidesOfAThinRoomStayApart) {
             EXPECT_TRUE(boxed) << "axis " << axis << " cell " << i << " " << j << " " << k;
           }
           // The room is one cell thick: nothing of it beyond its first cell along the axis.
-          if (cell[axis] != 0) EXPECT_FALSE(open(i, j, k)) << "axis " << axis;
+          if (cell[axis] != 0) {
+            EXPECT_FALSE(open(i, j, k)) << "axis " << axis;
+          }
         }
     EXPECT_EQ(thin, 25) << "axis " << axis;
   }
