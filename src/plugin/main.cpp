@@ -153,7 +153,11 @@ void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed)
   if (DepthUsed && depth == 0) depth = Slab.Depth.Value;
 }
 
-TImportOptions ReadImportOptions() { return ReadOnOffSettings(Settings(), ConsoleMessage); }
+TImportRequest ReadImportRequest() {
+  TImportRequest request = ImportRequestFromSettings(Settings(), ConsoleMessage);
+  request.Slab = CachedSlabSettings();
+  return request;
+}
 
 std::string GetInstallPath() { return Platform().GetInstallPath(); }
 

@@ -187,7 +187,7 @@ TEST_F(PluginMainTest, OnOffImportSettingsAndTheHostsChoice) {
   rtl::TStringList settings;
   settings.SetText("aligntextures=1\r\nCleanSlabs=yes\r\n");
   TSettingsScope scope(settings);
-  TImportOptions options = ReadImportOptions();
+  TImportOptions options = ReadImportRequest().Options;
   EXPECT_TRUE(options.AlignTextures);
   EXPECT_FALSE(options.CleanSlabs);
   ASSERT_EQ(g_console.size(), 1u);
