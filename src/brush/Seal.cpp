@@ -49,8 +49,10 @@ std::string Coordinates(const TVector3& p) {
 
 }  // namespace
 
-std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
+std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale,
+                                          std::vector<int>* RegionOf) {
   std::vector<shell::TRegion> regions;
+  if (RegionOf) RegionOf->assign(static_cast<size_t>(std::max(Level.Sectors.Count(), 0)), -1);
   const double t = shell::OverlapTolerance;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);
@@ -89,6 +91,7 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
       r.Planes.push_back({out, reach});
     }
     if (!convex) r.Planes.clear();
+    if (RegionOf) (*RegionOf)[static_cast<size_t>(i)] = static_cast<int>(regions.size());
     regions.push_back(std::move(r));
   }
   return regions;
@@ -97,6 +100,47 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
 bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const TPoint& P) {
   for (const shell::TRegion& r : Regions)
     if (shell::RegionHolds(r, P)) return true;
+  return false;
+}
+
+namespace {
+
+// The largest side of each box, for the grid's cubes.
+double CellOf(const std::vector<shell::TBox>& Boxes) {
+  std::vector<double> sizes;
+  sizes.reserve(Boxes.size());
+  for (const shell::TBox& b : Boxes)
+    sizes.push_back(std::max({b.Max[0] - b.Min[0], b.Max[1] - b.Min[1], b.Max[2] - b.Min[2]}));
+  return TSpatialGrid::CellFor(std::move(sizes));
+}
+
+std::vector<shell::TBox> RegionBounds(const std::vector<shell::TRegion>& Regions) {
+  const double t = shell::OverlapTolerance;
+  std::vector<shell::TBox> bounds;
+  bounds.reserve(Regions.size());
+  for (const shell::TRegion& r : Regions)
+    bounds.push_back(
+        {{r.Min[0] - t, r.Min[1] - t, r.Min[2] - t}, {r.Max[0] + t, r.Max[1] + t, r.Max[2] + t}});
+  return bounds;
+}
+
+}  // namespace
+
+TRegionIndex::TRegionIndex(const std::vector<shell::TRegion>& Regions)
+    : regions_(Regions), grid_(0) {
+  const std::vector<shell::TBox> bounds = RegionBounds(Regions);
+  grid_ = TSpatialGrid(CellOf(bounds));
+  for (size_t i = 0; i < bounds.size(); ++i)
+    grid_.Add(static_cast<int>(i), bounds[i].Min.data(), bounds[i].Max.data());
+}
+
+bool TRegionIndex::Holds(const TPoint& P, int Hint) const {
+  if (Hint >= 0 && static_cast<size_t>(Hint) < regions_.size() &&
+      shell::RegionHolds(regions_[static_cast<size_t>(Hint)], P))
+    return true;
+  grid_.Query(P.data(), P.data(), near_);
+  for (int i : near_)
+    if (shell::RegionHolds(regions_[static_cast<size_t>(i)], P)) return true;
   return false;
 }
 
@@ -154,7 +198,7 @@ bool StrictlyWithin(const shell::TBox& B, const TPoint& P) {
 
 }  // namespace
 
-TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
+TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) : grid_(0) {
   Bounds.reserve(static_cast<size_t>(std::max(Count, 0)));
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
@@ -172,12 +216,18 @@ TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
     }
     Bounds.push_back(b);
   }
+  grid_ = TSpatialGrid(CellOf(Bounds));
+  for (size_t i = 0; i < Bounds.size(); ++i)
+    if (Bounds[i].Min[0] <= Bounds[i].Max[0])  // empty bounds hold nothing
+      grid_.Add(static_cast<int>(i), Bounds[i].Min.data(), Bounds[i].Max.data());
 }
 
 int TBrushBounds::Holding(const T3DMeshList& Brushes, const TPoint& P) const {
-  for (size_t i = 0; i < Bounds.size(); ++i)
-    if (StrictlyWithin(Bounds[i], P) && HoldsPoint(*Brushes.Items(static_cast<int>(i)), P))
-      return static_cast<int>(i);
+  // The first brush that holds P: the grid answers in the brushes' order.
+  grid_.Query(P.data(), P.data(), near_);
+  for (int i : near_)
+    if (StrictlyWithin(Bounds[static_cast<size_t>(i)], P) && HoldsPoint(*Brushes.Items(i), P))
+      return i;
   return -1;
 }
 
@@ -363,6 +413,28 @@ void AddPlayerStarts(const std::vector<shell::TRegion>& Regions, const std::vect
   add("info_player_start", start);
 }
 
+// The lights fitted for a compiler are many: those in no sector are left out with one line for
+// all (a light in the void would leak the map); the others' places join Points. A fill or surface
+// light was made inside its sector: that sector's region is asked first.
+void DropStrayFitLights(std::vector<TFitLight>& Fitted, const TRegionIndex& Regions,
+                        const std::vector<int>& RegionOf, std::vector<TPoint>& Points,
+                        const std::function<void(const std::string&)>& Say) {
+  const size_t before = Fitted.size();
+  auto stray = [&](const TFitLight& Light) {
+    if (Light.Source >= 0) return false;  // placed with the level's lights
+    const TPoint p{Light.Origin.X, Light.Origin.Y, Light.Origin.Z};
+    const size_t sector = static_cast<size_t>(Light.Sector);
+    const int hint = Light.Sector >= 0 && sector < RegionOf.size() ? RegionOf[sector] : -1;
+    if (!Regions.Holds(p, hint)) return true;
+    Points.push_back(p);
+    return false;
+  };
+  Fitted.erase(std::remove_if(Fitted.begin(), Fitted.end(), stray), Fitted.end());
+  if (Fitted.size() < before)
+    Say(rtl::Format("%d fill lights lie in no sector: left out of the map",
+                    static_cast<int>(before - Fitted.size())));
+}
+
 }  // namespace
 
 std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
@@ -371,7 +443,9 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
-  const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale);
+  std::vector<int> regionOf;
+  const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale, &regionOf);
+  const TRegionIndex regionIndex(regions);
   const int slabs = BrushLevel.Brushes.Count();
   std::vector<TPoint> points;
   std::unique_ptr<TBrushBounds> slabBounds;
@@ -379,7 +453,7 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
   // Where an entity ends up in the map, and what a line names it by.
   auto place = [&](const TVector3& origin, const std::string& what, bool& stray) {
     const TPoint p{origin.X, origin.Y, origin.Z};
-    stray = !InAnyRegion(regions, p);
+    stray = !regionIndex.Holds(p);
     if (stray) {
       say(rtl::Format("%s at (%s) lies in no sector: left out of the map", what.c_str(),
                       Coordinates(origin).c_str()));
@@ -408,24 +482,8 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
       place(BrushLevel.Lights[i]->Position, rtl::Format("Light %d", static_cast<int>(i)), stray);
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
-    // The lights fitted for a compiler are many: those in no sector are left out with one line
-    // for all (a light in the void would leak the map).
-    if (BrushLevel.GameLights) {
-      std::vector<TFitLight>& fitted = BrushLevel.GameLights->Lights;
-      const size_t before = fitted.size();
-      fitted.erase(std::remove_if(fitted.begin(), fitted.end(),
-                                  [&](const TFitLight& light) {
-                                    if (light.Source >= 0) return false;  // placed above
-                                    const TPoint p{light.Origin.X, light.Origin.Y, light.Origin.Z};
-                                    if (!InAnyRegion(regions, p)) return true;
-                                    points.push_back(p);
-                                    return false;
-                                  }),
-                   fitted.end());
-      if (fitted.size() < before)
-        say(rtl::Format("%d fill lights lie in no sector: left out of the map",
-                        static_cast<int>(before - fitted.size())));
-    }
+    if (BrushLevel.GameLights)
+      DropStrayFitLights(BrushLevel.GameLights->Lights, regionIndex, regionOf, points, say);
   }
   if (!Seal) return {0, 0, 0};
   if (Entities) AddPlayerStarts(regions, starts, BrushLevel, points, say);
