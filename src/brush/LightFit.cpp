@@ -74,6 +74,8 @@ template <typename TVisit>
 void ForEachLitSurface(const TJKLevel& Level, TVisit Visit) {
   std::unordered_map<const TSurface*, size_t> index;
   for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
+  // A surface that several sectors list is lit once, with the first of them.
+  std::unordered_set<const TSurface*> visited;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);
     const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
@@ -81,6 +83,7 @@ void ForEachLitSurface(const TJKLevel& Level, TVisit Visit) {
                                    : 0;
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* s = sector->Surfaces.Items(k);
+      if (Level.SurfacesShared && !visited.insert(s).second) continue;
       const size_t at = index[s];
       if (at >= Level.SurfaceLights.size()) continue;
       const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
