@@ -32,6 +32,9 @@ struct TImportOptions {
   bool WriteTextures = true;       // false: decode in memory only, write no image
   // Front faces carry the level's texture vertices even without alignment.
   bool KeepTexels = false;
+  // The result keeps every brush's faces (TImportResult::Faces); off, a host that writes them
+  // out makes them brush by brush as it writes, so the level is not held twice.
+  bool KeepFaces = true;
   // A shader script for the level's sky and see-through materials beside the textures.
   bool Shaders = false;
   // The host writes the things and lights as entities: those in no sector are marked stray.

@@ -98,7 +98,9 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
         Request.NonVisTex + "\" becomes \"" + faces.NonVisTex + "\")");
   faces.DefaultTexture = Request.EditorTexture;
   if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
-  Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
+  if (Request.Options.KeepFaces) Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
+  Result.FacePolicy = std::move(faces);
+  Result.FacePolicy.Names = nullptr;
   if (Request.Options.ImportModels) {
     status("Converting Models...");
     const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
