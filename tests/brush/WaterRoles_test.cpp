@@ -321,3 +321,48 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
   ConvertSectorsToBrushes(level, none, nullptr, o, &slab);
   EXPECT_FALSE(none.GameLights);
 }
+
+// Sectors that list the surfaces of another are one room: each surface gives one slab, the
+// water one hull, the light fit one set of corners (the fit of the room alone).
+TEST(SharedSurfaces, ASurfaceListedBySeveralSectorsCountsOnce) {
+  TStack stack;
+  stack.LowerFlags = 2;
+  stack.Lights = "0: 0 .5 .5 .5 2 3\n";
+  const std::string alone = stack.Text();
+  std::string shared = alone;
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"World sectors 2", "World sectors 4"},
+           {"SURFACES 6 6\n",
+            "SURFACES 6 6\nSECTOR 2\nFLAGS 0x2\nSURFACES 0 6\nSECTOR 3\nSURFACES 2 3\n"}}) {
+    const size_t at = shared.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    shared.replace(at, from.size(), to);
+  }
+  TJKLevel one, many;
+  one.LoadFromText(alone.data(), alone.size());
+  many.LoadFromText(shared.data(), shared.size());
+  EXPECT_FALSE(one.SurfacesShared);
+  ASSERT_TRUE(many.SurfacesShared);
+
+  TImportOptions o = Options(true);
+  o.GameLights = o.WritesEntities = true;
+  TBrushLevel a, b;
+  TSlabSettings slab;
+  std::vector<std::string> console;
+  ConvertSectorsToBrushes(one, a, nullptr, o, &slab, nullptr);
+  ConvertSectorsToBrushes(many, b, nullptr, o, &slab,
+                          [&console](const std::string& line) { console.push_back(line); });
+  ASSERT_EQ(b.Brushes.Count(), a.Brushes.Count());
+  for (int i = 0; i < a.Brushes.Count(); ++i)
+    EXPECT_EQ(b.Brushes.Items(i)->Brush.Kind, a.Brushes.Items(i)->Brush.Kind) << i;
+  EXPECT_NE(
+      std::find(console.begin(), console.end(), "2 underwater sectors became 1 water volumes"),
+      console.end());
+  ASSERT_TRUE(a.GameLights && b.GameLights);
+  ASSERT_EQ(b.GameLights->Lights.size(), a.GameLights->Lights.size());
+  for (size_t i = 0; i < a.GameLights->Lights.size(); ++i) {
+    EXPECT_EQ(b.GameLights->Lights[i].Light, a.GameLights->Lights[i].Light) << i;
+    EXPECT_EQ(b.GameLights->Lights[i].Origin.Z, a.GameLights->Lights[i].Origin.Z) << i;
+  }
+  EXPECT_EQ(b.GameLights->Ambient, a.GameLights->Ambient);
+}
