@@ -20,15 +20,15 @@
 #include <vector>
 
 #include "GenLevel.h"
-#include "brush/BrushConvert.h"
 #include "brush/FaceRoles.h"
-#include "brush/LightFit.h"
-#include "brush/Seal.h"
 #include "brush/WaterVolumes.h"
+#include "import/BrushStages.h"
 #include "import/EditorFaces.h"
 #include "import/LevelNames.h"
 #include "level/O_jkl.h"
 #include "level/ThingTemplates.h"
+#include "light/LightFit.h"
+#include "seal/Seal.h"
 
 namespace {
 
@@ -50,13 +50,17 @@ struct TStage {
   double Cpu, PeakMB;
 };
 
+// A stage that takes longer than this (processor seconds, the whole child) is stopped.
+constexpr rlim_t StageLimit = 120;
+
 // The stages, in one process: the figures go to Out, one "name cpu peak" line each.
 void RunStages(const std::string& Path, FILE* Out) {
-  std::vector<TStage> stages;
   double mark = CpuSeconds();
+  // Each stage's line as soon as it ends: a stage stopped by the child's limit on processor time
+  // leaves the lines of those before it.
   auto done = [&](const char* Name) {
-    const double now = CpuSeconds();
-    stages.push_back({Name, now - mark, PeakMB()});
+    std::fprintf(Out, "%s\t%.4f\t%.1f\n", Name, CpuSeconds() - mark, PeakMB());
+    std::fflush(Out);
     mark = CpuSeconds();
   };
   TJKLevel level;
@@ -67,8 +71,7 @@ void RunStages(const std::string& Path, FILE* Out) {
     sink = ResolveThing(level.Templates, level.Things.Objects(i)->Name, {});
   done("templates");
   TBrushLevel plain;
-  TImportOptions options;
-  ConvertSectorsToBrushes(level, plain, nullptr, options, nullptr, nullptr);
+  MakeBrushLevel(level, plain, nullptr);
   done("slabs");
   const TLevelNames names = MakeLevelNames(level, "tga");
   TFacePolicy policy;
@@ -81,20 +84,29 @@ void RunStages(const std::string& Path, FILE* Out) {
   TBrushLevel water;
   AddWaterVolumes(level, roles, 256, water.Brushes);
   done("water");
-  plain.GameLights = std::make_unique<TLightFit>(FitGameLights(level, 256));
+  const TLightFit lights = FitGameLights(level, 256);
   done("light fit");
+  TSealFill fill;
+  for (const TFitLight& light : lights.Lights)
+    if (light.Source < 0) {
+      fill.Points.push_back({light.Origin.X, light.Origin.Y, light.Origin.Z});
+      fill.Sectors.push_back(light.Sector);
+    }
+  TBrushLevel placed;
+  MakeBrushLevel(level, placed, nullptr);
+  mark = CpuSeconds();
+  SealBrushLevel(level, placed, 256, false, true, nullptr, &fill);
+  done("placing things and lights");
   const std::vector<shell::TRegion> regions = SectorRegions(level, 256);
   shell::TShellOptions shellOptions;
   shellOptions.Limit = WorldEdge;
   shellOptions.BoxBudget = 4096;
   const shell::TShell shell = shell::BuildShellOf(regions, {}, shellOptions);
   done("shell alone");
-  SealBrushLevel(level, plain, 256, true, true, nullptr);
+  SealBrushLevel(level, plain, 256, true, true, nullptr, &fill);
   done("seal (placing, shell)");
-  for (const TStage& s : stages)
-    std::fprintf(Out, "%s\t%.4f\t%.1f\n", s.Name.c_str(), s.Cpu, s.PeakMB);
   std::fprintf(Out, "(shell boxes %zu, fitted lights %zu)\t0\t0\n", shell.Boxes.size(),
-               plain.GameLights->Lights.size());
+               lights.Lights.size());
 }
 
 // Runs the stages in a child; returns name -> (cpu, peak).
@@ -107,6 +119,8 @@ std::map<std::string, TStage> ChildStages(const std::string& Path,
   const pid_t pid = fork();
   if (pid == 0) {
     close(fd[0]);
+    const rlimit limit{StageLimit, StageLimit};
+    setrlimit(RLIMIT_CPU, &limit);
     FILE* f = fdopen(fd[1], "w");
     RunStages(Path, f);
     std::fclose(f);
@@ -137,6 +151,8 @@ TStage Command(const std::string& Morvane, const std::string& Path, bool GameRea
   if (pid == 0) {
     if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
       _exit(1);
+    const rlimit limit{2 * StageLimit, 2 * StageLimit};
+    setrlimit(RLIMIT_CPU, &limit);
     const std::string map = Dir + "/x.map", game = Dir + "/game";
     std::vector<const char*> args = {Morvane.c_str(), "import",     Path.c_str(), "--map",
                                      map.c_str(),     "--game-dir", game.c_str()};
@@ -149,6 +165,9 @@ TStage Command(const std::string& Morvane, const std::string& Path, bool GameRea
   rusage u;
   wait4(pid, &status, 0, &u);
   auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::printf("(%s%s did not finish: stopped at %d s or failed)\n", "morvane import",
+                GameReady ? " --game-ready" : "", static_cast<int>(2 * StageLimit));
   return {GameReady ? "morvane import --game-ready" : "morvane import",
           s(u.ru_utime) + s(u.ru_stime), static_cast<double>(u.ru_maxrss) / 1024.0};
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "level/O_jkl.h"
+#include "level/LineLexer.h"
 #include "rtl/SysUtils.h"
 
 namespace {

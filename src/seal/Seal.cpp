@@ -1,4 +1,4 @@
-#include "brush/Seal.h"
+#include "seal/Seal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -231,10 +231,6 @@ int TBrushBounds::Holding(const T3DMeshList& Brushes, const TPoint& P) const {
   return -1;
 }
 
-int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
-  return TBrushBounds(Brushes, Count).Holding(Brushes, P);
-}
-
 std::array<int, 3> ChooseBlockSize(const TPoint& Min, const TPoint& Max) {
   std::array<int, 3> size{1024, 1024, 1024};
   auto blocks = [&](int a) {
@@ -329,52 +325,6 @@ std::string CompileLimitsLine(const TBrushLevel& BrushLevel, const TCompileLimit
   return line;
 }
 
-double LevelReach(const TJKLevel& Level) {
-  double reach = 0;
-  auto take = [&](const TVector3& p) {
-    reach =
-        std::max({reach, std::fabs(double(p.X)), std::fabs(double(p.Y)), std::fabs(double(p.Z))});
-  };
-  for (int i = 0; i < Level.Sectors.Count(); ++i) {
-    const T3DMesh* sector = Level.Sectors.Items(i);
-    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
-      const TSurface* s = sector->Surfaces.Items(k);
-      if (s->Adjoin != -1) continue;
-      for (int j = 0; j < s->Vertices.Count(); ++j) take(s->Vertices.Items(j)->Position());
-    }
-  }
-  for (int i = 0; i < Level.Things.Count(); ++i) take(Level.Things.Objects(i)->Origin);
-  for (const auto& light : Level.Lights) take(light->Position);
-  return reach;
-}
-
-double MapReach(const TBrushLevel& BrushLevel) {
-  double reach = 0;
-  auto take = [&](double x, double y, double z) {
-    reach = std::max({reach, std::fabs(x), std::fabs(y), std::fabs(z)});
-  };
-  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
-    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
-    for (int k = 0; k < brush->Vertices.Count(); ++k) {
-      const TVertex* v = brush->Vertices.Items(k);
-      take(v->X, v->Y, v->Z);
-    }
-  }
-  for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
-    const TVector3& p = BrushLevel.Entities.Objects(i)->Origin;
-    take(p.X, p.Y, p.Z);
-  }
-  for (const auto& light : BrushLevel.Lights)
-    take(light->Position.X, light->Position.Y, light->Position.Z);
-  return reach;
-}
-
-double LargestFittingScale(double Reach, double Depth) {
-  double scale = 1048576;  // 2^20
-  while (scale > 1.0 / 1048576 && Reach * scale + Depth > WorldEdge) scale /= 2;
-  return scale;
-}
-
 namespace {
 
 // The player starts a sealed level needs: one in its largest sector when its sectors hold none,
@@ -413,32 +363,11 @@ void AddPlayerStarts(const std::vector<shell::TRegion>& Regions, const std::vect
   add("info_player_start", start);
 }
 
-// The lights fitted for a compiler are many: those in no sector are left out with one line for
-// all (a light in the void would leak the map); the others' places join Points. A fill or surface
-// light was made inside its sector: that sector's region is asked first.
-void DropStrayFitLights(std::vector<TFitLight>& Fitted, const TRegionIndex& Regions,
-                        const std::vector<int>& RegionOf, std::vector<TPoint>& Points,
-                        const std::function<void(const std::string&)>& Say) {
-  const size_t before = Fitted.size();
-  auto stray = [&](const TFitLight& Light) {
-    if (Light.Source >= 0) return false;  // placed with the level's lights
-    const TPoint p{Light.Origin.X, Light.Origin.Y, Light.Origin.Z};
-    const size_t sector = static_cast<size_t>(Light.Sector);
-    const int hint = Light.Sector >= 0 && sector < RegionOf.size() ? RegionOf[sector] : -1;
-    if (!Regions.Holds(p, hint)) return true;
-    Points.push_back(p);
-    return false;
-  };
-  Fitted.erase(std::remove_if(Fitted.begin(), Fitted.end(), stray), Fitted.end());
-  if (Fitted.size() < before)
-    Say(rtl::Format("%d fill lights lie in no sector: left out of the map",
-                    static_cast<int>(before - Fitted.size())));
-}
-
 }  // namespace
 
 std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
-                                  bool Seal, bool Entities, const TConsoleProc& Console) {
+                                  bool Seal, bool Entities, const TConsoleProc& Console,
+                                  TSealFill* Fill) {
   if (!Seal && !Entities) return {0, 0, 0};
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
@@ -482,8 +411,26 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
       place(BrushLevel.Lights[i]->Position, rtl::Format("Light %d", static_cast<int>(i)), stray);
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
-    if (BrushLevel.GameLights)
-      DropStrayFitLights(BrushLevel.GameLights->Lights, regionIndex, regionOf, points, say);
+    // The lights fitted for a compiler are many: those in no sector are left out with one line
+    // for all (a light in the void would leak the map). A fill or surface light was made inside
+    // its sector: that sector's region is asked first.
+    if (Fill) {
+      int outside = 0;
+      Fill->Inside.assign(Fill->Points.size(), false);
+      for (size_t i = 0; i < Fill->Points.size(); ++i) {
+        const int sector = i < Fill->Sectors.size() ? Fill->Sectors[i] : -1;
+        const int hint = sector >= 0 && static_cast<size_t>(sector) < regionOf.size()
+                             ? regionOf[static_cast<size_t>(sector)]
+                             : -1;
+        Fill->Inside[i] = regionIndex.Holds(Fill->Points[i], hint);
+        if (Fill->Inside[i])
+          points.push_back(Fill->Points[i]);
+        else
+          ++outside;
+      }
+      if (outside > 0)
+        say(rtl::Format("%d fill lights lie in no sector: left out of the map", outside));
+    }
   }
   if (!Seal) return {0, 0, 0};
   if (Entities) AddPlayerStarts(regions, starts, BrushLevel, points, say);
