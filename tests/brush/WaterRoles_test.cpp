@@ -130,7 +130,7 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
     for (int i = 0; i < out.Brushes.Count(); ++i) {
       const T3DMesh* brush = out.Brushes.Items(i);
       if (brush->Brush.Kind == TBrushKind::Slab) {
-        EXPECT_EQ(brush->Surfaces.Items(0)->TextureSuffix, "") << c.name << " brush " << i;
+        EXPECT_STREQ(brush->Surfaces.Items(0)->TextureSuffix, "") << c.name << " brush " << i;
       }
     }
   }
@@ -190,7 +190,7 @@ TEST(WaterVolumes, AnUnderwaterSectorBecomesOneBrushOfItsShape) {
     // sector's centre lies behind each, and its corners on it or behind.
     for (int f = 0; f < 6; ++f) {
       const TSurface& face = *brush->Surfaces.Items(f);
-      EXPECT_EQ(face.TextureSuffix, "_volume");
+      EXPECT_STREQ(face.TextureSuffix, "_volume");
       float p1[3], p2[3], p3[3];
       HandOffPoints(face, p1, p2, p3);
       const double a[3] = {p1[0] - p2[0], p1[1] - p2[1], p1[2] - p2[2]};
