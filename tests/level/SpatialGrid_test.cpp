@@ -51,8 +51,9 @@ TEST(SpatialGrid, AQueryAnswersEveryItemItMeetsInOrder) {
       for (size_t i = 0; i < items.size(); ++i) {
         while (next < answer.size() && answer[next] < static_cast<int>(i)) ++next;
         const bool answered = next < answer.size() && answer[next] == static_cast<int>(i);
-        if (Meets(items[i], query) || i + 2 >= items.size())
+        if (Meets(items[i], query) || i + 2 >= items.size()) {
           EXPECT_TRUE(answered) << "cell " << cell << " item " << i << " query " << q;
+        }
       }
     }
     const double far[3] = {inf, 0, 0}, origin[3] = {0, 0, 0};
