@@ -171,11 +171,14 @@ void ConvertSurfaces(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressPr
   std::unordered_map<const TSurface*, const TSurface*> mirrors;
   if (Options.ImportAdjoins) mirrors = MirrorSurfaces(Level);
   const int sectors = Level.Sectors.Count();
+  // A surface that several sectors list is one wall: one slab.
+  std::unordered_set<const TSurface*> converted;
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
     const T3DMesh* sector = Level.Sectors.Items(i);
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* surface = sector->Surfaces.Items(k);
+      if (Level.SurfacesShared && !converted.insert(surface).second) continue;
       // Surfaces that open into another sector are not walls; those the game draws may become
       // brushes of their own.
       if (surface->Adjoin != -1) {

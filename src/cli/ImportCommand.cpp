@@ -173,6 +173,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.Entry = a.Get("--entry");
   run.Adjust = [&a, brushDef](TImportOptions& options) {
     ApplyImportFlags(a, false, options);
+    // The .map is the only reader of the faces: they are made as each brush is written.
+    options.KeepFaces = false;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
     if (brushDef) options.TextureSizes = true;
   };

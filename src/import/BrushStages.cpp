@@ -38,7 +38,10 @@ void Seal(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& 
   TSealFill fill;
   if (Fit)
     for (const TFitLight& light : Fit->Lights)
-      if (light.Source < 0) fill.Points.push_back({light.Origin.X, light.Origin.Y, light.Origin.Z});
+      if (light.Source < 0) {
+        fill.Points.push_back({light.Origin.X, light.Origin.Y, light.Origin.Z});
+        fill.Sectors.push_back(light.Sector);
+      }
   Ran.BlockSize = SealBrushLevel(Level, BrushLevel, Scale, Options.SealLevel,
                                  Options.WritesEntities, Console, Fit ? &fill : nullptr);
   Ran.ShellBoxes = BrushLevel.Brushes.Count() - beforeShell;

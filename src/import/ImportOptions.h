@@ -27,4 +27,7 @@ struct TImportOptions : TConversionOptions {
   bool TextureSizes = false;       // learn every found material's size, even when not converted
   bool TexturePixels = false;      // keep every found material's decoded pixels
   bool WriteTextures = true;       // false: decode in memory only, write no image
+  // The result keeps every brush's faces (TImportResult::Faces); off, a host that writes them
+  // out makes them brush by brush as it writes, so the level is not held twice.
+  bool KeepFaces = true;
 };

@@ -151,6 +151,25 @@ TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
   return out;
 }
 
+namespace {
+
+// The model posed, each material's size taken from the texture step.
+TPosedModel PoseWithSizes(const T3DOModel& Source, double Scale, const TLevelTextures& Textures) {
+  return PoseModel(Source, Scale, [&](int Material, int& W, int& H) {
+    auto it = Textures.Materials.find(Source.Materials[static_cast<size_t>(Material)]);
+    if (it == Textures.Materials.end()) {
+      // The texture step keys materials as the level first wrote them.
+      for (auto m = Textures.Materials.begin(); m != Textures.Materials.end(); ++m)
+        if (rtl::SameText(m->first, Source.Materials[static_cast<size_t>(Material)])) it = m;
+    }
+    if (it == Textures.Materials.end() || it->second.Width <= 0) return false;
+    W = it->second.Width, H = it->second.Height;
+    return true;
+  });
+}
+
+}  // namespace
+
 void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
                      const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
@@ -166,20 +185,21 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
   for (int i = Level.UsedMaterials.Count() - 1; i >= 0; --i)
     listed[rtl::LowerCase(Level.UsedMaterials[i])] = Level.UsedMaterials[i];
   bool folderMade = false;
+  auto skip = [&Console](TLevelModel& Model, const std::string& Problem) {
+    Model.Problem = Problem;
+    if (Console)
+      Console(rtl::Format("Model '%s' skipped (%d things): ", Model.File.c_str(), Model.Things) +
+              Problem);
+  };
   for (TLevelModel& model : Models.Models) {
     if (!model.Problem.empty()) continue;
     const T3DOModel& source = *model.Model;
-    model.Posed = PoseModel(source, Scale, [&](int Material, int& W, int& H) {
-      auto it = Textures.Materials.find(source.Materials[static_cast<size_t>(Material)]);
-      if (it == Textures.Materials.end()) {
-        // The texture step keys materials as the level first wrote them.
-        for (auto m = Textures.Materials.begin(); m != Textures.Materials.end(); ++m)
-          if (rtl::SameText(m->first, source.Materials[static_cast<size_t>(Material)])) it = m;
-      }
-      if (it == Textures.Materials.end() || it->second.Width <= 0) return false;
-      W = it->second.Width, H = it->second.Height;
-      return true;
-    });
+    try {
+      model.Posed = PoseWithSizes(source, Scale, Textures);
+    } catch (const rtl::Exception& e) {
+      skip(model, e.what());
+      continue;
+    }
     // Two model files whose names come to one MD3 name keep apart by a suffix.
     std::string name = ModelFileName(model.File);
     const std::string stem = name.substr(0, name.size() - 4);
@@ -216,10 +236,7 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
         if (Console) Console("Saved: " + path);
       }
     } catch (const rtl::Exception& e) {
-      model.Problem = e.what();
-      if (Console)
-        Console(rtl::Format("Model '%s' skipped (%d things): ", model.File.c_str(), model.Things) +
-                model.Problem);
+      skip(model, e.what());
     }
   }
   for (int i = 0; i < Level.Things.Count() && static_cast<size_t>(i) < Models.Things.size(); ++i) {

@@ -117,7 +117,7 @@ TFacePolicy DecideFaces(const TImportRequest& Request, TImportResult& Result,
         Request.NonVisTex + "\" becomes \"" + faces.NonVisTex + "\")");
   faces.DefaultTexture = Request.EditorTexture;
   if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
-  Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
+  if (Request.Options.KeepFaces) Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
   return faces;
 }
 
@@ -144,6 +144,10 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   status("Converting Sectors to Brushes...");
   ConvertSectors(Request, Result, Console);
   const TFacePolicy faces = DecideFaces(Request, Result, Console);
+  // A host that writes the faces brush by brush decides them with the same policy; it points
+  // at the result's names itself, as the result may move.
+  Result.FacePolicy = faces;
+  Result.FacePolicy.Names = nullptr;
   if (Request.Options.ImportModels) {
     status("Converting Models...");
     ConvertModels(Request, faces.NonVisTex, Result, Console);

@@ -183,4 +183,31 @@ TEST(ThingTemplates, ChainsGiveModelCollisionTypeAndMotion) {
   }
 }
 
+// A chain thousands deep resolves once per template: each thing gets the nearest setting of each
+// key, the root's where no nearer template sets it, and a chain that comes back ends.
+TEST(ThingTemplates, ADeepChainResolvesLikeAShallowOne) {
+  std::string text =
+      "SECTION: TEMPLATES\nWorld templates 5003\n_base none model3d=root.3do type=cog\n";
+  for (int i = 1; i <= 5000; ++i)
+    text += "t" + std::to_string(i) + " " +
+            (i == 1 ? std::string("_base") : "t" + std::to_string(i - 1)) +
+            (i == 2500 ? " type=item collide=1 Type=actor" : "") + "\n";
+  text += "loopA loopB model3d=a.3do\nloopB loopA collide=3\nend\n";
+  std::vector<std::string_view> lines;
+  rtl::SplitLineViews(text.data(), text.size(), lines);
+  TThingTemplates templates;
+  ReadThingTemplates(lines, templates);
+  for (int thing = 0; thing < 200; ++thing) {
+    const TThingModel deep = ResolveThing(templates, thing % 2 ? "T5000" : "t2499", {});
+    EXPECT_EQ(deep.Model3d, "root.3do");
+    EXPECT_EQ(deep.Type, thing % 2 ? "actor" : "cog");  // the last setting of a line counts
+    EXPECT_EQ(deep.Collide, thing % 2 ? 1 : 0);
+  }
+  std::string value;
+  EXPECT_TRUE(templates.Param("loopA", "COLLIDE", value));
+  EXPECT_EQ(value, "3");
+  EXPECT_FALSE(templates.Param("loopB", "size", value));
+  EXPECT_FALSE(templates.Param("nothing", "model3d", value));
+}
+
 }  // namespace
