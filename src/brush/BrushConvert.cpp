@@ -423,6 +423,18 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
     if (BrushLevel.GameLights->DroppedNegative > 0 && Console)
       Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                           BrushLevel.GameLights->DroppedNegative));
+    const TLightFit& fit = *BrushLevel.GameLights;
+    if (fit.DroppedNoRange > 0 && Console)
+      Console(
+          rtl::Format("%d lights without a positive range or intensity left out: they light "
+                      "nothing",
+                      fit.DroppedNoRange));
+    for (int light : fit.DroppedTooNarrow)
+      if (Console)
+        Console(rtl::Format(
+            "Light %d left out: its range %g is too small for the map to hold its "
+            "fade",
+            light, static_cast<double>(Level.Lights[static_cast<size_t>(light)]->Value2)));
   }
 
   for (int i = 0; i < Level.Things.Count(); ++i) {
@@ -451,10 +463,12 @@ TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLev
   if (Options.ImportAdjoins && Console)
     Console(
         rtl::Format("%d drawn adjoin surfaces became %d brushes", drawn.Surfaces, drawn.Brushes));
-  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge)
-    BrushLevel.FittingScale =
-        LargestFittingScale(ImportReach(Level, Options),
-                            std::max(numbers.Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
+  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge) {
+    const double reach = ImportReach(Level, Options);
+    const double depth = std::max(numbers.Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0);
+    BrushLevel.FittingScale = LargestFittingScale(reach, depth);
+    BrushLevel.NoScaleFits = reach * BrushLevel.FittingScale + depth > WorldEdge;
+  }
   const int beforeShell = BrushLevel.Brushes.Count();
   TConversion ran;
   if (Options.SealLevel || Options.WritesEntities)

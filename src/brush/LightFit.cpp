@@ -136,6 +136,11 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
     out.Origin = TVector3{light.Position.X * s, light.Position.Y * s, light.Position.Z * s};
     out.Light = static_cast<float>(LightUnit * intensity / LinearLightScale);
     out.Fade = static_cast<float>(LightUnit * intensity / (range * Scale));
+    // A range so small that the fade is no number a map holds lights nothing either.
+    if (!std::isfinite(out.Fade) || !std::isfinite(out.Light)) {
+      fit.DroppedTooNarrow.push_back(static_cast<int>(i));
+      continue;
+    }
     out.Source = static_cast<int>(i);
     fit.Lights.push_back(out);
   }
@@ -319,6 +324,7 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   TLightFit fit;
   fit.DroppedNegative = calibrated.DroppedNegative;
   fit.DroppedNoRange = calibrated.DroppedNoRange;
+  fit.DroppedTooNarrow = calibrated.DroppedTooNarrow;
   // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
   fit.Ambient = LightUnit * ambient >= 1 ? static_cast<float>(LightUnit * ambient) : 0.0f;
   for (size_t j = 0; j < candidates.size(); ++j) {

@@ -7,5 +7,6 @@ void TBrushLevel::Clear() {
   StrayThings.clear();
   StrayLights.clear();
   FittingScale = 0;
+  NoScaleFits = false;
   GameLights.reset();
 }

@@ -29,6 +29,9 @@ class TBrushLevel {
   std::vector<int> StrayThings, StrayLights;
   // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
   double FittingScale = 0;
+  // Even FittingScale (the smallest Scale tried) leaves the map beyond the edge: a point of the
+  // level lies too far from the rest for any Scale.
+  bool NoScaleFits = false;
   // With GameLights (and entities written): the lights that stand for the level's in a light
   // compiler, and the worldspawn's light keys.
   std::unique_ptr<TLightFit> GameLights;

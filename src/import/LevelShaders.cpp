@@ -1,5 +1,9 @@
 #include "import/LevelShaders.h"
 
+#include <map>
+#include <set>
+#include <utility>
+
 #include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "import/LevelTextures.h"
@@ -205,4 +209,30 @@ void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
     return;
   }
   ConsoleMessage("Listed " + scriptName + " in " + list);
+}
+
+void KeepRoleNamesApart(TBrushLevel& BrushLevel, const TLevelNames& Names, const TJKLevel& Level) {
+  std::set<std::string> taken;  // lower case: every image's face name, then each shader given
+  for (int i = 0; i < Level.UsedMaterials.Count(); ++i)
+    taken.insert(rtl::LowerCase(Names.FaceName(Level.UsedMaterials[i])));
+  std::map<std::pair<std::string, std::string>, std::string> given;  // material, suffix -> suffix
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
+    T3DMesh& brush = *BrushLevel.Brushes.Items(i);
+    if (brush.Brush.Kind == TBrushKind::ShellBox) continue;
+    for (int f : RoleFaces(brush)) {
+      TSurface& face = *brush.Surfaces.Items(f);
+      if (face.TextureSuffix.empty() || face.MaterialName.empty()) continue;
+      const auto key = std::make_pair(rtl::LowerCase(face.MaterialName), face.TextureSuffix);
+      auto it = given.find(key);
+      if (it == given.end()) {
+        std::string suffix = face.TextureSuffix;
+        for (int n = 2; taken.count(rtl::LowerCase(Names.FaceName(face.MaterialName) + suffix));
+             ++n)
+          suffix = face.TextureSuffix + "_" + std::to_string(n);
+        taken.insert(rtl::LowerCase(Names.FaceName(face.MaterialName) + suffix));
+        it = given.emplace(key, suffix).first;
+      }
+      face.TextureSuffix = it->second;
+    }
+  }
 }

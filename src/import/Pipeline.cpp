@@ -87,6 +87,7 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     throw;
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+  KeepRoleNamesApart(*Result.BrushLevel, Result.Names, level);
   TFacePolicy faces;
   faces.Names = &Result.Names;
   // A face line carries its texture name as one word.
