@@ -8,5 +8,4 @@ void TBrushLevel::Clear() {
   StrayLights.clear();
   FittingScale = 0;
   NoScaleFits = false;
-  GameLights.reset();
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "brush/LightFit.h"
 #include "level/O_ComEnt.h"
 #include "level/O_geo.h"
 #include "rtl/Classes.h"
@@ -32,9 +31,6 @@ class TBrushLevel {
   // Even FittingScale (the smallest Scale tried) leaves the map beyond the edge: a point of the
   // level lies too far from the rest for any Scale.
   bool NoScaleFits = false;
-  // With GameLights (and entities written): the lights that stand for the level's in a light
-  // compiler, and the worldspawn's light keys.
-  std::unique_ptr<TLightFit> GameLights;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }

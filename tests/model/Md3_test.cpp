@@ -5,13 +5,13 @@
 #include <string>
 #include <tuple>
 
-#include "brush/ModelPose.h"
 #include "level/O_3do.h"
+#include "model/Md3Writer.h"
+#include "model/ModelPose.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 #include "support/Md3Read.h"
 #include "support/TestSupport.h"
-#include "texture/Md3Writer.h"
 
 namespace {
 
