@@ -27,9 +27,9 @@ std::unique_ptr<TLightFit> FitLights(const TJKLevel& Level, double Scale,
     Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                         fit->DroppedNegative));
   if (fit->DroppedNoRange > 0 && Console)
-    Console(rtl::Format(
-        "%d lights without a positive range or intensity left out: they light nothing",
-        fit->DroppedNoRange));
+    Console(
+        rtl::Format("%d lights without a positive range or intensity left out: they light nothing",
+                    fit->DroppedNoRange));
   for (int light : fit->DroppedTooNarrow)
     if (Console)
       Console(rtl::Format(

@@ -238,7 +238,10 @@ std::string PartName(TModelFolder& Folder, const std::string& Stem, size_t Part)
                              : "is no model Morvane wrote, or was changed since") +
                         "; left alone, the model is '" + path + "'");
   } else {
-    name = rtl::ExtractFileName(rtl::ReplaceableName(wanted, nullptr, taken));
+    // Only named (a preview): the names the import gave so far are all that count.
+    const std::string stem = wanted.substr(0, wanted.size() - 4);
+    name = wanted;
+    for (int n = 2; taken(name); ++n) name = stem + "_" + std::to_string(n) + ".md3";
   }
   Folder.Taken.insert(rtl::LowerCase(name));
   return name;
