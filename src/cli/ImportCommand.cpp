@@ -130,6 +130,27 @@ std::string WorldEdgeWarning(const TBrushLevel& BrushLevel, bool Entities) {
   return head + "the largest Scale that fits is " + rtl::FloatToStr(fits) + " (--fit-world)";
 }
 
+// Writes the map in one step as Path; Marked: as a map Morvane names itself (SaveMarkedMap),
+// Path then receiving the file written.
+TWholeMap WriteMap(const TImportResult& Result, TMapLayout& Layout, bool WithEntities, bool Marked,
+                   std::string& Path, TImportTerminal& Terminal) {
+  if (!Marked) {
+    rtl::TAtomicFile mapFile(Path);
+    const TWholeMap whole =
+        WriteWholeMap(mapFile.Stream(), Result, Layout, WithEntities, TImportTerminal::Progress);
+    Terminal.Clear();
+    mapFile.Commit();
+    return whole;
+  }
+  rtl::TMemoryStream body;
+  const TWholeMap whole =
+      WriteWholeMap(body, Result, Layout, WithEntities, TImportTerminal::Progress);
+  Terminal.Clear();
+  Path = SaveMarkedMap(std::string(), Path, std::string(body.Bytes().begin(), body.Bytes().end()),
+                       [&Terminal](const std::string& Line) { Terminal.Console(Line); });
+  return whole;
+}
+
 // The folders the import writes into, checked before anything is written: a --game-dir that
 // does not exist is a typo, not a new game tree (nothing is created), and the game's GameData
 // folder itself would get a GameData of its own; a --map in a folder that does not exist would
@@ -255,21 +276,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
     terminal.Status("Loading Brushes into Radiant...");
-    TWholeMap whole;
-    if (marked) {
-      rtl::TMemoryStream body;
-      whole = WriteWholeMap(body, result, layout, withEntities, TImportTerminal::Progress);
-      terminal.Clear();
-      mapPath = SaveMarkedMap(std::string(), mapPath,
-                              std::string(body.Bytes().begin(), body.Bytes().end()),
-                              [&terminal](const std::string& Line) { terminal.Console(Line); });
-    } else {
-      rtl::TAtomicFile mapFile(mapPath);
-      whole =
-          WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
-      terminal.Clear();
-      mapFile.Commit();
-    }
+    const TWholeMap whole = WriteMap(result, layout, withEntities, marked, mapPath, terminal);
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
   } catch (const std::exception& e) {
     terminal.Clear();
