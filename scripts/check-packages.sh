@@ -34,7 +34,7 @@ done
 readelf -d "$bin" | grep -qE 'FLAGS.*\bNOW\b|BIND_NOW' || { echo "packages: the .deb's morvane is not bound at start-up"; exit 1; }
 readelf -lW "$bin" | grep -q GNU_RELRO || { echo "packages: the .deb's morvane lacks read-only relocations"; exit 1; }
 import() {
-  rm -rf "$tmp/game" && cp examples/sample/morvane.ini "$tmp/morvane.ini"
+  rm -rf "$tmp/game" && mkdir -p "$tmp/game" && cp examples/sample/morvane.ini "$tmp/morvane.ini"
   "$1" import examples/sample/sample.gob --game-dir "$tmp/game" --settings "$tmp/morvane.ini" --map "$2" >/dev/null
 }
 import "$tmp/deb/usr/bin/morvane" "$tmp/deb.map" && import build/asan/morvane "$tmp/asan.map"

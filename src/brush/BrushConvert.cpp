@@ -237,10 +237,13 @@ void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel,
   if (Options.ImportAdjoins && Console)
     Console(rtl::Format("%d drawn adjoin surfaces became %d brushes", Ran.DrawnAdjoinSurfaces,
                         Ran.DrawnAdjoinBrushes));
-  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge)
-    BrushLevel.FittingScale = LargestFittingScale(
-        ImportReach(Level, Options),
-        std::max(Numbers.Settings().Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
+  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge) {
+    const double reach = ImportReach(Level, Options);
+    const double depth =
+        std::max(Numbers.Settings().Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0);
+    BrushLevel.FittingScale = LargestFittingScale(reach, depth);
+    BrushLevel.NoScaleFits = reach * BrushLevel.FittingScale + depth > WorldEdge;
+  }
   // Read without asking: a number no step needed says no note.
   Ran.Scale = Numbers.ScaleRan();
   Ran.Depth = Numbers.Settings().Depth.Value;

@@ -14,6 +14,7 @@
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
+#include "import/MarkedMap.h"
 #include "import/SettingsFile.h"
 #include "import/WholeMap.h"
 #include "rtl/Files.h"
@@ -97,9 +98,65 @@ std::string ImportDetails() {
 std::string WorldEdgeWarning(const TBrushLevel& BrushLevel, bool Entities) {
   if (BrushLevel.FittingScale == 0) return std::string();
   const double reach = WrittenReach(BrushLevel, Entities), fits = BrushLevel.FittingScale;
-  return "the map reaches " + rtl::FloatToStr(reach) + " units from the centre, beyond the " +
-         "world's edge at " + rtl::FloatToStr(WorldEdge) + "; the largest Scale that fits is " +
-         rtl::FloatToStr(fits) + " (--fit-world)";
+  const std::string head = "the map reaches " + rtl::FloatToStr(reach) +
+                           " units from the centre, beyond the world's edge at " +
+                           rtl::FloatToStr(WorldEdge) + "; ";
+  if (BrushLevel.NoScaleFits)
+    return head + "no Scale fits: even at " + rtl::FloatToStr(fits) +
+           ", the smallest tried, a point of the level lies beyond the edge, as far from the " +
+           "rest as no level reaches";
+  return head + "the largest Scale that fits is " + rtl::FloatToStr(fits) + " (--fit-world)";
+}
+
+// Writes the map in one step as Path; Marked: as a map Morvane names itself (SaveMarkedMap),
+// Path then receiving the file written.
+TWholeMap WriteMap(const TImportResult& Result, TMapLayout& Layout, bool WithEntities, bool Marked,
+                   std::string& Path, TImportTerminal& Terminal) {
+  if (!Marked) {
+    rtl::TAtomicFile mapFile(Path);
+    const TWholeMap whole =
+        WriteWholeMap(mapFile.Stream(), Result, Layout, WithEntities, TImportTerminal::Progress);
+    Terminal.Clear();
+    mapFile.Commit();
+    return whole;
+  }
+  rtl::TMemoryStream body;
+  const TWholeMap whole =
+      WriteWholeMap(body, Result, Layout, WithEntities, TImportTerminal::Progress);
+  Terminal.Clear();
+  Path = SaveMarkedMap(std::string(), Path, std::string(body.Bytes().begin(), body.Bytes().end()),
+                       [&Terminal](const std::string& Line) { Terminal.Console(Line); });
+  return whole;
+}
+
+// The folders the import writes into, checked before anything is written: a --game-dir that
+// does not exist is a typo, not a new game tree (nothing is created), and the game's GameData
+// folder itself would get a GameData of its own; a --map in a folder that does not exist would
+// fail only after the textures and the shader script were written.
+bool CheckOutputFolders(TArgs& a, std::ostream& err) {
+  if (a.Has("--game-dir")) {
+    const std::string dir = a.Get("--game-dir");
+    if (rtl::PathKind(dir) != rtl::TPathKind::Directory) {
+      err << "morvane import: --game-dir '" << dir
+          << "' is no folder; name the game's install folder (nothing was created)\n";
+      return false;
+    }
+    const std::string name = rtl::ExtractFileName(rtl::ExcludeTrailingPathDelimiter(dir));
+    if (rtl::SameText(name, "GameData")) {
+      err << "morvane import: --game-dir '" << dir
+          << "' is the game's GameData folder itself; name the folder that holds it\n";
+      return false;
+    }
+  }
+  if (a.Has("--map")) {
+    const std::string folder = rtl::ExtractFilePath(a.Get("--map"));
+    if (!folder.empty() && rtl::PathKind(folder) != rtl::TPathKind::Directory) {
+      err << "morvane import: the folder of --map '" << a.Get("--map")
+          << "' does not exist; nothing was written\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err) {
@@ -151,6 +208,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   const bool brushDef = mapFormat == "brushdef";
 
+  if (!CheckOutputFolders(a, err)) return 1;
+
   THeadlessImport run;
   run.Command = "import";
   run.Path = path;
@@ -191,15 +250,13 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
                                   result.Names.FacePrefix});
   const std::string levelName =
       rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
-  const std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
+  std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
+  // A game-ready map named by Morvane replaces only a map Morvane wrote that nobody changed.
+  const bool marked = !a.Has("--map") && a.Has("--game-ready");
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
-    rtl::TAtomicFile mapFile(mapPath);
     terminal.Status("Loading Brushes into Radiant...");
-    const TWholeMap whole =
-        WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
-    terminal.Clear();
-    mapFile.Commit();
+    const TWholeMap whole = WriteMap(result, layout, withEntities, marked, mapPath, terminal);
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
     // Beside a map file only: a map written to a device or pipe has no folder of its own.
     if (rtl::PathKind(mapPath) == rtl::TPathKind::File) {

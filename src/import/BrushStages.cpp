@@ -27,6 +27,15 @@ std::unique_ptr<TLightFit> FitLights(const TJKLevel& Level, double Scale,
   if (fit->DroppedNegative > 0 && Console)
     Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                         fit->DroppedNegative));
+  if (fit->DroppedNoRange > 0 && Console)
+    Console(
+        rtl::Format("%d lights without a positive range or intensity left out: they light nothing",
+                    fit->DroppedNoRange));
+  for (int light : fit->DroppedTooNarrow)
+    if (Console)
+      Console(rtl::Format(
+          "Light %d left out: its range %g is too small for the map to hold its fade", light,
+          static_cast<double>(Level.Lights[static_cast<size_t>(light)]->Value2)));
   return fit;
 }
 

@@ -22,9 +22,31 @@ TSlabNumber Number(const rtl::TStringList& Settings, const char* Key, double Fal
   return TSlabNumber{Fallback, Message + rtl::FloatToStr(Fallback), false};
 }
 
+// Every key the hosts read: a line naming another is a key misspelt or of another program.
+const char* const KnownKeys[] = {
+    "Scale",        "BrushDepth",       "NonVisTex",     "JKPalette",       "OutputTexFormat",
+    "ResourceGobs", "CleanSlabs",       "AlignTextures", "ImportModels",    "ConvTexDir",
+    "ConvTexGob",   "ConvTexOutputDir", "WaterVolumes",  "GameLights",      "SealLevel",
+    "FitWorld",     "ImportAdjoins",    "LevelPalette",  "SearchParentMat", "GameReady"};
+
+void WarnUnknownKeys(const rtl::TStringList& Settings, const TConsoleProc& Console) {
+  for (int i = 0; i < Settings.Count(); ++i) {
+    const std::string& line = Settings[i];
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = rtl::Trim(line.substr(0, eq));
+    // Comments and sections, as an .ini file may hold them, name no key.
+    if (key.empty() || key[0] == ';' || key[0] == '#' || key[0] == '[') continue;
+    bool known = false;
+    for (const char* k : KnownKeys) known = known || rtl::SameText(key, k);
+    if (!known) Console("Unknown setting '" + key + "' ignored (misspelt?)");
+  }
+}
+
 }  // namespace
 
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console) {
+  if (Console) WarnUnknownKeys(Settings, Console);
   TImportOptions options;
   for (const TOptionRow& row : OptionTable())
     if (row.Key)

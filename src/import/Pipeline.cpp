@@ -101,6 +101,7 @@ void ConvertSectors(const TImportRequest& Request, TImportResult& Result,
     throw;
   }
   Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+  KeepRoleNamesApart(*Result.BrushLevel, Result.Names, *Result.Level);
 }
 
 // Every face as the editor will hold it; returns the policy, whose NonVisTex the models share.

@@ -314,6 +314,11 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
     out.Origin = TVector3{light.Position.X * s, light.Position.Y * s, light.Position.Z * s};
     out.Light = static_cast<float>(LightUnit * intensity / LinearLightScale);
     out.Fade = static_cast<float>(LightUnit * intensity / (range * Scale));
+    // A range so small that the fade is no number a map holds lights nothing either.
+    if (!std::isfinite(out.Fade) || !std::isfinite(out.Light)) {
+      fit.DroppedTooNarrow.push_back(static_cast<int>(i));
+      continue;
+    }
     out.Source = static_cast<int>(i);
     fit.Lights.push_back(out);
   }
@@ -362,6 +367,7 @@ TLightFit FittedLights(const TLightFit& Calibrated, const std::vector<TCandidate
   TLightFit fit;
   fit.DroppedNegative = Calibrated.DroppedNegative;
   fit.DroppedNoRange = Calibrated.DroppedNoRange;
+  fit.DroppedTooNarrow = Calibrated.DroppedTooNarrow;
   // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
   fit.Ambient = LightUnit * Ambient >= 1 ? static_cast<float>(LightUnit * Ambient) : 0.0f;
   for (size_t j = 0; j < Candidates.size(); ++j) {

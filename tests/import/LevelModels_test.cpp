@@ -61,7 +61,7 @@ TEST(LevelModels, StructuresAndFaceCollidersKeepTheirClip) {
   level.LoadFromText(text.data(), text.size());
   testing_support::TempDir dir;
   std::vector<std::string> console;
-  TResourceIndex resources(rtl::NativePath(dir / "lvl.jkl"), {});
+  TResourceIndex resources(rtl::NativePath(dir / "lvl.jkl"), {""});
   const TLevelModels models =
       FindLevelModels(level, resources, TImportOptions{},
                       [&console](const std::string& s) { console.push_back(s); });

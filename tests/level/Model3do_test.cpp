@@ -6,6 +6,7 @@
 #include "level/O_3do.h"
 #include "level/ThingTemplates.h"
 #include "rtl/Classes.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -111,6 +112,13 @@ TEST(Model3do, FaultsNameWhatAndTheLine) {
        "face 0 names texture vertex 7; the mesh has 2.", 35},
       {"more corners than the line holds", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0",
        "0: 0 0x0 4 3 0 0 5 0,0 1,0 2,0", "face 0 counts 5 corners, but its line holds 3.", 54},
+      {"a count met only by blank and comment lines", "VERTICES 5",
+       "VERTICES 60" + std::string(40, '\n') + std::string(40, '#') + "\n",
+       "VERTICES counts 60 rows, but only", 18},
+      {"a lone comma among a face's values", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0",
+       "0: 0 0x0 4 3 0 , 200", "row 0 of FACES has 6 values, 7 needed.", 54},
+      {"a face row of commas alone", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0", ", ,",
+       "expected row 0 of FACES.", 54},
       {"a row out of order", "3: 0 1 0 0", "4: 0 1 0 0", "expected row 3 of VERTICES.", 22},
       {"a node's mesh outside the set", "2: 0x0 0x1 1 1", "2: 0x0 0x1 5 1",
        "node 2 names mesh 5; the first geometry set has 2.", 61},
@@ -139,6 +147,9 @@ TEST(Model3do, FaultsNameWhatAndTheLine) {
   }
   T3DOModel empty;
   EXPECT_THROW(empty.LoadFromText("", 0, "e.3do"), rtl::Exception);
+  // The limit of a model file holds for text from anywhere (a container's entry).
+  const std::string huge = ModelText().Text() + std::string(static_cast<size_t>(Max3DOBytes), ' ');
+  EXPECT_THROW(empty.LoadFromText(huge.data(), huge.size(), "big.3do"), rtl::EFileTooLarge);
 }
 
 TEST(ThingTemplates, ChainsGiveModelCollisionTypeAndMotion) {
