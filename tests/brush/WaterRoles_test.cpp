@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
+#include "brush/DrawnAdjoins.h"
 #include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "brush/WaterVolumes.h"
@@ -29,6 +30,7 @@ namespace {
 struct TStack {
   int LowerFlags = 0;                   // sector 0's FLAGS
   const char* AdjoinFlags = "0x7";      // both adjoins
+  const char* UpperFlags = nullptr;     // sector 1's adjoin, when it differs
   const char* Opening = "1";            // the pair's material index: 0 rock, 1 glass
   const char* OpeningFlags = "0x0";     // the pair's surface flags
   const char* LowerCeiling = "0 0 -1";  // sector 0 ceiling's normal
@@ -41,7 +43,7 @@ struct TStack {
         "8: 0 0 2\n9: 1 0 2\n10: 1 1 2\n11: 0 1 2\n"
         "World texture vertices 1\n0: 0 0\n"
         "World adjoins 2\n0: " +
-        std::string(AdjoinFlags) + " 1 0\n1: " + AdjoinFlags +
+        std::string(AdjoinFlags) + " 1 0\n1: " + (UpperFlags ? UpperFlags : AdjoinFlags) +
         " 0 0\n"
         "World surfaces 12\n";
     auto surface = [&t](int i, const char* mat, const char* flags, const char* face, int adjoin,
@@ -149,6 +151,42 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
   EXPECT_EQ(roles.Of(*level.Surfaces.Items(0)), TFaceRole::Solid);
   const TFaceRoles dry(level, false);
   EXPECT_EQ(dry.Of(*level.Surfaces.Items(5)), TFaceRole::PassableAdjoin);
+}
+
+TEST(DrawnAdjoins, APairIsOneBrushUnlessOneSideStopsThePlayer) {
+  struct {
+    const char* name;
+    const char* lower;
+    const char* upper;
+    std::vector<std::string> brushes;  // per drawn adjoin brush: front role, back material
+  } cases[] = {
+      {"both pass", "0x7", "0x7", {"3 glass.mat"}},
+      {"both stop", "0x5", "0x5", {"4 glass.mat"}},
+      // One-way: the player passes up but not down. A brush is solid or not as a whole, so
+      // each side is a brush of its own, with nothing drawn on its back.
+      {"one way", "0x7", "0x5", {"3 ", "4 "}},
+      {"other way", "0x5", "0x7", {"4 ", "3 "}},
+  };
+  for (const auto& c : cases) {
+    TStack stack;
+    stack.AdjoinFlags = c.lower;
+    stack.UpperFlags = c.upper;
+    TJKLevel level;
+    Load(stack, level);
+    TBrushLevel out;
+    const TConversion ran = MakeBrushLevel(level, out, nullptr, Options(false));
+    std::vector<std::string> brushes;
+    for (int i = 0; i < out.Brushes.Count(); ++i) {
+      const T3DMesh* brush = out.Brushes.Items(i);
+      if (brush->Brush.Kind != TBrushKind::DrawnAdjoin) continue;
+      const TSurface* back = DrawnAdjoinBack(*brush);
+      brushes.push_back(std::to_string(brush->Surfaces.Items(0)->Role) + " " +
+                        (back ? back->MaterialName : ""));
+    }
+    EXPECT_EQ(brushes, c.brushes) << c.name;
+    EXPECT_EQ(ran.DrawnAdjoinSurfaces, 2) << c.name;
+    EXPECT_EQ(ran.DrawnAdjoinBrushes, static_cast<int>(c.brushes.size())) << c.name;
+  }
 }
 
 TEST(ShaderScript, RolesSayWhatTheGameDoes) {
