@@ -1,24 +1,15 @@
 #include "brush/Slabs.h"
 
 #include <algorithm>
-#include <array>
 #include <cfloat>
 #include <cmath>
 #include <numeric>
 #include <vector>
 
-#include "brush/FrontFaces.h"
+#include "brush/EditorPlanes.h"
 #include "level/Adjoins.h"
 
 namespace {
-
-// A face's plane as an editor of the Radiant family computes it from the three points it is
-// handed (HandOffPoints: the first two corners and the centre), every step in Singles.
-struct TEditorPlane {
-  float N[3] = {0, 0, 0};
-  float Dist = 0;
-  bool Valid = false;
-};
 
 TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, const TVertex* f0) {
   // The centre as GetCentre makes it: running sums in Singles, divided by the count.
@@ -41,14 +32,6 @@ TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, 
   p.Dist = b0->X * p.N[0] + b0->Y * p.N[1] + b0->Z * p.N[2];
   p.Valid = true;
   return p;
-}
-
-// The rule by which such an editor discards a face as a duplicate of an earlier one: normals
-// within 0.001 of each other's direction (as a dot product) and distances within 0.01 unit.
-bool EditorTakesAsOne(const TEditorPlane& p, const TEditorPlane& q) {
-  return p.Valid && q.Valid &&
-         double(p.N[0]) * q.N[0] + double(p.N[1]) * q.N[1] + double(p.N[2]) * q.N[2] > 1 - 0.001 &&
-         std::fabs(double(p.Dist) - q.Dist) < 0.01;
 }
 
 // The sides of a slab, from corner k to corner k + 1 (the last back to the first), in the order
@@ -74,73 +57,6 @@ std::vector<std::pair<size_t, size_t>> SidesOnDistinctPlanes(const std::vector<T
   return sides;
 }
 
-using TWinding = std::vector<std::array<double, 3>>;
-
-// A square of half-size 2^20 on the plane, wound so that its normal is the plane's: where an
-// editor starts a face's polygon before the other faces cut it.
-TWinding BaseWinding(const TEditorPlane& p) {
-  int axis = 0;
-  for (int i = 1; i < 3; ++i)
-    if (std::fabs(p.N[i]) > std::fabs(p.N[axis])) axis = i;
-  double up[3] = {0, 0, 0};
-  up[axis == 2 ? 0 : 2] = 1;
-  const double d = up[0] * p.N[0] + up[1] * p.N[1] + up[2] * p.N[2];
-  for (int i = 0; i < 3; ++i) up[i] -= d * p.N[i];
-  const double ul = std::sqrt(up[0] * up[0] + up[1] * up[1] + up[2] * up[2]);
-  for (double& c : up) c /= ul;
-  const double right[3] = {up[1] * p.N[2] - up[2] * p.N[1], up[2] * p.N[0] - up[0] * p.N[2],
-                           up[0] * p.N[1] - up[1] * p.N[0]};
-  const double r = 1 << 20;
-  const double sx[4] = {-1, 1, 1, -1}, sy[4] = {1, 1, -1, -1};
-  TWinding w(4);
-  for (size_t k = 0; k < 4; ++k)
-    for (int i = 0; i < 3; ++i)
-      w[k][static_cast<size_t>(i)] = p.N[i] * p.Dist + sx[k] * right[i] * r + sy[k] * up[i] * r;
-  return w;
-}
-
-// What of the polygon lies behind the plane, as an editor cuts it: points within 0.01 unit of the
-// plane count as on it; nothing strictly behind leaves nothing.
-TWinding ClipBehind(const TWinding& in, const TEditorPlane& p) {
-  constexpr double Epsilon = 0.01;
-  std::vector<double> dist(in.size());
-  bool front = false, back = false;
-  for (size_t i = 0; i < in.size(); ++i) {
-    dist[i] = in[i][0] * p.N[0] + in[i][1] * p.N[1] + in[i][2] * p.N[2] - p.Dist;
-    front = front || dist[i] > Epsilon;
-    back = back || dist[i] < -Epsilon;
-  }
-  if (!back || !front) return back ? in : TWinding();
-  TWinding out;
-  for (size_t i = 0; i < in.size(); ++i) {
-    const size_t j = (i + 1) % in.size();
-    if (dist[i] <= Epsilon) out.push_back(in[i]);
-    if ((dist[i] > Epsilon && dist[j] < -Epsilon) || (dist[i] < -Epsilon && dist[j] > Epsilon)) {
-      const double t = dist[i] / (dist[i] - dist[j]);
-      std::array<double, 3> m;
-      for (size_t k = 0; k < 3; ++k) m[k] = in[i][k] + t * (in[j][k] - in[i][k]);
-      out.push_back(m);
-    }
-  }
-  return out;
-}
-
-TEditorPlane HandedPlane(const TSurface& Face) {
-  float p1[3], p2[3], p3[3];
-  HandOffPoints(Face, p1, p2, p3);
-  const float a[3] = {p1[0] - p2[0], p1[1] - p2[1], p1[2] - p2[2]};
-  const float d[3] = {p3[0] - p2[0], p3[1] - p2[1], p3[2] - p2[2]};
-  const float n[3] = {a[1] * d[2] - a[2] * d[1], a[2] * d[0] - a[0] * d[2],
-                      a[0] * d[1] - a[1] * d[0]};
-  const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  TEditorPlane p;
-  if (!(len > 0) || !std::isfinite(len)) return p;
-  for (int i = 0; i < 3; ++i) p.N[i] = n[i] / len;
-  p.Dist = p1[0] * p.N[0] + p1[1] * p.N[1] + p1[2] * p.N[2];
-  p.Valid = true;
-  return p;
-}
-
 // Where cleaning keeps a corner a hair off the line of its neighbours, the other faces can cut a
 // side away entirely, and an editor discards that side. Such sides are left out, one at a time
 // until every side keeps a polygon: the brush is then the one the editor would hold.
@@ -152,12 +68,7 @@ void DropSidesWithoutPolygon(std::vector<std::pair<size_t, size_t>>& Sides,
     std::vector<TEditorPlane> planes{HandedPlane(Front), HandedPlane(Back)};
     for (const auto& [k0, k1] : Sides) planes.push_back(SidePlane(b[k0], b[k1], f[k1], f[k0]));
     for (size_t i = 2; i < planes.size() && !dropped; ++i) {
-      if (!planes[i].Valid) continue;
-      TWinding w = BaseWinding(planes[i]);
-      for (size_t j = 0; j < planes.size() && w.size() >= 3; ++j)
-        if (j != i && planes[j].Valid && !EditorTakesAsOne(planes[i], planes[j]))
-          w = ClipBehind(w, planes[j]);
-      if (w.size() >= 3) continue;
+      if (!planes[i].Valid || EditorKeepsPolygon(planes, i)) continue;
       Sides.erase(Sides.begin() + static_cast<std::ptrdiff_t>(i - 2));
       dropped = true;
     }
