@@ -87,7 +87,7 @@ void SetFaceRole(TSurface& Face, const TSurface& Source, const TFaceRoles& Roles
 // one-way adjoin (one passes, the other stops the player) each make a brush of their own.
 void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
                     const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
-                    double Scale, TBrushLevel& BrushLevel, const TImportOptions& Options,
+                    double Scale, TBrushLevel& BrushLevel, const TConversionOptions& Options,
                     const TFaceRoles* Roles, TDrawnAdjoinCount& Count, int& LeftOut) {
   const auto it = Mirrors.find(&Surface);
   const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
@@ -125,7 +125,7 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-TConversionNumbers::TConversionNumbers(const TJKLevel& Level, const TImportOptions& Options,
+TConversionNumbers::TConversionNumbers(const TJKLevel& Level, const TConversionOptions& Options,
                                        TSlabSettings* Slab, TConsoleProc Console)
     : numbers_(Slab ? *Slab : defaults_), console_(std::move(Console)) {
   // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
@@ -167,7 +167,7 @@ double TConversionNumbers::Scale() { return fitted_ > 0 ? fitted_ : Use(numbers_
 double TConversionNumbers::Depth() { return Use(numbers_.Depth); }
 
 void ConvertSurfaces(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                     const TImportOptions& Options, TConversionNumbers& Numbers,
+                     const TConversionOptions& Options, TConversionNumbers& Numbers,
                      const TFaceRoles* Roles, TConversion& Ran) {
   TDrawnAdjoinCount drawn;
   std::unordered_map<const TSurface*, const TSurface*> mirrors;
@@ -228,9 +228,9 @@ void ConvertThings(const TJKLevel& Level, TBrushLevel& BrushLevel, TConversionNu
   }
 }
 
-void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& Options,
-                   const TConversionNumbers& Numbers, TConversion& Ran,
-                   const TConsoleProc& Console) {
+void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                   const TConversionOptions& Options, const TConversionNumbers& Numbers,
+                   TConversion& Ran, const TConsoleProc& Console) {
   if (Ran.LeftOut > 0 && Console)
     Console(rtl::Format("%d surfaces without area left out of the slabs", Ran.LeftOut));
   if (Options.ImportAdjoins && Console)

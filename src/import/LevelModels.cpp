@@ -24,21 +24,22 @@ std::string ModelFileName(const std::string& File) {
 }
 
 // Finds a model and reads it: Source and Model, or Problem.
-void ReadModel(TLevelModel& Out, const std::string& LevelFile,
-               const std::vector<std::string>& Containers, bool ParentFolder) {
+void ReadModel(TLevelModel& Out, TResourceIndex& Resources, bool ParentFolder) {
   if (MaterialNameLeavesFolder(Out.File)) {
     Out.Problem = "its name points outside the model folders";
     return;
   }
-  const std::string folder = rtl::ExtractFilePath(LevelFile);
+  const std::string& levelFile = Resources.LevelFile();
+  const std::string folder = rtl::ExtractFilePath(levelFile);
   std::vector<std::string> files;
-  if (!LevelFile.empty()) {
-    files.push_back(rtl::FindFileNoCase(folder, Out.File));
-    files.push_back(rtl::FindFileNoCase(folder + "3do" + rtl::PathDelim, Out.File));
+  if (!levelFile.empty()) {
+    rtl::TFolderIndex& folders = Resources.Folders();
+    files.push_back(folders.FindFile(folder, Out.File));
+    files.push_back(folders.FindFile(folder + "3do" + rtl::PathDelim, Out.File));
     // A level unpacked from its container keeps "jkl" and "3do" side by side.
     if (ParentFolder)
       files.push_back(
-          rtl::FindFileNoCase(folder + ".." + rtl::PathDelim + "3do" + rtl::PathDelim, Out.File));
+          folders.FindFile(folder + ".." + rtl::PathDelim + "3do" + rtl::PathDelim, Out.File));
   }
   auto model = std::make_unique<T3DOModel>();
   try {
@@ -50,17 +51,11 @@ void ReadModel(TLevelModel& Out, const std::string& LevelFile,
       return;
     }
     const std::string key = "3do\\" + Out.File;
-    for (const std::string& path : Containers) {
-      TJKContainer container;
-      try {
-        if (path.empty() || !rtl::FileExists(path) || !container.Open(path)) continue;
-      } catch (const rtl::Exception&) {
-        continue;  // the texture search says which containers it cannot read
-      }
-      if (!container.Find(key)) continue;
+    const TResourceIndex::TEntry found = Resources.FindEntry(key);
+    if (found.Entry) {
       rtl::TMemoryStream data;
-      container.ExtractToStream(data, key);
-      Out.Source = path + ">>" + container.Find(key)->EntryName;
+      found.Container->ExtractToStream(data, key);
+      Out.Source = *found.Path + ">>" + found.Entry->EntryName;
       const std::vector<uint8_t>& bytes = data.Bytes();
       model->LoadFromText(reinterpret_cast<const char*>(bytes.data()), bytes.size(), Out.Source);
       Out.Model = std::move(model);
@@ -95,8 +90,7 @@ size_t TLevelModels::Triangles() const {
   return n;
 }
 
-TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile,
-                             const std::string& ContainerFile, const TTextureSettings& Settings,
+TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
                              const TImportOptions& Options, const TConsoleProc& Console) {
   TLevelModels out;
   std::unordered_map<std::string, int> byName;  // lower-case file name -> model
@@ -127,14 +121,11 @@ TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile
     out.Things.push_back(place);
   }
 
-  std::vector<std::string> containers{ContainerFile};
-  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs))
-    containers.push_back(item);
   std::unordered_map<std::string, bool> levelMaterial;
   for (int i = 0; i < Level.UsedMaterials.Count(); ++i)
     levelMaterial[rtl::LowerCase(Level.UsedMaterials[i])] = true;
   for (TLevelModel& model : out.Models) {
-    ReadModel(model, LevelFile, containers, Options.SearchParentMat);
+    ReadModel(model, Resources, Options.SearchParentMat);
     if (model.Model && model.Model->FaceCount() == 0) model.Problem = "it has no faces to draw";
     if (!model.Problem.empty()) {
       if (Console)

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "brush/ImportOptions.h"
+#include "import/ImportOptions.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
+#include "import/ResourceIndex.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
 #include "model/ModelPose.h"
@@ -59,9 +60,10 @@ struct TLevelModels {
 };
 
 // Resolves every thing's model, then finds and reads each model once. Says on Console each model
-// not found or unreadable, naming it and how many things it costs.
-TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile,
-                             const std::string& ContainerFile, const TTextureSettings& Settings,
+// not found or unreadable, naming it and how many things it costs. A model is looked for beside
+// the level, in its 3do folder, with SearchParentMat in <level folder>/../3do/, then as 3do\ in
+// the index's containers.
+TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
                              const TImportOptions& Options, const TConsoleProc& Console);
 
 // Poses every model its things use at Scale, with the material sizes Textures learned (64 x 64

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
-#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "import/EditorFaces.h"
+#include "import/ImportOptions.h"
 #include "import/LevelModels.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"

@@ -138,8 +138,14 @@ std::vector<std::vector<int>> Neighbours(const TJKLevel& Level) {
     for (int k = 0; k < sector->Surfaces.Count(); ++k)
       sectorOf.emplace(sector->Surfaces.Items(k), i);
   }
-  for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
-    const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
+  // In the level's order of surfaces, not the map's: the order of a column's corners is the
+  // order of the fit's sums, which must not hang on where the surfaces lie in memory.
+  const auto mirrors = MirrorSurfaces(Level);
+  for (int s = 0; s < Level.Surfaces.Count(); ++s) {
+    const TSurface* surface = Level.Surfaces.Items(s);
+    const auto m = mirrors.find(surface);
+    if (m == mirrors.end()) continue;
+    const auto a = sectorOf.find(surface), b = sectorOf.find(m->second);
     if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
       next[static_cast<size_t>(a->second)].push_back(b->second);
   }

@@ -46,9 +46,7 @@ void ImportLevel() {
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
 
-  TImportRequest request = ImportRequestFromSettings(Settings(), nullptr);
-  request.Options = ReadImportOptions();
-  request.Slab = CachedSlabSettings();
+  TImportRequest request = ReadImportRequest();
   request.Path = path;
   request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
     return plugin.Platform().SelectEntry(container, folder);
@@ -71,8 +69,7 @@ void ImportLevel() {
   window.SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(result.Faces, request.Progress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
-  if (Settings().Values("GameReady") == "1")
-    SaveGameMap(request.Textures.InstallPath, result, request.Options);
+  if (request.Options.GameReady) SaveGameMap(request.Textures.InstallPath, result, request.Options);
 }
 
 namespace {
