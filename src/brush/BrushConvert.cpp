@@ -83,17 +83,19 @@ void SetFaceRole(TSurface& Face, const TSurface& Source, const TFaceRoles& Roles
 }
 
 // The brush of one drawn adjoin surface, unless its mirror, met earlier, already made the
-// brush that carries both sides.
+// brush that carries both sides. A brush is solid or not as a whole, so the two sides of a
+// one-way adjoin (one passes, the other stops the player) each make a brush of their own.
 void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
                     const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
                     double Scale, TBrushLevel& BrushLevel, const TConversionOptions& Options,
                     const TFaceRoles* Roles, TDrawnAdjoinCount& Count, int& LeftOut) {
   const auto it = Mirrors.find(&Surface);
   const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
-  const bool pair = mirror && IsDrawnAdjoin(*mirror);
+  const bool pair = mirror && IsDrawnAdjoin(*mirror) &&
+                    AdjoinPasses(Level, Surface) == AdjoinPasses(Level, *mirror);
   // The side of a pair met first makes the brush.
   if (pair && Count.Made.count(mirror)) return;
-  if (!AddDrawnAdjoinBrush(Surface, mirror, Scale, BrushLevel.Brushes, Options)) {
+  if (!AddDrawnAdjoinBrush(Surface, pair ? mirror : nullptr, Scale, BrushLevel.Brushes, Options)) {
     ++LeftOut;
     return;
   }

@@ -51,13 +51,8 @@ TFaceRole TFaceRoles::Of(const TSurface& Surface) const {
     if (Surface.FaceFlags & TranslucentFaceFlag) return TFaceRole::Translucent;
     return TFaceRole::Solid;
   }
-  const size_t adjoin = static_cast<size_t>(Surface.Adjoin);
-  // An adjoin the level does not list stops nobody in the game either way: keep it passable, as
-  // a drawn adjoin always was.
-  const bool passes = Surface.Adjoin < 0 || adjoin >= level_.AdjoinFlags.size() ||
-                      (level_.AdjoinFlags[adjoin] & AdjoinMoveFlag) != 0;
   // What stops the player stays solid, water behind it or not (the glass of a tank).
-  if (!passes) return TFaceRole::SolidAdjoin;
+  if (!AdjoinPasses(level_, Surface)) return TFaceRole::SolidAdjoin;
   if (water_) {
     // The surface of water: flagged as water, or between water and air.
     if (Surface.Flags & WaterSurfaceFlags) return TFaceRole::Water;

@@ -6,17 +6,10 @@
 #include <numeric>
 #include <vector>
 
+#include "brush/EditorPlanes.h"
 #include "level/Adjoins.h"
 
 namespace {
-
-// A face's plane as an editor of the Radiant family computes it from the three points it is
-// handed (HandOffPoints: the first two corners and the centre), every step in Singles.
-struct TEditorPlane {
-  float N[3] = {0, 0, 0};
-  float Dist = 0;
-  bool Valid = false;
-};
 
 TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, const TVertex* f0) {
   // The centre as GetCentre makes it: running sums in Singles, divided by the count.
@@ -41,14 +34,6 @@ TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, 
   return p;
 }
 
-// The rule by which such an editor discards a face as a duplicate of an earlier one: normals
-// within 0.001 of each other's direction (as a dot product) and distances within 0.01 unit.
-bool EditorTakesAsOne(const TEditorPlane& p, const TEditorPlane& q) {
-  return p.Valid && q.Valid &&
-         double(p.N[0]) * q.N[0] + double(p.N[1]) * q.N[1] + double(p.N[2]) * q.N[2] > 1 - 0.001 &&
-         std::fabs(double(p.Dist) - q.Dist) < 0.01;
-}
-
 // The sides of a slab, from corner k to corner k + 1 (the last back to the first), in the order
 // they are written. An editor of the Radiant family discards a face whose plane it takes for that
 // of another face of the brush: where cleaning keeps corners a hair off the line of their
@@ -70,6 +55,24 @@ std::vector<std::pair<size_t, size_t>> SidesOnDistinctPlanes(const std::vector<T
     sides.emplace_back(k, k1);
   }
   return sides;
+}
+
+// Where cleaning keeps a corner a hair off the line of its neighbours, the other faces can cut a
+// side away entirely, and an editor discards that side. Such sides are left out, one at a time
+// until every side keeps a polygon: the brush is then the one the editor would hold.
+void DropSidesWithoutPolygon(std::vector<std::pair<size_t, size_t>>& Sides,
+                             const std::vector<TVertex*>& f, const std::vector<TVertex*>& b,
+                             const TSurface& Front, const TSurface& Back) {
+  for (bool dropped = true; dropped;) {
+    dropped = false;
+    std::vector<TEditorPlane> planes{HandedPlane(Front), HandedPlane(Back)};
+    for (const auto& [k0, k1] : Sides) planes.push_back(SidePlane(b[k0], b[k1], f[k1], f[k0]));
+    for (size_t i = 2; i < planes.size() && !dropped; ++i) {
+      if (!planes[i].Valid || EditorKeepsPolygon(planes, i)) continue;
+      Sides.erase(Sides.begin() + static_cast<std::ptrdiff_t>(i - 2));
+      dropped = true;
+    }
+  }
 }
 
 }  // namespace
@@ -140,6 +143,7 @@ bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshLi
   std::vector<std::pair<size_t, size_t>> sides;
   if (Options.CleanSlabs) {
     sides = SidesOnDistinctPlanes(f, b);
+    DropSidesWithoutPolygon(sides, f, b, *front, *back);
   } else {
     for (size_t k = static_cast<size_t>(n); k-- > 0;)
       sides.emplace_back(k, (k + 1) % static_cast<size_t>(n));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "brush/DrawnAdjoins.h"
+#include "brush/EditorPlanes.h"
 
 namespace {
 
@@ -47,6 +48,42 @@ std::string VolumeMaterial(const T3DMesh& Sector, const TFaceRoles& Roles) {
     if (!any && s->MaterialIndex != -1) any = s;
   }
   return drawn ? drawn->MaterialName : any ? any->MaterialName : std::string("dflt.mat");
+}
+
+// The faces of a volume on the planes of Faces, in the material and role of water.
+void FillVolume(T3DMesh& Brush, const std::vector<const TSurface*>& Faces,
+                const std::string& Material, double Scale) {
+  std::unordered_map<const TVertex*, TVertex*> made;
+  for (const TSurface* s : Faces) {
+    TSurface* face = Brush.AddNewSurface();
+    face->MaterialName = Material;
+    face->Role = static_cast<unsigned char>(TFaceRole::WaterVolume);
+    for (int c = 0; c < s->Vertices.Count(); ++c) {
+      const TVertex* v = s->Vertices.Items(c);
+      TVertex*& w = made[v];
+      if (!w) w = Brush.AddNewVertex(Scale * v->X, Scale * v->Y, Scale * v->Z);
+      face->AddVertex(w, nullptr);
+    }
+  }
+}
+
+// A surface of the sector that the other planes cut to nothing (a sliver between two that
+// nearly meet) would be discarded by an editor: the volume leaves it out, one at a time, so that
+// the editor builds every face of the volume.
+void DropFacesWithoutPolygon(std::vector<const TSurface*>& Faces, double Scale) {
+  for (bool dropped = true; dropped && Faces.size() > 4;) {
+    dropped = false;
+    T3DMesh scratch;
+    FillVolume(scratch, Faces, std::string(), Scale);
+    std::vector<TEditorPlane> planes;
+    for (int f = 0; f < scratch.Surfaces.Count(); ++f)
+      planes.push_back(HandedPlane(*scratch.Surfaces.Items(f)));
+    for (size_t f = 0; f < planes.size() && !dropped; ++f) {
+      if (!planes[f].Valid || EditorKeepsPolygon(planes, f)) continue;
+      Faces.erase(Faces.begin() + static_cast<std::ptrdiff_t>(f));
+      dropped = true;
+    }
+  }
 }
 
 }  // namespace
@@ -97,20 +134,10 @@ TWaterVolumeCount AddWaterVolumes(const TJKLevel& Level, const TFaceRoles& Roles
       continue;
     }
     const std::string material = VolumeMaterial(*sector, Roles);
+    DropFacesWithoutPolygon(faces, Scale);
     T3DMesh* brush = Brushes.AddNew();
     brush->Brush = TBrushRecord{TBrushKind::WaterVolume, nullptr, true};
-    std::unordered_map<const TVertex*, TVertex*> made;
-    for (const TSurface* s : faces) {
-      TSurface* face = brush->AddNewSurface();
-      face->MaterialName = material;
-      face->Role = static_cast<unsigned char>(TFaceRole::WaterVolume);
-      for (int c = 0; c < s->Vertices.Count(); ++c) {
-        const TVertex* v = s->Vertices.Items(c);
-        TVertex*& w = made[v];
-        if (!w) w = brush->AddNewVertex(Scale * v->X, Scale * v->Y, Scale * v->Z);
-        face->AddVertex(w, nullptr);
-      }
-    }
+    FillVolume(*brush, faces, material, Scale);
     ++count.Brushes;
   }
   return count;

@@ -25,3 +25,9 @@ std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLev
   }
   return mirrors;
 }
+
+bool AdjoinPasses(const TJKLevel& Level, const TSurface& Surface) {
+  const size_t adjoin = static_cast<size_t>(Surface.Adjoin);
+  return Surface.Adjoin < 0 || adjoin >= Level.AdjoinFlags.size() ||
+         (Level.AdjoinFlags[adjoin] & AdjoinMoveFlag) != 0;
+}

@@ -26,3 +26,7 @@ std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLev
 constexpr int32_t AdjoinMoveFlag = 0x2;
 constexpr int32_t UnderwaterSectorFlag = 0x2;
 constexpr int32_t WaterSurfaceFlags = 0x20000 | 0x40000 | 0x100000;
+
+// Whether the player passes through Surface's adjoin from its sector. An adjoin the level does
+// not list stops nobody in the game either way: it passes.
+bool AdjoinPasses(const TJKLevel& Level, const TSurface& Surface);

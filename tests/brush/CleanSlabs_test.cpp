@@ -292,9 +292,34 @@ TEST(CleanSlabs, SidesOnOnePlaneAreWrittenAsOne) {
   MakeBrushLevel(b.Level, raw, nullptr, TImportOptions(), &same);
   EXPECT_EQ(editor_check::CheckBrush(EditorFaces(*raw.Brushes.Items(0))).Duplicates, 1);
   ASSERT_EQ(out.Brushes.Count(), 1);
-  EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), raw.Brushes.Items(0)->Surfaces.Count() - 1);
-  for (const editor_check::TRules& rules : {editor_check::LooseRules, editor_check::StrictRules})
-    EXPECT_EQ(editor_check::CheckBrush(EditorFaces(*out.Brushes.Items(0)), rules).Duplicates, 0);
+  // The notch's two sides cut the plane of the sides at y = 0 away entirely (the editor's brush
+  // is the intersection of its faces' half-spaces), so that side goes as well as its twin.
+  EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), raw.Brushes.Items(0)->Surfaces.Count() - 2);
+  ExpectEditorBuildsEveryFace(*out.Brushes.Items(0), "notch");
+}
+
+TEST(CleanSlabs, SidesTheOthersCutAwayAreLeftOut) {
+  // Far from the origin, two sides a hair apart in direction lie on planes the editor takes as
+  // two, yet each cuts the other's polygon to nothing; the wall keeps the corner between them.
+  LevelBuilder b;
+  b.AddSurface({{1000, 0, 0},
+                {1100, 0, 0},
+                {1150, 0.003f, 0},
+                {1200, 0, 0},
+                {1300, 0, 0},
+                {1300, 100, 0},
+                {1000, 100, 0}});
+  b.AddSurface({{1100, 0, 0}, {1100, 0, 10}, {1150, 0, 10}, {1150, 0.003f, 0}});
+  TBrushLevel out, raw;
+  TSlabSettings one;
+  one.Scale.Value = 1;
+  TSlabSettings same = one;
+  MakeBrushLevel(b.Level, out, nullptr, Clean(), &one);
+  MakeBrushLevel(b.Level, raw, nullptr, TImportOptions(), &same);
+  EXPECT_GT(editor_check::CheckBrush(EditorFaces(*raw.Brushes.Items(0))).NoPolygon, 0);
+  ASSERT_EQ(out.Brushes.Count(), 2);
+  EXPECT_LT(out.Brushes.Items(0)->Surfaces.Count(), raw.Brushes.Items(0)->Surfaces.Count());
+  ExpectEditorBuildsEveryFace(*out.Brushes.Items(0), "cut away");
 }
 
 // The real levels of the goal: before cleaning an editor discards faces of many slabs; after it,

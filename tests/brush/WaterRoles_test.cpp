@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
+#include "brush/DrawnAdjoins.h"
+#include "brush/EditorPlanes.h"
 #include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "brush/WaterVolumes.h"
@@ -29,6 +31,7 @@ namespace {
 struct TStack {
   int LowerFlags = 0;                   // sector 0's FLAGS
   const char* AdjoinFlags = "0x7";      // both adjoins
+  const char* UpperFlags = nullptr;     // sector 1's adjoin, when it differs
   const char* Opening = "1";            // the pair's material index: 0 rock, 1 glass
   const char* OpeningFlags = "0x0";     // the pair's surface flags
   const char* LowerCeiling = "0 0 -1";  // sector 0 ceiling's normal
@@ -41,7 +44,7 @@ struct TStack {
         "8: 0 0 2\n9: 1 0 2\n10: 1 1 2\n11: 0 1 2\n"
         "World texture vertices 1\n0: 0 0\n"
         "World adjoins 2\n0: " +
-        std::string(AdjoinFlags) + " 1 0\n1: " + AdjoinFlags +
+        std::string(AdjoinFlags) + " 1 0\n1: " + (UpperFlags ? UpperFlags : AdjoinFlags) +
         " 0 0\n"
         "World surfaces 12\n";
     auto surface = [&t](int i, const char* mat, const char* flags, const char* face, int adjoin,
@@ -149,6 +152,91 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
   EXPECT_EQ(roles.Of(*level.Surfaces.Items(0)), TFaceRole::Solid);
   const TFaceRoles dry(level, false);
   EXPECT_EQ(dry.Of(*level.Surfaces.Items(5)), TFaceRole::PassableAdjoin);
+}
+
+TEST(DrawnAdjoins, APairIsOneBrushUnlessOneSideStopsThePlayer) {
+  struct {
+    const char* name;
+    const char* lower;
+    const char* upper;
+    std::vector<std::string> brushes;  // per drawn adjoin brush: front role, back material
+  } cases[] = {
+      {"both pass", "0x7", "0x7", {"3 glass.mat"}},
+      {"both stop", "0x5", "0x5", {"4 glass.mat"}},
+      // One-way: the player passes up but not down. A brush is solid or not as a whole, so
+      // each side is a brush of its own, with nothing drawn on its back.
+      {"one way", "0x7", "0x5", {"3 ", "4 "}},
+      {"other way", "0x5", "0x7", {"4 ", "3 "}},
+  };
+  for (const auto& c : cases) {
+    TStack stack;
+    stack.AdjoinFlags = c.lower;
+    stack.UpperFlags = c.upper;
+    TJKLevel level;
+    Load(stack, level);
+    TBrushLevel out;
+    const TConversion ran = MakeBrushLevel(level, out, nullptr, Options(false));
+    std::vector<std::string> brushes;
+    for (int i = 0; i < out.Brushes.Count(); ++i) {
+      const T3DMesh* brush = out.Brushes.Items(i);
+      if (brush->Brush.Kind != TBrushKind::DrawnAdjoin) continue;
+      const TSurface* back = DrawnAdjoinBack(*brush);
+      brushes.push_back(std::to_string(brush->Surfaces.Items(0)->Role) + " " +
+                        (back ? back->MaterialName : ""));
+    }
+    EXPECT_EQ(brushes, c.brushes) << c.name;
+    EXPECT_EQ(ran.DrawnAdjoinSurfaces, 2) << c.name;
+    EXPECT_EQ(ran.DrawnAdjoinBrushes, static_cast<int>(c.brushes.size())) << c.name;
+  }
+}
+
+TEST(WaterVolumes, AFaceTheOthersCutToNothingIsLeftOut) {
+  // One underwater box, a level unit across, whose edge at x = y = 1 is cut off by a chamfer
+  // Cut level units deep: at Scale 256, 0.00002 leaves a sliver the editor cuts away.
+  struct {
+    const char* cut;
+    int faces;
+  } cases[] = {{"0.00002", 6}, {"0.01", 7}};
+  for (const auto& c : cases) {
+    const std::string in = std::to_string(1 - std::stod(c.cut));
+    std::string t =
+        "SECTION: MATERIALS\nWorld materials 1\n0: rock.mat\nend\n"
+        "SECTION: GEORESOURCE\nWorld vertices 10\n";
+    for (int z = 0; z < 2; ++z) {
+      const std::string h = " " + std::to_string(z) + "\n";
+      const int b = 5 * z;
+      t += std::to_string(b) + ": 0 0" + h + std::to_string(b + 1) + ": 1 0" + h +
+           std::to_string(b + 2) + ": 1 " + in + h + std::to_string(b + 3) + ": " + in + " 1" + h +
+           std::to_string(b + 4) + ": 0 1" + h;
+    }
+    t += "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 7\n";
+    const char* corners[] = {"5 0,0 1,0 2,0 3,0 4,0", "5 5,0 9,0 8,0 7,0 6,0", "4 0,0 5,0 6,0 1,0",
+                             "4 1,0 6,0 7,0 2,0",     "4 2,0 7,0 8,0 3,0",     "4 3,0 8,0 9,0 4,0",
+                             "4 4,0 9,0 5,0 0,0"};
+    for (int i = 0; i < 7; ++i)
+      t += std::to_string(i) + ": 0 0x4 0x0 4 3 0 -1 0 " + corners[i] +
+           (i < 2 ? " .5 .5 .5 .5 .5\n" : " .5 .5 .5 .5\n");
+    t += "0: 0 0 1\n1: 0 0 -1\n2: 0 1 0\n3: -1 0 0\n4: -0.7071 -0.7071 0\n5: 0 -1 0\n6: 1 0 0\n"
+         "SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nFLAGS 0x2\nEXTRA LIGHT 0\n"
+         "SURFACES 0 7\nSECTION: THINGS\nWorld things 0\nend\n";
+    TJKLevel level;
+    level.LoadFromText(t.data(), t.size());
+    level.Name = "lvl";
+    TBrushLevel out;
+    MakeBrushLevel(level, out, nullptr, Options(true));
+    const T3DMesh* volume = nullptr;
+    for (int i = 0; i < out.Brushes.Count(); ++i)
+      if (out.Brushes.Items(i)->Brush.Kind == TBrushKind::WaterVolume)
+        volume = out.Brushes.Items(i);
+    ASSERT_NE(volume, nullptr) << c.cut;
+    EXPECT_EQ(volume->Surfaces.Count(), c.faces) << c.cut;
+    // The faces kept are the box's own and, when it is wide enough, the chamfer.
+    std::vector<TEditorPlane> planes;
+    for (int f = 0; f < volume->Surfaces.Count(); ++f)
+      planes.push_back(HandedPlane(*volume->Surfaces.Items(f)));
+    for (size_t f = 0; f < planes.size(); ++f)
+      EXPECT_TRUE(planes[f].Valid && EditorKeepsPolygon(planes, f)) << c.cut << " face " << f;
+  }
 }
 
 TEST(ShaderScript, RolesSayWhatTheGameDoes) {
