@@ -24,6 +24,8 @@ struct TImportOptions {
   // Things the game draws with a 3DO model become models of the map (MD3 files and misc_model
   // entities); the models' materials are converted with the level's textures.
   bool ImportModels = false;
+  // Things play as in the game: movers (doors, lifts), pickups, actors and team entities.
+  bool PlayLevel = false;
 
   // Requests of a host, never stored.
   bool OverwriteTextures = false;  // convert a material again even when its image exists

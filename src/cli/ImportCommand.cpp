@@ -108,9 +108,14 @@ const char* const ImportDetails =
     "                       looked for in the level's 3do folder, with --parent-mat in\n"
     "                       <level folder>/../3do/, then as 3do\\ in the level's container and\n"
     "                       ResourceGobs.\n"
+    "  --play               with --entities and --models: the things play as in the game\n"
+    "                       (PlayLevel=1 for this run): things whose frames move them become\n"
+    "                       func_door (two frames) or func_train (more) with their model as\n"
+    "                       model2, pickups weapon_/ammo_/item_ entities, actors NPC_\n"
+    "                       spawners (single-player levels), team flags and starts team_CTF_.\n"
     "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
     "                       --fit-world --adjoins --shaders --level-palette --parent-mat\n"
-    "                       --water --lights --models.\n"
+    "                       --water --lights --models --play.\n"
     "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
@@ -256,7 +261,7 @@ const TCommandDef& ImportCommand() {
        {"--entities", false},   {"--seal", false},           {"--fit-world", false},
        {"--adjoins", false},    {"--shaders", false},        {"--level-palette", false},
        {"--parent-mat", false}, {"--water", false},          {"--lights", false},
-       {"--models", false},     {"--game-ready", false}},
+       {"--models", false},     {"--play", false},           {"--game-ready", false}},
       Import};
   return command;
 }

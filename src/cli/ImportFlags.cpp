@@ -19,6 +19,7 @@ const std::vector<TImportFlag>& ImportFlags() {
       {"--water", &TImportOptions::WaterVolumes, true},
       {"--lights", &TImportOptions::GameLights, false},
       {"--models", &TImportOptions::ImportModels, true},
+      {"--play", &TImportOptions::PlayLevel, true},
   };
   return flags;
 }

@@ -34,7 +34,7 @@ const char* const PreviewSynopsis =
     "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
     "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
     "                       [--light game|flat] [--seal] [--fit-world] [--adjoins]\n"
-    "                       [--level-palette] [--parent-mat] [--models] [--game-ready]\n";
+    "                       [--level-palette] [--parent-mat] [--models] [--play] [--game-ready]\n";
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
@@ -64,7 +64,9 @@ const char* const PreviewDetails =
     "                       light from the level, texels shaded through the palette's light\n"
     "                       tables; flat (else the default): faces shaded by their direction.\n"
     "  --models             draw the things the game shows with a 3DO model too (as import\n"
-    "                       --models finds them; the setting ImportModels=1 for this run).\n";
+    "                       --models finds them; the setting ImportModels=1 for this run).\n"
+    "  --play               mark the things that play (movers, pickups, actors) with a glyph\n"
+    "                       (the setting PlayLevel=1 for this run).\n";
 
 struct TPreviewArgs {
   std::string path, entry, gameDir, output;
@@ -281,25 +283,16 @@ const TCommandDef& PreviewCommand() {
   static const TCommandDef command = {"preview",
                                       PreviewSynopsis,
                                       PreviewDetails,
-                                      {{"--entry", true},
-                                       {"--settings", true},
-                                       {"--game-dir", true},
-                                       {"-o", true},
-                                       {"--size", true},
-                                       {"--uv", true},
-                                       {"--view", true},
-                                       {"--camera", true},
-                                       {"--light", true},
-                                       {"--both-sides", false},
-                                       {"--models", false},
-                                       {"--align", false},
-                                       {"--clean", false},
-                                       {"--seal", false},
-                                       {"--fit-world", false},
-                                       {"--adjoins", false},
-                                       {"--level-palette", false},
-                                       {"--parent-mat", false},
-                                       {"--game-ready", false}},
+                                      {{"--entry", true},       {"--settings", true},
+                                       {"--game-dir", true},    {"-o", true},
+                                       {"--size", true},        {"--uv", true},
+                                       {"--view", true},        {"--camera", true},
+                                       {"--light", true},       {"--both-sides", false},
+                                       {"--models", false},     {"--play", false},
+                                       {"--align", false},      {"--clean", false},
+                                       {"--seal", false},       {"--fit-world", false},
+                                       {"--adjoins", false},    {"--level-palette", false},
+                                       {"--parent-mat", false}, {"--game-ready", false}},
                                       Preview};
   return command;
 }

@@ -39,6 +39,8 @@ TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsol
             "Error reading search parent mat setting, using default: 0", Console);
   options.ImportModels = OnOff(Settings, "ImportModels",
                                "Error reading import models setting, using default: 0", Console);
+  options.PlayLevel =
+      OnOff(Settings, "PlayLevel", "Error reading play level setting, using default: 0", Console);
   options.SealLevel =
       OnOff(Settings, "SealLevel", "Error reading seal level setting, using default: 0", Console);
   options.FitWorld =

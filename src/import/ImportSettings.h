@@ -27,6 +27,8 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--water", &TImportOptions::WaterVolumes},
     // Lights are entities and worldspawn keys, which only the saved map carries.
     {"--lights", &TImportOptions::GameLights},
+    // Movers, pickups, actors and team entities are entities too.
+    {"--play", &TImportOptions::PlayLevel},
 };
 
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):

@@ -1,5 +1,7 @@
 #include "import/LevelModels.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <map>
 #include <unordered_map>
 
@@ -11,14 +13,27 @@
 
 namespace {
 
-// Whether a model of this template is a player start: those stay point entities.
-bool IsPlayer(const TThingModel& Thing, const std::string& Template) {
-  return Thing.Type == "player" || rtl::SameText(Template, "walkplayer");
-}
-
 // The file name of the model below the level's model folder: lower case (the game finds files in
 // any letter case, the compiler on a case-sensitive system only as written), its extension .md3,
 // one word of a key's value.
+std::string ModelFolder(const std::string& InstallPath, const std::string& LevelFolder) {
+  return rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) + LevelFolder +
+         rtl::PathDelim;
+}
+
+// Turns Model's vertices and normals by the thing's rotation, as the game turns the thing.
+TMD3Model Turned(TMD3Model Model, const double R[3][3]) {
+  for (TMD3Surface& s : Model.Surfaces)
+    for (std::vector<float>* list : {&s.XYZ, &s.Normals})
+      for (size_t v = 0; v + 2 < list->size(); v += 3) {
+        float* p = &(*list)[v];
+        const double x = p[0], y = p[1], z = p[2];
+        for (int k = 0; k < 3; ++k)
+          p[k] = static_cast<float>(R[k][0] * x + R[k][1] * y + R[k][2] * z);
+      }
+  return Model;
+}
+
 std::string ModelFileName(const std::string& File) {
   return MapSafeName(rtl::LowerCase(rtl::ChangeFileExt(rtl::ExtractFileName(File), ""))) + ".md3";
 }
@@ -97,20 +112,17 @@ size_t TLevelModels::Triangles() const {
 
 TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile,
                              const std::string& ContainerFile, const TTextureSettings& Settings,
-                             const TImportOptions& Options, const TConsoleProc& Console) {
+                             const TImportOptions& Options, const TThingsPlan& Plan,
+                             const TConsoleProc& Console) {
   TLevelModels out;
   std::unordered_map<std::string, int> byName;  // lower-case file name -> model
   for (int i = 0; i < Level.Things.Count(); ++i) {
-    const std::string& templ = Level.Things.Strings(i);
-    const TThingParams none;
-    const TThingParams& own = static_cast<size_t>(i) < Level.ThingParams.size()
-                                  ? Level.ThingParams[static_cast<size_t>(i)]
-                                  : none;
-    const TThingModel thing = ResolveThing(Level.Templates, templ, own);
+    const TThingPlan& plan = Plan.Things[static_cast<size_t>(i)];
+    const TThingModel& thing = plan.Model;
     TThingModelPlacement place;
     place.Clip = thing.Collide == 3 || thing.Structure;
-    place.Moves = thing.Moves();
-    if (IsPlayer(thing, templ)) {
+    place.Moves = plan.Moves;
+    if (plan.Role == TThingRole::PlayerStart || plan.Role == TThingRole::TeamStart) {
       place.State = TThingModelState::PlayerStart;
     } else if (!thing.Model3d.empty()) {
       const std::string key = rtl::LowerCase(thing.Model3d);
@@ -165,9 +177,7 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console) {
   const std::string& levelFolder = Names.Folder;
-  const std::string folder =
-      rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) + levelFolder +
-      rtl::PathDelim;
+  const std::string folder = ModelFolder(InstallPath, levelFolder);
   std::map<std::string, int> taken;  // file names already given, lower case
   // A model may name a material in another letter case than the level lists it: the image (and
   // an editor's texture cache, which compares case-sensitively) knows the listed spelling.
@@ -214,6 +224,7 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       out.XYZ = s.XYZ, out.Normals = s.Normals, out.ST = s.ST, out.Triangles = s.Triangles;
       md3.Surfaces.push_back(std::move(out));
     }
+    model.Md3 = md3;
     try {
       const std::string bytes = EncodeMD3(md3, model.ModelScale);
       if (Write) {
@@ -240,5 +251,58 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
     }
     const TEntityRec& thing = *Level.Things.Objects(i);
     place.Angles = MapModelAngles(thing.Pitch, thing.Yaw, thing.Roll);
+  }
+}
+
+void PlaceMovers(TLevelModels& Models, TThingsPlan& Plan, const TJKLevel& Level, double Scale,
+                 const std::string& LevelFolder, const std::string& InstallPath, bool Write,
+                 const TConsoleProc& Console) {
+  for (int i = 0; i < Level.Things.Count(); ++i) {
+    TThingPlan& plan = Plan.Things[static_cast<size_t>(i)];
+    if (!plan.Mover()) continue;
+    TThingModelPlacement& place = Models.Things[static_cast<size_t>(i)];
+    const bool placed = place.State == TThingModelState::Placed;
+    const TLevelModel* model = placed ? &Models.Models[static_cast<size_t>(place.Model)] : nullptr;
+    if (!model || model->ModelScale != 1) {
+      plan.Role =
+          place.State == TThingModelState::NoModel ? TThingRole::Nothing : TThingRole::Model;
+      plan.Stay = placed                                     ? TThingStay::TooLarge
+                  : place.State == TThingModelState::Missing ? TThingStay::ModelMissing
+                                                             : TThingStay::NoModel;
+      continue;
+    }
+    const TEntityRec& thing = *Level.Things.Objects(i);
+    double R[3][3];
+    GameRotation(thing.Pitch, thing.Yaw, thing.Roll, R);
+    const bool turned = R[0][0] != 1 || R[1][1] != 1 || R[2][2] != 1;
+    place.MoverModel = model->MapName;
+    const TMD3Model md3 = Turned(model->Md3, R);
+    if (turned) {
+      const std::string stem = model->MapName.substr(0, model->MapName.size() - 4);
+      place.MoverModel = stem + "_" + std::to_string(i) + ".md3";
+      if (Write) {
+        TMD3Model copy = md3;
+        copy.Name = place.MoverModel;
+        double storage = 1;
+        const std::string path = ModelFolder(InstallPath, LevelFolder) +
+                                 place.MoverModel.substr(place.MoverModel.rfind('/') + 1);
+        try {
+          rtl::WriteFileAtomic(path, EncodeMD3(copy, storage));
+          if (Console) Console("Saved: " + path);
+        } catch (const rtl::Exception& e) {
+          if (Console) Console("Mover model '" + place.MoverModel + "' not written: " + e.what());
+        }
+      }
+    }
+    const float s = static_cast<float>(Scale);
+    const float origin[3] = {thing.Origin.X * s, thing.Origin.Y * s, thing.Origin.Z * s};
+    for (int k = 0; k < 3; ++k) place.MoverMin[k] = FLT_MAX, place.MoverMax[k] = -FLT_MAX;
+    for (const TMD3Surface& surface : md3.Surfaces)
+      for (size_t v = 0; v + 2 < surface.XYZ.size(); v += 3)
+        for (size_t k = 0; k < 3; ++k) {
+          const float c = origin[k] + surface.XYZ[v + k];
+          place.MoverMin[k] = std::min(place.MoverMin[k], c);
+          place.MoverMax[k] = std::max(place.MoverMax[k], c);
+        }
   }
 }

@@ -18,6 +18,8 @@
 #include "import/LevelTextures.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
+#include "texture/Md3Writer.h"
+#include "things/ThingPlan.h"
 
 struct TLevelModel {
   std::string File;     // as the first template names it ("catwalk1.3DO")
@@ -26,6 +28,7 @@ struct TLevelModel {
   std::unique_ptr<T3DOModel> Model;
   TPosedModel Posed;      // at the import's Scale, once posed
   std::string MapName;    // "models/<level>/<name>.md3": the file below the game's base folder
+  TMD3Model Md3;          // what the file holds
   double ModelScale = 1;  // what the map's misc_model gives back of a model stored smaller
   int Things = 0;         // things that name it
 };
@@ -44,6 +47,10 @@ struct TThingModelPlacement {
   bool Clip = false;   // the player collides with its faces (spawnflags 2)
   bool Moves = false;  // it moves in the game: placed at rest without the clip
   TModelAngles Angles;
+  // A mover's model2, turned as the thing stands (a mover's model is drawn unturned), and the
+  // bounds it fills in the map, in editor units: what its clip brush covers.
+  std::string MoverModel;
+  float MoverMin[3] = {0, 0, 0}, MoverMax[3] = {0, 0, 0};
 };
 
 struct TLevelModels {
@@ -58,11 +65,12 @@ struct TLevelModels {
   size_t Triangles() const;  // of the placed things' models, once per thing
 };
 
-// Resolves every thing's model, then finds and reads each model once. Says on Console each model
-// not found or unreadable, naming it and how many things it costs.
+// Takes every thing's model from Plan (item i for thing i), then finds and reads each model once.
+// Says on Console each model not found or unreadable, naming it and how many things it costs.
 TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile,
                              const std::string& ContainerFile, const TTextureSettings& Settings,
-                             const TImportOptions& Options, const TConsoleProc& Console);
+                             const TImportOptions& Options, const TThingsPlan& Plan,
+                             const TConsoleProc& Console);
 
 // Poses every model its things use at Scale, with the material sizes Textures learned (64 x 64
 // when unknown), and, when Write, writes each as <install>/GameData/base/models/<level>/<name>.md3
@@ -73,3 +81,11 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
                      const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console);
+
+// After PoseLevelModels: each thing Plan makes a mover gets its model2 and bounds. A turned
+// thing's model is written turned, as "<name>_<thing>.md3" beside the others (when Write). A
+// mover whose model is missing, or stored smaller (too large for a mover's model), stays a model
+// at rest: its plan turns back to Model with the reason.
+void PlaceMovers(TLevelModels& Models, TThingsPlan& Plan, const TJKLevel& Level, double Scale,
+                 const std::string& LevelFolder, const std::string& InstallPath, bool Write,
+                 const TConsoleProc& Console);

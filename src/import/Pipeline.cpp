@@ -4,6 +4,7 @@
 
 #include "brush/FrontFaces.h"
 #include "container/O_jkc.h"
+#include "import/LevelCogs.h"
 #include "import/LevelShaders.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -23,6 +24,21 @@ void CheckImageFormat(const std::string& Format) {
   throw e;
 }
 
+// What the things became, in console lines: those that play by kind, and those with frames or
+// of a pickup's or actor's kind that stayed as they were, by reason.
+void SayThings(const TThingsPlan& Plan, const TConsoleProc& Console) {
+  Console(
+      rtl::Format("Things that play: %d doors, %d trains, %d pickups, %d actors, %d team entities",
+                  Plan.Count(TThingRole::Door), Plan.Count(TThingRole::Train),
+                  Plan.Count(TThingRole::Pickup), Plan.Count(TThingRole::Actor),
+                  Plan.Count(TThingRole::TeamFlag) + Plan.Count(TThingRole::TeamStart)));
+  for (TThingStay stay : {TThingStay::Turns, TThingStay::StandsStill, TThingStay::NoModel,
+                          TThingStay::ModelMissing, TThingStay::TooLarge, TThingStay::UnknownItem,
+                          TThingStay::UnknownActor, TThingStay::Multiplayer})
+    if (const int n = Plan.Count(stay))
+      Console(rtl::Format("%d things stay as they were: ", n) + ThingStayText(stay));
+}
+
 // The steps; an error raised here ends the run.
 void Run(const TImportRequest& Request, TImportResult& Result, const TConsoleProc& Console) {
   auto status = [&Request](const char* Text) {
@@ -37,11 +53,18 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   if (Request.Options.ImportModels) textureOptions.TextureSizes = true;
   // The models a level's things name, and their materials, before its textures are converted:
   // the models' materials are converted with them.
+  const bool things = Request.Options.ImportModels || Request.Options.PlayLevel;
   auto findModels = [&](const std::string& LevelFile, const std::string& ContainerFile) {
+    if (!things) return;
+    std::vector<std::string> containers{ContainerFile};
+    for (const std::string& item : rtl::SplitCommaText(Request.Textures.ResourceGobs))
+      containers.push_back(item);
+    TLevelCogs cogs(LevelFile, containers, Request.Options.SearchParentMat);
+    Result.Things = PlanThings(level, cogs.Source(), Request.Options.PlayLevel);
     if (!Request.Options.ImportModels) return;
     status("Finding Models...");
     Result.Models = FindLevelModels(level, LevelFile, ContainerFile, Request.Textures,
-                                    Request.Options, Console);
+                                    Request.Options, Result.Things, Console);
     for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
   };
   if (ext == ".jkl") {
@@ -109,6 +132,16 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
                     "the clip), %d triangles",
                     Result.Models.Placed(), Result.Models.Moving(),
                     static_cast<int>(Result.Models.Triangles())));
+    if (Request.Options.PlayLevel)
+      PlaceMovers(Result.Models, Result.Things, level, Result.Conversion.Scale, Result.Names.Folder,
+                  Request.Textures.InstallPath, write, Console);
+  }
+  if (Request.Options.PlayLevel) {
+    // A mover takes its size from its model.
+    for (TThingPlan& plan : Result.Things.Things)
+      if (plan.Mover() && !Request.Options.ImportModels)
+        plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
+    SayThings(Result.Things, Console);
   }
 
   // Beside the textures, and only where they are written; the last step, so that a run that

@@ -29,8 +29,9 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
   map.EndEntity();
   if (WithEntities)
     for (const TMapEntity& entity :
-         MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models)) {
-      map.Append(EntityText(entity));
+         MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models,
+                     &Result.Things)) {
+      map.Append(EntityText(entity, Layout.BrushDef()));
       ++report.Entities;
       if (!entity.Keys.empty() && entity.Keys[0].second == "misc_model") ++report.Models;
     }
