@@ -235,6 +235,11 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
                            TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
                                           result.Names.FacePrefix},
                            result.Models);
+  if (used.PlayLevel)
+    preview::AddThingMarks(scene,
+                           TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                          result.Names.FacePrefix},
+                           result.Things);
   // The editor's projection of each front face, as the editor holds the brush.
   if (a.editorUV)
     for (size_t i = 0; i < result.Faces.size(); ++i)

@@ -304,5 +304,11 @@ void PlaceMovers(TLevelModels& Models, TThingsPlan& Plan, const TJKLevel& Level,
           place.MoverMin[k] = std::min(place.MoverMin[k], c);
           place.MoverMax[k] = std::max(place.MoverMax[k], c);
         }
+    // A flat model (a floor plate) still needs a brush the compiler keeps: at least a unit thick.
+    for (int k = 0; k < 3; ++k)
+      if (place.MoverMax[k] - place.MoverMin[k] < 1) {
+        const float middle = (place.MoverMin[k] + place.MoverMax[k]) / 2;
+        place.MoverMin[k] = middle - 0.5f, place.MoverMax[k] = middle + 0.5f;
+      }
   }
 }
