@@ -39,6 +39,32 @@ void SayThings(const TThingsPlan& Plan, const TConsoleProc& Console) {
       Console(rtl::Format("%d things stay as they were: ", n) + ThingStayText(stay));
 }
 
+// The things' models posed and written, then what plays: movers take their size from their
+// models.
+void PlaceThings(const TImportRequest& Request, TImportResult& Result, const std::string& NonVisTex,
+                 const TConsoleProc& Console) {
+  const TJKLevel& level = *Result.Level;
+  if (Request.Options.ImportModels) {
+    if (Request.Status) Request.Status("Converting Models...");
+    const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
+    PoseLevelModels(Result.Models, level, Result.Conversion.Scale, Result.Textures, Result.Names,
+                    NonVisTex, Request.Textures.InstallPath, write, Console);
+    Console(
+        rtl::Format("%d things placed as models (%d that move in the game at rest, without "
+                    "the clip), %d triangles",
+                    Result.Models.Placed(), Result.Models.Moving(),
+                    static_cast<int>(Result.Models.Triangles())));
+    if (Request.Options.PlayLevel)
+      PlaceMovers(Result.Models, Result.Things, level, Result.Conversion.Scale, Result.Names.Folder,
+                  Request.Textures.InstallPath, write, Console);
+  }
+  if (!Request.Options.PlayLevel) return;
+  if (!Request.Options.ImportModels)
+    for (TThingPlan& plan : Result.Things.Things)
+      if (plan.Mover()) plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
+  SayThings(Result.Things, Console);
+}
+
 // The steps; an error raised here ends the run.
 void Run(const TImportRequest& Request, TImportResult& Result, const TConsoleProc& Console) {
   auto status = [&Request](const char* Text) {
@@ -122,27 +148,7 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   faces.DefaultTexture = Request.EditorTexture;
   if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
   Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
-  if (Request.Options.ImportModels) {
-    status("Converting Models...");
-    const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
-    PoseLevelModels(Result.Models, level, Result.Conversion.Scale, Result.Textures, Result.Names,
-                    faces.NonVisTex, Request.Textures.InstallPath, write, Console);
-    Console(
-        rtl::Format("%d things placed as models (%d that move in the game at rest, without "
-                    "the clip), %d triangles",
-                    Result.Models.Placed(), Result.Models.Moving(),
-                    static_cast<int>(Result.Models.Triangles())));
-    if (Request.Options.PlayLevel)
-      PlaceMovers(Result.Models, Result.Things, level, Result.Conversion.Scale, Result.Names.Folder,
-                  Request.Textures.InstallPath, write, Console);
-  }
-  if (Request.Options.PlayLevel) {
-    // A mover takes its size from its model.
-    for (TThingPlan& plan : Result.Things.Things)
-      if (plan.Mover() && !Request.Options.ImportModels)
-        plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
-    SayThings(Result.Things, Console);
-  }
+  PlaceThings(Request, Result, faces.NonVisTex, Console);
 
   // Beside the textures, and only where they are written; the last step, so that a run that
   // fails leaves the shared shaders folder as it was. Water volumes are liquid only through
