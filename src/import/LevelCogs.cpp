@@ -1,12 +1,26 @@
 #include "import/LevelCogs.h"
 
-#include "container/O_jkc.h"
 #include "import/LevelNames.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 
-bool TLevelCogs::Read(const std::string& File, std::string& Text) const {
+const std::vector<std::unique_ptr<TJKContainer>>& TLevelCogs::Containers() {
+  if (openedAll_) return opened_;
+  openedAll_ = true;
+  for (const std::string& path : containers_) {
+    auto container = std::make_unique<TJKContainer>();
+    try {
+      if (path.empty() || !rtl::FileExists(path) || !container->Open(path)) container.reset();
+    } catch (const rtl::Exception&) {
+      container.reset();  // the texture search says which containers it cannot read
+    }
+    opened_.push_back(std::move(container));
+  }
+  return opened_;
+}
+
+bool TLevelCogs::Read(const std::string& File, std::string& Text) {
   if (MaterialNameLeavesFolder(File)) return false;
   if (!levelFile_.empty()) {
     const std::string folder = rtl::ExtractFilePath(levelFile_);
@@ -21,13 +35,11 @@ bool TLevelCogs::Read(const std::string& File, std::string& Text) const {
     }
   }
   const std::string key = "cog\\" + File;
-  for (const std::string& path : containers_) {
-    TJKContainer container;
-    if (path.empty() || !rtl::FileExists(path) || !container.Open(path)) continue;
-    const TGobEntry* entry = container.Find(key);
+  for (const std::unique_ptr<TJKContainer>& container : Containers()) {
+    const TGobEntry* entry = container ? container->Find(key) : nullptr;
     if (!entry || entry->Length > MaxCogBytes) continue;
     rtl::TMemoryStream data;
-    container.ExtractToStream(data, key);
+    container->ExtractToStream(data, key);
     const std::vector<uint8_t>& bytes = data.Bytes();
     Text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return true;

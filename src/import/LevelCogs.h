@@ -5,9 +5,11 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "container/O_jkc.h"
 #include "things/CogScript.h"
 #include "things/ThingPlan.h"
 
@@ -28,10 +30,14 @@ class TLevelCogs {
   int Found() const;  // cog files found so far
 
  private:
-  bool Read(const std::string& File, std::string& Text) const;
+  bool Read(const std::string& File, std::string& Text);
+  // The containers, each opened once, on first need (null: not there or unreadable).
+  const std::vector<std::unique_ptr<TJKContainer>>& Containers();
 
   std::string levelFile_;
   std::vector<std::string> containers_;
   bool parentFolder_;
   std::map<std::string, std::pair<bool, TCogScript>> scripts_;  // by lower-case name
+  std::vector<std::unique_ptr<TJKContainer>> opened_;
+  bool openedAll_ = false;
 };
