@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "brush/ImportOptions.h"
-#include "brush/ModelPose.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
-#include "texture/Md3Writer.h"
+#include "model/Md3Writer.h"
+#include "model/ModelPose.h"
 #include "things/ThingPlan.h"
 
 struct TLevelModel {

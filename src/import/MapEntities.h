@@ -14,6 +14,7 @@ class TBrushLevel;
 struct TLevelModels;
 struct TThingsPlan;
 struct TEntityRec;
+struct TLightFit;
 
 struct TMapEntity {
   std::vector<std::pair<std::string, std::string>> Keys;  // in the order they are written
@@ -43,7 +44,7 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // then one per editor light, in order:
 //   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
 //   scaled like a coordinate (the Scale setting).
-// With the conversion's fitted lights (BrushLevel.GameLights), those instead of the editor lights:
+// With the import's fitted lights (GameLights), those instead of the editor lights:
 //   "classname" "light", "origin", "light", "fade", "spawnflags" "1" (linear, no angle).
 // Things and lights the conversion marked stray (in no sector) are left out.
 // Numbers are the shortest decimals that read back to the same Single. A thing or light whose
@@ -67,11 +68,12 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 //   a point entity), "template".
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                                     double Scale, const TLevelModels* Models = nullptr,
+                                    const TLightFit* GameLights = nullptr,
                                     const TThingsPlan* Things = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
 // "_ambient" and "_lightmapscale"; else none.
-std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel);
+std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit* GameLights);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, its boxes (as brushDef blocks
 // when BrushDef, the matrices of a 64 x 64 image), "}". A double quote inside a value would end

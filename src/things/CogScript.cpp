@@ -1,6 +1,6 @@
 #include "things/CogScript.h"
 
-#include "level/O_jkl.h"
+#include "level/LineLexer.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
 

@@ -195,6 +195,9 @@ TEST_F(PlayLevelTest, DoorsLiftsPickupsAndActorsBecomeTheEntitiesThatPlayTheirPa
 
 // The map compiles, and the compiled entities hold the movers as submodels of their own.
 TEST_F(PlayLevelTest, TheMapCompilesWithItsMoversAsSubmodels) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the compile check runs in the native build, beside the compiler";
+#endif
   std::string q3map2 = std::getenv("Q3MAP2") ? std::getenv("Q3MAP2") : "";
   if (q3map2.empty())
     q3map2 = rtl::JoinPath(MORVANE_SOURCE_DIR, rtl::NativePath("../tools/q3build/install/q3map2"));
