@@ -105,6 +105,14 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
           "%d movers (doors and lifts) are in the saved map only, with their brushes: the "
           "editor's interface makes no entities",
           movers));
+    // What a bake of the game's light into the compiled level reads.
+    try {
+      const std::string light = WriteGameLightFile(path, Result);
+      if (!light.empty())
+        ConsoleMessage("Saved: " + light + " (the game's light, for morvane bake)");
+    } catch (const std::exception& e) {
+      ConsoleMessage("Game light not saved: " + std::string(e.what()));
+    }
   } catch (const std::exception& e) {
     ConsoleMessage("Map not saved: " + std::string(e.what()));
   }
