@@ -60,9 +60,10 @@ TEST(LevelModels, StructuresAndFaceCollidersKeepTheirClip) {
   level.LoadFromText(text.data(), text.size());
   testing_support::TempDir dir;
   std::vector<std::string> console;
-  const TLevelModels models =
-      FindLevelModels(level, rtl::NativePath(dir / "lvl.jkl"), "", TTextureSettings{},
-                      TImportOptions{}, [&console](const std::string& s) { console.push_back(s); });
+  const TThingsPlan plan = PlanThings(level, nullptr, false);
+  const TLevelModels models = FindLevelModels(
+      level, rtl::NativePath(dir / "lvl.jkl"), "", TTextureSettings{}, TImportOptions{}, plan,
+      [&console](const std::string& s) { console.push_back(s); });
   ASSERT_EQ(models.Things.size(), std::size(cases));
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(models.Things[i].Clip, cases[i].clip) << cases[i].thing;
