@@ -1,5 +1,6 @@
 #include "import/Pipeline.h"
 
+#include <functional>
 #include <new>
 
 #include "brush/FrontFaces.h"
@@ -25,9 +26,130 @@ void CheckImageFormat(const std::string& Format) {
   throw e;
 }
 
+using TStatusProc = std::function<void(const char*)>;
+
+// Where the level was read from: exactly one of the two is non-empty.
+struct TLevelSource {
+  std::string LevelFile, ContainerFile;
+};
+
+// Reads the level of a .jkl file, or of the entry the user picks in a .gob or .goo container
+// (Result.Entry).
+TLevelSource ReadLevel(const TImportRequest& Request, TImportResult& Result,
+                       const TStatusProc& Status) {
+  const std::string& path = Request.Path;
+  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
+  TJKLevel& level = *Result.Level;
+  if (ext == ".jkl") {
+    Status("Parsing JKL...");
+    level.LoadFromFile(path, Request.Progress);
+    return TLevelSource{path, std::string()};
+  }
+  // The file dialog lets any name be typed in; a file of another kind has no reader, and the
+  // editor's users know the answer by these words.
+  if (ext != ".gob" && ext != ".goo") throw rtl::Exception("Unknown reason...");
+  TJKContainer container;
+  // A container that does not exist shows the picker empty, as one without levels does.
+  container.Open(path);
+  if (Request.PickEntry) Result.Entry = Request.PickEntry(container, "jkl\\");
+  if (Result.Entry.empty()) throw rtl::Exception("File selection canceled");
+  const TGobEntry* entry = container.Find(Result.Entry);
+  if (entry && entry->Length > MaxLevelBytes)
+    throw rtl::EFileTooLarge(path + ">>" + Result.Entry, entry->Length, MaxLevelBytes, "a level");
+  rtl::TStringList lines;
+  Status("Extracting JKL...");
+  container.ExtractToStrings(lines, Result.Entry);
+  Status("Parsing JKL...");
+  level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
+  level.SetNameFromFile(Result.Entry);
+  return TLevelSource{std::string(), path};
+}
+
+// The models a level's things name, and their materials, then the level's textures: the models'
+// materials are converted with them. Both look through one index of the level's resources.
+void ConvertTextures(const TImportRequest& Request, const TLevelSource& Source,
+                     TImportResult& Result, const TConsoleProc& Console,
+                     const TStatusProc& Status) {
+  TJKLevel& level = *Result.Level;
+  TResourceIndex resources(
+      Source.LevelFile,
+      TResourceIndex::SearchList(Source.ContainerFile, Request.Textures.ResourceGobs));
+  // What each thing is and which cog drives it: the models' step takes each thing's model and
+  // whether it moves from here.
+  if (Request.Options.ImportModels || Request.Options.PlayLevel) {
+    TLevelCogs cogs(resources, Request.Options.SearchParentMat);
+    Result.Things = PlanThings(level, cogs.Source(), Request.Options.PlayLevel);
+  }
+  if (Request.Options.ImportModels) {
+    Status("Finding Models...");
+    Result.Models = FindLevelModels(level, resources, Request.Options, Result.Things, Console);
+    for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
+  }
+  Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
+  Status("Converting Textures...");
+  // The models' sizes in texels come from the texture step.
+  TImportOptions textureOptions = Request.Options;
+  if (Request.Options.ImportModels) textureOptions.TextureSizes = true;
+  Result.TexturesConverted =
+      ConvertLevelTextures(TTextureJob{level, Result.Names, resources, Request.Textures,
+                                       textureOptions, Request.Progress, Console},
+                           &Result.Textures);
+}
+
+// The brush level, and whether the numbers it needed were read (the plug-in caches those).
+void ConvertSectors(const TImportRequest& Request, TImportResult& Result,
+                    const TConsoleProc& Console) {
+  TSlabSettings slab = Request.Slab;
+  try {
+    Result.Conversion = MakeBrushLevel(*Result.Level, *Result.BrushLevel, Request.Progress,
+                                       Request.Options, &slab, Console, &Result.GameLights);
+  } catch (...) {
+    Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+    throw;
+  }
+  Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
+  KeepRoleNamesApart(*Result.BrushLevel, Result.Names, *Result.Level);
+}
+
+// Every face as the editor will hold it; returns the policy, whose NonVisTex the models share.
+TFacePolicy DecideFaces(const TImportRequest& Request, TImportResult& Result,
+                        const TConsoleProc& Console) {
+  TFacePolicy faces;
+  faces.Names = &Result.Names;
+  // A face line carries its texture name as one word.
+  faces.NonVisTex = MapSafeName(Request.NonVisTex);
+  if (faces.NonVisTex != Request.NonVisTex)
+    Console(
+        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
+        "(NonVisTex \"" +
+        Request.NonVisTex + "\" becomes \"" + faces.NonVisTex + "\")");
+  faces.DefaultTexture = Request.EditorTexture;
+  if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
+  if (Request.Options.KeepFaces) Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
+  return faces;
+}
+
+void ConvertModels(const TImportRequest& Request, const std::string& NonVisTex,
+                   TImportResult& Result, const TConsoleProc& Console) {
+  const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
+  PoseLevelModels(Result.Models, *Result.Level, Result.Conversion.Scale, Result.Textures,
+                  Result.Names, NonVisTex, Request.Textures.InstallPath, write, Console);
+  Console(rtl::Format(
+      "%d things placed as models (%d that move in the game at rest, without "
+      "the clip), %d triangles",
+      Result.Models.Placed(), Result.Models.Moving(), static_cast<int>(Result.Models.Triangles())));
+  if (Request.Options.PlayLevel)
+    PlaceMovers(Result.Models, Result.Things, *Result.Level, Result.Conversion.Scale,
+                Result.Names.Folder, Request.Textures.InstallPath, write, Console);
+}
+
 // What the things became, in console lines: those that play by kind, and those with frames or
-// of a pickup's or actor's kind that stayed as they were, by reason.
-void SayThings(const TThingsPlan& Plan, const TConsoleProc& Console) {
+// of a pickup's or actor's kind that stayed as they were, by reason. Without models no mover
+// has a size: those stay as they were.
+void SayThings(TThingsPlan& Plan, bool Models, const TConsoleProc& Console) {
+  if (!Models)
+    for (TThingPlan& plan : Plan.Things)
+      if (plan.Mover()) plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
   Console(
       rtl::Format("Things that play: %d doors, %d trains, %d pickups, %d actors, %d team entities",
                   Plan.Count(TThingRole::Door), Plan.Count(TThingRole::Train),
@@ -40,116 +162,27 @@ void SayThings(const TThingsPlan& Plan, const TConsoleProc& Console) {
       Console(rtl::Format("%d things stay as they were: ", n) + ThingStayText(stay));
 }
 
-// The things' models posed and written, then what plays: movers take their size from their
-// models.
-void PlaceThings(const TImportRequest& Request, TImportResult& Result, const std::string& NonVisTex,
-                 const TConsoleProc& Console) {
-  const TJKLevel& level = *Result.Level;
-  if (Request.Options.ImportModels) {
-    if (Request.Status) Request.Status("Converting Models...");
-    const bool write = Request.Options.WriteTextures && !Request.Textures.InstallPath.empty();
-    PoseLevelModels(Result.Models, level, Result.Conversion.Scale, Result.Textures, Result.Names,
-                    NonVisTex, Request.Textures.InstallPath, write, Console);
-    Console(
-        rtl::Format("%d things placed as models (%d that move in the game at rest, without "
-                    "the clip), %d triangles",
-                    Result.Models.Placed(), Result.Models.Moving(),
-                    static_cast<int>(Result.Models.Triangles())));
-    if (Request.Options.PlayLevel)
-      PlaceMovers(Result.Models, Result.Things, level, Result.Conversion.Scale, Result.Names.Folder,
-                  Request.Textures.InstallPath, write, Console);
-  }
-  if (!Request.Options.PlayLevel) return;
-  if (!Request.Options.ImportModels)
-    for (TThingPlan& plan : Result.Things.Things)
-      if (plan.Mover()) plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
-  SayThings(Result.Things, Console);
-}
-
 // The steps; an error raised here ends the run.
 void Run(const TImportRequest& Request, TImportResult& Result, const TConsoleProc& Console) {
-  auto status = [&Request](const char* Text) {
+  const TStatusProc status = [&Request](const char* Text) {
     if (Request.Status) Request.Status(Text);
   };
-  const std::string& path = Request.Path;
-  const std::string ext = rtl::LowerCase(rtl::ExtractFileExt(path));
-  TJKLevel& level = *Result.Level;
   CheckImageFormat(Request.Textures.OutputTexFormat);
-  // The models' sizes in texels come from the texture step.
-  TImportOptions textureOptions = Request.Options;
-  if (Request.Options.ImportModels) textureOptions.TextureSizes = true;
-  // The models a level's things name, and their materials, before its textures are converted:
-  // the models' materials are converted with them.
-  const bool things = Request.Options.ImportModels || Request.Options.PlayLevel;
-  auto findModels = [&](const std::string& LevelFile, const std::string& ContainerFile) {
-    if (!things) return;
-    std::vector<std::string> containers{ContainerFile};
-    for (const std::string& item : rtl::SplitCommaText(Request.Textures.ResourceGobs))
-      containers.push_back(item);
-    TLevelCogs cogs(LevelFile, containers, Request.Options.SearchParentMat);
-    Result.Things = PlanThings(level, cogs.Source(), Request.Options.PlayLevel);
-    if (!Request.Options.ImportModels) return;
-    status("Finding Models...");
-    Result.Models = FindLevelModels(level, LevelFile, ContainerFile, Request.Textures,
-                                    Request.Options, Result.Things, Console);
-    for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
-  };
-  if (ext == ".jkl") {
-    status("Parsing JKL...");
-    level.LoadFromFile(path, Request.Progress);
-    findModels(path, std::string());
-    Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
-    status("Converting Textures...");
-    Result.TexturesConverted =
-        ConvertLevelTextures(level, Result.Names, path, std::string(), Request.Progress,
-                             Request.Textures, Console, textureOptions, &Result.Textures);
-  } else if (ext == ".gob" || ext == ".goo") {
-    TJKContainer container;
-    if (container.Open(path) && Request.PickEntry)
-      Result.Entry = Request.PickEntry(container, "jkl\\");
-    if (Result.Entry.empty()) throw rtl::Exception("File selection canceled");
-    const TGobEntry* entry = container.Find(Result.Entry);
-    if (entry && entry->Length > MaxLevelBytes)
-      throw rtl::EFileTooLarge(path + ">>" + Result.Entry, entry->Length, MaxLevelBytes, "a level");
-    rtl::TStringList lines;
-    status("Extracting JKL...");
-    container.ExtractToStrings(lines, Result.Entry);
-    status("Parsing JKL...");
-    level.LoadFromStrings(lines, Request.Progress, path + ">>" + Result.Entry);
-    level.SetNameFromFile(Result.Entry);
-    findModels(std::string(), path);
-    Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
-    status("Converting Textures...");
-    Result.TexturesConverted =
-        ConvertLevelTextures(level, Result.Names, std::string(), path, Request.Progress,
-                             Request.Textures, Console, textureOptions, &Result.Textures);
-  } else {
-    throw rtl::Exception("Unknown reason...");
-  }
+  const TLevelSource source = ReadLevel(Request, Result, status);
+  ConvertTextures(Request, source, Result, Console, status);
 
   status("Converting Sectors to Brushes...");
-  TSlabSettings slab = Request.Slab;
-  try {
-    Result.Conversion = MakeBrushLevel(level, *Result.BrushLevel, Request.Progress, Request.Options,
-                                       &slab, Console, &Result.GameLights);
-  } catch (...) {
-    Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
-    throw;
+  ConvertSectors(Request, Result, Console);
+  const TFacePolicy faces = DecideFaces(Request, Result, Console);
+  // A host that writes the faces brush by brush decides them with the same policy; it points
+  // at the result's names itself, as the result may move.
+  Result.FacePolicy = faces;
+  Result.FacePolicy.Names = nullptr;
+  if (Request.Options.ImportModels) {
+    status("Converting Models...");
+    ConvertModels(Request, faces.NonVisTex, Result, Console);
   }
-  Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
-  TFacePolicy faces;
-  faces.Names = &Result.Names;
-  // A face line carries its texture name as one word.
-  faces.NonVisTex = MapSafeName(Request.NonVisTex);
-  if (faces.NonVisTex != Request.NonVisTex)
-    Console(
-        "Texture names cannot hold blanks, quotes or control characters; '_' stands for them "
-        "(NonVisTex \"" +
-        Request.NonVisTex + "\" becomes \"" + faces.NonVisTex + "\")");
-  faces.DefaultTexture = Request.EditorTexture;
-  if (Request.Options.AlignTextures) faces.Fits = FitFrontFaces(*Result.BrushLevel);
-  Result.Faces = EditorBrushes(*Result.BrushLevel, faces);
-  PlaceThings(Request, Result, faces.NonVisTex, Console);
+  if (Request.Options.PlayLevel) SayThings(Result.Things, Request.Options.ImportModels, Console);
 
   // Beside the textures, and only where they are written; the last step, so that a run that
   // fails leaves the shared shaders folder as it was. Water volumes are liquid only through
@@ -157,9 +190,10 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   if ((Request.Options.Shaders || Request.Options.WaterVolumes) && Request.Options.WriteTextures)
     WriteLevelShaders(*Result.BrushLevel, Result.Names, Request.Textures, Console);
 
-  Result.Summary.push_back(
-      rtl::Format("%s imported succesfully",
-                  rtl::ExtractFileName(Result.Entry.empty() ? path : Result.Entry).c_str()));
+  const TJKLevel& level = *Result.Level;
+  Result.Summary.push_back(rtl::Format(
+      "%s imported succesfully",
+      rtl::ExtractFileName(Result.Entry.empty() ? Request.Path : Result.Entry).c_str()));
   Result.Summary.push_back(rtl::Format("%d sectors converted to %d brushes, %d textures converted",
                                        level.Sectors.Count(), Result.BrushLevel->Brushes.Count(),
                                        Result.TexturesConverted));

@@ -22,10 +22,19 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
                " " + std::to_string(block[2]) + "\"\n");
   for (const auto& [key, value] : WorldspawnKeys(Result.GameLights.get()))
     map.Append("\"" + key + "\" \"" + value + "\"\n");
-  const int count = static_cast<int>(Result.Faces.size());
+  // The faces the result kept, or each brush's made as it is written.
+  const bool kept = !Result.Faces.empty() || Result.BrushCount() == 0;
+  const int count = kept ? static_cast<int>(Result.Faces.size()) : Result.BrushCount();
+  TFacePolicy policy;
+  if (!kept) {
+    policy = Result.FacePolicy;
+    policy.Names = &Result.Names;
+  }
+  TEditorBrush made;
   for (int i = 0; i < count; ++i) {
     if (Progress) Progress(i, count);
-    Layout.Write(map, Result.Faces[static_cast<size_t>(i)]);
+    if (!kept) EditorBrush(*Result.BrushLevel, i, policy, made);
+    Layout.Write(map, kept ? Result.Faces[static_cast<size_t>(i)] : made);
   }
   map.EndEntity();
   if (WithEntities)

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "import/ImportSettings.h"
+#include "import/MarkedMap.h"
 #include "import/Pipeline.h"
 #include "import/WholeMap.h"
 #include "plugin/Platform.h"
@@ -32,8 +33,9 @@ class TStatusScope {
 // With GameReady=1, after the brushes went to the editor: the whole map (brushes, entities,
 // lights and models, as `morvane import --game-ready` writes it) saved in one step as
 // <install>/GameData/base/maps/<level>.map, said in one console line; the editor's function
-// table cannot make entities, so this is the map the designer opens. A map that cannot be saved
-// is one console line too.
+// table cannot make entities, so this is the map the designer opens. A map there that the
+// designer saved or changed is kept, and the new one goes beside it (SaveMarkedMap). A map that
+// cannot be saved is one console line too.
 void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
                  const TImportOptions& Options);
 
@@ -46,9 +48,7 @@ void ImportLevel() {
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
 
-  TImportRequest request = ImportRequestFromSettings(Settings(), nullptr);
-  request.Options = ReadImportOptions();
-  request.Slab = CachedSlabSettings();
+  TImportRequest request = ReadImportRequest();
   request.Path = path;
   request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
     return plugin.Platform().SelectEntry(container, folder);
@@ -71,8 +71,7 @@ void ImportLevel() {
   window.SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(result.Faces, request.Progress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
-  if (Settings().Values("GameReady") == "1")
-    SaveGameMap(request.Textures.InstallPath, result, request.Options);
+  if (request.Options.GameReady) SaveGameMap(request.Textures.InstallPath, result, request.Options);
 }
 
 namespace {
@@ -84,16 +83,15 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
     ConsoleMessage("Map not saved: the game's install path was not found");
     return;
   }
-  const std::string path = GameMapPath(InstallPath, Result);
   try {
-    if (!rtl::ForceDirectories(rtl::ExtractFilePath(path)))
-      throw rtl::Exception("Cannot create the folder '" + rtl::ExtractFilePath(path) + "'");
     TMapLayout layout(false, Options.AlignTextures);
     layout.Converted(TImportContext{*Result.Level, *Result.BrushLevel, Result.Textures, Options,
                                     Result.Names.FacePrefix});
-    rtl::TAtomicFile file(path);
-    const TWholeMap whole = WriteWholeMap(file.Stream(), Result, layout, true);
-    file.Commit();
+    rtl::TMemoryStream body;
+    const TWholeMap whole = WriteWholeMap(body, Result, layout, true);
+    const std::string path =
+        SaveMarkedMap(InstallPath, GameMapPath(InstallPath, Result),
+                      std::string(body.Bytes().begin(), body.Bytes().end()), ConsoleMessage);
     ConsoleMessage(
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",

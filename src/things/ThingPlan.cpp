@@ -92,7 +92,7 @@ const char* ThingStayText(TThingStay Stay) {
     case TThingStay::NoModel:
       return "it has no model to give a mover its size";
     case TThingStay::ModelMissing:
-      return "its model was not found";
+      return "its model was not found or not written";
     case TThingStay::UnknownItem:
       return "a pickup without a JK2 counterpart";
     case TThingStay::UnknownActor:

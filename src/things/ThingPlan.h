@@ -49,11 +49,11 @@ enum class TThingStay : unsigned char {
   Turns,         // its frames turn it: JK2 has no mover that does
   StandsStill,   // its frames never move it
   NoModel,       // its template names no model to give a mover its size
-  ModelMissing,  // its model was not found or could not be read
+  ModelMissing,  // its model was not found, could not be read, or its copy not written
   UnknownItem,   // a pickup the table has no JK2 counterpart for
   UnknownActor,  // an actor the table has no JK2 character for
   Multiplayer,   // an actor on a level without a single-player start
-  TooLarge,      // its model is stored smaller than it is: no mover's model2 can be
+  TooLarge,      // its model is stored smaller or split: no one model2 of its size
 };
 const char* ThingStayText(TThingStay Stay);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ResourceIndex.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
 
@@ -61,9 +62,10 @@ TEST(LevelModels, StructuresAndFaceCollidersKeepTheirClip) {
   testing_support::TempDir dir;
   std::vector<std::string> console;
   const TThingsPlan plan = PlanThings(level, nullptr, false);
-  const TLevelModels models = FindLevelModels(
-      level, rtl::NativePath(dir / "lvl.jkl"), "", TTextureSettings{}, TImportOptions{}, plan,
-      [&console](const std::string& s) { console.push_back(s); });
+  TResourceIndex resources(rtl::NativePath(dir / "lvl.jkl"), {""});
+  const TLevelModels models =
+      FindLevelModels(level, resources, TImportOptions{}, plan,
+                      [&console](const std::string& s) { console.push_back(s); });
   ASSERT_EQ(models.Things.size(), std::size(cases));
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(models.Things[i].Clip, cases[i].clip) << cases[i].thing;
