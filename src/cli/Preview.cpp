@@ -73,7 +73,9 @@ const char* const PreviewDetails =
     "                       light from the level, texels shaded through the palette's light\n"
     "                       tables; flat (else the default): faces shaded by their direction.\n"
     "  --models             draw the things the game shows with a 3DO model too (as import\n"
-    "                       --models finds them; the setting ImportModels=1 for this run).\n";
+    "                       --models finds them; the setting ImportModels=1 for this run).\n"
+    "  --play               mark the things that play (movers, pickups, actors) with a glyph\n"
+    "                       (the setting PlayLevel=1 for this run).\n";
 
 struct TPreviewArgs {
   std::string path, entry, gameDir, output;
@@ -242,6 +244,11 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
                            TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
                                           result.Names.FacePrefix},
                            result.Models);
+  if (used.PlayLevel)
+    preview::AddThingMarks(scene,
+                           TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
+                                          result.Names.FacePrefix},
+                           result.Things);
   // The editor's projection of each front face, as the editor holds the brush.
   if (a.editorUV)
     for (size_t i = 0; i < result.Faces.size(); ++i)

@@ -16,6 +16,8 @@ struct TImportOptions : TConversionOptions {
   // Things the game draws with a 3DO model become models of the map (MD3 files and misc_model
   // entities); the models' materials are converted with the level's textures.
   bool ImportModels = false;
+  // Things play as in the game: movers (doors, lifts), pickups, actors and team entities.
+  bool PlayLevel = false;
   // A shader script for the level's sky and see-through materials beside the textures.
   bool Shaders = false;
   // Every option "ready for the game" turns on was asked for as one (the setting GameReady or

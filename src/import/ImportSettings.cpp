@@ -22,12 +22,19 @@ TSlabNumber Number(const rtl::TStringList& Settings, const char* Key, double Fal
   return TSlabNumber{Fallback, Message + rtl::FloatToStr(Fallback), false};
 }
 
-// Every key the hosts read: a line naming another is a key misspelt or of another program.
-const char* const KnownKeys[] = {
-    "Scale",        "BrushDepth",       "NonVisTex",     "JKPalette",       "OutputTexFormat",
-    "ResourceGobs", "CleanSlabs",       "AlignTextures", "ImportModels",    "ConvTexDir",
-    "ConvTexGob",   "ConvTexOutputDir", "WaterVolumes",  "GameLights",      "SealLevel",
-    "FitWorld",     "ImportAdjoins",    "LevelPalette",  "SearchParentMat", "GameReady"};
+// The keys the hosts read beside the option table's: a line naming another is a key misspelt or
+// of another program.
+const char* const OtherKeys[] = {
+    "Scale",        "BrushDepth", "NonVisTex",  "JKPalette",        "OutputTexFormat",
+    "ResourceGobs", "ConvTexDir", "ConvTexGob", "ConvTexOutputDir", GameReadyKey};
+
+bool KnownKey(const std::string& Key) {
+  for (const char* k : OtherKeys)
+    if (rtl::SameText(Key, k)) return true;
+  for (const TOptionRow& row : OptionTable())
+    if (row.Key && rtl::SameText(Key, row.Key)) return true;
+  return false;
+}
 
 void WarnUnknownKeys(const rtl::TStringList& Settings, const TConsoleProc& Console) {
   for (int i = 0; i < Settings.Count(); ++i) {
@@ -37,8 +44,7 @@ void WarnUnknownKeys(const rtl::TStringList& Settings, const TConsoleProc& Conso
     const std::string key = rtl::Trim(line.substr(0, eq));
     // Comments and sections, as an .ini file may hold them, name no key.
     if (key.empty() || key[0] == ';' || key[0] == '#' || key[0] == '[') continue;
-    bool known = false;
-    for (const char* k : KnownKeys) known = known || rtl::SameText(key, k);
+    const bool known = KnownKey(key);
     if (!known) Console("Unknown setting '" + key + "' ignored (misspelt?)");
   }
 }

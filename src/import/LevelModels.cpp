@@ -1,5 +1,7 @@
 #include "import/LevelModels.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <map>
 #include <set>
@@ -13,11 +15,6 @@
 #include "rtl/SysUtils.h"
 
 namespace {
-
-// Whether a model of this template is a player start: those stay point entities.
-bool IsPlayer(const TThingModel& Thing, const std::string& Template) {
-  return Thing.Type == "player" || rtl::SameText(Template, "walkplayer");
-}
 
 // The file name of the model below the level's model folder: lower case (the game finds files in
 // any letter case, the compiler on a case-sensitive system only as written), its extension .md3,
@@ -61,8 +58,8 @@ void ReadModel(TLevelModel& Out, TResourceIndex& Resources, bool ParentFolder) {
     const TResourceIndex::TEntry found = Resources.FindEntry(key);
     if (found.Entry) {
       if (found.Entry->Length > Max3DOBytes)
-        throw rtl::EFileTooLarge(*found.Path + ">>" + found.Entry->EntryName,
-                                 found.Entry->Length, Max3DOBytes, "a 3DO model");
+        throw rtl::EFileTooLarge(*found.Path + ">>" + found.Entry->EntryName, found.Entry->Length,
+                                 Max3DOBytes, "a 3DO model");
       rtl::TMemoryStream data;
       found.Container->ExtractToStream(data, key);
       Out.Source = *found.Path + ">>" + found.Entry->EntryName;
@@ -101,20 +98,17 @@ size_t TLevelModels::Triangles() const {
 }
 
 TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
-                             const TImportOptions& Options, const TConsoleProc& Console) {
+                             const TImportOptions& Options, const TThingsPlan& Plan,
+                             const TConsoleProc& Console) {
   TLevelModels out;
   std::unordered_map<std::string, int> byName;  // lower-case file name -> model
   for (int i = 0; i < Level.Things.Count(); ++i) {
-    const std::string& templ = Level.Things.Strings(i);
-    const TThingParams none;
-    const TThingParams& own = static_cast<size_t>(i) < Level.ThingParams.size()
-                                  ? Level.ThingParams[static_cast<size_t>(i)]
-                                  : none;
-    const TThingModel thing = ResolveThing(Level.Templates, templ, own);
+    const TThingPlan& plan = Plan.Things[static_cast<size_t>(i)];
+    const TThingModel& thing = plan.Model;
     TThingModelPlacement place;
     place.Clip = thing.Collide == 3 || thing.Structure;
-    place.Moves = thing.Moves();
-    if (IsPlayer(thing, templ)) {
+    place.Moves = plan.Moves;
+    if (plan.Role == TThingRole::PlayerStart || plan.Role == TThingRole::TeamStart) {
       place.State = TThingModelState::PlayerStart;
     } else if (!thing.Model3d.empty()) {
       const std::string key = rtl::LowerCase(thing.Model3d);
@@ -224,6 +218,19 @@ struct TModelFolder {
   const TConsoleProc* Console = nullptr;
 };
 
+// The import's model folder below InstallPath.
+TModelFolder ModelFolder(const std::string& InstallPath, const std::string& Level, bool Write,
+                         const TConsoleProc& Console) {
+  TModelFolder folder;
+  folder.Level = Level;
+  folder.Path = rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) +
+                folder.Level + rtl::PathDelim;
+  folder.Write = Write;
+  folder.Console = &Console;
+  if (Write) folder.Link = rtl::LinkOnTheWay(InstallPath, "GameData/base/models/" + folder.Level);
+  return folder;
+}
+
 // The file name for part Part of a model: <stem>.md3, <stem>_part2.md3, ..., then the first of
 // them with _2, _3 that no other model took and that holds no file of another's.
 std::string PartName(TModelFolder& Folder, const std::string& Stem, size_t Part) {
@@ -252,6 +259,16 @@ std::string PartName(TModelFolder& Folder, const std::string& Stem, size_t Part)
   return name;
 }
 
+// Writes one file named by PartName into the folder (when Folder.Write), made on first need.
+void SaveModelFile(TModelFolder& Folder, const std::string& Name, const std::string& Bytes) {
+  if (!Folder.Write) return;
+  if (!Folder.Made && !rtl::ForceDirectories(Folder.Path))
+    throw rtl::Exception("Cannot create the model folder '" + Folder.Path + "'");
+  Folder.Made = true;
+  rtl::WriteFileAtomic(Folder.Path + Name, Bytes, rtl::TLinks::Refuse);
+  if (*Folder.Console) (*Folder.Console)("Saved: " + Folder.Path + Name);
+}
+
 // Names, encodes and (when Folder.Write) writes the files of Model.
 void WriteModel(TLevelModel& Model, const std::vector<TMD3Model>& Files, TModelFolder& Folder) {
   if (!Folder.Link.empty())
@@ -274,14 +291,21 @@ void WriteModel(TLevelModel& Model, const std::vector<TMD3Model>& Files, TModelF
   Model.MapNames.clear();
   for (const std::string& name : names)
     Model.MapNames.push_back("models/" + Folder.Level + "/" + name);
-  if (!Folder.Write) return;
-  if (!Folder.Made && !rtl::ForceDirectories(Folder.Path))
-    throw rtl::Exception("Cannot create the model folder '" + Folder.Path + "'");
-  Folder.Made = true;
-  for (size_t part = 0; part < names.size(); ++part) {
-    rtl::WriteFileAtomic(Folder.Path + names[part], bytes[part], rtl::TLinks::Refuse);
-    if (*Folder.Console) (*Folder.Console)("Saved: " + Folder.Path + names[part]);
-  }
+  for (size_t part = 0; part < names.size(); ++part)
+    SaveModelFile(Folder, names[part], bytes[part]);
+}
+
+// Turns Model's vertices and normals by the thing's rotation, as the game turns the thing.
+TMD3Model Turned(TMD3Model Model, const double R[3][3]) {
+  for (TMD3Surface& s : Model.Surfaces)
+    for (std::vector<float>* list : {&s.XYZ, &s.Normals})
+      for (size_t v = 0; v + 2 < list->size(); v += 3) {
+        float* p = &(*list)[v];
+        const double x = p[0], y = p[1], z = p[2];
+        for (int k = 0; k < 3; ++k)
+          p[k] = static_cast<float>(R[k][0] * x + R[k][1] * y + R[k][2] * z);
+      }
+  return Model;
 }
 
 }  // namespace
@@ -290,13 +314,7 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
                      const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console) {
-  TModelFolder folder;
-  folder.Level = Names.Folder;
-  folder.Path = rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\models\\")) +
-                folder.Level + rtl::PathDelim;
-  folder.Write = Write;
-  folder.Console = &Console;
-  if (Write) folder.Link = rtl::LinkOnTheWay(InstallPath, "GameData/base/models/" + folder.Level);
+  TModelFolder folder = ModelFolder(InstallPath, Names.Folder, Write, Console);
   // A model may name a material in another letter case than the level lists it: the image (and
   // an editor's texture cache, which compares case-sensitively) knows the listed spelling.
   std::map<std::string, std::string> listed;
@@ -308,7 +326,13 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       Console(rtl::Format("Model '%s' skipped (%d things): ", Model.File.c_str(), Model.Things) +
               Problem);
   };
-  for (TLevelModel& model : Models.Models) {
+  // The models a thing that moves names: a mover draws its one file turned (PlaceMovers).
+  std::vector<bool> moving(Models.Models.size(), false);
+  for (const TThingModelPlacement& place : Models.Things)
+    if (place.State == TThingModelState::Placed && place.Moves)
+      moving[static_cast<size_t>(place.Model)] = true;
+  for (size_t m = 0; m < Models.Models.size(); ++m) {
+    TLevelModel& model = Models.Models[m];
     if (!model.Problem.empty()) continue;
     try {
       model.Posed = PoseWithSizes(*model.Model, Scale, Textures);
@@ -317,7 +341,9 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
       continue;
     }
     try {
-      WriteModel(model, ModelFiles(model, Names, listed, NonVisTex), folder);
+      const std::vector<TMD3Model> files = ModelFiles(model, Names, listed, NonVisTex);
+      WriteModel(model, files, folder);
+      if (moving[m] && files.size() == 1) model.Md3 = files[0];
     } catch (const rtl::Exception& e) {
       skip(model, e.what());
     }
@@ -331,5 +357,91 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
     }
     const TEntityRec& thing = *Level.Things.Objects(i);
     place.Angles = MapModelAngles(thing.Pitch, thing.Yaw, thing.Roll);
+  }
+}
+
+namespace {
+
+// A mover's model2: the model's one file, or, for a thing that stands turned, a turned copy
+// "<name>_<thing>.md3" beside it (a mover's model is drawn unturned). Md3: what the file holds.
+// Raises when the copy cannot be written.
+std::string MoverModelFile(const TLevelModel& Model, int Thing, const double R[3][3],
+                           TModelFolder& Folder, TMD3Model& Md3) {
+  Md3 = Turned(Model.Md3, R);
+  const bool turned = R[0][0] != 1 || R[1][1] != 1 || R[2][2] != 1;
+  if (!turned) return Model.MapNames[0];
+  if (!Folder.Link.empty())
+    throw rtl::Exception("'" + Folder.Link + "' is a link; no model is written through it");
+  std::string stem = Model.MapNames[0].substr(Model.MapNames[0].rfind('/') + 1);
+  stem.resize(stem.size() - 4);
+  const std::string name = PartName(Folder, stem + "_" + std::to_string(Thing), 0);
+  TMD3Model copy = Md3;
+  copy.Name = "models/" + Folder.Level + "/" + name;
+  double storage = 1;
+  SaveModelFile(Folder, name, EncodeMD3(copy, storage));
+  return copy.Name;
+}
+
+// The bounds Md3 fills at the thing's place, in editor units; at least a unit thick each way, so
+// that a flat model (a floor plate) still gives a brush the compiler keeps.
+void MoverBounds(const TMD3Model& Md3, const TEntityRec& Thing, double Scale,
+                 TThingModelPlacement& Place) {
+  const float s = static_cast<float>(Scale);
+  const float origin[3] = {Thing.Origin.X * s, Thing.Origin.Y * s, Thing.Origin.Z * s};
+  for (int k = 0; k < 3; ++k) Place.MoverMin[k] = FLT_MAX, Place.MoverMax[k] = -FLT_MAX;
+  for (const TMD3Surface& surface : Md3.Surfaces)
+    for (size_t v = 0; v + 2 < surface.XYZ.size(); v += 3)
+      for (size_t k = 0; k < 3; ++k) {
+        const float c = origin[k] + surface.XYZ[v + k];
+        Place.MoverMin[k] = std::min(Place.MoverMin[k], c);
+        Place.MoverMax[k] = std::max(Place.MoverMax[k], c);
+      }
+  for (int k = 0; k < 3; ++k)
+    if (Place.MoverMax[k] - Place.MoverMin[k] < 1) {
+      const float middle = (Place.MoverMin[k] + Place.MoverMax[k]) / 2;
+      Place.MoverMin[k] = middle - 0.5f, Place.MoverMax[k] = middle + 0.5f;
+    }
+}
+
+}  // namespace
+
+void PlaceMovers(TLevelModels& Models, TThingsPlan& Plan, const TJKLevel& Level, double Scale,
+                 const std::string& LevelFolder, const std::string& InstallPath, bool Write,
+                 const TConsoleProc& Console) {
+  TModelFolder folder = ModelFolder(InstallPath, LevelFolder, Write, Console);
+  // The turned copies take names no model of this import took.
+  for (const TLevelModel& model : Models.Models)
+    for (const std::string& name : model.MapNames)
+      folder.Taken.insert(rtl::LowerCase(name.substr(name.rfind('/') + 1)));
+  for (int i = 0; i < Level.Things.Count(); ++i) {
+    TThingPlan& plan = Plan.Things[static_cast<size_t>(i)];
+    if (!plan.Mover()) continue;
+    TThingModelPlacement& place = Models.Things[static_cast<size_t>(i)];
+    const bool placed = place.State == TThingModelState::Placed;
+    const TLevelModel* model = placed ? &Models.Models[static_cast<size_t>(place.Model)] : nullptr;
+    // A model stored smaller, or split into several files, has no one model2 of its size.
+    if (!model || model->ModelScale != 1 || model->MapNames.size() != 1 ||
+        model->Md3.Surfaces.empty()) {
+      plan.Role =
+          place.State == TThingModelState::NoModel ? TThingRole::Nothing : TThingRole::Model;
+      plan.Stay = placed                                     ? TThingStay::TooLarge
+                  : place.State == TThingModelState::Missing ? TThingStay::ModelMissing
+                                                             : TThingStay::NoModel;
+      continue;
+    }
+    const TEntityRec& thing = *Level.Things.Objects(i);
+    double R[3][3];
+    GameRotation(thing.Pitch, thing.Yaw, thing.Roll, R);
+    TMD3Model md3;
+    try {
+      place.MoverModel = MoverModelFile(*model, i, R, folder, md3);
+    } catch (const rtl::Exception& e) {
+      // Without its model the door would be invisible: the thing stays a model at rest.
+      if (Console) Console(rtl::Format("Mover model of thing %d not written: ", i) + e.what());
+      plan.Role = TThingRole::Model;
+      plan.Stay = TThingStay::ModelMissing;
+      continue;
+    }
+    MoverBounds(md3, thing, Scale, place);
   }
 }

@@ -18,7 +18,9 @@
 #include "import/ResourceIndex.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
+#include "model/Md3Writer.h"
 #include "model/ModelPose.h"
+#include "things/ThingPlan.h"
 
 struct TLevelModel {
   std::string File;     // as the first template names it ("catwalk1.3DO")
@@ -29,6 +31,9 @@ struct TLevelModel {
   // "models/<level>/<name>.md3", the files below the game's base folder: one, or the parts of a
   // model larger than a file may hold (each placed thing names them all).
   std::vector<std::string> MapNames;
+  // What its one file holds, kept for a model that a thing which moves names: a mover draws it
+  // turned as the thing stands.
+  TMD3Model Md3;
   double ModelScale = 1;  // what the map's misc_model gives back of a model stored smaller
   int Things = 0;         // things that name it
 };
@@ -47,6 +52,10 @@ struct TThingModelPlacement {
   bool Clip = false;   // the player collides with its faces (spawnflags 2)
   bool Moves = false;  // it moves in the game: placed at rest without the clip
   TModelAngles Angles;
+  // A mover's model2, turned as the thing stands (a mover's model is drawn unturned), and the
+  // bounds it fills in the map, in editor units: what its clip brush covers.
+  std::string MoverModel;
+  float MoverMin[3] = {0, 0, 0}, MoverMax[3] = {0, 0, 0};
 };
 
 struct TLevelModels {
@@ -61,12 +70,13 @@ struct TLevelModels {
   size_t Triangles() const;  // of the placed things' models, once per thing
 };
 
-// Resolves every thing's model, then finds and reads each model once. Says on Console each model
-// not found or unreadable, naming it and how many things it costs. A model is looked for beside
-// the level, in its 3do folder, with SearchParentMat in <level folder>/../3do/, then as 3do\ in
-// the index's containers.
+// Takes every thing's model from Plan (item i for thing i), then finds and reads each model once.
+// Says on Console each model not found or unreadable, naming it and how many things it costs. A
+// model is looked for beside the level, in its 3do folder, with SearchParentMat in
+// <level folder>/../3do/, then as 3do\ in the index's containers.
 TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
-                             const TImportOptions& Options, const TConsoleProc& Console);
+                             const TImportOptions& Options, const TThingsPlan& Plan,
+                             const TConsoleProc& Console);
 
 // Poses every model its things use at Scale, with the material sizes Textures learned (64 x 64
 // when unknown), and, when Write, writes each as <install>/GameData/base/models/<level>/<name>.md3
@@ -81,3 +91,12 @@ void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,
                      const TLevelTextures& Textures, const TLevelNames& Names,
                      const std::string& NonVisTex, const std::string& InstallPath, bool Write,
                      const TConsoleProc& Console);
+
+// After PoseLevelModels: each thing Plan makes a mover gets its model2 and bounds. A turned
+// thing's model is written turned, as "<name>_<thing>.md3" beside the others (when Write), under
+// the rules the models' files follow (a file not Morvane's is left alone, nothing through a
+// link). A mover whose model is missing, stored smaller or split into parts (too large for a
+// mover's model), stays a model at rest: its plan turns back to Model with the reason.
+void PlaceMovers(TLevelModels& Models, TThingsPlan& Plan, const TJKLevel& Level, double Scale,
+                 const std::string& LevelFolder, const std::string& InstallPath, bool Write,
+                 const TConsoleProc& Console);

@@ -4,6 +4,7 @@
 // an entity, so only the .map carries them.
 #pragma once
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,11 +12,21 @@
 class TJKLevel;
 class TBrushLevel;
 struct TLevelModels;
+struct TThingsPlan;
+struct TEntityRec;
 struct TLightFit;
 
 struct TMapEntity {
   std::vector<std::pair<std::string, std::string>> Keys;  // in the order they are written
+  const TEntityRec* Thing = nullptr;  // the level's thing it stands for; null for the others
+  // A brush entity's brushes: boxes (min x y z, max x y z, editor units), every face BoxTexture.
+  std::vector<std::array<float, 6>> Boxes;
+  std::string BoxTexture;
 };
+
+// The texture of a mover's brushes: the player collides with them, nobody sees them (the model
+// drawn with the mover shows it).
+constexpr const char* MoverTexture = "system/clip";
 
 // Facing: a thing of the game looks along (-sin yaw cos pitch, cos yaw cos pitch, sin pitch),
 // yaw 0 along +Y and a positive pitch up; an entity of the editor looks along yaw 0 = +X,
@@ -45,15 +56,27 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // game turns the thing, "modelscale" when the model is stored smaller, "spawnflags" "2" (the
 // compiler makes the player collide with its faces) when it collides with its faces or is a
 // structure and does not move in the game, and "template".
+// With Things (what each thing becomes: PlayLevel), a thing that plays is written as it plays:
+//   a door: "classname" "func_door", "model2" its model, "origin", "angle" (or "angles" for a
+//   slanted way) towards its second frame, "lip" so that it moves exactly as far as the frames,
+//   "speed" and "wait" from its driving cog where known, "template", and one box brush, the
+//   model's bounds in MoverTexture;
+//   a train: "func_train" likewise with "target" its first "path_corner" and spawnflags 1 (it
+//   runs from the start), then one path_corner per frame ("targetname", "target" the next, the
+//   last the first, "origin" the frame's place, "wait" from the cog where known);
+//   a pickup, an actor, a team flag or team start: its JK2 class, "origin", "angles" (facing as
+//   a point entity), "template".
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
                                     double Scale, const TLevelModels* Models = nullptr,
-                                    const TLightFit* GameLights = nullptr);
+                                    const TLightFit* GameLights = nullptr,
+                                    const TThingsPlan* Things = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
 // "_ambient", "_lightmapscale" and the identity of the game light file written beside the map
 // (IdKey); else none.
 std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit* GameLights);
 
-// One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
-// value would end it early, so it is written as a single quote.
-std::string EntityText(const TMapEntity& Entity);
+// One entity block: "{", one "\"key\" \"value\"" line per key, its boxes (as brushDef blocks
+// when BrushDef, the matrices of a 64 x 64 image), "}". A double quote inside a value would end
+// it early, so it is written as a single quote.
+std::string EntityText(const TMapEntity& Entity, bool BrushDef = false);

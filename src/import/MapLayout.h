@@ -42,6 +42,7 @@ class TMapLayout {
   void Write(TMapWriter& Map, const TEditorBrush& Brush);
 
   const TAlignReport& Report() const { return report_; }
+  bool BrushDef() const { return brushDef_; }
   // The standard-error line on the alignment; empty without it.
   std::string ReportLine() const;
 

@@ -30,6 +30,14 @@ const std::vector<TOptionRow>& OptionTable() {
        "looked for in the level's 3do folder, with --parent-mat in\n"
        "<level folder>/../3do/, then as 3do\\ in the level's container and\n"
        "ResourceGobs."},
+      // Movers, pickups, actors and team entities are entities, which only a saved map carries;
+      // the preview marks them.
+      {&O::PlayLevel, "PlayLevel", "play level", "--play", true, true,
+       "with --entities and --models: the things play as in the game\n"
+       "(PlayLevel=1 for this run): things whose frames move them become\n"
+       "func_door (two frames) or func_train (more) with their model as\n"
+       "model2, pickups weapon_/ammo_/item_ entities, actors NPC_\n"
+       "spawners (single-player levels), team flags and starts team_CTF_."},
       {&O::SealLevel, "SealLevel", "seal level", "--seal", true, true,
        "seal the level for a map compiler (the setting SealLevel=1, not\n"
        "stored): the slabs become detail brushes, and a shell of structural\n"

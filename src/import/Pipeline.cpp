@@ -6,6 +6,7 @@
 #include "brush/FrontFaces.h"
 #include "container/O_jkc.h"
 #include "import/BrushStages.h"
+#include "import/LevelCogs.h"
 #include "import/LevelShaders.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -73,9 +74,15 @@ void ConvertTextures(const TImportRequest& Request, const TLevelSource& Source,
   TResourceIndex resources(
       Source.LevelFile,
       TResourceIndex::SearchList(Source.ContainerFile, Request.Textures.ResourceGobs));
+  // What each thing is and which cog drives it: the models' step takes each thing's model and
+  // whether it moves from here.
+  if (Request.Options.ImportModels || Request.Options.PlayLevel) {
+    TLevelCogs cogs(resources, Request.Options.SearchParentMat);
+    Result.Things = PlanThings(level, cogs.Source(), Request.Options.PlayLevel);
+  }
   if (Request.Options.ImportModels) {
     Status("Finding Models...");
-    Result.Models = FindLevelModels(level, resources, Request.Options, Console);
+    Result.Models = FindLevelModels(level, resources, Request.Options, Result.Things, Console);
     for (const std::string& material : Result.Models.Materials) level.UsedMaterials.Add(material);
   }
   Result.Names = MakeLevelNames(level, Request.Textures.OutputTexFormat);
@@ -131,6 +138,28 @@ void ConvertModels(const TImportRequest& Request, const std::string& NonVisTex,
       "%d things placed as models (%d that move in the game at rest, without "
       "the clip), %d triangles",
       Result.Models.Placed(), Result.Models.Moving(), static_cast<int>(Result.Models.Triangles())));
+  if (Request.Options.PlayLevel)
+    PlaceMovers(Result.Models, Result.Things, *Result.Level, Result.Conversion.Scale,
+                Result.Names.Folder, Request.Textures.InstallPath, write, Console);
+}
+
+// What the things became, in console lines: those that play by kind, and those with frames or
+// of a pickup's or actor's kind that stayed as they were, by reason. Without models no mover
+// has a size: those stay as they were.
+void SayThings(TThingsPlan& Plan, bool Models, const TConsoleProc& Console) {
+  if (!Models)
+    for (TThingPlan& plan : Plan.Things)
+      if (plan.Mover()) plan.Role = TThingRole::Nothing, plan.Stay = TThingStay::NoModel;
+  Console(
+      rtl::Format("Things that play: %d doors, %d trains, %d pickups, %d actors, %d team entities",
+                  Plan.Count(TThingRole::Door), Plan.Count(TThingRole::Train),
+                  Plan.Count(TThingRole::Pickup), Plan.Count(TThingRole::Actor),
+                  Plan.Count(TThingRole::TeamFlag) + Plan.Count(TThingRole::TeamStart)));
+  for (TThingStay stay : {TThingStay::Turns, TThingStay::StandsStill, TThingStay::NoModel,
+                          TThingStay::ModelMissing, TThingStay::TooLarge, TThingStay::UnknownItem,
+                          TThingStay::UnknownActor, TThingStay::Multiplayer})
+    if (const int n = Plan.Count(stay))
+      Console(rtl::Format("%d things stay as they were: ", n) + ThingStayText(stay));
 }
 
 // The steps; an error raised here ends the run.
@@ -153,6 +182,7 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
     status("Converting Models...");
     ConvertModels(Request, faces.NonVisTex, Result, Console);
   }
+  if (Request.Options.PlayLevel) SayThings(Result.Things, Request.Options.ImportModels, Console);
 
   // Beside the textures, and only where they are written; the last step, so that a run that
   // fails leaves the shared shaders folder as it was. Water volumes are liquid only through

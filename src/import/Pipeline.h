@@ -55,6 +55,8 @@ struct TImportResult {
   std::unique_ptr<TBrushLevel> BrushLevel;
   TLevelTextures Textures;  // what the texture step learned (as far as the options ask)
   TLevelModels Models;      // with ImportModels: the things' models, posed and written
+  // With ImportModels or PlayLevel: what each thing becomes (item i for thing i of the level).
+  TThingsPlan Things;
   int TexturesConverted = 0;
   // The level's folder, face and image names, as the textures, the shader script and the faces
   // took them.

@@ -40,8 +40,8 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
   if (WithEntities)
     for (const TMapEntity& entity :
          MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models,
-                     Result.GameLights.get())) {
-      map.Append(EntityText(entity));
+                     Result.GameLights.get(), &Result.Things)) {
+      map.Append(EntityText(entity, Layout.BrushDef()));
       ++report.Entities;
       if (!entity.Keys.empty() && entity.Keys[0].second == "misc_model") ++report.Models;
     }

@@ -497,13 +497,12 @@ void TReader::ReadThings() {
     rec->Pitch = SingleWord(6);
     rec->Yaw = SingleWord(7);
     rec->Roll = SingleWord(8);
-    level_.Things.AddObject(std::move(name), std::move(rec));
     // Words after the sector (word 9) are the thing's own parameters.
-    level_.ThingParams.push_back(
-        SplitTo(10) ? ParseThingParams(std::string_view(CurrentLine())
-                                           .substr(static_cast<size_t>(words_[10].data() -
-                                                                       CurrentLine().data())))
-                    : TThingParams());
+    if (SplitTo(10))
+      rec->Params = ParseThingParams(
+          std::string_view(CurrentLine())
+              .substr(static_cast<size_t>(words_[10].data() - CurrentLine().data())));
+    level_.Things.AddObject(std::move(name), std::move(rec));
     if (AtTableEnd()) break;
   }
 }
@@ -550,8 +549,8 @@ void TJKLevel::Clear() {
   Adjoins.clear();
   Colormaps.clear();
   Things.Clear();
-  ThingParams.clear();
   Templates.Clear();
+  Cogs.clear();
   Lights.clear();
   Materials.Clear();
   UsedMaterials.Clear();
@@ -583,6 +582,7 @@ void TJKLevel::Read(const std::vector<std::string_view>& Lines, TProgressProc Pr
     throw;
   }
   ReadThingTemplates(Lines, Templates);
+  ReadCogLines(Lines, Cogs);
 }
 
 void TJKLevel::LoadFromText(const char* Data, size_t Size, TProgressProc Progress,

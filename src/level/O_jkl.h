@@ -39,13 +39,14 @@ class TJKLevel {
   // Every surface of the file, item i being surface i. The level owns them, not the sectors, so
   // that a surface that no sector lists, or that two sectors list, is still released once.
   TOwnedSurfaceList Surfaces;
-  T3DMeshList Sectors;                        // each sector's Surfaces refer to items of Surfaces
-  rtl::TObjectStringList<TEntityRec> Things;  // template name with its record
+  T3DMeshList Sectors;  // each sector's Surfaces refer to items of Surfaces
+  // Template name with its record (which holds the "key=value" words of the thing's line).
+  rtl::TObjectStringList<TEntityRec> Things;
   std::vector<std::unique_ptr<TLightRec>> Lights;
-  // The "key=value" words each thing's line carries after its sector, item i for thing i, and
-  // the level's templates: what the things are drawn with (read leniently, never failing).
-  std::vector<TThingParams> ThingParams;
+  // The level's templates and its cog lines: what the things are drawn with and what drives
+  // them (read leniently, never failing).
   TThingTemplates Templates;
+  std::vector<TCogLine> Cogs;
 
   // How the game lights the surfaces (words the brush conversion does not read), item i for
   // surface i; words that are missing or unreadable count 0.

@@ -26,12 +26,34 @@ bool ContainsText(std::string_view Line, std::string_view Upper) {
 
 bool IsSectionHeader(std::string_view Clean) { return ContainsText(Clean, "SECTION:"); }
 
-// Words that name a door or an elevator in template names and sound classes.
+// Words that name a door or an elevator in template names.
 bool NamesMover(const std::string& Text) {
   const std::string lower = rtl::LowerCase(Text);
   for (const char* word : {"door", "lift", "elev", "vator"})
     if (lower.find(word) != std::string::npos) return true;
   return false;
+}
+
+// The line after the first section header that holds Name (upper case), or whose name is Name
+// when Exact ("COGS" is not "COGSCRIPTS"); Lines.size() when none.
+size_t SectionStart(const std::vector<std::string_view>& Lines, std::string_view Name, bool Exact) {
+  std::string clean;
+  // Most lines have no colon and are passed over at once.
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    const std::string_view raw = Lines[i];
+    if (raw.empty() || !std::memchr(raw.data(), ':', raw.size())) continue;
+    CleanJklLine(raw, clean);
+    if (!IsSectionHeader(clean)) continue;
+    if (Exact) {
+      const size_t colon = clean.find(':');
+      std::string_view rest = std::string_view(clean).substr(colon + 1);
+      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      if (rest.size() == Name.size() && StartsWithText(rest, Name)) return i + 1;
+    } else if (ContainsText(clean, Name)) {
+      return i + 1;
+    }
+  }
+  return Lines.size();
 }
 
 }  // namespace
@@ -104,17 +126,33 @@ TThingParams ParseThingParams(std::string_view Text) {
   return params;
 }
 
+void ReadCogLines(const std::vector<std::string_view>& Lines, std::vector<TCogLine>& Out) {
+  Out.clear();
+  std::string clean;
+  std::vector<std::string_view> words;
+  bool counted = false;
+  for (size_t i = SectionStart(Lines, "COGS", true); i < Lines.size(); ++i) {
+    CleanJklLine(Lines[i], clean);
+    if (clean.empty()) continue;
+    if (IsSectionHeader(clean)) return;
+    if (!counted) {
+      counted = StartsWithText(clean, "WORLD COGS");
+      continue;
+    }
+    if (rtl::SameText(clean, "end")) return;
+    SplitJklWords(clean, words);
+    if (words.size() < 2 || words[0].empty() || words[0].back() != ':') continue;
+    TCogLine line;
+    line.File = std::string(words[1]);
+    for (size_t w = 2; w < words.size(); ++w) line.Values.emplace_back(words[w]);
+    Out.push_back(std::move(line));
+  }
+}
+
 void ReadThingTemplates(const std::vector<std::string_view>& Lines, TThingTemplates& Out) {
   Out.Clear();
   std::string clean;
-  size_t i = 0;
-  // The section header; most lines have no colon and are passed over at once.
-  for (; i < Lines.size(); ++i) {
-    const std::string_view raw = Lines[i];
-    if (raw.empty() || !std::memchr(raw.data(), ':', raw.size())) continue;
-    CleanJklLine(raw, clean);
-    if (IsSectionHeader(clean) && ContainsText(clean, "TEMPLATES")) break;
-  }
+  size_t i = SectionStart(Lines, "TEMPLATES", false) - 1;
   bool counted = false;
   std::vector<std::string_view> words;
   for (++i; i < Lines.size(); ++i) {
@@ -153,7 +191,6 @@ TThingModel ResolveThing(const TThingTemplates& Templates, const std::string& Te
     if (rtl::TryStrToInt(text, collide)) m.Collide = collide;
   }
   if (value("type", text)) m.Type = rtl::LowerCase(text);
-  if (value("soundclass", text) && NamesMover(text)) m.Door = true;
   const TResolvedTemplate& chain = Templates.Resolved(Template);
   if (chain.Structure) m.Structure = true;
   if (chain.NamesMover) m.Door = true;

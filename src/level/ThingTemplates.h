@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-using TThingParams = std::vector<std::pair<std::string, std::string>>;
+#include "level/O_ComEnt.h"
 
 struct TThingTemplate {
   std::string Name;
@@ -58,12 +58,22 @@ class TThingTemplates {
   mutable std::unordered_map<std::string, TResolvedTemplate> resolved_;  // by lower-case name
 };
 
+// One line of a level's COGS section: the cog's file and its symbol values, in order, as words.
+struct TCogLine {
+  std::string File;
+  std::vector<std::string> Values;
+};
+
 // The "key=value" words of Text, in order; other words are passed over.
 TThingParams ParseThingParams(std::string_view Text);
 
 // Reads the TEMPLATES section of a level's lines ("World templates N", then template lines until
 // "end" or the next section) into Out. Never raises.
 void ReadThingTemplates(const std::vector<std::string_view>& Lines, TThingTemplates& Out);
+
+// Reads the COGS section ("World cogs N", then "n: file.cog value ..." until "end" or the next
+// section) into Out. Never raises.
+void ReadCogLines(const std::vector<std::string_view>& Lines, std::vector<TCogLine>& Out);
 
 // What a thing is drawn with and how it behaves, from its template chain and its own parameters.
 struct TThingModel {
@@ -75,7 +85,7 @@ struct TThingModel {
   bool Frames = false;     // its own line carries a path of frames: moves in the game
   bool Moves() const { return Door || Frames; }
 };
-// Doors and elevators are known by the names of their chain ("door", "lift", "elev", "vator")
-// or by their sound class, which names the same.
+// Doors and elevators are known by the names of their chain ("door", "lift", "elev", "vator"),
+// not by their sound class: a catwalk that never moves may still sound like a lift.
 TThingModel ResolveThing(const TThingTemplates& Templates, const std::string& Template,
                          const TThingParams& Own);

@@ -96,6 +96,13 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",
                     path.c_str(), whole.Written, whole.Entities, whole.Models));
+    const int movers =
+        Result.Things.Count(TThingRole::Door) + Result.Things.Count(TThingRole::Train);
+    if (movers > 0)
+      ConsoleMessage(rtl::Format(
+          "%d movers (doors and lifts) are in the saved map only, with their brushes: the "
+          "editor's interface makes no entities",
+          movers));
     // What a bake of the game's light into the compiled level reads.
     try {
       const std::string light = WriteGameLightFile(path, Result);

@@ -195,6 +195,41 @@ void AddModelFaces(TScene& Scene, const TImportContext& Context, const TLevelMod
   }
 }
 
+void AddThingMarks(TScene& Scene, const TImportContext& Context, const TThingsPlan& Things) {
+  const TBrushLevel& brushLevel = Context.BrushLevel;
+  const size_t things =
+      std::min(Things.Things.size(), static_cast<size_t>(brushLevel.Entities.Count()));
+  const std::vector<int>& stray = brushLevel.StrayThings;
+  for (size_t i = 0; i < things; ++i) {
+    const TThingRole role = Things.Things[i].Role;
+    if (role != TThingRole::Pickup && role != TThingRole::Actor) continue;
+    if (std::find(stray.begin(), stray.end(), static_cast<int>(i)) != stray.end()) continue;
+    const TVector3& o = brushLevel.Entities.Objects(static_cast<int>(i))->Origin;
+    constexpr float r = 6, lift = 40;  // editor units: above a figure's head
+    const TVector3 top = MakeVector(o.X, o.Y, o.Z + lift + r);
+    const TVector3 bottom = MakeVector(o.X, o.Y, o.Z + lift - r);
+    const TVector3 ring[4] = {
+        MakeVector(o.X + r, o.Y, o.Z + lift), MakeVector(o.X, o.Y + r, o.Z + lift),
+        MakeVector(o.X - r, o.Y, o.Z + lift), MakeVector(o.X, o.Y - r, o.Z + lift)};
+    for (int k = 0; k < 4; ++k)
+      for (const TVector3& tip : {top, bottom}) {
+        TFace face;
+        face.Material = role == TThingRole::Pickup ? "*pickup" : "*actor";
+        face.Corners = {tip, ring[k], ring[(k + 1) % 4]};
+        face.DoubleSided = true;
+        const TVector3& a = face.Corners[0];
+        const TVector3& b = face.Corners[1];
+        const TVector3& c = face.Corners[2];
+        const vec::TVec3d n = vec::Cross(vec::TVec3d{c.X - a.X, c.Y - a.Y, c.Z - a.Z},
+                                         vec::TVec3d{b.X - a.X, b.Y - a.Y, b.Z - a.Z});
+        const double length = std::sqrt(vec::Dot(n, n));
+        face.Normal = MakeVector(static_cast<float>(n.X / length), static_cast<float>(n.Y / length),
+                                 static_cast<float>(n.Z / length));
+        Scene.Faces.push_back(std::move(face));
+      }
+  }
+}
+
 void EditorTexel(const TEditorFace& Face, const TVector3& P, float& S, float& T) {
   texfit::TClassicProjection projection;
   projection.ShiftS = Face.ShiftS;

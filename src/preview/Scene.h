@@ -14,6 +14,7 @@
 #include "level/P_vec.h"
 #include "preview/Camera.h"
 #include "preview/Raster.h"
+#include "things/ThingPlan.h"
 
 namespace preview {
 
@@ -51,6 +52,10 @@ TScene BuildScene(const TImportContext& Context, double Scale = 256);
 // shows them: each model turned as the thing is and moved to its origin, its texture coordinates
 // in texels of its materials' images (64 x 64 when unknown), at full light.
 void AddModelFaces(TScene& Scene, const TImportContext& Context, const TLevelModels& Models);
+// Marks each thing that plays as a pickup or an actor with a glyph above its origin: a small
+// diamond of eight triangles, drawn from both sides in the flat colour of "*pickup" or "*actor".
+// Things in no sector are left out, as the map leaves them out.
+void AddThingMarks(TScene& Scene, const TImportContext& Context, const TThingsPlan& Things);
 
 // A corner's light as the game computes it: its intensity plus the surface's and the sector's
 // extra light, within 0 to 1; full light for a surface whose light mode is 0 ("fully lit").

@@ -1,7 +1,6 @@
 // Which things of a level are drawn with a model, and how the map keeps them: the clip a
 // misc_model carries ("spawnflags" "2") for what the player collides with.
 #include "import/LevelModels.h"
-#include "import/ResourceIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ResourceIndex.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
 
@@ -61,9 +61,10 @@ TEST(LevelModels, StructuresAndFaceCollidersKeepTheirClip) {
   level.LoadFromText(text.data(), text.size());
   testing_support::TempDir dir;
   std::vector<std::string> console;
+  const TThingsPlan plan = PlanThings(level, nullptr, false);
   TResourceIndex resources(rtl::NativePath(dir / "lvl.jkl"), {""});
   const TLevelModels models =
-      FindLevelModels(level, resources, TImportOptions{},
+      FindLevelModels(level, resources, TImportOptions{}, plan,
                       [&console](const std::string& s) { console.push_back(s); });
   ASSERT_EQ(models.Things.size(), std::size(cases));
   for (size_t i = 0; i < std::size(cases); ++i) {

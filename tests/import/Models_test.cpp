@@ -22,7 +22,7 @@ using testing_support::WriteFile;
 namespace {
 
 // One cube-shaped sector, 2 units wide, and six things: a player start, a crate (a structure),
-// a lift (moves: its sound class names an elevator), two things of a model that is nowhere, and
+// a lift (moves: its template names one), two things of a model that is nowhere, and
 // a crate whose line carries a path of frames.
 const char* const ModelLevel =
     "SECTION: MATERIALS\nWorld materials 1\n0: wall.mat\nend\n"
