@@ -286,6 +286,11 @@ TEST_F(ModelsTest, ModelFilesOfOthersAndLinksAreLeftAlone) {
 
 // A model named as a Windows device (con.3do) gets a name that is a file on every system.
 TEST_F(ModelsTest, AModelNamedAsADeviceGetsASafeName) {
+#ifdef _WIN32
+  // Windows itself cannot hold the loose file con.3do this test starts from; the renaming is
+  // the same code on every system.
+  GTEST_SKIP() << "no file named con.3do on Windows";
+#endif
   std::string level = ModelLevel;
   level.replace(level.find("model3d=Box.3DO"), 15, "model3d=CON.3DO");
   WriteFile(dir / "lvl/jkl/dev.jkl", level);

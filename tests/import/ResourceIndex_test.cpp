@@ -59,7 +59,10 @@ TEST(ResourceIndex, BesideTheLevelFolder) {
   const std::string found = index.BesideLevel({"misc", "cmp"});
   EXPECT_NE(found, "");
   EXPECT_TRUE(rtl::DirectoryExists(found)) << found;
+#ifndef _WIN32
+  // A file system that tells letter cases apart gives the folder's own spelling.
   EXPECT_NE(found.find("MISC"), std::string::npos) << found;
+#endif
   EXPECT_EQ(index.BesideLevel({"3do"}), "");
   TResourceIndex fromContainer("", {});
   EXPECT_EQ(fromContainer.BesideLevel({"misc", "cmp"}), "");
