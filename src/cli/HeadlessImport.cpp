@@ -41,7 +41,7 @@ std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
 }
 
 TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& Terminal,
-                                std::ostream& err, TImportOptions& Used) {
+                                std::ostream& err, TImportOptions& Used, std::string* InstallUsed) {
   const TConsoleProc console = [&Terminal](const std::string& Text) { Terminal.Console(Text); };
   TImportResult result;
   result.Message = "No import ran";
@@ -56,6 +56,11 @@ TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& 
                        request.Path = Import.Path;
                        request.PickEntry = PickLevel(Import, err);
                        request.Textures.InstallPath = Import.InstallPath;
+                       const std::string gameFolder = settings.Values("GameFolder");
+                       if (!Import.InstallPathGiven && !gameFolder.empty())
+                         request.Textures.InstallPath = gameFolder;
+                       if (InstallUsed) *InstallUsed = request.Textures.InstallPath;
+                       if (Import.ReadSettings) Import.ReadSettings(settings);
                        request.Console = console;
                        request.Status = [&Terminal](const std::string& Text) {
                          Terminal.Status(Text);

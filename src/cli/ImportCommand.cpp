@@ -10,6 +10,7 @@
 #include "cli/HeadlessImport.h"
 #include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
+#include "import/ImportSettings.h"
 #include "import/LevelTextures.h"
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
@@ -30,7 +31,7 @@ const char* const ImportSynopsis =
 const char* const ImportDetails =
     "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
     "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
-    "        textures are converted into DIR/GameData/base/Textures/<level>/ and its solid\n"
+    "        textures are converted into DIR/GameData/base/textures/<level>/ and its solid\n"
     "        surfaces become slab brushes, written as a Radiant .map file.\n"
     "  --entry KEY          the level inside a container, under \"jkl\\\" (any letter case; the\n"
     "                       folder may be left out). Without it a container's single level is\n"
@@ -55,8 +56,9 @@ const char* const ImportDetails =
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
     "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
     "                       WaterVolumes, GameLights, ImportModels, GameReady.\n"
-    "  --map FILE           the .map file to write (default: <level>.map in the current folder);\n"
-    "                       it may not be PATH itself.\n"
+    "  --map FILE           the .map file to write (default: <level>.map in the current folder;\n"
+    "                       ready for the game, DIR/GameData/base/maps/<level>.map); it may\n"
+    "                       not be PATH itself.\n"
     "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
     "                       (default: system/caulk).\n"
     "  --overwrite-textures convert the level's textures again even where their images exist\n"
@@ -162,7 +164,6 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       err << "morvane import: --default-texture '" << given
           << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
   }
-  const bool withEntities = a.Has("--entities") || a.Has("--game-ready");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
     err << "morvane import: unknown map format '" << a.Get("--map-format")
@@ -176,6 +177,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.Command = "import";
   run.Path = path;
   run.SettingsPath = CommandSettingsPath(a.Has("--settings"), a.Get("--settings"));
+  run.InstallPathGiven = a.Has("--game-dir");
   if (a.Has("--game-dir")) {
     run.InstallPath = a.Get("--game-dir");
   } else {
@@ -200,8 +202,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
 
   TImportTerminal terminal(out, err, true);
   TImportOptions used;
-  const TImportResult result = RunHeadlessImport(run, terminal, err, used);
+  std::string installUsed;
+  const TImportResult result = RunHeadlessImport(run, terminal, err, used, &installUsed);
   if (!result.Succeeded()) return 1;
+  // --entities, --game-ready or GameReady=1 among the settings: a sealed map without its
+  // entities would leak.
+  const bool withEntities = used.WritesEntities;
 
   // The map holds what the editor now has, the brushes in the order the editor got them; it
   // replaces the target only when complete. Alignment may also come from the settings file.
@@ -210,15 +216,22 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
                                   result.Names.FacePrefix});
   const std::string levelName =
       rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
-  const std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
+  // A map ready for the game goes where the plug-in saves it, into the game's maps folder.
+  const bool gameMap = !a.Has("--map") && IsGameReady(used) && !installUsed.empty();
+  std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
-    rtl::TAtomicFile mapFile(mapPath);
     terminal.Status("Loading Brushes into Radiant...");
-    const TWholeMap whole =
-        WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
+    TWholeMap whole;
+    if (gameMap) {
+      mapPath = WriteGameMap(installUsed, result, layout, whole, TImportTerminal::Progress);
+    } else {
+      rtl::TAtomicFile mapFile(mapPath);
+      whole =
+          WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
+      mapFile.Commit();
+    }
     terminal.Clear();
-    mapFile.Commit();
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
   } catch (const std::exception& e) {
     terminal.Clear();

@@ -29,6 +29,13 @@ inline constexpr TGameReadyPart GameReadyParts[] = {
     {"--lights", &TImportOptions::GameLights},
 };
 
+// Whether every part of "ready for the game" is on: --game-ready, or GameReady=1.
+inline bool IsGameReady(const TImportOptions& Options) {
+  for (const TGameReadyPart& part : GameReadyParts)
+    if (!(Options.*part.Option)) return false;
+  return true;
+}
+
 // The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):
 // "1" on; "0", missing or empty off; any other value off, with one console line each, said now.
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console);

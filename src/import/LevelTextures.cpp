@@ -121,8 +121,8 @@ int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
   }
   // The level's name becomes a folder: LevelFolderName keeps it one folder below the texture
   // folder (a container entry can be called anything).
-  std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\Textures\\")) +
-                       levelName + rtl::PathDelim;
+  std::string folder =
+      rtl::JoinPath(install, rtl::NativePath(GameTextureFolder)) + levelName + rtl::PathDelim;
   bool created = !Options.WriteTextures;
   try {
     if (!created) created = rtl::ForceDirectories(folder);

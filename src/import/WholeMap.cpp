@@ -5,6 +5,7 @@
 
 #include "import/MapEntities.h"
 #include "import/MapWriter.h"
+#include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 
@@ -43,4 +44,16 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result) {
   return rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\maps\\")) +
          Result.Names.Folder + ".map";
+}
+
+std::string WriteGameMap(const std::string& InstallPath, const TImportResult& Result,
+                         TMapLayout& Layout, TWholeMap& Report,
+                         const std::function<void(int Index, int Count)>& Progress) {
+  const std::string path = GameMapPath(InstallPath, Result);
+  if (!rtl::ForceDirectories(rtl::ExtractFilePath(path)))
+    throw rtl::Exception("Cannot create the folder '" + rtl::ExtractFilePath(path) + "'");
+  rtl::TAtomicFile file(path);
+  Report = WriteWholeMap(file.Stream(), Result, Layout, true, Progress);
+  file.Commit();
+  return path;
 }

@@ -29,3 +29,11 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
 
 // The file the plug-in saves a game-ready import as: <install>/GameData/base/maps/<level>.map.
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result);
+
+// Writes Result's whole map, entities included, as GameMapPath(InstallPath, Result) in one step,
+// its folder made when missing: the one place where both hosts write the map of the game's maps
+// folder, so that a rule about what may be replaced there holds for both. Returns the path the
+// map was written to; raises when it cannot be written (the file left as it was).
+std::string WriteGameMap(const std::string& InstallPath, const TImportResult& Result,
+                         TMapLayout& Layout, TWholeMap& Report,
+                         const std::function<void(int Index, int Count)>& Progress = nullptr);

@@ -53,9 +53,11 @@ void ImportLevel() {
   request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
     return plugin.Platform().SelectEntry(container, folder);
   };
-  // The registry is read where the texture step needs the folder, so its error comes there.
+  // The registry is read where the texture step needs the folder, so its error comes there; a
+  // game folder in the settings (an install the installer did not record) comes first.
   try {
-    request.Textures.InstallPath = GetInstallPath();
+    const std::string gameFolder = Settings().Values("GameFolder");
+    request.Textures.InstallPath = gameFolder.empty() ? GetInstallPath() : gameFolder;
   } catch (const std::exception& e) {
     request.Textures.InstallPathError = e.what();
   }
@@ -86,14 +88,11 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
   }
   const std::string path = GameMapPath(InstallPath, Result);
   try {
-    if (!rtl::ForceDirectories(rtl::ExtractFilePath(path)))
-      throw rtl::Exception("Cannot create the folder '" + rtl::ExtractFilePath(path) + "'");
     TMapLayout layout(false, Options.AlignTextures);
     layout.Converted(TImportContext{*Result.Level, *Result.BrushLevel, Result.Textures, Options,
                                     Result.Names.FacePrefix});
-    rtl::TAtomicFile file(path);
-    const TWholeMap whole = WriteWholeMap(file.Stream(), Result, layout, true);
-    file.Commit();
+    TWholeMap whole;
+    WriteGameMap(InstallPath, Result, layout, whole);
     ConsoleMessage(
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",

@@ -239,7 +239,7 @@ TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
   EXPECT_EQ(q.err.find("aligned"), std::string::npos);
   const std::string map = ReadFile(dir / "q.map");
   const std::string tex =
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/textures/sample"));
   EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
       << sample_import::Differences(map, tex);
 }

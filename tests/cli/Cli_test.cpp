@@ -232,7 +232,7 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
   TempDir dir;
   WriteFile(dir / "m.ini", sample_import::Settings(Sample()));
   const std::string textures =
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/textures/sample"));
   ASSERT_TRUE(rtl::ForceDirectories(textures));
   const std::string floor = rtl::JoinPath(textures, "floor.tga");
   WriteFile(floor, "stale");
