@@ -87,6 +87,9 @@ struct TLevelBuild {
   std::string Base;      // <GameData>/base
   std::string Map;
   int PlayerStarts = 0;
+  // The import, kept for the levelshot, which draws the level's own textures.
+  TImportResult Result;
+  TImportOptions Used;
   std::string Levelshot;  // the JPEG's bytes; empty: none
   std::string Compiler;
   std::string Log;  // the compiler's output, beside the map
@@ -148,7 +151,9 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
   TImportTerminal terminal(Call.Out, Call.Err, true);
   TImportOptions used;
   std::string install;
-  const TImportResult result = RunHeadlessImport(run, terminal, Call.Err, used, &install);
+  Build.Result = RunHeadlessImport(run, terminal, Call.Err, used, &install);
+  const TImportResult& result = Build.Result;
+  Build.Used = used;
   if (!result.Succeeded()) return false;
   Build.Level = result.Names.Folder;
   Build.LongName = result.Level->Name;
@@ -165,12 +170,9 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
        MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
     if (!entity.Keys.empty() && entity.Keys[0].second == "info_player_deathmatch")
       ++Build.PlayerStarts;
-  std::string note;
-  Build.Levelshot = Levelshot(result, used, note);
   Call.Out << "build " << Build.Level << ": map " << Build.Map << " (" << whole.Written
            << " brushes, " << whole.Entities << " entities, " << Build.PlayerStarts
            << " player starts)\n";
-  if (!note.empty()) Call.Out << "build " << Build.Level << ": " << note << "\n";
   return true;
 }
 
@@ -204,8 +206,13 @@ TBuildStage CompilerStage(const package::TCompileStage& Stage) {
         std::string line = std::to_string(run.Counts.Warnings) + " warnings";
         if (run.Counts.Leaked) line += ", the map LEAKED (see " + b.Log + ")";
         if (!run.Counts.Unfound.empty()) {
+          const std::vector<std::string> converted =
+              package::ConvertedButUnfound(run.Counts.Unfound, b.Base);
           line += ", " + std::to_string(run.Counts.Unfound.size()) + " images not found (" +
-                  run.Counts.Unfound[0] + (run.Counts.Unfound.size() > 1 ? ", ..." : "") + ")";
+                  (converted.empty() ? std::string("none of them converted")
+                                     : std::to_string(converted.size()) +
+                                           " of them converted, such as " + converted[0]) +
+                  ")";
         }
         return line;
       }};
@@ -225,7 +232,9 @@ std::vector<TBuildStage> PackageStages() {
        }},
       {"levelshot",
        [path](TLevelBuild& b) {
-         if (b.Levelshot.empty()) return std::string("none");
+         std::string note;
+         b.Levelshot = Levelshot(b.Result, b.Used, note);
+         if (b.Levelshot.empty()) return note;
          const std::string file = path(b, "levelshots", ".jpg");
          WriteGameFile(file, b.Levelshot);
          return file;

@@ -21,11 +21,14 @@ std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
       for (char& c : key)
         if (c == rtl::PathDelim || c == '/') c = '\\';
       if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
-      for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) {
-          SayDuplicates(Import.Command, container, item.Caption, err);
-          return item.Caption;
-        }
+      // The level's name alone finds it too, as the picker shows the levels by name.
+      const std::string named = rtl::ExtractFileExt(key).empty() ? key + ".jkl" : std::string();
+      for (const std::string& wanted : {key, named})
+        for (const TPickerItem& item : items)
+          if (!wanted.empty() && rtl::SameText(item.Caption, wanted)) {
+            SayDuplicates(Import.Command, container, item.Caption, err);
+            return item.Caption;
+          }
       err << prefix << "no level '" << Import.Entry << "' in " << Import.Path << "\n";
     } else if (items.size() == 1) {
       return items[0].Caption;

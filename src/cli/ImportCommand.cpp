@@ -34,8 +34,9 @@ const char* const ImportDetails =
     "        textures are converted into DIR/GameData/base/textures/<level>/ and its solid\n"
     "        surfaces become slab brushes, written as a Radiant .map file.\n"
     "  --entry KEY          the level inside a container, under \"jkl\\\" (any letter case; the\n"
-    "                       folder may be left out). Without it a container's single level is\n"
-    "                       taken; with several, the import is canceled and they are listed.\n"
+    "                       folder and the .jkl may be left out). Without it a container's\n"
+    "                       single level is taken; with several, the import is canceled and\n"
+    "                       they are listed.\n"
     "  --game-dir DIR       the game's install folder (default: "
 #ifdef _WIN32
     "the one in the registry"

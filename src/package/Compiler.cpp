@@ -2,10 +2,13 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "package/Program.h"
 #include "rtl/AtomicFile.h"
+#include "rtl/FolderIndex.h"
 #include "rtl/Paths.h"
 
 namespace package {
@@ -55,7 +58,7 @@ std::vector<TCompileStage> CompileStages(const std::string& MapPath,
 
 TLogCounts ReadCompilerLog(const std::string& Log) {
   TLogCounts counts;
-  const std::string unfound = "Couldn't find image ";
+  const std::string unfound = "Couldn't find image ", forShader = "for shader ";
   size_t start = 0;
   while (start < Log.size()) {
     size_t end = Log.find('\n', start);
@@ -64,11 +67,39 @@ TLogCounts ReadCompilerLog(const std::string& Log) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     start = end + 1;
     if (line.find("WARNING") != std::string::npos) ++counts.Warnings;
-    const size_t at = line.find(unfound);
-    if (at != std::string::npos) counts.Unfound.push_back(line.substr(at + unfound.size()));
+    size_t at = line.find(unfound);
+    if (at != std::string::npos) {
+      at += unfound.size();
+      if (line.compare(at, forShader.size(), forShader) == 0) at += forShader.size();
+      const std::string name = line.substr(at);
+      if (std::find(counts.Unfound.begin(), counts.Unfound.end(), name) == counts.Unfound.end())
+        counts.Unfound.push_back(name);
+    }
     if (line.find("******* leaked *******") != std::string::npos) counts.Leaked = true;
   }
   return counts;
+}
+
+std::vector<std::string> ConvertedButUnfound(const std::vector<std::string>& Unfound,
+                                             const std::string& Base) {
+  std::vector<std::string> converted;
+  rtl::TFolderIndex folders;
+  for (const std::string& name : Unfound) {
+    // Folder by folder, each found in any letter case.
+    std::string folder = rtl::IncludeTrailingPathDelimiter(Base);
+    size_t start = 0, slash;
+    while (!folder.empty() && (slash = name.find('/', start)) != std::string::npos) {
+      folder = folders.FindFolder(folder, name.substr(start, slash - start));
+      start = slash + 1;
+    }
+    if (folder.empty()) continue;
+    for (const char* ext : {".jpg", ".jpeg", ".tga", ".png"})
+      if (!folders.FindFile(folder, name.substr(start) + ext).empty()) {
+        converted.push_back(name);
+        break;
+      }
+  }
+  return converted;
 }
 
 TStageRun RunCompileStage(const std::string& Compiler, const TCompileStage& Stage,
@@ -77,6 +108,17 @@ TStageRun RunCompileStage(const std::string& Compiler, const TCompileStage& Stag
   const auto before = std::filesystem::file_size(LogPath, ec);
   const int64_t from = ec ? 0 : static_cast<int64_t>(before);
   TStageRun run;
+  // Each stage's part of the log begins with the command, so that it can be run again by hand.
+  std::string command = "== " + Compiler;
+  for (const std::string& arg : Stage.Args) command += " " + arg;
+  {
+    std::ofstream log(LogPath, std::ios::app | std::ios::binary);
+    log << command << "\n";
+    if (!log) {
+      run.Error = "cannot write the log '" + LogPath + "'";
+      return run;
+    }
+  }
   run.Exit = RunProgram(Compiler, Stage.Args, LogPath, run.Error);
   // Only this stage's part of the log is counted; a log of hundreds of MB is not read.
   constexpr int64_t MaxLogBytes = int64_t{256} << 20;

@@ -40,6 +40,12 @@ struct TLogCounts {
 };
 TLogCounts ReadCompilerLog(const std::string& Log);
 
+// Of the shaders the compiler found no image for, those whose image is in the game's base folder
+// (Base: .../GameData/base) as <shader>.jpg, .jpeg, .tga or .png in any letter case: an image
+// converted where the compiler does not look. The others are materials the import did not find.
+std::vector<std::string> ConvertedButUnfound(const std::vector<std::string>& Unfound,
+                                             const std::string& Base);
+
 // One stage run: the compiler's output appended to LogPath, and what that part of the log says.
 struct TStageRun {
   int Exit = -1;  // the compiler's exit status; -1: it could not be run (Error says why)
