@@ -44,6 +44,7 @@ const TCommandDef& BuildCommand() {
 #include "cli/PlayerView.h"
 #include "container/O_jkc.h"
 #include "import/ImportSettings.h"
+#include "import/LevelTextures.h"
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/WholeMap.h"
@@ -129,6 +130,35 @@ std::string Levelshot(const TImportResult& Result, const TImportOptions& Used, s
   return package::LevelshotJpeg(image.RGB, image.Width, image.Height);
 }
 
+// Where a user is stuck after the import, one line each: no palette, materials or models not
+// found (where they were looked for, and what adds more places), images kept from an earlier
+// import. From the import's console lines, which stay as the editor shows them.
+std::vector<std::string> ImportHints(const TImportResult& Result, const std::string& Textures) {
+  std::vector<std::string> hints;
+  int textures = 0, models = 0, saved = 0;
+  for (const std::string& line : Result.Console) {
+    if (line == "Failed to load palette '', using default")
+      hints.push_back(
+          "no palette set: the built-in one was used; the setting JKPalette names "
+          "one (a .cmp file, or CONTAINER>>misc\\cmp\\NAME.cmp)");
+    if (line.rfind("Texture '", 0) == 0 && line.size() > 12 &&
+        line.compare(line.size() - 12, 12, "' not found") == 0)
+      ++textures;
+    if (line.rfind("Model '", 0) == 0 && line.find("): not found") != std::string::npos) ++models;
+    if (line.rfind("Saved: " + Textures, 0) == 0) ++saved;
+  }
+  if (textures + models > 0)
+    hints.push_back(std::to_string(textures) + " materials and " + std::to_string(models) +
+                    " models not found: looked for beside the level, in its mat and 3do folders, "
+                    "in the folders beside the level's (--parent-mat) and in its container; the "
+                    "setting ResourceGobs adds the game's own containers (such as Res2.gob)");
+  const int kept = static_cast<int>(rtl::FindFiles(Textures, "*").size()) - saved;
+  if (kept > 0)
+    hints.push_back(std::to_string(kept) +
+                    " images of an earlier import kept (--overwrite-textures converts them again)");
+  return hints;
+}
+
 // The import of the level, ready for the game, its map in the game's maps folder. False when it
 // failed (said on the console).
 bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build) {
@@ -170,6 +200,10 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
        MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
     if (!entity.Keys.empty() && entity.Keys[0].second == "info_player_deathmatch")
       ++Build.PlayerStarts;
+  for (const std::string& hint :
+       ImportHints(result, rtl::JoinPath(install, rtl::NativePath(GameTextureFolder)) +
+                               Build.Level + rtl::PathDelim))
+    Call.Out << "build " << Build.Level << ": " << hint << "\n";
   Call.Out << "build " << Build.Level << ": map " << Build.Map << " (" << whole.Written
            << " brushes, " << whole.Entities << " entities, " << Build.PlayerStarts
            << " player starts)\n";

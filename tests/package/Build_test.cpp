@@ -143,6 +143,9 @@ TEST(Build, StopsAfterTheMapWithoutACompilerAndSaysWhereToGetOne) {
   r = Morvane({"build", Sample(), "--settings", dir / "m.ini", "--game-dir", dir / "game",
                "--q3map2", dir / "m.ini"});
   EXPECT_EQ(r.code, 1);
+  // The second import finds the first one's images and says so.
+  EXPECT_NE(r.out.find("build sample: 3 images of an earlier import kept"), std::string::npos)
+      << r.out;
   EXPECT_NE(r.err.find("--q3map2 names '" + dir / "m.ini" + "', which is no program"),
             std::string::npos)
       << r.err;
