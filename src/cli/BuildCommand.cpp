@@ -2,9 +2,25 @@
 // game, the map compiler's stages, the arena script and the levelshot, and one .pk3 for the
 // game's base folder; each stage one console line with its time.
 #include <ostream>
+#include <vector>
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/ImportFlags.h"
+
+namespace {
+
+// The options of build, the same on every system so that a Windows user hears why it cannot run
+// rather than that an option is unknown.
+std::vector<TOptionDef> BuildOptions() {
+  std::vector<TOptionDef> list = {
+      {"--entry", true}, {"--game-dir", true}, {"--settings", true},   {"--q3map2", true},
+      {"--fast", false}, {"-o", true},         {"--game-ready", false}};
+  for (const TImportFlag& flag : ImportFlags()) list.push_back({flag.Flag, false});
+  return list;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -21,11 +37,9 @@ int Build(TArgs&, std::ostream&, std::ostream& err) {
 }  // namespace
 
 const TCommandDef& BuildCommand() {
-  static const TCommandDef command = {"build",
-                                      "  morvane build PATH ...\n",
+  static const TCommandDef command = {"build", "  morvane build PATH ...\n",
                                       "build   (not in this Windows morvane.exe: see README.txt)\n",
-                                      {},
-                                      Build};
+                                      BuildOptions(), Build};
   return command;
 }
 
@@ -39,7 +53,6 @@ const TCommandDef& BuildCommand() {
 #include <functional>
 
 #include "cli/HeadlessImport.h"
-#include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
 #include "cli/PlayerView.h"
 #include "container/O_jkc.h"
@@ -360,6 +373,12 @@ int Build(TArgs& a, std::ostream& out, std::ostream& err) {
   if (a.Has("-o") &&
       (a.Get("-o").empty() || OutputIsInput("build", "-o", a.Get("-o"), call.Path, err)))
     return 2;
+  if (a.Has("--entry") && !container) {
+    err << "morvane build: --entry names a level inside a container; '" << call.Path
+        << "' is no .gob or .goo container\n"
+        << ShortUsage(def);
+    return 2;
+  }
   if (!container || a.Has("--entry")) return BuildLevel(call, a.Get("--entry"));
   TJKContainer box;
   if (!box.Open(call.Path)) {
@@ -382,14 +401,7 @@ int Build(TArgs& a, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 const TCommandDef& BuildCommand() {
-  static const std::vector<TOptionDef> options = [] {
-    std::vector<TOptionDef> list = {
-        {"--entry", true}, {"--game-dir", true}, {"--settings", true},   {"--q3map2", true},
-        {"--fast", false}, {"-o", true},         {"--game-ready", false}};
-    for (const TImportFlag& flag : ImportFlags()) list.push_back({flag.Flag, false});
-    return list;
-  }();
-  static const TCommandDef command = {"build", BuildSynopsis, BuildDetails, options, Build};
+  static const TCommandDef command = {"build", BuildSynopsis, BuildDetails, BuildOptions(), Build};
   return command;
 }
 

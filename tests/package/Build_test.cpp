@@ -131,8 +131,10 @@ TEST(Build, StopsAfterTheMapWithoutACompilerAndSaysWhereToGetOne) {
   WriteFile(dir / "m.ini", sample_import::Settings(Sample()));
   ASSERT_TRUE(rtl::ForceDirectories(dir / "empty"));
   const TPathFor path(dir / "empty");
-  testing_support::TCliRun r = Morvane({"build", Sample(), "--settings", dir / "m.ini",
-                                        "--game-dir", dir / "game", "-o", dir / "out.pk3"});
+  // --entry takes the level's name alone, as the picker shows it.
+  testing_support::TCliRun r =
+      Morvane({"build", Sample(), "--entry", "SAMPLE", "--settings", dir / "m.ini", "--game-dir",
+               dir / "game", "-o", dir / "out.pk3"});
   EXPECT_EQ(r.code, 1) << r.out << r.err;
   EXPECT_NE(r.err.find("stopped after the map: no map compiler"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("--q3map2 PATH, the setting Q3Map2"), std::string::npos) << r.err;
