@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "align/TexFit.h"
 #include "brush/BrushConvert.h"
-#include "brush/TexFit.h"
 #include "cli/Cli.h"
+#include "import/BrushStages.h"
 #include "level/O_jkl.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
@@ -109,7 +110,7 @@ void Measure(const std::string& path, const std::map<std::string, std::pair<int,
   TImportOptions options;
   options.AlignTextures = true;
   TBrushLevel brushes;
-  ConvertSectorsToBrushes(level, brushes, nullptr, options);
+  MakeBrushLevel(level, brushes, nullptr, options);
 
   std::map<std::string, std::pair<int, int>> sizes;
   AddMatFolder(
@@ -164,7 +165,7 @@ void Benchmark(const std::string& path) {
       TImportOptions options;
       options.AlignTextures = align != 0;
       TBrushLevel brushLevel;
-      ConvertSectorsToBrushes(level, brushLevel, nullptr, options);
+      MakeBrushLevel(level, brushLevel, nullptr, options);
       recording_host::TRecordingHost host;
       host.RecordCalls = false;
       host.Install(ThePlugin().Table());

@@ -8,6 +8,7 @@
 
 #include "GenLevel.h"
 #include "brush/BrushConvert.h"
+#include "import/BrushStages.h"
 #include "level/O_jkl.h"
 #include "plugin/main.h"
 #include "rtl/Paths.h"
@@ -29,7 +30,7 @@ void Run(const char* label, const std::string& text) {
     level.LoadFromText(text.data(), text.size());
     auto t1 = std::chrono::steady_clock::now();
     TBrushLevel brushLevel;
-    ConvertSectorsToBrushes(level, brushLevel, nullptr);
+    MakeBrushLevel(level, brushLevel, nullptr);
     auto t2 = std::chrono::steady_clock::now();
     recording_host::TRecordingHost host;
     host.RecordCalls = false;

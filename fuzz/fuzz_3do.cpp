@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "brush/ModelPose.h"
 #include "level/O_3do.h"
+#include "model/Md3Writer.h"
+#include "model/ModelPose.h"
 #include "rtl/SysUtils.h"
-#include "texture/Md3Writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   T3DOModel model;

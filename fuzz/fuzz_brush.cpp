@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "brush/BrushConvert.h"
+#include "import/BrushStages.h"
 #include "level/O_jkl.h"
 #include "plugin/main.h"
 #include "rtl/SysUtils.h"
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   TBrushLevel brushes;
   try {
-    ConvertSectorsToBrushes(level, brushes, nullptr);
+    MakeBrushLevel(level, brushes, nullptr);
   } catch (const rtl::EListError& e) {
     // A solid surface of a single corner.
     if (std::strcmp(e.what(), "Vertex Index is out of bounds: 1") != 0) std::abort();

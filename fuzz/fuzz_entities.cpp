@@ -10,6 +10,7 @@
 
 #include "brush/BrushConvert.h"
 #include "brush/O_brush.h"
+#include "import/BrushStages.h"
 #include "import/MapEntities.h"
 #include "level/O_jkl.h"
 #include "rtl/SysUtils.h"
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TBrushLevel brushes;
   try {
     level.LoadFromText(reinterpret_cast<const char*>(data) + sizeof scale, size - sizeof scale);
-    ConvertSectorsToBrushes(level, brushes, nullptr, TImportOptions(), &slab);
+    MakeBrushLevel(level, brushes, nullptr, TImportOptions(), &slab);
   } catch (const rtl::Exception&) {
     return 0;
   }

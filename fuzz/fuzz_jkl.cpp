@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "level/LineLexer.h"
 #include "level/O_jkl.h"
 #include "level/P_Str.h"
 #include "rtl/Classes.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "brush/TexFit.h"
+#include "align/TexFit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "brush/FaceRoles.h"
 #include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "brush/SlabCorners.h"
@@ -43,40 +45,53 @@ struct TConversion {
   std::array<int, 3> BlockSize{0, 0, 0};
 };
 
-// Appends to BrushLevel; Level is only read. Progress, when given, is called once per sector.
-// Bad geometry (a solid surface of one corner) raises the geometry lists' error and leaves
-// BrushLevel partly filled for its owner to release. With Options.CleanSlabs, surfaces that
-// cleaning leaves without area make no brush, and one console line at the end counts them.
-// Options: see AddSlabBrush. Console receives the lines (the notes of Slab, that count). Each
-// brush's record names the surface it was made from.
-TConversion ConvertSectorsToBrushes(const TJKLevel& Level, TBrushLevel& BrushLevel,
-                                    TProgressProc Progress,
-                                    const TImportOptions& Options = TImportOptions(),
-                                    TSlabSettings* Slab = nullptr,
-                                    const TConsoleProc& Console = nullptr);
+// The Scale and BrushDepth of one conversion, each asked for when a step first needs it (its
+// note, if any, said then). With FitWorld, SealLevel or CleanSlabs the Scale is settled at once:
+// with FitWorld the largest that keeps the map within the world's edge (one console line says
+// when the level reaches beyond it), and with CleanSlabs the corners the surfaces share are
+// found at that Scale.
+class TConversionNumbers {
+ public:
+  TConversionNumbers(const TJKLevel& Level, const TImportOptions& Options, TSlabSettings* Slab,
+                     TConsoleProc Console);
+  ~TConversionNumbers();
+  TConversionNumbers(const TConversionNumbers&) = delete;
+  TConversionNumbers& operator=(const TConversionNumbers&) = delete;
 
-// True when the brushes' front faces carry the level's texture vertices.
-inline bool CarriesTexels(const TImportOptions& Options) {
-  return Options.AlignTextures || Options.KeepTexels;
-}
+  double Scale();
+  double Depth();
+  const TSharedCorners* Shared() const { return shared_.get(); }
+  // Read without asking: a number no step needed says no note.
+  double ScaleRan() const { return fitted_ > 0 ? fitted_ : numbers_.Scale.Value; }
+  const TSlabSettings& Settings() const { return numbers_; }
 
-// One slab brush from one surface: the front face is the surface scaled by Scale with its corners
-// reversed, the back face lies Depth units behind it along the front face's normal, and one side
-// face joins each pair of neighbouring corners.
-// Every front and back corner gets the texture vertex (0, 0), unless CarriesTexels(Options): then
-// each front corner keeps the texture vertex of its source corner (and the front face the
-// surface's TXVertexMissing mark), which texture alignment fits to.
-// With Options.CleanSlabs the slab is made of the corners CleanSlabCorners keeps, and a surface
-// it keeps none of makes no brush: False.
-// With Options.CleanSlabs or Options.SealLevel, a front face that is not flat to FlatTolerance
-// (its corners off the plane through the hand-off's three points) is laid onto the surface's
-// best-fit plane, as FitFrontPlane does. Shared: see CleanSlabCorners.
-struct TSharedCorners;
-bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options = TImportOptions(),
-                  const TSharedCorners* Shared = nullptr);
+ private:
+  double Use(TSlabNumber& Number);
 
-// The largest coordinate size of what the map holds, in editor units: its brushes, and its
-// entities and lights when Entities (the map writes them); points at no finite place, which the
-// map never holds, count for nothing.
-double WrittenReach(const TBrushLevel& BrushLevel, bool Entities);
+  TSlabSettings defaults_;
+  TSlabSettings& numbers_;
+  TConsoleProc console_;
+  double fitted_ = 0;
+  std::unique_ptr<TSharedCorners> shared_;
+};
+
+// The slabs: every solid surface of Level becomes a slab brush appended to BrushLevel, and with
+// ImportAdjoins every drawn adjoin a brush of its own (a pair of mirrored ones one brush). Level
+// is only read. Progress, when given, is called once per sector. Bad geometry (a solid surface of
+// one corner) raises the geometry lists' error and leaves BrushLevel partly filled for its owner
+// to release. With Options.CleanSlabs, surfaces that cleaning leaves without area make no brush
+// and are counted in Ran.LeftOut. With Roles, each front face gets its role. Each brush's record
+// names the surface it was made from. Ran counts the slabs and drawn adjoins.
+void ConvertSurfaces(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
+                     const TImportOptions& Options, TConversionNumbers& Numbers,
+                     const TFaceRoles* Roles, TConversion& Ran);
+
+// One point entity per thing (info_player_deathmatch for a walkplayer, info_null for any other)
+// and a copy of every editor light, scaled into editor units.
+void ConvertThings(const TJKLevel& Level, TBrushLevel& BrushLevel, TConversionNumbers& Numbers);
+
+// The conversion's closing lines (surfaces left out, drawn adjoins made), the Scale that would
+// fit the world when the map reaches beyond it, and the numbers it ran with into Ran.
+void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& Options,
+                   const TConversionNumbers& Numbers, TConversion& Ran,
+                   const TConsoleProc& Console);

@@ -9,23 +9,11 @@
 
 #include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
+#include "level/Adjoins.h"
 #include "level/O_jkl.h"
 
 // How deep the brush of a drawn adjoin reaches behind its surface, in editor units.
 constexpr double DrawnAdjoinDepth = 1;
-
-// Face flag of a surface drawn see-through; surface flags of the two kinds of sky.
-constexpr int TranslucentFaceFlag = 0x2;
-constexpr int SkySurfaceFlags = 0x200 | 0x400;
-
-// A surface the game draws although it opens into another sector: it has an adjoin, a
-// material and a geometry mode other than 0.
-bool IsDrawnAdjoin(const TSurface& Surface);
-
-// Each adjoining surface of Level with the surface on the other side of its adjoin (the owner of
-// the adjoin its own adjoin names). Surfaces whose adjoin or mirror is out of range, or names
-// no other surface, have none.
-std::unordered_map<const TSurface*, const TSurface*> MirrorSurfaces(const TJKLevel& Level);
 
 // The brush of the drawn adjoin Surface, appended to Brushes as AddSlabBrush makes a slab, but
 // DrawnAdjoinDepth deep (behind the surface lies the sector it opens onto), of the kind

@@ -14,6 +14,7 @@
 
 #include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
+#include "level/Adjoins.h"
 #include "level/O_jkl.h"
 
 enum class TFaceRole : unsigned char {
@@ -25,12 +26,6 @@ enum class TFaceRole : unsigned char {
   Water,           // the surface of water: nonsolid, liquid
   WaterVolume,     // the space of an underwater sector: liquid, drawn as nothing
 };
-
-// The adjoin flag that lets the player through, the sector flag of water, and the surface flags
-// of shallow, deep and very deep water.
-constexpr int32_t AdjoinMoveFlag = 0x2;
-constexpr int32_t UnderwaterSectorFlag = 0x2;
-constexpr int32_t WaterSurfaceFlags = 0x20000 | 0x40000 | 0x100000;
 
 // "_sky", "_trans", "_pass", "_block", "_water", "_volume"; "" for Solid.
 const char* RoleSuffix(TFaceRole Role);

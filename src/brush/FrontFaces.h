@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "align/TexFit.h"
 #include "brush/O_brush.h"
-#include "brush/TexFit.h"
 
 // FitFrontFace of every brush's front face, in brush order.
 std::vector<texfit::TClassicFit> FitFrontFaces(const TBrushLevel& BrushLevel);

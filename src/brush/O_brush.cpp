@@ -7,5 +7,4 @@ void TBrushLevel::Clear() {
   StrayThings.clear();
   StrayLights.clear();
   FittingScale = 0;
-  GameLights.reset();
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "brush/LightFit.h"
 #include "level/O_ComEnt.h"
 #include "level/O_geo.h"
 #include "rtl/Classes.h"
@@ -29,9 +28,6 @@ class TBrushLevel {
   std::vector<int> StrayThings, StrayLights;
   // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
   double FittingScale = 0;
-  // With GameLights (and entities written): the lights that stand for the level's in a light
-  // compiler, and the worldspawn's light keys.
-  std::unique_ptr<TLightFit> GameLights;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }

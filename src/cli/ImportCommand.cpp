@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "brush/BrushConvert.h"
-#include "brush/Seal.h"
+#include "brush/Reach.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
@@ -19,6 +19,7 @@
 #include "import/WholeMap.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
+#include "seal/Seal.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "align/TexFit.h"
 #include "brush/O_brush.h"
-#include "brush/TexFit.h"
 #include "import/LevelNames.h"
 
 struct TEditorFace {

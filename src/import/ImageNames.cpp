@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "import/LevelTextures.h"
+#include "import/SafeNames.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
 

@@ -4,10 +4,10 @@
 #include <unordered_map>
 
 #include "container/O_jkc.h"
+#include "model/Md3Writer.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
-#include "texture/Md3Writer.h"
 
 namespace {
 

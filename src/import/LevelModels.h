@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "brush/ImportOptions.h"
-#include "brush/ModelPose.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
+#include "model/ModelPose.h"
 
 struct TLevelModel {
   std::string File;     // as the first template names it ("catwalk1.3DO")

@@ -1,7 +1,7 @@
 #include "import/LevelSearch.h"
 
 #include "container/O_jkc.h"
-#include "import/LevelTextures.h"
+#include "import/SafeNames.h"
 #include "rtl/Files.h"
 #include "rtl/FolderIndex.h"
 

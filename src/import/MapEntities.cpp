@@ -6,6 +6,7 @@
 #include "brush/O_brush.h"
 #include "import/LevelModels.h"
 #include "level/O_jkl.h"
+#include "light/LightFit.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -50,7 +51,8 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll) {
 }
 
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
-                                    double Scale, const TLevelModels* Models) {
+                                    double Scale, const TLevelModels* Models,
+                                    const TLightFit* GameLights) {
   std::vector<TMapEntity> out;
   auto stray = [](const std::vector<int>& list, int i) {
     return std::find(list.begin(), list.end(), i) != list.end();
@@ -92,8 +94,8 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
     out.push_back(std::move(entity));
   }
-  if (BrushLevel.GameLights) {
-    for (const TFitLight& light : BrushLevel.GameLights->Lights) {
+  if (GameLights) {
+    for (const TFitLight& light : GameLights->Lights) {
       if (light.Source >= 0 && stray(BrushLevel.StrayLights, light.Source)) continue;
       if (!IsFinite(light.Origin) || !std::isfinite(light.Light) || !std::isfinite(light.Fade))
         BeyondRange(light.Source >= 0 ? rtl::Format("Light %d", light.Source)
@@ -133,11 +135,11 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
   return out;
 }
 
-std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel) {
-  if (!BrushLevel.GameLights) return {};
-  return {{"_minlight", rtl::SingleToStr(BrushLevel.GameLights->MinLight)},
-          {"_ambient", rtl::SingleToStr(BrushLevel.GameLights->Ambient)},
-          {"_lightmapscale", rtl::SingleToStr(BrushLevel.GameLights->LightmapScale)}};
+std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit* GameLights) {
+  if (!GameLights) return {};
+  return {{"_minlight", rtl::SingleToStr(GameLights->MinLight)},
+          {"_ambient", rtl::SingleToStr(GameLights->Ambient)},
+          {"_lightmapscale", rtl::SingleToStr(GameLights->LightmapScale)}};
 }
 
 std::string EntityText(const TMapEntity& Entity) {

@@ -11,6 +11,7 @@
 class TJKLevel;
 class TBrushLevel;
 struct TLevelModels;
+struct TLightFit;
 
 struct TMapEntity {
   std::vector<std::pair<std::string, std::string>> Keys;  // in the order they are written
@@ -32,7 +33,7 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // then one per editor light, in order:
 //   "classname" "light", "origin" "x y z", "light" its intensity times 100, "range" its range
 //   scaled like a coordinate (the Scale setting).
-// With the conversion's fitted lights (BrushLevel.GameLights), those instead of the editor lights:
+// With the import's fitted lights (GameLights), those instead of the editor lights:
 //   "classname" "light", "origin", "light", "fade", "spawnflags" "1" (linear, no angle).
 // Things and lights the conversion marked stray (in no sector) are left out.
 // Numbers are the shortest decimals that read back to the same Single. A thing or light whose
@@ -45,11 +46,12 @@ TEditorAngles EditorAngles(float GamePitch, float GameYaw, float GameRoll);
 // compiler makes the player collide with its faces) when it collides with its faces or is a
 // structure and does not move in the game, and "template".
 std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& BrushLevel,
-                                    double Scale, const TLevelModels* Models = nullptr);
+                                    double Scale, const TLevelModels* Models = nullptr,
+                                    const TLightFit* GameLights = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
 // "_ambient" and "_lightmapscale"; else none.
-std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TBrushLevel& BrushLevel);
+std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit* GameLights);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a
 // value would end it early, so it is written as a single quote.

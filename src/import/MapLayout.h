@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "align/TexFit.h"
 #include "brush/ImportOptions.h"
-#include "brush/TexFit.h"
 #include "import/EditorFaces.h"
 #include "import/ImportContext.h"
 #include "import/MapWriter.h"

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "brush/TexFit.h"
+#include "align/TexFit.h"
 #include "import/EditorFaces.h"
 
 class TMapWriter {

@@ -4,6 +4,7 @@
 
 #include "brush/FrontFaces.h"
 #include "container/O_jkc.h"
+#include "import/BrushStages.h"
 #include "import/LevelShaders.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -80,8 +81,8 @@ void Run(const TImportRequest& Request, TImportResult& Result, const TConsolePro
   status("Converting Sectors to Brushes...");
   TSlabSettings slab = Request.Slab;
   try {
-    Result.Conversion = ConvertSectorsToBrushes(level, *Result.BrushLevel, Request.Progress,
-                                                Request.Options, &slab, Console);
+    Result.Conversion = MakeBrushLevel(level, *Result.BrushLevel, Request.Progress, Request.Options,
+                                       &slab, Console, &Result.GameLights);
   } catch (...) {
     Result.ScaleUsed = slab.Scale.Used, Result.DepthUsed = slab.Depth.Used;
     throw;

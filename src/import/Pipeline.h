@@ -19,6 +19,7 @@
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
+#include "light/LightFit.h"
 
 class TJKContainer;
 
@@ -60,6 +61,9 @@ struct TImportResult {
   TLevelNames Names;
   // What the conversion ran with (the Scale, also a fitted one) and what it made.
   TConversion Conversion;
+  // With GameLights (and entities written): the lights that stand for the level's in a light
+  // compile, and the worldspawn's keys for it.
+  std::unique_ptr<TLightFit> GameLights;
   // Which of Scale and BrushDepth the conversion needed (the plug-in keeps those); also after a
   // failure.
   bool ScaleUsed = false, DepthUsed = false;

@@ -20,7 +20,7 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
   if (block[0] > 0)
     map.Append("\"_blocksize\" \"" + std::to_string(block[0]) + " " + std::to_string(block[1]) +
                " " + std::to_string(block[2]) + "\"\n");
-  for (const auto& [key, value] : WorldspawnKeys(*Result.BrushLevel))
+  for (const auto& [key, value] : WorldspawnKeys(Result.GameLights.get()))
     map.Append("\"" + key + "\" \"" + value + "\"\n");
   const int count = static_cast<int>(Result.Faces.size());
   for (int i = 0; i < count; ++i) {
@@ -30,7 +30,8 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
   map.EndEntity();
   if (WithEntities)
     for (const TMapEntity& entity :
-         MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models)) {
+         MapEntities(*Result.Level, *Result.BrushLevel, Result.Conversion.Scale, &Result.Models,
+                     Result.GameLights.get())) {
       map.Append(EntityText(entity));
       ++report.Entities;
       if (!entity.Keys.empty() && entity.Keys[0].second == "misc_model") ++report.Models;

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "level/O_jkl.h"
+#include "level/LineLexer.h"
 #include "rtl/Classes.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"

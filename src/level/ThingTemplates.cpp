@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "level/O_jkl.h"
+#include "level/LineLexer.h"
 #include "rtl/SysUtils.h"
 
 namespace {

@@ -87,7 +87,13 @@ std::string EncodePk3(const std::vector<TPk3Entry>& Entries) {
     const std::string name = rtl::LowerCase(entry.Name);
     if (!names.insert(name).second) continue;
     zip_source_t* data = zip_source_buffer(archive, entry.Bytes.data(), entry.Bytes.size(), 0);
-    if (!data || zip_file_add(archive, name.c_str(), data, ZIP_FL_ENC_UTF_8) < 0) {
+    const zip_int64_t index =
+        data ? zip_file_add(archive, name.c_str(), data, ZIP_FL_ENC_UTF_8) : -1;
+    // Images already compressed are stored: deflating them again costs time and saves nothing.
+    const std::string ext = rtl::ExtractFileExt(name);
+    if (index >= 0 && (ext == ".jpg" || ext == ".jpeg" || ext == ".png"))
+      zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+    if (index < 0) {
       if (data) zip_source_free(data);
       const std::string text = zip_strerror(archive);
       zip_discard(archive);

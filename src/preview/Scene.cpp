@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "brush/ModelPose.h"
+#include "align/TexFit.h"
 #include "brush/O_brush.h"
-#include "brush/TexFit.h"
 #include "level/Vec3.h"
+#include "model/ModelPose.h"
 #include "rtl/SysUtils.h"
 
 namespace preview {

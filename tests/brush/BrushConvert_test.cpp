@@ -6,6 +6,7 @@
 #include <random>
 
 #include "brush/BrushTestSupport.h"
+#include "import/BrushStages.h"
 #include "rtl/Paths.h"
 #include "support/TestSupport.h"
 
@@ -37,7 +38,7 @@ TEST(BrushConvert, UnitSquareBecomesSlabPointByPoint) {
   LevelBuilder b;
   b.AddSurface(Square(), -1, 0, "wall.mat");
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  MakeBrushLevel(b.Level, out, nullptr);
   ASSERT_EQ(out.Brushes.Count(), 1);
   T3DMesh& brush = *out.Brushes.Items(0);
   ASSERT_EQ(brush.Surfaces.Count(), 6);
@@ -99,7 +100,7 @@ TEST(BrushConvert, ScaleOneKeepsCoordinatesAndDepthIsUnscaled) {
   // A triangle in the plane x = 3 whose right-hand normal is -X: the slab lies on the +X side.
   b.AddSurface({{3, 0, 0}, {3, 0, 2}, {3, 2, 0}});
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
+  MakeBrushLevel(b.Level, out, nullptr, TImportOptions(), &slab);
   ASSERT_EQ(out.Brushes.Count(), 1);
   const T3DMesh& brush = *out.Brushes.Items(0);
   ASSERT_EQ(brush.Surfaces.Count(), 5);
@@ -118,7 +119,7 @@ TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
   b.NewSector();
   TBrushLevel out;
   g_Progress.clear();
-  ConvertSectorsToBrushes(b.Level, out, RecordProgress);
+  MakeBrushLevel(b.Level, out, RecordProgress);
   EXPECT_EQ(g_Progress, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
   ASSERT_EQ(out.Brushes.Count(), 1);
   EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Items(0)->MaterialName, "floor.mat");
@@ -127,7 +128,7 @@ TEST(BrushConvert, SkipsAdjoinsAndReportsEverySector) {
   LevelBuilder empty;
   TBrushLevel none;
   g_Progress.clear();
-  ConvertSectorsToBrushes(empty.Level, none, RecordProgress);
+  MakeBrushLevel(empty.Level, none, RecordProgress);
   EXPECT_TRUE(g_Progress.empty());
   EXPECT_EQ(none.Brushes.Count(), 0);
   EXPECT_EQ(none.Entities.Count(), 0);
@@ -139,7 +140,7 @@ TEST(BrushConvert, SkyFlagsBecomeFour) {
   const int flags[] = {0x200, 0x400, 0x600, 0x1FF | 0x800, 0};
   for (int f : flags) b.AddSurface(Square(), -1, f);
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  MakeBrushLevel(b.Level, out, nullptr);
   ASSERT_EQ(out.Brushes.Count(), 5);
   const int expected[] = {4, 4, 4, 0, 0};
   for (int i = 0; i < 5; ++i)
@@ -153,7 +154,7 @@ TEST(BrushConvert, DegenerateSurfaces) {
     LevelBuilder b;
     b.AddSurface({});
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr);
+    MakeBrushLevel(b.Level, out, nullptr);
     ASSERT_EQ(out.Brushes.Count(), 1);
     ASSERT_EQ(out.Brushes.Items(0)->Surfaces.Count(), 2);
     EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Items(0)->Vertices.Count(), 0);
@@ -164,7 +165,7 @@ TEST(BrushConvert, DegenerateSurfaces) {
     LevelBuilder b;
     b.AddSurface({{0, 0, 0}, {1, 0, 0}});
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr);
+    MakeBrushLevel(b.Level, out, nullptr);
     const T3DMesh& brush = *out.Brushes.Items(0);
     ASSERT_EQ(brush.Surfaces.Count(), 4);
     ExpectCorners(*brush.Surfaces.Items(1), {{0, 0, 0}, {256, 0, 0}});
@@ -176,7 +177,7 @@ TEST(BrushConvert, DegenerateSurfaces) {
     b.AddSurface({{1, 2, 3}});
     TBrushLevel out;
     try {
-      ConvertSectorsToBrushes(b.Level, out, nullptr);
+      MakeBrushLevel(b.Level, out, nullptr);
       FAIL() << "no error";
     } catch (const rtl::EListError& e) {
       EXPECT_STREQ(e.what(), "Vertex Index is out of bounds: 1");
@@ -209,7 +210,7 @@ TEST(BrushConvert, ThingsAndLights) {
   b.Level.Lights.push_back(std::move(light));
 
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
+  MakeBrushLevel(b.Level, out, nullptr, TImportOptions(), &slab);
   ASSERT_EQ(out.Entities.Count(), 6);
   const char* classes[] = {
       "info_player_deathmatch", "info_player_deathmatch", "info_null", "info_null", "info_null",
@@ -267,7 +268,7 @@ TEST(BrushConvert, EveryFaceFacesOutOfGeneratedSlabs) {
     b.AddSurface(corners);
     b.AddSurface(std::vector<TVector3>(corners.rbegin(), corners.rend()));
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr);
+    MakeBrushLevel(b.Level, out, nullptr);
     ASSERT_EQ(out.Brushes.Count(), 2);
     for (int i = 0; i < 2; ++i) {
       const T3DMesh& brush = *out.Brushes.Items(i);
@@ -346,7 +347,7 @@ TEST(BrushConvert, EveryFaceFacesOutOfCorpusSlabs) {
       continue;  // a level the reader rejects has no slabs to check
     }
     TBrushLevel out;
-    ConvertSectorsToBrushes(level, out, nullptr);
+    MakeBrushLevel(level, out, nullptr);
     int next = 0;
     for (int i = 0; i < level.Sectors.Count(); ++i) {
       const T3DMesh& sector = *level.Sectors.Items(i);

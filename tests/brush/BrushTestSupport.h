@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
+#include "import/BrushStages.h"
 #include "plugin/main.h"
 #include "rtl/Classes.h"
 

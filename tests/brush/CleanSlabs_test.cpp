@@ -6,6 +6,8 @@
 
 #include "brush/BrushConvert.h"
 #include "brush/BrushTestSupport.h"
+#include "brush/Slabs.h"
+#include "import/BrushStages.h"
 #include "rtl/Paths.h"
 #include "support/EditorBrushCheck.h"
 #include "support/RecordingHost.h"
@@ -83,7 +85,7 @@ TEST(CleanSlabs, RepeatedCornersGoAndTheSlabIsTheSquaresOwn) {
   LevelBuilder plain;
   plain.AddSurface(Square());
   TBrushLevel expected;
-  ConvertSectorsToBrushes(plain.Level, expected, nullptr);
+  MakeBrushLevel(plain.Level, expected, nullptr);
 
   const std::vector<std::vector<TVector3>> listings = {
       {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},             // inside
@@ -96,14 +98,14 @@ TEST(CleanSlabs, RepeatedCornersGoAndTheSlabIsTheSquaresOwn) {
     const TSurface* s = b.AddSurface(listings[i]);
     EXPECT_EQ(CleanSlabCorners(*s, 256), kept[i]) << "listing " << i;
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
+    MakeBrushLevel(b.Level, out, nullptr, Clean());
     ASSERT_EQ(out.Brushes.Count(), 1) << "listing " << i;
     EXPECT_EQ(Shape(*out.Brushes.Items(0)), Shape(*expected.Brushes.Items(0))) << "listing " << i;
     ExpectEditorBuildsEveryFace(*out.Brushes.Items(0), "listing " + std::to_string(i));
 
     // Without the option the repeat stays: a side face without width, on no plane at all.
     TBrushLevel raw;
-    ConvertSectorsToBrushes(b.Level, raw, nullptr);
+    MakeBrushLevel(b.Level, raw, nullptr);
     EXPECT_EQ(raw.Brushes.Items(0)->Surfaces.Count(), static_cast<int>(listings[i].size()) + 2);
   }
 }
@@ -176,7 +178,7 @@ TEST(CleanSlabs, ACornerAnotherSurfaceSharesStays) {
     b.AddSurface({{0, 0, 0}, {0.5f, c.lift, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
     if (c.wall) b.AddSurface({{0, 0, 0}, {0, 0, 1}, {0.5f, 0, 1}, {0.5f, c.lift, 0}});
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
+    MakeBrushLevel(b.Level, out, nullptr, Clean());
     EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), c.faces) << c.lift << " " << c.wall;
   }
 }
@@ -196,8 +198,8 @@ TEST(CleanSlabs, SurfacesWithoutAreaMakeNoBrushAndOneLineCountsThem) {
 
   TBrushLevel out;
   std::vector<std::string> lines;
-  ConvertSectorsToBrushes(b.Level, out, nullptr, Clean(), nullptr,
-                          [&lines](const std::string& text) { lines.push_back(text); });
+  MakeBrushLevel(b.Level, out, nullptr, Clean(), nullptr,
+                 [&lines](const std::string& text) { lines.push_back(text); });
   ASSERT_EQ(out.Brushes.Count(), 2);
   EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), 6);
   EXPECT_EQ(out.Brushes.Items(1)->Surfaces.Count(), 5);
@@ -210,8 +212,8 @@ TEST(CleanSlabs, SurfacesWithoutAreaMakeNoBrushAndOneLineCountsThem) {
   LevelBuilder good;
   good.AddSurface(Square());
   TBrushLevel fine;
-  ConvertSectorsToBrushes(good.Level, fine, nullptr, Clean(), nullptr,
-                          [&lines](const std::string& text) { lines.push_back(text); });
+  MakeBrushLevel(good.Level, fine, nullptr, Clean(), nullptr,
+                 [&lines](const std::string& text) { lines.push_back(text); });
   EXPECT_EQ(fine.Brushes.Count(), 1);
   EXPECT_TRUE(lines.empty());
 }
@@ -256,8 +258,8 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfGeneratedSlabs) {
     LevelBuilder b;
     b.AddSurface(corners);
     TBrushLevel out, raw;
-    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
-    ConvertSectorsToBrushes(b.Level, raw, nullptr);
+    MakeBrushLevel(b.Level, out, nullptr, Clean());
+    MakeBrushLevel(b.Level, raw, nullptr);
     ASSERT_EQ(out.Brushes.Count(), 1) << "round " << round;
     EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), n + 2) << "round " << round;
     ExpectEditorBuildsEveryFace(*out.Brushes.Items(0), "round " + std::to_string(round));
@@ -286,8 +288,8 @@ TEST(CleanSlabs, SidesOnOnePlaneAreWrittenAsOne) {
   TSlabSettings one;
   one.Scale.Value = 1;
   TSlabSettings same = one;
-  ConvertSectorsToBrushes(b.Level, out, nullptr, Clean(), &one);
-  ConvertSectorsToBrushes(b.Level, raw, nullptr, TImportOptions(), &same);
+  MakeBrushLevel(b.Level, out, nullptr, Clean(), &one);
+  MakeBrushLevel(b.Level, raw, nullptr, TImportOptions(), &same);
   EXPECT_EQ(editor_check::CheckBrush(EditorFaces(*raw.Brushes.Items(0))).Duplicates, 1);
   ASSERT_EQ(out.Brushes.Count(), 1);
   EXPECT_EQ(out.Brushes.Items(0)->Surfaces.Count(), raw.Brushes.Items(0)->Surfaces.Count() - 1);
@@ -309,8 +311,8 @@ TEST(CleanSlabs, EditorBuildsEveryFaceOfTheCorpusSlabs) {
     TJKLevel level;
     level.LoadFromFile(path);
     TBrushLevel raw, clean;
-    ConvertSectorsToBrushes(level, raw, nullptr);
-    ConvertSectorsToBrushes(level, clean, nullptr, Clean());
+    MakeBrushLevel(level, raw, nullptr);
+    MakeBrushLevel(level, clean, nullptr, Clean());
     long rawProblems = 0;
     for (int i = 0; i < raw.Brushes.Count(); ++i) {
       const auto r = editor_check::CheckBrush(EditorFaces(*raw.Brushes.Items(i)));
@@ -342,7 +344,7 @@ TEST(CleanSlabs, CoordinatesBeyondTheMapRangeStayAnError) {
   b.AddSurface({{0, 0, 0}, {3e38f, 0, 0}, {1, 1, 0}, {0, 1, 0}});
   TBrushLevel out;
   try {
-    ConvertSectorsToBrushes(b.Level, out, nullptr, Clean());
+    MakeBrushLevel(b.Level, out, nullptr, Clean());
     FAIL() << "no error";
   } catch (const rtl::Exception& e) {
     EXPECT_NE(std::string(e.what()).find("Vertex 1 (3"), std::string::npos) << e.what();

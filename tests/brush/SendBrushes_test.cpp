@@ -25,7 +25,7 @@ class HandOff : public ::testing::Test {
   // The brushes of one level, converted with scale 1 and depth 8.
   void Convert(LevelBuilder& b) {
     TSlabSettings slab = Slab(1, 8);
-    ConvertSectorsToBrushes(b.Level, brushes, nullptr, TImportOptions(), &slab);
+    MakeBrushLevel(b.Level, brushes, nullptr, TImportOptions(), &slab);
   }
   void Send(const std::string& nonVisTex, const std::string& prefix = "abc/") {
     HandOffBrushLevel(brushes, prefix, nonVisTex);

@@ -10,11 +10,12 @@
 #include "brush/BrushConvert.h"
 #include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
-#include "brush/LightFit.h"
 #include "brush/WaterVolumes.h"
+#include "import/BrushStages.h"
 #include "import/MapEntities.h"
 #include "import/Pipeline.h"
 #include "level/O_jkl.h"
+#include "light/LightFit.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
 #include "texture/ShaderScript.h"
@@ -123,7 +124,7 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
     TJKLevel level;
     Load(stack, level);
     TBrushLevel out;
-    ConvertSectorsToBrushes(level, out, nullptr, Options(c.water));
+    MakeBrushLevel(level, out, nullptr, Options(c.water));
     EXPECT_EQ(Uses(out), c.uses) << c.name;
     // No wall carries a suffix: an ordinary wall needs no shader, so it never becomes see-through.
     for (int i = 0; i < out.Brushes.Count(); ++i) {
@@ -177,8 +178,8 @@ TEST(WaterVolumes, AnUnderwaterSectorBecomesOneBrushOfItsShape) {
   TBrushLevel out;
   std::vector<std::string> console;
   TSlabSettings slab;
-  ConvertSectorsToBrushes(level, out, nullptr, Options(true), &slab,
-                          [&console](const std::string& line) { console.push_back(line); });
+  MakeBrushLevel(level, out, nullptr, Options(true), &slab,
+                 [&console](const std::string& line) { console.push_back(line); });
   int volumes = 0;
   for (int i = 0; i < out.Brushes.Count(); ++i) {
     const T3DMesh* brush = out.Brushes.Items(i);
@@ -300,24 +301,26 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
   o.GameLights = o.WritesEntities = true;
   TBrushLevel out;
   TSlabSettings slab;
-  ConvertSectorsToBrushes(level, out, nullptr, o, &slab,
-                          [&console](const std::string& line) { console.push_back(line); });
-  ASSERT_TRUE(out.GameLights);
+  std::unique_ptr<TLightFit> lights;
+  MakeBrushLevel(
+      level, out, nullptr, o, &slab,
+      [&console](const std::string& line) { console.push_back(line); }, &lights);
+  ASSERT_TRUE(lights);
   EXPECT_NE(std::find(console.begin(), console.end(),
                       "1 negative lights left out: the compiler cannot take light away"),
             console.end());
   // The map's lights are the fitted ones, linear, and the worldspawn carries the floor.
-  const std::vector<TMapEntity> entities = MapEntities(level, out, 256);
-  ASSERT_EQ(entities.size(), out.GameLights->Lights.size());
+  const std::vector<TMapEntity> entities = MapEntities(level, out, 256, nullptr, lights.get());
+  ASSERT_EQ(entities.size(), lights->Lights.size());
   for (const TMapEntity& e : entities) {
     ASSERT_EQ(e.Keys.size(), 5u);
     EXPECT_EQ(e.Keys[0], (std::pair<std::string, std::string>{"classname", "light"}));
     EXPECT_EQ(e.Keys[3].first, "fade");
     EXPECT_EQ(e.Keys[4], (std::pair<std::string, std::string>{"spawnflags", "1"}));
   }
-  EXPECT_EQ(WorldspawnKeys(out).size(), 3u);
+  EXPECT_EQ(WorldspawnKeys(lights.get()).size(), 3u);
   o.WritesEntities = false;
   TBrushLevel none;
-  ConvertSectorsToBrushes(level, none, nullptr, o, &slab);
-  EXPECT_FALSE(none.GameLights);
+  MakeBrushLevel(level, none, nullptr, o, &slab, nullptr, &lights);
+  EXPECT_FALSE(lights);
 }

@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "align/TexFit.h"
 #include "brush/BrushConvert.h"
 #include "brush/FrontFaces.h"
-#include "brush/TexFit.h"
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
+#include "import/BrushStages.h"
 #include "level/O_jkl.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
@@ -102,7 +103,7 @@ void SampleBrushes(TBrushLevel& brushes) {
   ResetCachedSettings();
   TImportOptions keep;
   keep.KeepTexels = true;
-  ConvertSectorsToBrushes(level, brushes, nullptr, keep);
+  MakeBrushLevel(level, brushes, nullptr, keep);
   ResetCachedSettings();
 }
 

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "brush/BrushConvert.h"
+#include "import/BrushStages.h"
 #include "import/Pipeline.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
@@ -59,7 +60,7 @@ struct TShadersFolder {
     TBrushLevel brushes;
     TImportOptions options;
     options.Shaders = true;
-    ConvertSectorsToBrushes(level, brushes, nullptr, options);
+    MakeBrushLevel(level, brushes, nullptr, options);
     WriteLevelShaders(brushes, MakeLevelNames(level, "tga"), settings,
                       [&said](const std::string& line) { said.push_back(line); });
     return said;

@@ -67,7 +67,7 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   AddLight(b, {0.5f, 0.25f, 1}, 1.5f, 2);
   AddLight(b, {-1, 0, 0.125f}, 0.25f, 0.5f);
   TBrushLevel out;
-  ConvertSectorsToBrushes(b.Level, out, nullptr);
+  MakeBrushLevel(b.Level, out, nullptr);
 
   const std::vector<TMapEntity> e = MapEntities(b.Level, out, 256);
   ASSERT_EQ(e.size(), 4u);
@@ -98,7 +98,7 @@ TEST(MapEntities, ThingsThenLightsInOrderWithTheirKeys) {
   LevelBuilder bare;
   bare.AddSurface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   TBrushLevel none;
-  ConvertSectorsToBrushes(bare.Level, none, nullptr);
+  MakeBrushLevel(bare.Level, none, nullptr);
   EXPECT_TRUE(MapEntities(bare.Level, none, 256).empty());
 }
 
@@ -116,7 +116,7 @@ TEST(MapEntities, ValuesBeyondASingleAreErrors) {
     AddThing(b, "ghost", {thingX, 0, 0}, 0, 0, 0);
     AddLight(b, {0, 0, 0}, 1, range);
     TBrushLevel out;
-    ConvertSectorsToBrushes(b.Level, out, nullptr);
+    MakeBrushLevel(b.Level, out, nullptr);
     EXPECT_THROW(
         try { MapEntities(b.Level, out, 256); } catch (const rtl::Exception& e) {
           EXPECT_EQ(e.what(), message);
@@ -273,7 +273,7 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
       quiet.Install(ThePlugin().Table());
       TImportOptions written;
       written.WritesEntities = true;  // marks the things and lights in no sector
-      ConvertSectorsToBrushes(level, model, nullptr, written);
+      MakeBrushLevel(level, model, nullptr, written);
       ThePlugin().Table() = saved;
     }
     auto stray = [](const std::vector<int>& list, size_t i) {

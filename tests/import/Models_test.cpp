@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "brush/ModelPose.h"
+#include "model/ModelPose.h"
 #include "rtl/Files.h"
 #include "support/CliRun.h"
 #include "support/EditorHostTest.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../../bench/GenLevel.h"
+#include "level/LineLexer.h"
 #include "level/O_jkl.h"
 #include "level/P_Str.h"
 #include "rtl/Classes.h"

@@ -1,4 +1,4 @@
-#include "brush/TexFit.h"
+#include "align/TexFit.h"
 
 #include <gtest/gtest.h>
 

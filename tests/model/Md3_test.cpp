@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "model/Md3Writer.h"
 #include "rtl/SysUtils.h"
 #include "support/Md3Read.h"
-#include "texture/Md3Writer.h"
 
 namespace {
 

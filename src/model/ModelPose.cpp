@@ -1,4 +1,4 @@
-#include "brush/ModelPose.h"
+#include "model/ModelPose.h"
 
 #include <array>
 #include <cmath>

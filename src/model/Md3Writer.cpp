@@ -1,4 +1,4 @@
-#include "texture/Md3Writer.h"
+#include "model/Md3Writer.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "brush/Shell.h"
+#include "seal/Shell.h"
 
 #include <algorithm>
 #include <cmath>

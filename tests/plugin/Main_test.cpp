@@ -1,9 +1,10 @@
 // The dispatcher, the settings file around every command, and the cached numeric settings.
+#include "plugin/main.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 
-#include "plugin/main.h"
 #include "rtl/Files.h"
 #include "support/HeadlessPlatform.h"
 #include "support/TestSupport.h"
@@ -17,7 +18,7 @@ namespace {
 std::vector<std::string> g_console;
 void QERAPI RecordConsole(const char* text) { g_console.push_back(text); }
 
-class ShellTest : public ::testing::Test {
+class PluginMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform.libraryPath = dir / "morvane.dll";
@@ -40,13 +41,13 @@ class ShellTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ShellTest, ConsoleMessageAddsPrefixAndOneLineFeed) {
+TEST_F(PluginMainTest, ConsoleMessageAddsPrefixAndOneLineFeed) {
   ConsoleMessage("x");
   ASSERT_EQ(g_console.size(), 1u);
   EXPECT_EQ(g_console[0], "Morvane: x\n");
 }
 
-TEST_F(ShellTest, CommandsMatchExactlyAndAnUnchangedFileIsLeftAsItWas) {
+TEST_F(PluginMainTest, CommandsMatchExactlyAndAnUnchangedFileIsLeftAsItWas) {
   WriteFile(Ini(), "b=1\nunknown line\r\nb=2");
   Dispatch("about...");
   Dispatch("-");
@@ -65,7 +66,7 @@ TEST_F(ShellTest, CommandsMatchExactlyAndAnUnchangedFileIsLeftAsItWas) {
   EXPECT_TRUE(g_console.empty());
 }
 
-TEST_F(ShellTest, AnErrorBecomesOneFailedLine) {
+TEST_F(PluginMainTest, AnErrorBecomesOneFailedLine) {
   platform.fileAnswer = "";  // the file dialog is cancelled
   Dispatch("Import Level...");
   ASSERT_EQ(g_console.size(), 1u);
@@ -73,7 +74,7 @@ TEST_F(ShellTest, AnErrorBecomesOneFailedLine) {
   EXPECT_TRUE(rtl::FileExists(Ini()));
 }
 
-TEST_F(ShellTest, NestedDispatchIsRefusedWithoutDisturbingTheRunningCommand) {
+TEST_F(PluginMainTest, NestedDispatchIsRefusedWithoutDisturbingTheRunningCommand) {
   WriteFile(Ini(), "keep=1\r\n");
   platform.onMessage = [](const std::string&) { Dispatch("About..."); };
   Dispatch("About...");
@@ -86,7 +87,7 @@ TEST_F(ShellTest, NestedDispatchIsRefusedWithoutDisturbingTheRunningCommand) {
   EXPECT_EQ(g_console.size(), 1u);
 }
 
-TEST_F(ShellTest, SettingsThatCannotBeSavedAreReportedOnce) {
+TEST_F(PluginMainTest, SettingsThatCannotBeSavedAreReportedOnce) {
   // A folder in the file's place: nothing can replace it.
   ASSERT_TRUE(rtl::ForceDirectories(Ini()));
   Dispatch("-");
@@ -95,7 +96,7 @@ TEST_F(ShellTest, SettingsThatCannotBeSavedAreReportedOnce) {
   EXPECT_TRUE(rtl::DirectoryExists(Ini()));
 }
 
-TEST_F(ShellTest, ScaleAndBrushDepthAreReadOnceAndCached) {
+TEST_F(PluginMainTest, ScaleAndBrushDepthAreReadOnceAndCached) {
   rtl::TStringList s;
   s.SetText("scale=2.5\nBrushDepth=16\n");
   {
@@ -110,7 +111,7 @@ TEST_F(ShellTest, ScaleAndBrushDepthAreReadOnceAndCached) {
   EXPECT_TRUE(g_console.empty());
 }
 
-TEST_F(ShellTest, BadScaleGivesDefaultAndOneMessage) {
+TEST_F(PluginMainTest, BadScaleGivesDefaultAndOneMessage) {
   for (const char* text : {"", "Scale =3\nBrushDepth= 1,5\n", "Scale=2,5\nBrushDepth=abc\n"}) {
     ResetCachedSettings();
     g_console.clear();
@@ -131,7 +132,7 @@ TEST_F(ShellTest, BadScaleGivesDefaultAndOneMessage) {
 // line, as text that is no number does. (It used to be taken, and 0 read again at every call.)
 // So does a BrushDepth of 0 or less: slabs without volume, which an editor drops (it used to be
 // taken).
-TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
+TEST_F(PluginMainTest, ScaleOfZeroOrLessGivesTheDefault) {
   for (const char* text : {"Scale=0\n", "Scale=-0.0\n", "Scale=-2\n"}) {
     ResetCachedSettings();
     g_console.clear();
@@ -159,7 +160,7 @@ TEST_F(ShellTest, ScaleOfZeroOrLessGivesTheDefault) {
 // A UTF-8 mark is passed over (and kept when the file is written again); UTF-16 or a NUL byte
 // makes the file no settings text: one line, nothing read, nothing written back. The mark used
 // to hide the first key, UTF-16 was read as garbage and the lines after a NUL vanished.
-TEST_F(ShellTest, SettingsFilesAsEditorsSaveThem) {
+TEST_F(PluginMainTest, SettingsFilesAsEditorsSaveThem) {
   const std::string mark = "\xEF\xBB\xBFScale=2\r\n", utf16("\xFF\xFES\0=\0\x32\0", 8),
                     nul("Scale=2\r\n\0", 10);
   for (const auto& [bytes, after, said] : std::vector<std::array<std::string, 3>>{
@@ -182,7 +183,7 @@ TEST_F(ShellTest, SettingsFilesAsEditorsSaveThem) {
   }
 }
 
-TEST_F(ShellTest, OnOffImportSettingsAndTheHostsChoice) {
+TEST_F(PluginMainTest, OnOffImportSettingsAndTheHostsChoice) {
   rtl::TStringList settings;
   settings.SetText("aligntextures=1\r\nCleanSlabs=yes\r\n");
   TSettingsScope scope(settings);

@@ -1,11 +1,11 @@
-#include "brush/LightFit.h"
+#include "light/LightFit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brush/DrawnAdjoins.h"
+#include "level/Adjoins.h"
 
 namespace {
 

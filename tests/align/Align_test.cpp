@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "align/TexFit.h"
 #include "brush/BrushTestSupport.h"
-#include "brush/TexFit.h"
 #include "support/HandOff.h"
 #include "support/RecordingHost.h"
 
@@ -42,7 +42,7 @@ class AlignHandOff : public ::testing::Test {
   }
   void TearDown() override { ThePlugin().Table() = saved_; }
   void ConvertAndSend(LevelBuilder& b, const TImportOptions& options) {
-    ConvertSectorsToBrushes(b.Level, brushes, nullptr, options);
+    MakeBrushLevel(b.Level, brushes, nullptr, options);
     const std::vector<texfit::TClassicFit> fits = FitFrontFaces(brushes);
     HandOffBrushLevel(brushes, "abc/", "", options.AlignTextures ? &fits : nullptr);
   }
@@ -74,7 +74,7 @@ TEST(AlignBrushModel, FrontCornersKeepTheirTexelsThroughTheReversal) {
     AddTexturedSurface(b, Square, SquareTexels);
     TBrushLevel out;
     TSlabSettings slab = Slab(2, 8);
-    ConvertSectorsToBrushes(b.Level, out, nullptr, options, &slab);
+    MakeBrushLevel(b.Level, out, nullptr, options, &slab);
     const T3DMesh& brush = *out.Brushes.Items(0);
     const TSurface& front = *brush.Surfaces.Items(0);
     ASSERT_EQ(front.TXVertices.Count(), 4);
@@ -101,7 +101,7 @@ TEST(AlignBrushModel, WithoutTheOptionsEveryTexelIsZeroAsBefore) {
   b.Level.Surfaces.Items(0)->TXVertexMissing = true;
   TBrushLevel out;
   TSlabSettings slab = Slab(1, 8);
-  ConvertSectorsToBrushes(b.Level, out, nullptr, TImportOptions(), &slab);
+  MakeBrushLevel(b.Level, out, nullptr, TImportOptions(), &slab);
   const TSurface& front = *out.Brushes.Items(0)->Surfaces.Items(0);
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(front.TXVertices.Items(j)->U, 0);
@@ -111,7 +111,7 @@ TEST(AlignBrushModel, WithoutTheOptionsEveryTexelIsZeroAsBefore) {
 
   // The mark of a missing texture vertex travels with the carried texels.
   TBrushLevel kept;
-  ConvertSectorsToBrushes(b.Level, kept, nullptr, With(false, true), &slab);
+  MakeBrushLevel(b.Level, kept, nullptr, With(false, true), &slab);
   EXPECT_TRUE(kept.Brushes.Items(0)->Surfaces.Items(0)->TXVertexMissing);
   EXPECT_FALSE(AlignedFrontFace(*kept.Brushes.Items(0)->Surfaces.Items(0)));
 }
@@ -128,7 +128,7 @@ TEST_F(AlignHandOff, FrontFaceGetsTheFittedProjectionAndNothingElseChanges) {
   {
     // Paint the wall's texels with a known projection, on the brush's own front corners.
     TBrushLevel probe;
-    ConvertSectorsToBrushes(b.Level, probe, nullptr, With(true, false));
+    MakeBrushLevel(b.Level, probe, nullptr, With(true, false));
     const TSurface& front = *probe.Brushes.Items(0)->Surfaces.Items(0);
     float p1[3], p2[3], p3[3];
     HandOffPoints(front, p1, p2, p3);

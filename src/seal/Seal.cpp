@@ -1,4 +1,4 @@
-#include "brush/Seal.h"
+#include "seal/Seal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -181,10 +181,6 @@ int TBrushBounds::Holding(const T3DMeshList& Brushes, const TPoint& P) const {
   return -1;
 }
 
-int BrushHolding(const T3DMeshList& Brushes, int Count, const TPoint& P) {
-  return TBrushBounds(Brushes, Count).Holding(Brushes, P);
-}
-
 std::array<int, 3> ChooseBlockSize(const TPoint& Min, const TPoint& Max) {
   std::array<int, 3> size{1024, 1024, 1024};
   auto blocks = [&](int a) {
@@ -279,52 +275,6 @@ std::string CompileLimitsLine(const TBrushLevel& BrushLevel, const TCompileLimit
   return line;
 }
 
-double LevelReach(const TJKLevel& Level) {
-  double reach = 0;
-  auto take = [&](const TVector3& p) {
-    reach =
-        std::max({reach, std::fabs(double(p.X)), std::fabs(double(p.Y)), std::fabs(double(p.Z))});
-  };
-  for (int i = 0; i < Level.Sectors.Count(); ++i) {
-    const T3DMesh* sector = Level.Sectors.Items(i);
-    for (int k = 0; k < sector->Surfaces.Count(); ++k) {
-      const TSurface* s = sector->Surfaces.Items(k);
-      if (s->Adjoin != -1) continue;
-      for (int j = 0; j < s->Vertices.Count(); ++j) take(s->Vertices.Items(j)->Position());
-    }
-  }
-  for (int i = 0; i < Level.Things.Count(); ++i) take(Level.Things.Objects(i)->Origin);
-  for (const auto& light : Level.Lights) take(light->Position);
-  return reach;
-}
-
-double MapReach(const TBrushLevel& BrushLevel) {
-  double reach = 0;
-  auto take = [&](double x, double y, double z) {
-    reach = std::max({reach, std::fabs(x), std::fabs(y), std::fabs(z)});
-  };
-  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
-    const T3DMesh* brush = BrushLevel.Brushes.Items(i);
-    for (int k = 0; k < brush->Vertices.Count(); ++k) {
-      const TVertex* v = brush->Vertices.Items(k);
-      take(v->X, v->Y, v->Z);
-    }
-  }
-  for (int i = 0; i < BrushLevel.Entities.Count(); ++i) {
-    const TVector3& p = BrushLevel.Entities.Objects(i)->Origin;
-    take(p.X, p.Y, p.Z);
-  }
-  for (const auto& light : BrushLevel.Lights)
-    take(light->Position.X, light->Position.Y, light->Position.Z);
-  return reach;
-}
-
-double LargestFittingScale(double Reach, double Depth) {
-  double scale = 1048576;  // 2^20
-  while (scale > 1.0 / 1048576 && Reach * scale + Depth > WorldEdge) scale /= 2;
-  return scale;
-}
-
 namespace {
 
 // The player starts a sealed level needs: one in its largest sector when its sectors hold none,
@@ -366,7 +316,8 @@ void AddPlayerStarts(const std::vector<shell::TRegion>& Regions, const std::vect
 }  // namespace
 
 std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
-                                  bool Seal, bool Entities, const TConsoleProc& Console) {
+                                  bool Seal, bool Entities, const TConsoleProc& Console,
+                                  TSealFill* Fill) {
   if (!Seal && !Entities) return {0, 0, 0};
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
@@ -410,21 +361,18 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
     }
     // The lights fitted for a compiler are many: those in no sector are left out with one line
     // for all (a light in the void would leak the map).
-    if (BrushLevel.GameLights) {
-      std::vector<TFitLight>& fitted = BrushLevel.GameLights->Lights;
-      const size_t before = fitted.size();
-      fitted.erase(std::remove_if(fitted.begin(), fitted.end(),
-                                  [&](const TFitLight& light) {
-                                    if (light.Source >= 0) return false;  // placed above
-                                    const TPoint p{light.Origin.X, light.Origin.Y, light.Origin.Z};
-                                    if (!InAnyRegion(regions, p)) return true;
-                                    points.push_back(p);
-                                    return false;
-                                  }),
-                   fitted.end());
-      if (fitted.size() < before)
-        say(rtl::Format("%d fill lights lie in no sector: left out of the map",
-                        static_cast<int>(before - fitted.size())));
+    if (Fill) {
+      int outside = 0;
+      Fill->Inside.assign(Fill->Points.size(), false);
+      for (size_t i = 0; i < Fill->Points.size(); ++i) {
+        Fill->Inside[i] = InAnyRegion(regions, Fill->Points[i]);
+        if (Fill->Inside[i])
+          points.push_back(Fill->Points[i]);
+        else
+          ++outside;
+      }
+      if (outside > 0)
+        say(rtl::Format("%d fill lights lie in no sector: left out of the map", outside));
     }
   }
   if (!Seal) return {0, 0, 0};

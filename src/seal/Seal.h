@@ -8,12 +8,10 @@
 #include <vector>
 
 #include "brush/O_brush.h"
-#include "brush/Shell.h"
+#include "brush/Reach.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
-
-// The map compiler's and the engine's limit on every coordinate.
-constexpr double WorldEdge = 65536;
+#include "seal/Shell.h"
 
 // Each sector of Level in editor units (coordinates times Scale): the convex polyhedron its
 // surfaces bound, each plane moved out just enough to hold its own surface's corners; a sector
@@ -28,15 +26,12 @@ bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const shell::TPoint
 // flags 0; each face's first two corners and centre give an outward normal, as on a slab.
 void AddShellBrushes(const std::vector<shell::TBox>& Boxes, T3DMeshList& Brushes);
 
-// The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.
-int BrushHolding(const T3DMeshList& Brushes, int Count, const shell::TPoint& P);
-
 // The bounds of Brushes[0, Count), computed once, so that the brush holding each of many points
 // is found by comparing numbers first.
 struct TBrushBounds {
   std::vector<shell::TBox> Bounds;
   explicit TBrushBounds(const T3DMeshList& Brushes, int Count);
-  // As BrushHolding.
+  // The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.
   int Holding(const T3DMeshList& Brushes, const shell::TPoint& P) const;
 };
 
@@ -66,16 +61,6 @@ struct TCompileLimits {
 std::string CompileLimitsLine(const TBrushLevel& BrushLevel,
                               const TCompileLimits& Limits = TCompileLimits());
 
-// The largest coordinate size of the level's solid surfaces, things and lights, in level units.
-double LevelReach(const TJKLevel& Level);
-
-// The largest coordinate size of the brushes, entities and lights, in editor units.
-double MapReach(const TBrushLevel& BrushLevel);
-
-// The largest power of two that, as the Scale, keeps Reach * Scale + Depth within the world's
-// edge (at least 2^-20).
-double LargestFittingScale(double Reach, double Depth);
-
 // Seals the brush level a conversion just filled: its slabs become detail, the shell's boxes
 // follow them as structural brushes. With Entities (a host that writes the things and lights),
 // those in no sector are marked stray, each with one console line, and the others open the
@@ -84,7 +69,14 @@ double LargestFittingScale(double Reach, double Depth);
 // player start gets one at the StartPoint of its largest sector (one console line), and a level
 // with a single one gets an "info_player_start" at its place and facing besides, for the game's
 // single player. Sealed, one console line says when the map passes the compiler's limits.
+// With Entities and Fill, each of Fill's points is marked inside a sector or not (one line
+// counts those outside); those inside open the shell's cells like the entities.
 // Console receives the lines. The result: the compiler's block size for the sealed level
 // (ChooseBlockSize), or all 0 without Seal.
+struct TSealFill {
+  std::vector<shell::TPoint> Points;  // lights the map holds besides the level's own
+  std::vector<bool> Inside;           // set by the seal: whether each lies in a sector
+};
 std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,
-                                  bool Seal, bool Entities, const TConsoleProc& Console);
+                                  bool Seal, bool Entities, const TConsoleProc& Console,
+                                  TSealFill* Fill = nullptr);
