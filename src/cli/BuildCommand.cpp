@@ -1,58 +1,19 @@
 // morvane build: from a Jedi Knight level to a JK2 level in one command. The import ready for the
 // game, the map compiler's stages, the arena script and the levelshot, and one .pk3 for the
 // game's base folder; each stage one console line with its time.
-#include <ostream>
-#include <vector>
-
-#include "cli/Args.h"
-#include "cli/Commands.h"
-#include "cli/ImportFlags.h"
-
-namespace {
-
-// The options of build, the same on every system so that a Windows user hears why it cannot run
-// rather than that an option is unknown.
-std::vector<TOptionDef> BuildOptions() {
-  std::vector<TOptionDef> list = {
-      {"--entry", true}, {"--game-dir", true}, {"--settings", true},   {"--q3map2", true},
-      {"--fast", false}, {"-o", true},         {"--game-ready", false}};
-  for (const TImportFlag& flag : ImportFlags()) list.push_back({flag.Flag, false});
-  return list;
-}
-
-}  // namespace
-
-#ifdef _WIN32
-
-namespace {
-
-// The Windows morvane.exe carries neither the preview that draws the levelshot nor a zip library.
-int Build(TArgs&, std::ostream&, std::ostream& err) {
-  err << "morvane build: this Windows morvane.exe cannot compile or package a level; compile the "
-         "map from the editor's BSP menu (q3map2 for JK2, as README.txt says), or run "
-         "morvane build on Linux\n";
-  return 1;
-}
-
-}  // namespace
-
-const TCommandDef& BuildCommand() {
-  static const TCommandDef command = {"build", "  morvane build PATH ...\n",
-                                      "build   (not in this Windows morvane.exe: see README.txt)\n",
-                                      BuildOptions(), Build};
-  return command;
-}
-
-#else
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <ostream>
+#include <vector>
 
+#include "cli/Args.h"
+#include "cli/Commands.h"
 #include "cli/HeadlessImport.h"
+#include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
 #include "cli/PlayerView.h"
 #include "container/O_jkc.h"
@@ -404,5 +365,3 @@ const TCommandDef& BuildCommand() {
   static const TCommandDef command = {"build", BuildSynopsis, BuildDetails, BuildOptions(), Build};
   return command;
 }
-
-#endif

@@ -35,3 +35,11 @@ void ApplyImportFlags(const TArgs& Call, bool LookOnly, TImportOptions& Options)
     if (Call.Has(flag.Flag) || (gameReady && inGameReady(flag.Flag))) Options.*flag.Option = true;
   }
 }
+
+std::vector<TOptionDef> BuildOptions() {
+  std::vector<TOptionDef> list = {
+      {"--entry", true}, {"--game-dir", true}, {"--settings", true},   {"--q3map2", true},
+      {"--fast", false}, {"-o", true},         {"--game-ready", false}};
+  for (const TImportFlag& flag : ImportFlags()) list.push_back({flag.Flag, false});
+  return list;
+}

@@ -19,3 +19,7 @@ const std::vector<TImportFlag>& ImportFlags();
 // The flags of Call that the command takes (LookOnly: preview's) turned on in Options;
 // --game-ready turns on each of its parts the command takes.
 void ApplyImportFlags(const TArgs& Call, bool LookOnly, TImportOptions& Options);
+
+// The options of build (its own, then every import flag), the same on every system so that a
+// Windows user hears why it cannot build rather than that an option is unknown.
+std::vector<TOptionDef> BuildOptions();
