@@ -38,7 +38,8 @@ const char* const ImportDetails =
     "                       folder and the .jkl may be left out). Without it a container's\n"
     "                       single level is taken; with several, the import is canceled and\n"
     "                       they are listed.\n"
-    "  --game-dir DIR       the game's install folder (default: "
+    "  --game-dir DIR       the game's install folder (default: the setting GameFolder, else\n"
+    "                       "
 #ifdef _WIN32
     "the one in the registry"
 #else
@@ -57,7 +58,7 @@ const char* const ImportDetails =
     "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
     "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
     "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
-    "                       WaterVolumes, GameLights, ImportModels, GameReady.\n"
+    "                       WaterVolumes, GameLights, ImportModels, GameReady, GameFolder.\n"
     "  --map FILE           the .map file to write (default: <level>.map in the current folder;\n"
     "                       ready for the game, DIR/GameData/base/maps/<level>.map); it may\n"
     "                       not be PATH itself.\n"
