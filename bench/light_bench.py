@@ -20,6 +20,16 @@ and compared with the level's own text:
           way towards the surface's centre, off the edge), one global scale fitted by least
           squares; the Pearson correlation and the mean absolute error after that scale.
 
+  lights, light s  the map's light entities and the light compile's own time (its log's "light ok Ts")
+
+With OWN=1 the map is compiled a second time with only the light entities that stand for the
+level's own lights (those at a light of the level's LIGHTS section), for the light compile's
+time of the level's own lights ("own s").
+
+With BAKE=1 the compiled level is read once as compiled (the fitted lights alone) and once more
+after `morvane bake`, and both figures are given (corr/mae, then bcorr/bmae for the baked one).
+A fan triangle of a surface whose corners lie in line claims no point of the light metric.
+
 WORK (default /tmp/light_bench) keeps every map, log and BSP; CORPUS overrides the corpus.
 """
 import math
@@ -120,6 +130,13 @@ class Level:
                 sector = None
             elif w[0].lower() == "section:" and len(w) > 1 and w[1].lower() == "things":
                 break
+        self.lights = []
+        at = next((k for k in range(n) if [x.lower() for x in lines[k][:2]] == ["section:", "lights"]), n)
+        for w in lines[at + 1:]:
+            if w and w[0].lower() in ("end", "section:"):
+                break
+            if len(w) >= 7 and re.match(r"^\d+:$", w[0]):
+                self.lights.append(tuple(float(x) for x in w[2:5]))
 
     def drawn(self, s):
         return s["adjoin"] != -1 and s["mat"] != -1 and s["geo"] != 0
@@ -268,6 +285,28 @@ def barycentric(p, a, b, c, n):
     return (wa, wb, 1 - wa - wb)
 
 
+def fan_light(ps, light, q, n):
+    """The game's corner light at q, interpolated over the fan the game draws from the first
+    corner; fan triangles whose corners lie in line are passed over. None when no triangle of
+    the fan holds q."""
+    best = None
+    for k in range(1, len(ps) - 1):
+        a, b, c = ps[0], ps[k], ps[k + 1]
+        cr = cross(sub(b, a), sub(c, a))
+        longest = max(math.sqrt(dot(sub(y, x), sub(y, x))) for x, y in ((a, b), (b, c), (c, a)))
+        if math.sqrt(dot(cr, cr)) <= 1e-6 * longest * longest:
+            continue
+        w = barycentric(q, a, b, c, n)
+        if w is not None and (best is None or min(w) > min(best[0])):
+            best = (w, (light[0], light[k], light[k + 1]))
+    if best is None:
+        return None
+    w, ls = best
+    w = [max(0.0, x) for x in w]
+    total = sum(w) or 1.0
+    return sum(x / total * l for x, l in zip(w, ls))
+
+
 def measure(level, bsp, scale):
     """The figures of one compiled level."""
     S = lambda v: (v[0] * scale, v[1] * scale, v[2] * scale)
@@ -304,9 +343,10 @@ def measure(level, bsp, scale):
         if not lit:
             continue
         extra = s["extra"] + level.sectors[s["sector"]]["extra"]
-        for p, i in zip(ps, s["int"]):
+        for p in ps:
             q = tuple(p[a] + 0.05 * (centre[a] - p[a]) for a in range(3))
-            c = bsp.light_at(q, n)
+            i = fan_light(ps, s["int"], q, n)
+            c = bsp.light_at(q, n) if i is not None else None
             if c is None:
                 continue
             game.append(min(1.0, max(0.0, i + extra)))
@@ -326,6 +366,22 @@ def measure(level, bsp, scale):
             "trans": walls_trans, "corners": len(game), "corr": corr, "mae": mae}
 
 
+def own_lights_map(mapfile, level, scale, out):
+    """The map with only the light entities at the level's own lights."""
+    own = {tuple(round(c * scale) for c in p) for p in level.lights}
+    text = open(mapfile, encoding="latin-1").read()
+    blocks = re.split(r"(?m)^(?=\{\n)", text)
+    kept = []
+    for b in blocks:
+        if '"classname" "light"' in b:
+            m = re.search(r'"origin" "([^"]+)"', b)
+            if not m or tuple(round(float(x)) for x in m.group(1).split()) not in own:
+                continue
+        kept.append(b)
+    open(out, "w", encoding="latin-1").write("".join(kept))
+    return sum(1 for b in kept if '"classname" "light"' in b)
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -334,9 +390,11 @@ def main():
     work = os.environ.get("WORK", "/tmp/light_bench")
     extra = os.environ.get("EXTRA_FLAGS", "").split()
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
-    print("%-10s %7s %6s %9s %7s %6s %8s %6s %6s" %
-          ("level", "water", "wbrush", "pass", "nobrush", "trans", "corners", "corr", "mae"))
-    corrs, maes = [], []
+    bake = os.environ.get("BAKE") == "1"
+    print("%-10s %7s %6s %9s %7s %6s %8s %6s %6s %6s %7s %s" %
+          ("level", "water", "wbrush", "pass", "nobrush", "trans", "corners", "corr", "mae",
+           "lights", "light s", " bcorr   bmae" if bake else ""))
+    corrs, maes, bcorrs, bmaes = [], [], [], []
     for name in names:
         path = find_level(name)
         if not path:
@@ -361,15 +419,40 @@ def main():
         if not os.path.isfile(bspfile):
             print("%s: no BSP (%s)" % (name, r.stdout.strip()))
             continue
-        f = measure(Level(path), Bsp(bspfile), scale)
+        lights = sum(1 for l in open(mapfile, encoding="latin-1") if l.strip() == '"classname" "light"')
+        m = re.search(r"light \w+ ([0-9.]+)s", r.stdout)
+        secs = float(m.group(1)) if m else float("nan")
+        level = Level(path)
+        f = measure(level, Bsp(bspfile), scale)
+        own = ""
+        if os.environ.get("OWN") == "1":
+            ownmap = os.path.join(maps, name + "_own.map")
+            kept = own_lights_map(mapfile, level, scale, ownmap)
+            o = subprocess.run([COMPILE, "--light", ownmap], capture_output=True, text=True)
+            m = re.search(r"light \w+ ([0-9.]+)s", o.stdout)
+            own = "own %d lights %ss" % (kept, m.group(1) if m else "?")
         corrs.append(f["corr"])
         maes.append(f["mae"])
-        print("%-10s %7s %6d %9s %7d %6d %8d %6.2f %6.2f   %s" %
+        baked = ""
+        if bake:
+            b = subprocess.run([morvane, "bake", bspfile], capture_output=True, text=True, env=env)
+            if b.returncode != 0:
+                baked = "bake failed: " + b.stderr.strip()
+            else:
+                g = measure(level, Bsp(bspfile), scale)
+                bcorrs.append(g["corr"])
+                bmaes.append(g["mae"])
+                baked = "%6.3f %6.3f" % (g["corr"], g["mae"])
+        print("%-10s %7s %6d %9s %7d %6d %8d %6.3f %6.3f %6d %7.1f %s  %s" %
               (name, f["water"], f["wbrush"], f["pass"], f["nobrush"], f["trans"], f["corners"],
-               f["corr"], f["mae"], "leaked" if "leaked yes" in r.stdout else ""), flush=True)
+               f["corr"], f["mae"], lights, secs, baked,
+               ("leaked " if "leaked yes" in r.stdout else "") + own), flush=True)
+    med = lambda v: sorted(v)[len(v) // 2]
     if corrs:
-        med = lambda v: sorted(v)[len(v) // 2]
-        print("median     corr %.2f  mae %.2f  lowest corr %.2f" % (med(corrs), med(maes), min(corrs)))
+        print("median     corr %.3f  mae %.3f  lowest corr %.3f" % (med(corrs), med(maes), min(corrs)))
+    if bcorrs:
+        print("baked      corr %.3f  mae %.3f  lowest corr %.3f  highest mae %.3f" %
+              (med(bcorrs), med(bmaes), min(bcorrs), max(bmaes)))
 
 
 if __name__ == "__main__":

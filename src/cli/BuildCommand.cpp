@@ -22,6 +22,7 @@
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/WholeMap.h"
+#include "light/LightBake.h"
 #include "package/Arena.h"
 #include "package/Compiler.h"
 #include "package/Levelshot.h"
@@ -67,7 +68,8 @@ struct TLevelBuild {
   TImportOptions Used;
   std::string Levelshot;  // the JPEG's bytes; empty: none
   std::string Compiler;
-  std::string Log;  // the compiler's output, beside the map
+  std::string Log;        // the compiler's output, beside the map
+  std::string GameLight;  // the game's light for the bake, beside the map; empty: none
   std::string Pk3;
   bool Leaked = false;
 };
@@ -170,6 +172,7 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
                                   result.Names.FacePrefix});
   TWholeMap whole;
   Build.Map = WriteGameMap(install, result, layout, whole);
+  Build.GameLight = WriteGameLightFile(Build.Map, result);
   for (const TMapEntity& entity :
        MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
     if (!entity.Keys.empty() && entity.Keys[0].second == "info_player_deathmatch")
@@ -300,8 +303,16 @@ int BuildLevel(TBuildCall& Call, const std::string& Entry) {
   for (const package::TCompileStage& stage :
        package::CompileStages(build.Map, basePaths, Call.Args.Has("--fast")))
     stages.push_back(CompilerStage(stage));
-  // Stages on the compiled BSP (a bake of the level's light, say) go here: after the light,
-  // before anything is packed.
+  // Stages on the compiled BSP go here: after the light, before anything is packed. The bake
+  // writes the game's light (the .gamelight the import left beside the map) into the lightmaps.
+  stages.push_back({"bake", [](TLevelBuild& b) {
+                      if (b.GameLight.empty()) return std::string("none: no fitted lights");
+                      const TBakeCount count = BakeCompiledLevel(rtl::ChangeFileExt(b.Map, ".bsp"));
+                      return rtl::Format(
+                          "%lld luxels of %d of %d lightmapped surfaces set to the "
+                          "game's light",
+                          count.Luxels, count.Baked, count.Surfaces);
+                    }});
   for (TBuildStage& stage : PackageStages()) stages.push_back(std::move(stage));
   for (TBuildStage& stage : stages) {
     const auto start = std::chrono::steady_clock::now();

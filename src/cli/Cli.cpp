@@ -11,7 +11,7 @@ const char* const Version = MORVANE_VERSION;
 
 const std::vector<const TCommandDef*>& Commands() {
   static const std::vector<const TCommandDef*> commands = {
-      &ImportCommand(),  &ListCommand(), &ExtractCommand(), &ConvertCommand(),
+      &ImportCommand(),  &ListCommand(), &ExtractCommand(), &ConvertCommand(), &BakeCommand(),
 #ifndef _WIN32
       &PreviewCommand(),
 #endif

@@ -8,6 +8,7 @@ const TCommandDef& ListCommand();
 const TCommandDef& ExtractCommand();
 const TCommandDef& ConvertCommand();
 const TCommandDef& BuildCommand();
+const TCommandDef& BakeCommand();
 #ifndef _WIN32
 const TCommandDef& PreviewCommand();
 #endif

@@ -236,6 +236,11 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
     }
     terminal.Clear();
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
+    // Beside a map file only: a map written to a device or pipe has no folder of its own.
+    if (rtl::PathKind(mapPath) == rtl::TPathKind::File) {
+      const std::string light = WriteGameLightFile(mapPath, result);
+      if (!light.empty()) err << "morvane import: wrote the game's light to " << light << "\n";
+    }
   } catch (const std::exception& e) {
     terminal.Clear();
     // The unfinished file was removed with its writer.

@@ -23,6 +23,7 @@ void AddWater(const TJKLevel& Level, const TFaceRoles& Roles, double Scale, TBru
 std::unique_ptr<TLightFit> FitLights(const TJKLevel& Level, double Scale,
                                      const TConsoleProc& Console) {
   auto fit = std::make_unique<TLightFit>(FitGameLights(Level, Scale));
+  fit->Lit = LitPolygons(Level, Scale);
   if (fit->DroppedNegative > 0 && Console)
     Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                         fit->DroppedNegative));

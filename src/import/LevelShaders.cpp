@@ -90,24 +90,15 @@ std::string ShaderListAddition(const std::string& List, const std::string& Scrip
   return ToUtf16(added, encoding == TEncoding::Utf16BE);
 }
 
-void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
-                       const TTextureSettings& Settings, const TConsoleProc& Console) {
-  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
-    if (Console) Console(Text);
-  };
-  const std::string& install = Settings.InstallPath;
-  const std::string& levelName = Names.Folder;
-  if (install.empty() || MaterialNameLeavesFolder(levelName)) {
-    ConsoleMessage("No shader script written: no game folder or no level name to name it by");
-    return;
-  }
-  // Named as the faces and the images are.
+// The shader of each use of a material the map needs one for, named as the faces and the images
+// are.
+std::vector<TShaderEntry> ShaderEntries(const TBrushLevel& BrushLevel, const TLevelNames& Names) {
   std::vector<TShaderEntry> entries;
   for (const TRoleUse& use : RoleUses(BrushLevel)) {
     if (MaterialNameLeavesFolder(use.Material)) continue;
     TShaderEntry e;
     e.Name = Names.FaceName(use.Material) + use.Suffix;
-    e.Image = "textures/" + levelName + "/" + Names.ImageFile(use.Material);
+    e.Image = "textures/" + Names.Folder + "/" + Names.ImageFile(use.Material);
     e.Translucent = use.Translucent;
     switch (use.Role) {
       case TFaceRole::Solid:
@@ -133,29 +124,98 @@ void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
     }
     entries.push_back(std::move(e));
   }
+  return entries;
+}
+
+// No shader is needed: what an earlier import wrote would stay in force, so it is emptied (and
+// stays listed).
+void EmptyEarlierScript(const std::string& Folder, const std::string& LevelName,
+                        const std::string& Unmarked, const std::string& Mark,
+                        const TConsoleProc& ConsoleMessage) {
+  std::string previous;
+  bool existed = false;
+  const std::string path = ScriptPath(Folder, LevelName, Unmarked, previous, existed);
+  if (path.empty() || !existed || previous == Mark) return;
+  try {
+    rtl::WriteFileAtomic(path, Mark, rtl::TLinks::Refuse);
+    ConsoleMessage("Emptied: " + path + " (written by an earlier import)");
+  } catch (const rtl::Exception& e) {
+    ConsoleMessage("Shader script of an earlier import not emptied: " + std::string(e.what()));
+  }
+}
+
+// Writes the script at Path and names it in the folder's shader list (when there is one); a
+// script the list cannot name is not written, or is taken back.
+void WriteListedScript(const std::string& Folder, const std::string& Path,
+                       const std::string& ScriptName, const std::string& Script, int Shaders,
+                       const std::string& Previous, bool Existed,
+                       const TConsoleProc& ConsoleMessage) {
+  // The list is looked at first: a script the list cannot name is not written at all.
+  const std::string list = rtl::FindFileNoCase(Folder, "shaderlist.txt");
+  std::string addition;
+  if (!list.empty()) {
+    try {
+      if (rtl::IsLink(list)) throw rtl::ENotWritten("it is a link; not written through it");
+      addition = ShaderListAddition(rtl::ReadFileToString(list, MaxListBytes, "a shader list"),
+                                    ScriptName);
+    } catch (const rtl::Exception& e) {
+      ConsoleMessage("No shader script written: '" + list + "' left alone, " + e.what());
+      return;
+    }
+  }
+  try {
+    rtl::WriteFileAtomic(Path, Script, rtl::TLinks::Refuse);
+  } catch (const rtl::Exception& e) {
+    ConsoleMessage("No shader script written: " + std::string(e.what()));
+    return;
+  }
+  ConsoleMessage(rtl::Format("Saved: %s (%d shaders)", Path.c_str(), Shaders));
+  if (addition.empty()) return;
+  try {
+    rtl::AppendToFile(list, addition);
+  } catch (const rtl::Exception& e) {
+    // A script the list does not name is half an import: the folder goes back to what it was.
+    try {
+      if (Existed)
+        rtl::WriteFileAtomic(Path, Previous, rtl::TLinks::Refuse);
+      else
+        rtl::DeleteFile(Path);
+    } catch (const rtl::Exception&) {
+    }
+    ConsoleMessage("Shader script taken back: " + ScriptName + " could not be listed in '" + list +
+                   "': " + e.what());
+    return;
+  }
+  ConsoleMessage("Listed " + ScriptName + " in " + list);
+}
+
+void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
+                       const TTextureSettings& Settings, const TConsoleProc& Console) {
+  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
+    if (Console) Console(Text);
+  };
+  const std::string& install = Settings.InstallPath;
+  const std::string& levelName = Names.Folder;
+  if (install.empty() || MaterialNameLeavesFolder(levelName)) {
+    ConsoleMessage("No shader script written: no game folder or no level name to name it by");
+    return;
+  }
+  const std::vector<TShaderEntry> entries = ShaderEntries(BrushLevel, Names);
   const std::string folder = rtl::JoinPath(install, rtl::NativePath("GameData\\base\\shaders\\"));
   const std::string unmarked = ShaderScript(entries);
   const std::string mark =
       std::string(ScriptMark) + " of level " + levelName + ", replaced when it is imported\n";
-  std::string previous;
-  bool existed = false;
   if (entries.empty()) {
     ConsoleMessage("No shader script written: no material of the level needs one");
-    // What an earlier import wrote would stay in force: it is emptied, and stays listed.
-    const std::string path = ScriptPath(folder, levelName, unmarked, previous, existed);
-    if (path.empty() || !existed || previous == mark) return;
-    try {
-      rtl::WriteFileAtomic(path, mark, rtl::TLinks::Refuse);
-      ConsoleMessage("Emptied: " + path + " (written by an earlier import)");
-    } catch (const rtl::Exception& e) {
-      ConsoleMessage("Shader script of an earlier import not emptied: " + std::string(e.what()));
-    }
+    EmptyEarlierScript(folder, levelName, unmarked, mark, ConsoleMessage);
     return;
   }
   if (!rtl::ForceDirectories(folder)) {
     ConsoleMessage("Failed to create shader directory '" + folder + "'");
     return;
   }
+  std::string previous;
+  bool existed = false;
   const std::string path = ScriptPath(folder, levelName, unmarked, previous, existed);
   if (path.empty()) {
     ConsoleMessage("No shader script written: no free name for it in '" + folder + "'");
@@ -167,42 +227,6 @@ void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
                    ".shader' is no script Morvane wrote; left alone, the level's script is '" +
                    path + "'");
 
-  // The list is looked at first: a script the list cannot name is not written at all.
-  const std::string list = rtl::FindFileNoCase(folder, "shaderlist.txt");
-  std::string addition;
-  if (!list.empty()) {
-    try {
-      if (rtl::IsLink(list)) throw rtl::ENotWritten("it is a link; not written through it");
-      addition = ShaderListAddition(rtl::ReadFileToString(list, MaxListBytes, "a shader list"),
-                                    scriptName);
-    } catch (const rtl::Exception& e) {
-      ConsoleMessage("No shader script written: '" + list + "' left alone, " + e.what());
-      return;
-    }
-  }
-  try {
-    rtl::WriteFileAtomic(path, mark + unmarked, rtl::TLinks::Refuse);
-  } catch (const rtl::Exception& e) {
-    ConsoleMessage("No shader script written: " + std::string(e.what()));
-    return;
-  }
-  ConsoleMessage(
-      rtl::Format("Saved: %s (%d shaders)", path.c_str(), static_cast<int>(entries.size())));
-  if (addition.empty()) return;
-  try {
-    rtl::AppendToFile(list, addition);
-  } catch (const rtl::Exception& e) {
-    // A script the list does not name is half an import: the folder goes back to what it was.
-    try {
-      if (existed)
-        rtl::WriteFileAtomic(path, previous, rtl::TLinks::Refuse);
-      else
-        rtl::DeleteFile(path);
-    } catch (const rtl::Exception&) {
-    }
-    ConsoleMessage("Shader script taken back: " + scriptName + " could not be listed in '" + list +
-                   "': " + e.what());
-    return;
-  }
-  ConsoleMessage("Listed " + scriptName + " in " + list);
+  WriteListedScript(folder, path, scriptName, mark + unmarked, static_cast<int>(entries.size()),
+                    previous, existed, ConsoleMessage);
 }

@@ -6,6 +6,7 @@
 #include "brush/O_brush.h"
 #include "import/LevelModels.h"
 #include "level/O_jkl.h"
+#include "light/GameLightFile.h"
 #include "light/LightFit.h"
 #include "rtl/SysUtils.h"
 
@@ -139,7 +140,8 @@ std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit*
   if (!GameLights) return {};
   return {{"_minlight", rtl::SingleToStr(GameLights->MinLight)},
           {"_ambient", rtl::SingleToStr(GameLights->Ambient)},
-          {"_lightmapscale", rtl::SingleToStr(GameLights->LightmapScale)}};
+          {"_lightmapscale", rtl::SingleToStr(GameLights->LightmapScale)},
+          {IdKey, GameLightId(GameLights->Lit)}};
 }
 
 std::string EntityText(const TMapEntity& Entity) {

@@ -50,7 +50,8 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
                                     const TLightFit* GameLights = nullptr);
 
 // The keys the worldspawn carries besides its class name: with fitted lights "_minlight",
-// "_ambient" and "_lightmapscale"; else none.
+// "_ambient", "_lightmapscale" and the identity of the game light file written beside the map
+// (IdKey); else none.
 std::vector<std::pair<std::string, std::string>> WorldspawnKeys(const TLightFit* GameLights);
 
 // One entity block: "{", one "\"key\" \"value\"" line per key, "}". A double quote inside a

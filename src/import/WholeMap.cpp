@@ -5,6 +5,7 @@
 
 #include "import/MapEntities.h"
 #include "import/MapWriter.h"
+#include "light/GameLightFile.h"
 #include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
@@ -40,6 +41,13 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
   report.Written = map.Written(), report.WrittenBrushDef = map.WrittenBrushDef();
   report.Skipped = map.Skipped();
   return report;
+}
+
+std::string WriteGameLightFile(const std::string& MapPath, const TImportResult& Result) {
+  if (!Result.GameLights) return {};
+  const std::string path = GameLightPath(MapPath);
+  rtl::WriteFileAtomic(path, GameLightText(Result.GameLights->Lit));
+  return path;
 }
 
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result) {

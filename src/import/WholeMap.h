@@ -27,6 +27,10 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
                         bool WithEntities,
                         const std::function<void(int Index, int Count)>& Progress = nullptr);
 
+// With fitted lights, the game light file (light/GameLightFile.h) beside the map at MapPath, in
+// one step, and its path; without them nothing, and the empty text. Raises on a write error.
+std::string WriteGameLightFile(const std::string& MapPath, const TImportResult& Result);
+
 // The file the plug-in saves a game-ready import as: <install>/GameData/base/maps/<level>.map.
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result);
 

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <map>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "level/Adjoins.h"
+#include "light/LightOcclusion.h"
 
 namespace {
 
@@ -67,6 +71,15 @@ double Basis(const TCandidate& C, const TCorner& P) {
   return d < C.Reach ? C.Strength * (1 - d / C.Reach) : 0;
 }
 
+// Whether the compiler's light from C reaches corner P: the segment between them, from just in
+// front of the corner, crosses none of the level's solid surfaces.
+bool Visible(const TOccluders& Occluders, const TCandidate& C, const TCorner& P) {
+  const double from[3] = {P.X + CornerLift * P.NX, P.Y + CornerLift * P.NY,
+                          P.Z + CornerLift * P.NZ};
+  const double to[3] = {C.X, C.Y, C.Z};
+  return Occluders.Clear(from, to);
+}
+
 // Calls Visit(sector, surface, its light record, the sector's extra light) for each surface the
 // game lit (a solid surface or a drawn adjoin), sector by sector.
 template <typename TVisit>
@@ -113,6 +126,141 @@ std::vector<TCorner> LitCorners(const TJKLevel& Level, std::vector<std::vector<s
     }
   });
   return corners;
+}
+
+// Sectors next to each other through an adjoin.
+std::vector<std::vector<int>> Neighbours(const TJKLevel& Level) {
+  const int sectors = Level.Sectors.Count();
+  std::vector<std::vector<int>> next(static_cast<size_t>(sectors));
+  std::unordered_map<const TSurface*, int> sectorOf;
+  for (int i = 0; i < sectors; ++i) {
+    const T3DMesh* sector = Level.Sectors.Items(i);
+    for (int k = 0; k < sector->Surfaces.Count(); ++k)
+      sectorOf.emplace(sector->Surfaces.Items(k), i);
+  }
+  for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
+    const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
+    if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
+      next[static_cast<size_t>(a->second)].push_back(b->second);
+  }
+  return next;
+}
+
+// The calibrated lights as candidates, and a fill for every sector the calibration left
+// without one.
+std::vector<TCandidate> LightCandidates(const TJKLevel& Level, const TLightFit& Calibrated,
+                                        const std::vector<std::vector<size_t>>& BySector,
+                                        double Scale) {
+  std::vector<TCandidate> candidates;
+  for (const TFitLight& light : Calibrated.Lights) {
+    TCandidate c;
+    if (light.Source >= 0) {
+      const TLightRec& rec = *Level.Lights[static_cast<size_t>(light.Source)];
+      c.X = rec.Position.X, c.Y = rec.Position.Y, c.Z = rec.Position.Z;
+      c.Reach = rec.Value2, c.Strength = rec.Value1, c.Source = light.Source;
+    } else {
+      c.X = light.Origin.X / Scale, c.Y = light.Origin.Y / Scale, c.Z = light.Origin.Z / Scale;
+      c.Strength = 1, c.Sector = c.FillSector = light.Sector;
+      c.Reach = light.Light * LinearLightScale / light.Fade / Scale;
+    }
+    candidates.push_back(std::move(c));
+  }
+  std::vector<bool> filled(static_cast<size_t>(Level.Sectors.Count()), false);
+  for (const TCandidate& c : candidates)
+    if (c.FillSector >= 0) filled[static_cast<size_t>(c.FillSector)] = true;
+  for (int i = 0; i < Level.Sectors.Count(); ++i) {
+    if (filled[static_cast<size_t>(i)] || BySector[static_cast<size_t>(i)].empty()) continue;
+    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
+    TCandidate c;
+    c.X = shape.X, c.Y = shape.Y, c.Z = shape.Z, c.Reach = FillReach * shape.Radius;
+    c.Strength = 1, c.Sector = c.FillSector = i;
+    if (c.Reach > 0) candidates.push_back(std::move(c));
+  }
+  return candidates;
+}
+
+// A light before a lit surface, a sixth of its radius out, reaching its corners and a little
+// beyond; inside its sector: in front of every surface of it, nearer the surface where the
+// sector is thin; a sector that is not convex may refuse every place, and gets one close by.
+TCandidate SurfaceCandidate(const TJKLevel& Level, const TSurface& S, int Sector) {
+  TVector3 centre;
+  S.GetCentre(centre);
+  double radius = 0;
+  for (int k = 0; k < S.Vertices.Count(); ++k) {
+    const TVertex* v = S.Vertices.Items(k);
+    const double dx = v->X - centre.X, dy = v->Y - centre.Y, dz = v->Z - centre.Z;
+    radius = std::fmax(radius, std::sqrt(dx * dx + dy * dy + dz * dz));
+  }
+  const double length =
+      std::sqrt(S.Normal.X * S.Normal.X + S.Normal.Y * S.Normal.Y + S.Normal.Z * S.Normal.Z);
+  const double nx = S.Normal.X / length, ny = S.Normal.Y / length, nz = S.Normal.Z / length;
+  const T3DMesh* home = Level.Sectors.Items(Sector);
+  auto inside = [home](double x, double y, double z) {
+    for (int k = 0; k < home->Surfaces.Count(); ++k) {
+      const TSurface* o = home->Surfaces.Items(k);
+      if (o->Vertices.Count() == 0) continue;
+      const TVertex* v = o->Vertices.Items(0);
+      if (o->Normal.X * (x - v->X) + o->Normal.Y * (y - v->Y) + o->Normal.Z * (z - v->Z) <= 0)
+        return false;
+    }
+    return true;
+  };
+  double out = radius / 6;
+  for (int tries = 0; tries < 4; ++tries, out /= 2)
+    if (inside(centre.X + nx * out, centre.Y + ny * out, centre.Z + nz * out)) break;
+  TCandidate c;
+  c.X = centre.X + nx * out, c.Y = centre.Y + ny * out, c.Z = centre.Z + nz * out;
+  c.Reach = radius + out, c.Strength = 1, c.Sector = Sector;
+  return c;
+}
+
+// The surface lights of one sector and one block of the compiler's light grid (LightGridCell)
+// become one: the grid, which lights models and players, blends them anyway, and the surfaces
+// themselves get the game's light from a bake. It stands at their mean and reaches every corner
+// they reach.
+std::vector<TCandidate> GridCandidates(const std::vector<TCandidate>& Surface, double Scale) {
+  std::map<std::tuple<int64_t, int64_t, int64_t, int>, std::vector<const TCandidate*>> cells;
+  for (const TCandidate& c : Surface)
+    cells[{static_cast<int64_t>(std::floor(c.X * Scale / LightGridCell[0])),
+           static_cast<int64_t>(std::floor(c.Y * Scale / LightGridCell[1])),
+           static_cast<int64_t>(std::floor(c.Z * Scale / LightGridCell[2])), c.Sector}]
+        .push_back(&c);
+  std::vector<TCandidate> out;
+  for (const auto& [cell, members] : cells) {
+    TCandidate merged;
+    merged.X = merged.Y = merged.Z = merged.Reach = 0;
+    merged.Strength = 1, merged.Sector = std::get<3>(cell);
+    for (const TCandidate* c : members) merged.X += c->X, merged.Y += c->Y, merged.Z += c->Z;
+    const double n = static_cast<double>(members.size());
+    merged.X /= n, merged.Y /= n, merged.Z /= n;
+    for (const TCandidate* c : members) {
+      const double dx = c->X - merged.X, dy = c->Y - merged.Y, dz = c->Z - merged.Z;
+      merged.Reach = std::fmax(merged.Reach, c->Reach + std::sqrt(dx * dx + dy * dy + dz * dz));
+    }
+    out.push_back(std::move(merged));
+  }
+  return out;
+}
+
+// Each candidate's column: the corners it lights at weight 1 and sees past the level's solid
+// surfaces (as the compiler traces its shadows), those of its sector (all, when it has none) and
+// of the sectors next to it.
+void Columns(std::vector<TCandidate>& Candidates, const std::vector<TCorner>& Corners,
+             const std::vector<std::vector<size_t>>& BySector,
+             const std::vector<std::vector<int>>& Next, const TOccluders& Occluders) {
+  for (TCandidate& c : Candidates) {
+    auto take = [&c, &Corners, &Occluders](size_t k) {
+      const double b = Basis(c, Corners[k]);
+      if (b > 0 && Visible(Occluders, c, Corners[k])) c.Column.emplace_back(k, b);
+    };
+    if (c.Sector < 0) {
+      for (size_t k = 0; k < Corners.size(); ++k) take(k);
+      continue;
+    }
+    for (size_t k : BySector[static_cast<size_t>(c.Sector)]) take(k);
+    for (int n : Next[static_cast<size_t>(c.Sector)])
+      for (size_t k : BySector[static_cast<size_t>(n)]) take(k);
+  }
 }
 
 }  // namespace
@@ -176,13 +324,43 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
   return fit;
 }
 
+namespace {
+
+// The map's lights of the fit: each candidate at its weight, in the compiler's units.
+TLightFit FittedLights(const TLightFit& Calibrated, const std::vector<TCandidate>& Candidates,
+                       const std::vector<double>& Weight, double Ambient, double Scale) {
+  TLightFit fit;
+  fit.DroppedNegative = Calibrated.DroppedNegative;
+  fit.DroppedNoRange = Calibrated.DroppedNoRange;
+  // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
+  fit.Ambient = LightUnit * Ambient >= 1 ? static_cast<float>(LightUnit * Ambient) : 0.0f;
+  for (size_t j = 0; j < Candidates.size(); ++j) {
+    const TCandidate& c = Candidates[j];
+    const double strength = LightUnit * Weight[j] * c.Strength;
+    // Less than a step of the lightmap where it stands: no light worth a compiler's time.
+    if (!(strength >= 1)) continue;
+    TFitLight light;
+    light.Origin = TVector3{static_cast<float>(c.X * Scale), static_cast<float>(c.Y * Scale),
+                            static_cast<float>(c.Z * Scale)};
+    light.Light = static_cast<float>(strength / LinearLightScale);
+    light.Fade = static_cast<float>(strength / (c.Reach * Scale));
+    light.Source = c.Source;
+    light.Sector = c.Sector;
+    fit.Lights.push_back(light);
+  }
+  return fit;
+}
+
+}  // namespace
+
 // The fit: non-negative weights for the level's lights (in their own shape), a fill light per
-// sector and a small light before each lit surface, and a light everywhere (the compiler's
-// "_ambient"), chosen by least squares over the lit corners, starting from the calibrated
-// lights. Corners are lit in this model by every candidate they face and that reaches them; fill
-// and surface lights only light their own sector and the sectors next to it (walls are not
-// traced: the compiler does that). Coordinate descent never raises the squared error, so the fit
-// is at least as close to the game's light as the calibrated lights in this model.
+// sector and a light before the lit surfaces of each sector in each block of the light grid, and
+// a light everywhere (the compiler's "_ambient"), chosen by least squares over the lit corners,
+// starting from the calibrated lights. Corners are lit in this model by every candidate they
+// face, that reaches them and whose segment to them crosses none of the level's solid surfaces;
+// fill and surface lights only light their own sector and the sectors next to it. Coordinate
+// descent never raises the squared error, so the fit is at least as close to the game's light as
+// the calibrated lights in this model.
 TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   TLightFit calibrated = CalibratedLights(Level, Scale);
   std::vector<std::vector<size_t>> bySector;
@@ -190,101 +368,15 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   const std::vector<TCorner> corners = LitCorners(Level, bySector, surfaces);
   if (corners.empty()) return calibrated;
 
-  // Sectors next to each other through an adjoin.
-  const int sectors = Level.Sectors.Count();
-  std::vector<std::vector<int>> next(static_cast<size_t>(sectors));
-  {
-    std::unordered_map<const TSurface*, int> sectorOf;
-    for (int i = 0; i < sectors; ++i) {
-      const T3DMesh* sector = Level.Sectors.Items(i);
-      for (int k = 0; k < sector->Surfaces.Count(); ++k)
-        sectorOf.emplace(sector->Surfaces.Items(k), i);
-    }
-    for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
-      const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
-      if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
-        next[static_cast<size_t>(a->second)].push_back(b->second);
-    }
-  }
-
-  std::vector<TCandidate> candidates;
-  for (const TFitLight& light : calibrated.Lights) {
-    TCandidate c;
-    if (light.Source >= 0) {
-      const TLightRec& rec = *Level.Lights[static_cast<size_t>(light.Source)];
-      c.X = rec.Position.X, c.Y = rec.Position.Y, c.Z = rec.Position.Z;
-      c.Reach = rec.Value2, c.Strength = rec.Value1, c.Source = light.Source;
-    } else {
-      c.X = light.Origin.X / Scale, c.Y = light.Origin.Y / Scale, c.Z = light.Origin.Z / Scale;
-      c.Strength = 1, c.Sector = c.FillSector = light.Sector;
-      c.Reach = light.Light * LinearLightScale / light.Fade / Scale;
-    }
-    candidates.push_back(std::move(c));
-  }
-  // A fill for every sector the calibration left without one.
-  std::vector<bool> filled(static_cast<size_t>(sectors), false);
-  for (const TCandidate& c : candidates)
-    if (c.FillSector >= 0) filled[static_cast<size_t>(c.FillSector)] = true;
-  for (int i = 0; i < sectors; ++i) {
-    if (filled[static_cast<size_t>(i)] || bySector[static_cast<size_t>(i)].empty()) continue;
-    const TSectorShape shape = Shape(*Level.Sectors.Items(i));
-    TCandidate c;
-    c.X = shape.X, c.Y = shape.Y, c.Z = shape.Z, c.Reach = FillReach * shape.Radius;
-    c.Strength = 1, c.Sector = c.FillSector = i;
-    if (c.Reach > 0) candidates.push_back(std::move(c));
-  }
-  // A light before each lit surface, a sixth of its radius out, reaching its corners and a little
-  // beyond.
+  const std::vector<std::vector<int>> next = Neighbours(Level);
+  std::vector<TCandidate> candidates = LightCandidates(Level, calibrated, bySector, Scale);
+  std::vector<TCandidate> own;
   for (const auto& [s, sector] : surfaces) {
-    TVector3 centre;
-    s->GetCentre(centre);
-    double radius = 0;
-    for (int k = 0; k < s->Vertices.Count(); ++k) {
-      const TVertex* v = s->Vertices.Items(k);
-      const double dx = v->X - centre.X, dy = v->Y - centre.Y, dz = v->Z - centre.Z;
-      radius = std::fmax(radius, std::sqrt(dx * dx + dy * dy + dz * dz));
-    }
-    const double nx = s->Normal.X, ny = s->Normal.Y, nz = s->Normal.Z;
-    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-    // Inside its sector: in front of every surface of it, nearer the surface where the sector
-    // is thin; a sector that is not convex may refuse every place, and gets one close by.
-    const T3DMesh* home = Level.Sectors.Items(sector);
-    auto inside = [home](double x, double y, double z) {
-      for (int k = 0; k < home->Surfaces.Count(); ++k) {
-        const TSurface* o = home->Surfaces.Items(k);
-        if (o->Vertices.Count() == 0) continue;
-        const TVertex* v = o->Vertices.Items(0);
-        if (o->Normal.X * (x - v->X) + o->Normal.Y * (y - v->Y) + o->Normal.Z * (z - v->Z) <= 0)
-          return false;
-      }
-      return true;
-    };
-    double out = radius / 6;
-    for (int tries = 0; tries < 4; ++tries, out /= 2)
-      if (inside(centre.X + nx / length * out, centre.Y + ny / length * out,
-                 centre.Z + nz / length * out))
-        break;
-    TCandidate c;
-    c.X = centre.X + nx / length * out, c.Y = centre.Y + ny / length * out;
-    c.Z = centre.Z + nz / length * out;
-    c.Reach = radius + out, c.Strength = 1, c.Sector = sector;
-    if (c.Reach > 0) candidates.push_back(std::move(c));
+    TCandidate c = SurfaceCandidate(Level, *s, sector);
+    if (c.Reach > 0) own.push_back(std::move(c));
   }
-
-  // Each candidate's column: the corners it lights at weight 1.
-  for (TCandidate& c : candidates) {
-    auto take = [&c, &corners](size_t k) {
-      const double b = Basis(c, corners[k]);
-      if (b > 0) c.Column.emplace_back(k, b);
-    };
-    if (c.Sector < 0) {
-      for (size_t k = 0; k < corners.size(); ++k) take(k);
-      continue;
-    }
-    for (size_t k : bySector[static_cast<size_t>(c.Sector)]) take(k);
-    for (int n : next[static_cast<size_t>(c.Sector)])
-      for (size_t k : bySector[static_cast<size_t>(n)]) take(k);
-  }
+  for (TCandidate& c : GridCandidates(own, Scale)) candidates.push_back(std::move(c));
+  Columns(candidates, corners, bySector, next, TOccluders(Level));
 
   // Start from the calibrated lights: the level's at their own strength, the fills at theirs.
   std::vector<double> weight(candidates.size(), 0);
@@ -316,24 +408,31 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
     ambient = a;
   }
 
-  TLightFit fit;
-  fit.DroppedNegative = calibrated.DroppedNegative;
-  fit.DroppedNoRange = calibrated.DroppedNoRange;
-  // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
-  fit.Ambient = LightUnit * ambient >= 1 ? static_cast<float>(LightUnit * ambient) : 0.0f;
-  for (size_t j = 0; j < candidates.size(); ++j) {
-    const TCandidate& c = candidates[j];
-    const double strength = LightUnit * weight[j] * c.Strength;
-    // Less than a step of the lightmap where it stands: no light worth a compiler's time.
-    if (!(strength >= 1)) continue;
-    TFitLight light;
-    light.Origin = TVector3{static_cast<float>(c.X * Scale), static_cast<float>(c.Y * Scale),
-                            static_cast<float>(c.Z * Scale)};
-    light.Light = static_cast<float>(strength / LinearLightScale);
-    light.Fade = static_cast<float>(strength / (c.Reach * Scale));
-    light.Source = c.Source;
-    light.Sector = c.Sector;
-    fit.Lights.push_back(light);
-  }
-  return fit;
+  return FittedLights(calibrated, candidates, weight, ambient, Scale);
+}
+
+std::vector<TLitPolygon> LitPolygons(const TJKLevel& Level, double Scale) {
+  std::vector<TLitPolygon> out;
+  const float s = static_cast<float>(Scale);
+  ForEachLitSurface(Level, [&](int, const TSurface& surface, const TJKLevel::TSurfaceLight& light,
+                               double sectorExtra) {
+    const double nx = surface.Normal.X, ny = surface.Normal.Y, nz = surface.Normal.Z;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    const double extra = light.ExtraLight + sectorExtra;
+    if (!(length > 0) || !std::isfinite(extra)) return;
+    TLitPolygon polygon;
+    polygon.Extra = static_cast<float>(extra);
+    polygon.Normal = TVector3{static_cast<float>(nx / length), static_cast<float>(ny / length),
+                              static_cast<float>(nz / length)};
+    for (int c = 0; c < surface.Vertices.Count(); ++c) {
+      const size_t slot = static_cast<size_t>(light.First) + static_cast<size_t>(c);
+      const double intensity = slot < Level.Intensities.size() ? Level.Intensities[slot] : 0;
+      if (!std::isfinite(intensity)) return;
+      const TVertex* v = surface.Vertices.Items(c);
+      polygon.Corners.push_back(TVector3{v->X * s, v->Y * s, v->Z * s});
+      polygon.Light.push_back(static_cast<float>(intensity));
+    }
+    out.push_back(std::move(polygon));
+  });
+  return out;
 }

@@ -29,6 +29,13 @@ constexpr double LinearLightScale = 0.9375;
 constexpr double FillReach = 1.5;
 // Rounds of the fit over all its lights.
 constexpr int FitSweeps = 40;
+// Two cells of the compiler's light grid (64 x 64 x 128 editor units: the light of models and
+// players) along each axis: the fit writes at most one surface light per sector and block of
+// 2 x 2 x 2 cells, whose light the grid blends anyway.
+constexpr double LightGridCell[3] = {128, 128, 256};
+// How far in front of a corner (level units) the fit starts its look towards a light, so that
+// the corner's own surface and its neighbours do not hide it.
+constexpr double CornerLift = 1.0 / 1024;
 
 struct TFitLight {
   TVector3 Origin;  // in editor units
@@ -38,6 +45,16 @@ struct TFitLight {
   int Sector = -1;  // the sector of a fill light
 };
 
+// A surface the game lit, as a bake of its light needs it: its corners in editor units, the
+// light the game gave each corner (before the extra light) and the extra light of the surface
+// and its sector together; Normal is the level's, of unit length.
+struct TLitPolygon {
+  std::vector<TVector3> Corners;
+  std::vector<float> Light;
+  float Extra = 0;
+  TVector3 Normal;
+};
+
 struct TLightFit {
   std::vector<TFitLight> Lights;  // the level's lights kept, in order, then the fill lights
   float MinLight = 0;             // the worldspawn's "_minlight"
@@ -45,6 +62,7 @@ struct TLightFit {
   float LightmapScale = 0.5f;     // its "_lightmapscale"
   int DroppedNegative = 0;        // negative lights left out
   int DroppedNoRange = 0;         // lights without a positive range or intensity left out
+  std::vector<TLitPolygon> Lit;   // the level's lit surfaces, for a bake of the game's light
 };
 
 // A light at distance D from a linear light: what the compiler adds before its own clamping.
@@ -58,3 +76,8 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale);
 // Those lights, then fitted to the light the game baked into the level's corners (whatever else
 // wins): see the comment of the definition. What a map with GameLights gets.
 TLightFit FitGameLights(const TJKLevel& Level, double Scale);
+
+// The surfaces the fit compares with (drawn, lit from their corners, not the sky), at Scale, in
+// the level's order of sectors; a surface without a normal or with a corner whose light is no
+// number is left out.
+std::vector<TLitPolygon> LitPolygons(const TJKLevel& Level, double Scale);

@@ -97,6 +97,14 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",
                     path.c_str(), whole.Written, whole.Entities, whole.Models));
+    // What a bake of the game's light into the compiled level reads.
+    try {
+      const std::string light = WriteGameLightFile(path, Result);
+      if (!light.empty())
+        ConsoleMessage("Saved: " + light + " (the game's light, for morvane bake)");
+    } catch (const std::exception& e) {
+      ConsoleMessage("Game light not saved: " + std::string(e.what()));
+    }
   } catch (const std::exception& e) {
     ConsoleMessage("Map not saved: " + std::string(e.what()));
   }

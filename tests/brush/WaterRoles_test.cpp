@@ -15,6 +15,7 @@
 #include "import/MapEntities.h"
 #include "import/Pipeline.h"
 #include "level/O_jkl.h"
+#include "light/GameLightFile.h"
 #include "light/LightFit.h"
 #include "rtl/Files.h"
 #include "support/TestSupport.h"
@@ -318,7 +319,9 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
     EXPECT_EQ(e.Keys[3].first, "fade");
     EXPECT_EQ(e.Keys[4], (std::pair<std::string, std::string>{"spawnflags", "1"}));
   }
-  EXPECT_EQ(WorldspawnKeys(lights.get()).size(), 3u);
+  // The fourth key ties the map to the game light file written beside it.
+  ASSERT_EQ(WorldspawnKeys(lights.get()).size(), 4u);
+  EXPECT_EQ(WorldspawnKeys(lights.get())[3].second, GameLightId(lights->Lit));
   o.WritesEntities = false;
   TBrushLevel none;
   MakeBrushLevel(level, none, nullptr, o, &slab, nullptr, &lights);

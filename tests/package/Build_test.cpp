@@ -97,7 +97,7 @@ TEST(Build, TheSampleBecomesAPk3ThatHoldsWhatTheGameLoads) {
       Morvane({"build", Sample(), "--entry", "sample", "--settings", dir / "m.ini", "--game-dir",
                dir / "game", "-o", dir / "out.pk3", "--fast"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
-  for (const char* stage : {"import", "bsp", "vis", "light", "arena", "levelshot", "pk3"})
+  for (const char* stage : {"import", "bsp", "vis", "light", "bake", "arena", "levelshot", "pk3"})
     EXPECT_NE(r.out.find(std::string("build sample: ") + stage + " "), std::string::npos)
         << stage << "\n"
         << r.out;

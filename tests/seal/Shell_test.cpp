@@ -230,3 +230,40 @@ TEST(Shell, ARegionBeyondTheWorldBuildsNothing) {
   EXPECT_TRUE(s.Boxes.empty());
   EXPECT_TRUE(shell::CellMayOverlap(Box({-1e12, 0, 0}, {1e12, 1, 1}), 2000000000, 0, 0, 64));
 }
+
+// A room one cell thick along one axis and five wide along the others: the shell's boxes on its
+// two sides have the same cross-section and lie one (open) cell apart, and no merge may join
+// them across it. Along each axis: no box holds an open cell, every closed cell beside one is in
+// a box.
+TEST(Shell, BoxesOnBothSidesOfAThinRoomStayApart) {
+  for (size_t axis = 0; axis < 3; ++axis) {
+    shell::TPoint lo{10, 10, 10}, hi{300, 300, 300};
+    hi[axis] = 50;
+    const shell::TRegion room = Box(lo, hi);
+    const std::vector<shell::TBox> boxes = shell::BuildShell({room}, {}, {});
+    auto open = [&](int i, int j, int k) { return shell::CellMayOverlap(room, i, j, k, 64); };
+    int thin = 0;
+    for (int i = -2; i < 7; ++i)
+      for (int j = -2; j < 7; ++j)
+        for (int k = -2; k < 7; ++k) {
+          bool near = false;
+          for (int n = 0; n < 27 && !near; ++n)
+            near = open(i + n % 3 - 1, j + n / 3 % 3 - 1, k + n / 9 - 1);
+          const bool boxed = std::any_of(boxes.begin(), boxes.end(), [&](const shell::TBox& b) {
+            return Inside(b, {(i + 0.5) * 64, (j + 0.5) * 64, (k + 0.5) * 64});
+          });
+          const int cell[3] = {i, j, k};
+          if (open(i, j, k)) {
+            thin += cell[axis] == 0;
+            EXPECT_FALSE(boxed) << "axis " << axis << " cell " << i << " " << j << " " << k;
+          } else if (near) {
+            EXPECT_TRUE(boxed) << "axis " << axis << " cell " << i << " " << j << " " << k;
+          }
+          // The room is one cell thick: nothing of it beyond its first cell along the axis.
+          if (cell[axis] != 0) {
+            EXPECT_FALSE(open(i, j, k)) << "axis " << axis;
+          }
+        }
+    EXPECT_EQ(thin, 25) << "axis " << axis;
+  }
+}

@@ -23,6 +23,8 @@ class TJklLevel {
   std::vector<std::vector<int>> Surfaces;  // corner vertex indices
   std::vector<int> Adjoins;                // per surface, -1 solid (default)
   std::vector<int> FaceFlags;              // per surface, 0 (default); 2: translucent
+  std::vector<std::string> Extra;          // per surface, its extra light ("0" by default)
+  std::vector<std::vector<std::string>> Intensities;  // per surface and corner ("1.0")
   std::vector<TJklThing> Things;
   std::vector<TJklLight> Lights;
   bool WithLights = true;  // write a LIGHTS section (it is optional)
@@ -38,9 +40,12 @@ class TJklLevel {
       const int adjoin = s < Adjoins.size() ? Adjoins[s] : -1;
       const int faceFlags = s < FaceFlags.size() ? FaceFlags[s] : 0;
       t += std::to_string(s) + ":\t0\t0x4\t" + std::to_string(faceFlags) + "\t4\t3\t0\t" +
-           std::to_string(adjoin) + "\t0\t" + std::to_string(Surfaces[s].size());
+           std::to_string(adjoin) + "\t" + (s < Extra.size() ? Extra[s] : "0") + "\t" +
+           std::to_string(Surfaces[s].size());
       for (int v : Surfaces[s]) t += " " + std::to_string(v) + ",0";
-      for (size_t k = 0; k < Surfaces[s].size(); ++k) t += " 1.0";
+      for (size_t k = 0; k < Surfaces[s].size(); ++k)
+        t += " " + (s < Intensities.size() && k < Intensities[s].size() ? Intensities[s][k]
+                                                                        : std::string("1.0"));
       t += "\n";
     }
     for (size_t s = 0; s < Surfaces.size(); ++s) t += std::to_string(s) + ":\t0 0 1\n";
