@@ -172,9 +172,12 @@ struct TGenLevel {
     int Adjoin = -1;
     unsigned Flags = 0x4;
     double N[3] = {0, 0, 0};
+    double Light = 0;   // the intensity at every corner
+    bool Open = false;  // an adjoin drawn with no material
   };
   struct TSector {
     int First = 0, Count = 0;
+    unsigned Flags = 0;  // 0x2: under water
     double Min[3] = {1e30, 1e30, 1e30}, Max[3] = {-1e30, -1e30, -1e30};
   };
   struct TThing {
@@ -188,6 +191,7 @@ struct TGenLevel {
   std::vector<TSector> Sectors;
   std::vector<TThing> Things;
   std::vector<std::pair<int, int>> AdjoinPairs;  // surface indices
+  std::vector<std::array<double, 5>> Lights;     // x, y, z, intensity, range
 
   int Vertex(double X, double Y, double Z) {
     Vertices.push_back({X, Y, Z});
@@ -314,10 +318,16 @@ struct TGenLevel {
       std::string corners;
       for (int v : s.Corners) corners += " " + std::to_string(v) + ",0";
       std::string light;
-      for (size_t k = 0; k < s.Corners.size(); ++k) light += " 0";
+      char value[32];
+      std::snprintf(value, sizeof value, " %g", s.Light);
+      for (size_t k = 0; k < s.Corners.size(); ++k) light += value;
       const bool sky = (s.Flags & 0x600) != 0;
-      line("%d:\t%d\t0x%x\t0x0\t4\t3\t4\t%d\t0\t%d%s%s", static_cast<int>(i), sky ? 1 : 0, s.Flags,
-           adjoinOf[i], static_cast<int>(s.Corners.size()), corners.c_str(), light.c_str());
+      line("%d:\t%d\t0x%x\t0x0\t%d\t3\t4\t%d\t0\t%d%s%s", static_cast<int>(i),
+           s.Open ? -1
+           : sky  ? 1
+                  : 0,
+           s.Flags, s.Open ? 0 : 4, adjoinOf[i], static_cast<int>(s.Corners.size()),
+           corners.c_str(), light.c_str());
     }
     line("#--- Surface normals ---");
     for (size_t i = 0; i < Surfaces.size(); ++i)
@@ -328,7 +338,7 @@ struct TGenLevel {
     for (size_t k = 0; k < Sectors.size(); ++k) {
       const TSector& s = Sectors[k];
       line("SECTOR %d", static_cast<int>(k));
-      line("FLAGS 0x0");
+      line("FLAGS 0x%x", s.Flags);
       line("AMBIENT LIGHT .5");
       line("EXTRA LIGHT 0");
       line("COLORMAP 0");
@@ -350,6 +360,14 @@ struct TGenLevel {
            t.Template.c_str(), static_cast<int>(i), t.P[0], t.P[1], t.P[2], t.Yaw, t.Sector);
     }
     line("end");
+    if (!Lights.empty()) {
+      line("Section: Lights");
+      line("Editor lights %d", static_cast<int>(Lights.size()));
+      for (size_t i = 0; i < Lights.size(); ++i)
+        line("%d:\t%d\t%.6f\t%.6f\t%.6f\t%.4f\t%.4f", static_cast<int>(i), static_cast<int>(i),
+             Lights[i][0], Lights[i][1], Lights[i][2], Lights[i][3], Lights[i][4]);
+      line("end");
+    }
     return out;
   }
 };
@@ -436,6 +454,37 @@ inline std::string GenerateCrowd(int Side = 24, int PerRoom = 6) {
         g.Thing(k == 0 && i == 0 ? "walkplayer" : "ghost", x + 0.3 + 0.25 * k, y + 1, 0.5, 30.0 * k,
                 sector);
     }
+  }
+  return g.Text();
+}
+
+// Rooms on a grid, Count sectors in all (the grid as square as it goes): each a box 1 level unit
+// across and 0.75 high (so that 50,000 of them stay within the world's edge at Scale 256), joined to its neighbours along x and y by adjoins. Blocks of 5 x 5 rooms
+// alternate under a roof and under the sky (twice as high); every eleventh room is an
+// underwater pool; an editor light in every fourth room, a thing in every tenth, and the
+// surfaces' corners lit in a pattern that the light fit has to work for.
+inline std::string GenerateGridLevel(int Count) {
+  TGenLevel g;
+  const int side = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(Count)))));
+  std::vector<int> first(static_cast<size_t>(Count));
+  for (int k = 0; k < Count; ++k) {
+    const int i = k % side, j = k / side;
+    const bool outdoor = ((i / 5) + (j / 5)) % 2 == 1;
+    const double x = i * 1.0, y = j * 1.0, top = outdoor ? 1.5 : 0.75;
+    first[static_cast<size_t>(k)] =
+        g.BoxSector({x, y, 0}, {x + 4, y + 4, top}, outdoor ? 0x200u : 0x4u);
+    if (k % 11 == 5) g.Sectors.back().Flags = 0x2;
+    for (int f = 0; f < 6; ++f)
+      g.Surfaces[static_cast<size_t>(first[static_cast<size_t>(k)] + f)].Light =
+          0.2 + 0.1 * ((k * 7 + f * 3) % 7);
+    auto open = [&g](int A, int B) {
+      g.Adjoin(A, B);
+      g.Surfaces[static_cast<size_t>(A)].Open = g.Surfaces[static_cast<size_t>(B)].Open = true;
+    };
+    if (i > 0) open(first[static_cast<size_t>(k - 1)] + 1, first[static_cast<size_t>(k)]);
+    if (j > 0) open(first[static_cast<size_t>(k - side)] + 3, first[static_cast<size_t>(k)] + 2);
+    if (k % 4 == 0) g.Lights.push_back({x + 0.5, y + 0.5, 0.6, 0.8, 1.5});
+    if (k % 10 == 0) g.Thing(k == 0 ? "walkplayer" : "ghost", x + 0.5, y + 0.5, 0.2, 0, k);
   }
   return g.Text();
 }

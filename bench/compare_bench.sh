@@ -17,7 +17,7 @@ for round in $(seq "$rounds"); do
     "$build/bench/bench_brush" 2>&1 | tail -n 3
     "$build/bench/bench_align" 2>&1 | grep -iE "hand-off|align" | head -n 4
     "$build/bench/bench_preview" 2>&1 | grep -E "whole command|reading and conversion"
-    (cd "$work" && /usr/bin/time -f "  morvane import: %e s, peak %M KB" "$build/morvane" import \
+    (cd "$work" && mkdir -p game && /usr/bin/time -f "  morvane import: %e s, peak %M KB" "$build/morvane" import \
       "$level" --settings m.ini --game-dir game --map x.map > /dev/null 2> err.txt; tail -n 1 err.txt)
   done
 done

@@ -18,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 # One import into its own folder; prints the digest of everything it produced.
 run() {  # run BINARY OUTDIR LEVEL [ENTRY]
   local bin=$1 out=$2 level=$3 entry=${4:-}
-  mkdir -p "$out"
+  mkdir -p "$out/game"  # an import refuses a game folder that does not exist
   printf 'OutputTexFormat=%s\r\n'"${SETTINGS:-}" "${FORMAT:-tga}" > "$out/m.ini"
   local args=(import "$level" --game-dir "$out/game" --settings "$out/m.ini" --map "$out/x.map")
   [ -n "$entry" ] && args+=(--entry "$entry")

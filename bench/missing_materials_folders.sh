@@ -24,6 +24,7 @@ for folder in ("lvl/jkl", "lvl/jkl/mat", "lvl/mat"):
     for i in range(files):
         open("%s/%s/other%d.txt" % (work, folder, i), "w").close()
 PY
+mkdir -p "$work/game"
 start=$(date +%s.%N)
 "$bin" import "$work/lvl/jkl/level.jkl" --game-dir "$work/game" --parent-mat \
   --settings "$work/m.ini" --map "$work/level.map" > "$work/console.txt" 2> /dev/null || true

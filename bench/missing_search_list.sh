@@ -21,6 +21,7 @@ open(work + "/level.jkl", "w").write("\n".join(t) + "\n")
 gobs = ",".join("%s/missing%d.gob" % (work, i) for i in range(items))
 open(work + "/m.ini", "w").write("Scale=256\r\nBrushDepth=8\r\nResourceGobs=%s\r\n" % gobs)
 PY
+mkdir -p "$work/game"
 start=$(date +%s.%N)
 "$bin" import "$work/level.jkl" --game-dir "$work/game" --settings "$work/m.ini" \
   --map "$work/level.map" > "$work/console.txt" 2> /dev/null || true

@@ -69,6 +69,7 @@ print("SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 6")
 print(f"Section: TEMPLATES\nWorld templates 1\nm none model3d={sys.argv[1]}\nend")
 print("SECTION: THINGS\nWorld things 1\n0: m m 4.5 4.5 4.5 0 0 0 0\nend")
 EOF
+  mkdir -p "$work/one/game"
   out=$("$morvane" import "$work/one/jkl/one.jkl" --game-dir "$work/one/game" --settings /dev/null \
         --map "$work/one/one.map" --entities --models --parent-mat 2>&1)
   if grep -q "1 things placed as models" <<<"$out"; then
@@ -164,6 +165,7 @@ while IFS='|' read -r n path palm; do
       ;;
   esac
   map=$dir/game/GameData/base/maps/$n.map
+  mkdir -p "$dir/game" "$dir/t1" "$dir/t2"
   "$morvane" import "$input" "${extra[@]}" --game-dir "$dir/game" --settings /dev/null \
     --map "$map" --game-ready >"$dir/out.txt" 2>"$dir/err.txt" || { echo "$n: import failed"; continue; }
   # Things, things with a model (not player starts), and those whose model the corpus holds.

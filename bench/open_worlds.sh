@@ -56,6 +56,7 @@ for n in $levels; do
   [ -n "$jkl" ] || { echo "$n: not found"; continue; }
   count=$((count + 1))
   map=$work/ready/GameData/base/maps/$n.map
+  mkdir -p "$work/ready" "$work/base"
   out=$work/$n.out
   (ulimit -v $((mem * 1024)); timeout "$limit" /usr/bin/time -v "$morvane" import "$jkl" \
     --game-dir "$work/ready" --settings "$work/settings.ini" --map "$map" --game-ready) \

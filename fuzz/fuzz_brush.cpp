@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   recording_host::TRecordingHost host;
   host.RecordCalls = false;
-  host.Install(FuncTable);
+  host.Install(ThePlugin().Table());
   HandOffBrushLevel(brushes, "lvl/", "system/nodraw");
   if (host.PendingCount() != 0) std::abort();
   if (host.Committed.size() != static_cast<size_t>(brushes.Brushes.Count())) std::abort();

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetCachedSettings();
 
   recording_host::TRecordingHost host;
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   host.Install(*GetFuncTable());
   Dispatch("Import Level...");
 
@@ -78,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& brush : host.Committed)
       for (const auto& face : brush.Faces)
         if (!Finite(face.P1) || !Finite(face.P2) || !Finite(face.P3)) std::abort();
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   return 0;
 }

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings().SetValue("Seen", "1");
   };
   recording_host::TRecordingHost host;
-  FuncTable = THostFuncTable{};
+  ThePlugin().Table() = THostFuncTable{};
   host.Install(*GetFuncTable());
   SetPlatform(&platform);
   ResetCachedSettings();

@@ -34,6 +34,10 @@ fi
 if ! dpkg -s libzip-dev >/dev/null 2>&1; then
   sudo_ apt-get install -y -q --no-install-recommends libzip-dev </dev/null
 fi
+# The fuzz preset's libFuzzer and sanitizer runtimes: clang only recommends them.
+if ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
+  sudo_ apt-get install -y -q --no-install-recommends libclang-rt-14-dev </dev/null
+fi
 # Added for the packages: file (CPack reads the .deb's dependencies through dpkg-shlibdeps and
 # file) and man-db (renders the manual page in the package check).
 if ! command -v file >/dev/null || ! command -v man >/dev/null; then

@@ -86,7 +86,7 @@ void SetFaceRole(TSurface& Face, const TSurface& Source, const TFaceRoles& Roles
 // brush that carries both sides.
 void AddDrawnAdjoin(const TJKLevel& Level, const TSurface& Surface,
                     const std::unordered_map<const TSurface*, const TSurface*>& Mirrors,
-                    double Scale, TBrushLevel& BrushLevel, const TImportOptions& Options,
+                    double Scale, TBrushLevel& BrushLevel, const TConversionOptions& Options,
                     const TFaceRoles* Roles, TDrawnAdjoinCount& Count, int& LeftOut) {
   const auto it = Mirrors.find(&Surface);
   const TSurface* mirror = it == Mirrors.end() ? nullptr : it->second;
@@ -123,7 +123,7 @@ bool IsPlayerTemplate(const std::string& Name) {
 
 }  // namespace
 
-TConversionNumbers::TConversionNumbers(const TJKLevel& Level, const TImportOptions& Options,
+TConversionNumbers::TConversionNumbers(const TJKLevel& Level, const TConversionOptions& Options,
                                        TSlabSettings* Slab, TConsoleProc Console)
     : numbers_(Slab ? *Slab : defaults_), console_(std::move(Console)) {
   // The Scale for this import: the setting's, or with FitWorld the largest that keeps the map
@@ -165,17 +165,20 @@ double TConversionNumbers::Scale() { return fitted_ > 0 ? fitted_ : Use(numbers_
 double TConversionNumbers::Depth() { return Use(numbers_.Depth); }
 
 void ConvertSurfaces(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                     const TImportOptions& Options, TConversionNumbers& Numbers,
+                     const TConversionOptions& Options, TConversionNumbers& Numbers,
                      const TFaceRoles* Roles, TConversion& Ran) {
   TDrawnAdjoinCount drawn;
   std::unordered_map<const TSurface*, const TSurface*> mirrors;
   if (Options.ImportAdjoins) mirrors = MirrorSurfaces(Level);
   const int sectors = Level.Sectors.Count();
+  // A surface that several sectors list is one wall: one slab.
+  std::unordered_set<const TSurface*> converted;
   for (int i = 0; i < sectors; ++i) {
     if (Progress) Progress(i, sectors);
     const T3DMesh* sector = Level.Sectors.Items(i);
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* surface = sector->Surfaces.Items(k);
+      if (Level.SurfacesShared && !converted.insert(surface).second) continue;
       // Surfaces that open into another sector are not walls; those the game draws may become
       // brushes of their own.
       if (surface->Adjoin != -1) {
@@ -226,18 +229,21 @@ void ConvertThings(const TJKLevel& Level, TBrushLevel& BrushLevel, TConversionNu
   }
 }
 
-void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& Options,
-                   const TConversionNumbers& Numbers, TConversion& Ran,
-                   const TConsoleProc& Console) {
+void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                   const TConversionOptions& Options, const TConversionNumbers& Numbers,
+                   TConversion& Ran, const TConsoleProc& Console) {
   if (Ran.LeftOut > 0 && Console)
     Console(rtl::Format("%d surfaces without area left out of the slabs", Ran.LeftOut));
   if (Options.ImportAdjoins && Console)
     Console(rtl::Format("%d drawn adjoin surfaces became %d brushes", Ran.DrawnAdjoinSurfaces,
                         Ran.DrawnAdjoinBrushes));
-  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge)
-    BrushLevel.FittingScale = LargestFittingScale(
-        ImportReach(Level, Options),
-        std::max(Numbers.Settings().Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0));
+  if (WrittenReach(BrushLevel, Options.WritesEntities) > WorldEdge) {
+    const double reach = ImportReach(Level, Options);
+    const double depth =
+        std::max(Numbers.Settings().Depth.Value, Options.ImportAdjoins ? 1.0 : 0.0);
+    BrushLevel.FittingScale = LargestFittingScale(reach, depth);
+    BrushLevel.NoScaleFits = reach * BrushLevel.FittingScale + depth > WorldEdge;
+  }
   // Read without asking: a number no step needed says no note.
   Ran.Scale = Numbers.ScaleRan();
   Ran.Depth = Numbers.Settings().Depth.Value;

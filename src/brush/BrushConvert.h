@@ -10,8 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "brush/ConversionOptions.h"
 #include "brush/FaceRoles.h"
-#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "brush/SlabCorners.h"
 #include "level/O_jkl.h"
@@ -52,7 +52,7 @@ struct TConversion {
 // found at that Scale.
 class TConversionNumbers {
  public:
-  TConversionNumbers(const TJKLevel& Level, const TImportOptions& Options, TSlabSettings* Slab,
+  TConversionNumbers(const TJKLevel& Level, const TConversionOptions& Options, TSlabSettings* Slab,
                      TConsoleProc Console);
   ~TConversionNumbers();
   TConversionNumbers(const TConversionNumbers&) = delete;
@@ -83,7 +83,7 @@ class TConversionNumbers {
 // and are counted in Ran.LeftOut. With Roles, each front face gets its role. Each brush's record
 // names the surface it was made from. Ran counts the slabs and drawn adjoins.
 void ConvertSurfaces(const TJKLevel& Level, TBrushLevel& BrushLevel, TProgressProc Progress,
-                     const TImportOptions& Options, TConversionNumbers& Numbers,
+                     const TConversionOptions& Options, TConversionNumbers& Numbers,
                      const TFaceRoles* Roles, TConversion& Ran);
 
 // One point entity per thing (info_player_deathmatch for a walkplayer, info_null for any other)
@@ -92,6 +92,6 @@ void ConvertThings(const TJKLevel& Level, TBrushLevel& BrushLevel, TConversionNu
 
 // The conversion's closing lines (surfaces left out, drawn adjoins made), the Scale that would
 // fit the world when the map reaches beyond it, and the numbers it ran with into Ran.
-void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& Options,
-                   const TConversionNumbers& Numbers, TConversion& Ran,
-                   const TConsoleProc& Console);
+void EndConversion(const TJKLevel& Level, TBrushLevel& BrushLevel,
+                   const TConversionOptions& Options, const TConversionNumbers& Numbers,
+                   TConversion& Ran, const TConsoleProc& Console);

@@ -4,7 +4,7 @@
 #include "rtl/SysUtils.h"
 
 bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double Scale,
-                         T3DMeshList& Brushes, const TImportOptions& Options) {
+                         T3DMeshList& Brushes, const TConversionOptions& Options) {
   if (!AddSlabBrush(Surface, Scale, DrawnAdjoinDepth, Brushes, Options)) return false;
   T3DMesh* brush = Brushes.Items(Brushes.Count() - 1);
   brush->Brush = TBrushRecord{TBrushKind::DrawnAdjoin, &Surface, true};

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "brush/ImportOptions.h"
+#include "brush/ConversionOptions.h"
 #include "brush/O_brush.h"
 #include "level/Adjoins.h"
 #include "level/O_jkl.h"
@@ -21,7 +21,7 @@ constexpr double DrawnAdjoinDepth = 1;
 // carries Mirror's material when Mirror is given (and drawn), else no material, so that it gets
 // the hidden texture like the side faces. False when cleaning leaves the surface without area.
 bool AddDrawnAdjoinBrush(const TSurface& Surface, const TSurface* Mirror, double Scale,
-                         T3DMeshList& Brushes, const TImportOptions& Options);
+                         T3DMeshList& Brushes, const TConversionOptions& Options);
 
 // A slab's faces in the order they are made: the front face, then the back face.
 constexpr int DrawnAdjoinBackFace = 1;

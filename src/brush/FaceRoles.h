@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "brush/ImportOptions.h"
+#include "brush/ConversionOptions.h"
 #include "brush/O_brush.h"
 #include "level/Adjoins.h"
 #include "level/O_jkl.h"

@@ -6,5 +6,7 @@ void TBrushLevel::Clear() {
   Lights.clear();
   StrayThings.clear();
   StrayLights.clear();
+  SuffixTexts.clear();
   FittingScale = 0;
+  NoScaleFits = false;
 }

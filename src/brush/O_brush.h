@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -26,8 +28,14 @@ class TBrushLevel {
   std::vector<std::unique_ptr<TLightRec>> Lights;
   // Things and lights (their indices) that lie in no sector: a map leaves them out.
   std::vector<int> StrayThings, StrayLights;
+  // Role suffixes made for this level alone (a face's TextureSuffix points at static text or at
+  // one of these), kept where they never move.
+  std::deque<std::string> SuffixTexts;
   // When the map passes the world's edge: the largest Scale (a power of two) that fits; else 0.
   double FittingScale = 0;
+  // Even FittingScale (the smallest Scale tried) leaves the map beyond the edge: a point of the
+  // level lies too far from the rest for any Scale.
+  bool NoScaleFits = false;
 
   TBrushLevel() = default;
   ~TBrushLevel() { Clear(); }

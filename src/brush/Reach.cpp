@@ -43,7 +43,7 @@ double BrushLevelReach(const TBrushLevel& BrushLevel, bool Entities, bool Finite
 
 }  // namespace
 
-double ImportReach(const TJKLevel& Level, const TImportOptions& Options) {
+double ImportReach(const TJKLevel& Level, const TConversionOptions& Options) {
   double reach = 0;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);

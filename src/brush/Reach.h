@@ -1,7 +1,7 @@
 // How far a map reaches from the centre, and the world's edge it must stay within.
 #pragma once
 
-#include "brush/ImportOptions.h"
+#include "brush/ConversionOptions.h"
 #include "brush/O_brush.h"
 #include "level/O_jkl.h"
 
@@ -11,7 +11,7 @@ constexpr double WorldEdge = 65536;
 // How far the map of this import reaches, in level units: the corners of the surfaces that
 // become brushes (drawn adjoins too, when they do), and the things and lights when the map holds
 // them. Points at no finite place count for nothing.
-double ImportReach(const TJKLevel& Level, const TImportOptions& Options);
+double ImportReach(const TJKLevel& Level, const TConversionOptions& Options);
 
 // The largest coordinate size of what the map holds, in editor units: its brushes, and its
 // entities and lights when Entities (the map writes them); points at no finite place, which the

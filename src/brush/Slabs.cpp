@@ -75,7 +75,7 @@ std::vector<std::pair<size_t, size_t>> SidesOnDistinctPlanes(const std::vector<T
 }  // namespace
 
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options, const TSharedCorners* Shared) {
+                  const TConversionOptions& Options, const TSharedCorners* Shared) {
   // The surface's corners that make the slab, in order: all of them, or what cleaning keeps.
   std::vector<int> corners;
   if (Options.CleanSlabs) {

@@ -2,13 +2,13 @@
 // takes in the map.
 #pragma once
 
-#include "brush/ImportOptions.h"
+#include "brush/ConversionOptions.h"
 #include "brush/O_brush.h"
 #include "brush/SlabCorners.h"
 #include "level/O_geo.h"
 
 // True when the brushes' front faces carry the level's texture vertices.
-inline bool CarriesTexels(const TImportOptions& Options) {
+inline bool CarriesTexels(const TConversionOptions& Options) {
   return Options.AlignTextures || Options.KeepTexels;
 }
 
@@ -25,5 +25,5 @@ inline bool CarriesTexels(const TImportOptions& Options) {
 // best-fit plane, as FitFrontPlane does. Shared: see CleanSlabCorners.
 struct TSharedCorners;
 bool AddSlabBrush(const TSurface& Surface, double Scale, double Depth, T3DMeshList& Brushes,
-                  const TImportOptions& Options = TImportOptions(),
+                  const TConversionOptions& Options = TConversionOptions(),
                   const TSharedCorners* Shared = nullptr);

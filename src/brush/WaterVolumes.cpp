@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "brush/DrawnAdjoins.h"
@@ -53,10 +54,18 @@ std::string VolumeMaterial(const T3DMesh& Sector, const TFaceRoles& Roles) {
 TWaterVolumeCount AddWaterVolumes(const TJKLevel& Level, const TFaceRoles& Roles, double Scale,
                                   T3DMeshList& Brushes) {
   TWaterVolumeCount count;
+  // Sectors that list the surfaces of one that came before hold the same water: one hull.
+  std::unordered_set<const TSurface*> enclosed;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     if (!Roles.Underwater(i)) continue;
     ++count.Sectors;
     const T3DMesh* sector = Level.Sectors.Items(i);
+    if (Level.SurfacesShared) {
+      bool fresh = false;
+      for (int k = 0; k < sector->Surfaces.Count(); ++k)
+        fresh = enclosed.insert(sector->Surfaces.Items(k)).second || fresh;
+      if (!fresh) continue;
+    }
     // One face per plane, each from the first surface on it.
     std::vector<TPlane> planes;
     std::vector<const TSurface*> faces;

@@ -136,7 +136,7 @@ std::vector<std::string> ImportHints(const TImportResult& Result, const std::str
 }
 
 // The import of the level, ready for the game, its map in the game's maps folder. False when it
-// failed (said on the console).
+// failed or its map could not take the level's name there (said on the console).
 bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build) {
   THeadlessImport run;
   run.Command = "build";
@@ -148,7 +148,7 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
   run.Entry = Entry;
   run.Adjust = [&Call](TImportOptions& options) {
     ApplyImportFlags(Call.Args, false, options);
-    for (const TGameReadyPart& part : GameReadyParts) options.*part.Option = true;
+    TurnOnGameReady(options);
     options.TexturePixels = true;  // the levelshot draws the level's own textures
   };
   run.ReadSettings = [&Call](const rtl::TStringList& settings) {
@@ -171,7 +171,17 @@ bool ImportLevel(TBuildCall& Call, const std::string& Entry, TLevelBuild& Build)
   layout.Converted(TImportContext{*result.Level, *result.BrushLevel, result.Textures, used,
                                   result.Names.FacePrefix});
   TWholeMap whole;
-  Build.Map = WriteGameMap(install, result, layout, whole);
+  Build.Map = WriteGameMap(install, result, layout, whole,
+                           [&terminal](const std::string& Line) { terminal.Console(Line); });
+  // The compiler names the BSP after the map: a map written beside the designer's would leave
+  // the archive with the designer's level, or none.
+  const std::string named = GameMapPath(install, result);
+  if (Build.Map != named) {
+    Call.Err << "morvane build: " << named << " is kept (a map Morvane did not write, or one "
+             << "changed since); the import went to " << Build.Map << ", but the archive needs "
+             << "the level as " << Build.Level << ".map: move that map away and build again\n";
+    return false;
+  }
   Build.GameLight = WriteGameLightFile(Build.Map, result);
   for (const TMapEntity& entity :
        MapEntities(*result.Level, *result.BrushLevel, result.Conversion.Scale, &result.Models))
@@ -278,7 +288,7 @@ int BuildLevel(TBuildCall& Call, const std::string& Entry) {
   TLevelBuild build;
   const auto started = std::chrono::steady_clock::now();
   if (!ImportLevel(Call, Entry, build)) {
-    Call.Err << "morvane build: the import failed; nothing built\n";
+    Call.Err << "morvane build: nothing built\n";
     return 1;
   }
   SayStage(Call.Out, build, "import", build.Map, SecondsSince(started));

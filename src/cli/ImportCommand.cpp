@@ -15,6 +15,7 @@
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
 #include "import/MapWriter.h"
+#include "import/MarkedMap.h"
 #include "import/SettingsFile.h"
 #include "import/WholeMap.h"
 #include "rtl/Files.h"
@@ -23,109 +24,159 @@
 
 namespace {
 
-const char* const ImportSynopsis =
-    "  morvane import PATH [--entry KEY] [--game-dir DIR] [--settings FILE] [--map FILE]\n"
-    "                      [--default-texture NAME] [--overwrite-textures] [--align]\n"
-    "                      [--map-format quake3|brushdef] [--clean] [--entities] [--seal]\n"
-    "                      [--fit-world] [--adjoins] [--shaders] [--level-palette] [--parent-mat]\n"
-    "                      [--water] [--lights] [--models] [--game-ready]\n";
-const char* const ImportDetails =
-    "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import Level...\"\n"
-    "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). The level's\n"
-    "        textures are converted into DIR/GameData/base/textures/<level>/ and its solid\n"
-    "        surfaces become slab brushes, written as a Radiant .map file.\n"
-    "  --entry KEY          the level inside a container, under \"jkl\\\" (any letter case; the\n"
-    "                       folder and the .jkl may be left out). Without it a container's\n"
-    "                       single level is taken; with several, the import is canceled and\n"
-    "                       they are listed.\n"
-    "  --game-dir DIR       the game's install folder (default: the setting GameFolder, else\n"
-    "                       "
+// The help is made from the option table, so that a new option's flag, key and paragraph appear
+// with it.
+std::string ImportSynopsis() {
+  std::vector<std::string> words = {
+      "[--entry KEY]", "[--game-dir DIR]",         "[--settings FILE]",
+      "[--map FILE]",  "[--default-texture NAME]", "[--map-format quake3|brushdef]"};
+  for (const std::string& flag : ImportFlagWords(false)) words.push_back(flag);
+  return WrapWords(words, "  morvane import PATH", std::string(22, ' '), 98);
+}
+
+std::string ImportDetails() {
+  const std::string column(23, ' ');
+  std::vector<std::string> keys = {"Keys:",         "Scale,",     "BrushDepth,",
+                                   "NonVisTex,",    "JKPalette,", "OutputTexFormat,",
+                                   "ResourceGobs,", "GameFolder,"};
+  for (const std::string& key : OnOffKeys()) keys.push_back(key + ",");
+  keys.back().back() = '.';
+  std::vector<std::string> gameReady = {"all a map for the game needs:"};
+  for (const std::string& flag : GameReadyFlags()) gameReady.push_back(flag);
+  gameReady.back() += '.';
+  return std::string(
+             "import  brings a Jedi Knight level into Radiant form, as the editor's \"Import "
+             "Level...\"\n"
+             "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). "
+             "The level's\n"
+             "        textures are converted into DIR/GameData/base/textures/<level>/ and its "
+             "solid\n"
+             "        surfaces become slab brushes, written as a Radiant .map file.\n"
+             "  --entry KEY          the level inside a container, under \"jkl\\\" (any "
+             "letter case; the\n"
+             "                       folder and the .jkl may be left out). Without it a "
+             "container's\n"
+             "                       single level is taken; with several, the import is "
+             "canceled and\n"
+             "                       they are listed.\n"
+             "  --game-dir DIR       the game's install folder (default: the setting "
+             "GameFolder, else\n"
+             "                       "
 #ifdef _WIN32
-    "the one in the registry"
+             "the one in the registry"
 #else
-    "the current folder"
+             "the current folder"
 #endif
-    ").\n"
-    "  --settings FILE      the settings file (default: "
+             ").\n"
+             "  --settings FILE      the settings file (default: "
 #ifdef _WIN32
-    "morvane.ini beside this program"
+             "morvane.ini beside this program"
 #else
-    "$XDG_CONFIG_HOME/morvane/morvane.ini,\n"
-    "                       else ~/.config/morvane/morvane.ini"
+             "$XDG_CONFIG_HOME/morvane/morvane.ini,\n"
+             "                       else ~/.config/morvane/morvane.ini"
 #endif
-    "); read before and\n"
-    "                       written back after the import when the import changed it, as the\n"
-    "                       plug-in does. Keys: Scale, BrushDepth, NonVisTex, JKPalette,\n"
-    "                       OutputTexFormat, ResourceGobs, CleanSlabs, AlignTextures,\n"
-    "                       SealLevel, FitWorld, ImportAdjoins, LevelPalette, SearchParentMat,\n"
-    "                       WaterVolumes, GameLights, ImportModels, GameReady, GameFolder.\n"
-    "  --map FILE           the .map file to write (default: <level>.map in the current folder;\n"
-    "                       ready for the game, DIR/GameData/base/maps/<level>.map); it may\n"
-    "                       not be PATH itself.\n"
-    "  --default-texture N  the texture of faces the plug-in leaves as the editor made them\n"
-    "                       (default: system/caulk).\n"
-    "  --overwrite-textures convert the level's textures again even where their images exist\n"
-    "                       (as after a change of palette).\n"
-    "  --align              fit each front face's texture projection to the level's texture\n"
-    "                       vertices, as the AlignTextures setting does, for this run only (the\n"
-    "                       setting file is not changed); one line on standard error says how\n"
-    "                       near the corners came.\n"
-    "  --map-format F       quake3 (default): classic face lines; brushdef: every brush becomes\n"
-    "                       a brushDef block with a texture matrix per face (exact for any\n"
-    "                       affine texture map with --align); a brush whose front face's image\n"
-    "                       size is unknown gets the matrices of a 64 x 64 image.\n"
-    "  --clean              clean slabs for this run (the setting CleanSlabs=1, not stored):\n"
-    "                       corners repeated or in line with their neighbours are dropped\n"
-    "                       before a slab is built, and surfaces left without area make none.\n"
-    "  --entities           after the worldspawn, one point entity per thing of the level\n"
-    "                       (info_player_deathmatch for a walkplayer, else info_null; keys\n"
-    "                       origin, angles and template) and one light per editor light (keys\n"
-    "                       origin, light and range), in the level's order; a thing or light\n"
-    "                       that lies in no sector is left out, with a console line.\n"
-    "  --seal               seal the level for a map compiler (the setting SealLevel=1, not\n"
-    "                       stored): the slabs become detail brushes, and a shell of structural\n"
-    "                       boxes on a 64-unit grid (textured NonVisTex) encloses every sector.\n"
-    "  --fit-world          when the map would reach beyond +-65536 units, use the largest\n"
-    "                       power-of-two Scale that fits, for this run.\n"
-    "  --adjoins            each surface between two sectors that the game draws (water,\n"
-    "                       windows, grates) becomes a thin detail brush, one for both sides of\n"
-    "                       a pair (the setting ImportAdjoins=1 for this run).\n"
-    "  --shaders            write DIR/GameData/base/shaders/<level>.shader: a shader per way a\n"
-    "                       material is used (sky, translucent, a drawn adjoin the player\n"
-    "                       passes or not, water); a material used in several ways names\n"
-    "                       them by a suffix (_sky, _trans, _pass, _block, _water, _volume);\n"
-    "                       named in shaders/shaderlist.txt when that file exists.\n"
-    "  --water              each underwater sector becomes a water volume (a brush of the\n"
-    "                       sector's shape, a water shader), surfaces of water water shaders;\n"
-    "                       writes the shader script (the setting WaterVolumes=1 for this run).\n"
-    "  --lights             with --entities: the lights written so that a light compiler gives\n"
-    "                       the game's light (linear, reaching zero at their range; negative\n"
-    "                       ones left out; fill lights and _ambient fitted to the light baked\n"
-    "                       into the level's corners), as GameLights=1 does.\n"
-    "  --level-palette      without JKPalette, use the palette the level names (misc\\cmp\\ in\n"
-    "                       its containers or beside its folder), as LevelPalette=1 does.\n"
-    "  --parent-mat         look for materials in the mat folder beside the level's folder too\n"
-    "                       (a level unpacked from its container), as SearchParentMat=1 does.\n"
-    "  --models             the things the game draws with a 3DO model become models: one\n"
-    "                       MD3 per model in DIR/GameData/base/models/<level>/, its materials\n"
-    "                       converted with the level's textures, and with --entities a\n"
-    "                       misc_model per thing (ImportModels=1 for this run). A model is\n"
-    "                       looked for in the level's 3do folder, with --parent-mat in\n"
-    "                       <level folder>/../3do/, then as 3do\\ in the level's container and\n"
-    "                       ResourceGobs.\n"
-    "  --game-ready         all a map for the game needs: --entities --clean --align --seal\n"
-    "                       --fit-world --adjoins --shaders --level-palette --parent-mat\n"
-    "                       --water --lights --models.\n"
-    "        Standard output carries the console lines the editor would show (\"Morvane: ...\").\n";
+             "); read before and\n"
+             "                       written back after the import when the import changed "
+             "it, as the\n"
+             "                       plug-in does.\n") +
+         WrapWords(keys, column, column, 96) +
+         "  --map FILE           the .map file to write (default: <level>.map in the current "
+         "folder;\n"
+         "                       ready for the game, DIR/GameData/base/maps/<level>.map); it "
+         "may\n"
+         "                       not be PATH itself.\n"
+         "  --default-texture N  the texture of faces the plug-in leaves as the editor made "
+         "them\n"
+         "                       (default: system/caulk).\n"
+         "  --map-format F       quake3 (default): classic face lines; brushdef: every brush "
+         "becomes\n"
+         "                       a brushDef block with a texture matrix per face (exact for "
+         "any\n"
+         "                       affine texture map with --align); a brush whose front "
+         "face's image\n"
+         "                       size is unknown gets the matrices of a 64 x 64 image.\n" +
+         ImportFlagParagraphs() + WrapWords(gameReady, "  --game-ready        ", column, 96) +
+         "        Standard output carries the console lines the editor would show "
+         "(\"Morvane: ...\").\n";
+}
 
 // The standard-error line when the map passes the world's edge, where a compiler drops
 // brushes without a word; empty when it does not.
 std::string WorldEdgeWarning(const TBrushLevel& BrushLevel, bool Entities) {
   if (BrushLevel.FittingScale == 0) return std::string();
   const double reach = WrittenReach(BrushLevel, Entities), fits = BrushLevel.FittingScale;
-  return "the map reaches " + rtl::FloatToStr(reach) + " units from the centre, beyond the " +
-         "world's edge at " + rtl::FloatToStr(WorldEdge) + "; the largest Scale that fits is " +
-         rtl::FloatToStr(fits) + " (--fit-world)";
+  const std::string head = "the map reaches " + rtl::FloatToStr(reach) +
+                           " units from the centre, beyond the world's edge at " +
+                           rtl::FloatToStr(WorldEdge) + "; ";
+  if (BrushLevel.NoScaleFits)
+    return head + "no Scale fits: even at " + rtl::FloatToStr(fits) +
+           ", the smallest tried, a point of the level lies beyond the edge, as far from the " +
+           "rest as no level reaches";
+  return head + "the largest Scale that fits is " + rtl::FloatToStr(fits) + " (--fit-world)";
+}
+
+// Writes the map in one step as Path; Marked: as a map Morvane names itself (SaveMarkedMap),
+// Path then receiving the file written.
+TWholeMap WriteMap(const TImportResult& Result, TMapLayout& Layout, bool WithEntities, bool Marked,
+                   std::string& Path, TImportTerminal& Terminal) {
+  if (!Marked) {
+    rtl::TAtomicFile mapFile(Path);
+    const TWholeMap whole =
+        WriteWholeMap(mapFile.Stream(), Result, Layout, WithEntities, TImportTerminal::Progress);
+    Terminal.Clear();
+    mapFile.Commit();
+    return whole;
+  }
+  rtl::TMemoryStream body;
+  const TWholeMap whole =
+      WriteWholeMap(body, Result, Layout, WithEntities, TImportTerminal::Progress);
+  Terminal.Clear();
+  Path = SaveMarkedMap(std::string(), Path, std::string(body.Bytes().begin(), body.Bytes().end()),
+                       [&Terminal](const std::string& Line) { Terminal.Console(Line); });
+  return whole;
+}
+
+// The game-ready map in the game's maps folder, where the plug-in saves it; Path receives the
+// file written.
+TWholeMap WriteGameFolderMap(const TImportResult& Result, TMapLayout& Layout,
+                             const std::string& Install, std::string& Path,
+                             TImportTerminal& Terminal) {
+  TWholeMap whole;
+  Path = WriteGameMap(
+      Install, Result, Layout, whole,
+      [&Terminal](const std::string& Line) { Terminal.Console(Line); }, TImportTerminal::Progress);
+  Terminal.Clear();
+  return whole;
+}
+
+// The folders the import writes into, checked before anything is written: a --game-dir that
+// does not exist is a typo, not a new game tree (nothing is created), and the game's GameData
+// folder itself would get a GameData of its own; a --map in a folder that does not exist would
+// fail only after the textures and the shader script were written.
+bool CheckOutputFolders(TArgs& a, std::ostream& err) {
+  if (a.Has("--game-dir")) {
+    const std::string dir = a.Get("--game-dir");
+    if (rtl::PathKind(dir) != rtl::TPathKind::Directory) {
+      err << "morvane import: --game-dir '" << dir
+          << "' is no folder; name the game's install folder (nothing was created)\n";
+      return false;
+    }
+    const std::string name = rtl::ExtractFileName(rtl::ExcludeTrailingPathDelimiter(dir));
+    if (rtl::SameText(name, "GameData")) {
+      err << "morvane import: --game-dir '" << dir
+          << "' is the game's GameData folder itself; name the folder that holds it\n";
+      return false;
+    }
+  }
+  if (a.Has("--map")) {
+    const std::string folder = rtl::ExtractFilePath(a.Get("--map"));
+    if (!folder.empty() && rtl::PathKind(folder) != rtl::TPathKind::Directory) {
+      err << "morvane import: the folder of --map '" << a.Get("--map")
+          << "' does not exist; nothing was written\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 int Import(TArgs& a, std::ostream& out, std::ostream& err) {
@@ -176,6 +227,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   }
   const bool brushDef = mapFormat == "brushdef";
 
+  if (!CheckOutputFolders(a, err)) return 1;
+
   THeadlessImport run;
   run.Command = "import";
   run.Path = path;
@@ -199,6 +252,8 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.Entry = a.Get("--entry");
   run.Adjust = [&a, brushDef](TImportOptions& options) {
     ApplyImportFlags(a, false, options);
+    // The .map is the only reader of the faces: they are made as each brush is written.
+    options.KeepFaces = false;
     // A brushDef matrix is in repeats of the image: every found material's size is needed.
     if (brushDef) options.TextureSizes = true;
   };
@@ -219,22 +274,17 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
                                   result.Names.FacePrefix});
   const std::string levelName =
       rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
-  // A map ready for the game goes where the plug-in saves it, into the game's maps folder.
-  const bool gameMap = !a.Has("--map") && IsGameReady(used) && !installUsed.empty();
+  // A map ready for the game goes where the plug-in saves it, into the game's maps folder; a
+  // game-ready map named by Morvane replaces only a map Morvane wrote that nobody changed.
+  const bool gameReady = !a.Has("--map") && IsGameReady(used);
+  const bool gameMap = gameReady && !installUsed.empty();
   std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
     terminal.Status("Loading Brushes into Radiant...");
-    TWholeMap whole;
-    if (gameMap) {
-      mapPath = WriteGameMap(installUsed, result, layout, whole, TImportTerminal::Progress);
-    } else {
-      rtl::TAtomicFile mapFile(mapPath);
-      whole =
-          WriteWholeMap(mapFile.Stream(), result, layout, withEntities, TImportTerminal::Progress);
-      mapFile.Commit();
-    }
-    terminal.Clear();
+    const TWholeMap whole =
+        gameMap ? WriteGameFolderMap(result, layout, installUsed, mapPath, terminal)
+                : WriteMap(result, layout, withEntities, gameReady, mapPath, terminal);
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
     // Beside a map file only: a map written to a device or pipe has no folder of its own.
     if (rtl::PathKind(mapPath) == rtl::TPathKind::File) {
@@ -267,17 +317,20 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 const TCommandDef& ImportCommand() {
-  static const TCommandDef command = {
-      "import",
-      ImportSynopsis,
-      ImportDetails,
-      {{"--entry", true},       {"--game-dir", true},        {"--settings", true},
-       {"--map", true},         {"--default-texture", true}, {"--overwrite-textures", false},
-       {"--align", false},      {"--map-format", true},      {"--clean", false},
-       {"--entities", false},   {"--seal", false},           {"--fit-world", false},
-       {"--adjoins", false},    {"--shaders", false},        {"--level-palette", false},
-       {"--parent-mat", false}, {"--water", false},          {"--lights", false},
-       {"--models", false},     {"--game-ready", false}},
-      Import};
+  static const std::string synopsis = ImportSynopsis(), details = ImportDetails();
+  static const TCommandDef command = [] {
+    TCommandDef def{"import",
+                    synopsis.c_str(),
+                    details.c_str(),
+                    {{"--entry", true},
+                     {"--game-dir", true},
+                     {"--settings", true},
+                     {"--map", true},
+                     {"--default-texture", true},
+                     {"--map-format", true}},
+                    Import};
+    for (const TOptionDef& flag : ImportFlagDefs(false)) def.Options.push_back(flag);
+    return def;
+  }();
   return command;
 }

@@ -30,12 +30,22 @@ bool IsStandardOutput(const std::string& path) {
          id.Node == static_cast<uint64_t>(st.st_ino);
 }
 
-const char* const PreviewSynopsis =
-    "  morvane preview PATH [--entry KEY] [--settings FILE] [--game-dir DIR] [-o FILE.png]\n"
-    "                       [--size WxH] [--uv game|editor] [--align] [--clean]\n"
-    "                       [--view iso|top|player] [--camera X,Y,Z,YAW,PITCH] [--both-sides]\n"
-    "                       [--light game|flat] [--seal] [--fit-world] [--adjoins]\n"
-    "                       [--level-palette] [--parent-mat] [--models] [--game-ready]\n";
+// The import's look flags come from the option table, as import's help does.
+std::string PreviewSynopsis() {
+  std::vector<std::string> words = {"[--entry KEY]",
+                                    "[--settings FILE]",
+                                    "[--game-dir DIR]",
+                                    "[-o FILE.png]",
+                                    "[--size WxH]",
+                                    "[--uv game|editor]",
+                                    "[--view iso|top|player]",
+                                    "[--camera X,Y,Z,YAW,PITCH]",
+                                    "[--both-sides]",
+                                    "[--light game|flat]"};
+  for (const std::string& flag : ImportFlagWords(true)) words.push_back(flag);
+  return WrapWords(words, "  morvane preview PATH", std::string(23, ' '), 98);
+}
+
 const char* const PreviewDetails =
     "preview runs the import's reading and conversion (the same console lines; no .map and no\n"
     "        images written) and draws the front faces of the slabs into a PNG picture, with\n"
@@ -48,9 +58,8 @@ const char* const PreviewDetails =
     "  --uv game|editor     game (default): each face mapped with the level's texture vertices;\n"
     "                       editor: with the projection the editor will show (the brush faces'\n"
     "                       shift, rotation and scale).\n"
-    "  --align, --clean     turn the AlignTextures or CleanSlabs setting on for this run.\n"
-    "  --seal, --fit-world, --adjoins, --level-palette, --parent-mat, --game-ready\n"
-    "                       as for import: the level as that import makes it (nothing written).\n"
+    "  --align, --seal, ... the import flags that change what the level looks like, as for\n"
+    "                       import: the level as that import makes it (nothing written).\n"
     "  --view iso|top|player\n"
     "                       iso (default): from the south-west corner, 35 degrees down; top:\n"
     "                       straight down (both fit the whole level into the picture); player:\n"
@@ -283,28 +292,24 @@ int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 const TCommandDef& PreviewCommand() {
-  static const TCommandDef command = {"preview",
-                                      PreviewSynopsis,
-                                      PreviewDetails,
-                                      {{"--entry", true},
-                                       {"--settings", true},
-                                       {"--game-dir", true},
-                                       {"-o", true},
-                                       {"--size", true},
-                                       {"--uv", true},
-                                       {"--view", true},
-                                       {"--camera", true},
-                                       {"--light", true},
-                                       {"--both-sides", false},
-                                       {"--models", false},
-                                       {"--align", false},
-                                       {"--clean", false},
-                                       {"--seal", false},
-                                       {"--fit-world", false},
-                                       {"--adjoins", false},
-                                       {"--level-palette", false},
-                                       {"--parent-mat", false},
-                                       {"--game-ready", false}},
-                                      Preview};
+  static const std::string synopsis = PreviewSynopsis();
+  static const TCommandDef command = [] {
+    TCommandDef def{"preview",
+                    synopsis.c_str(),
+                    PreviewDetails,
+                    {{"--entry", true},
+                     {"--settings", true},
+                     {"--game-dir", true},
+                     {"-o", true},
+                     {"--size", true},
+                     {"--uv", true},
+                     {"--view", true},
+                     {"--camera", true},
+                     {"--light", true},
+                     {"--both-sides", false}},
+                    Preview};
+    for (const TOptionDef& flag : ImportFlagDefs(true)) def.Options.push_back(flag);
+    return def;
+  }();
   return command;
 }

@@ -34,7 +34,7 @@ void TJKContainer::Clear() {
 }
 
 bool TJKContainer::Open(const std::string& fileName) {
-  if (!rtl::FileExists(fileName)) return true;
+  if (!rtl::FileExists(fileName)) return false;
   FileName = fileName;
   rtl::TFileStream file(rtl::NativePath(fileName), rtl::TFileMode::OpenRead);
   try {

@@ -41,10 +41,10 @@ class TJKContainer {
   // Frees the directory; FileName stays.
   void Clear();
 
-  // Reads the directory of a file. A file that does not exist is no error: True, and nothing
-  // changes. Raises "Cannot open file %s" (after storing FileName, keeping the old directory)
-  // and "Stream read error" for a short or lying header or directory, followed by the file's
-  // name and that it is no container or a damaged one.
+  // Reads the directory of a file. A file that does not exist is no error: False, and nothing
+  // changes (the level import still offers its picker, empty). Raises "Cannot open file %s" (after
+  // storing FileName, keeping the old directory) and "Stream read error" for a short or lying
+  // header or directory, followed by the file's name and that it is no container or a damaged one.
   bool Open(const std::string& fileName);
 
   // Reads the header and directory from a stream positioned at the start of a container.

@@ -27,6 +27,15 @@ std::unique_ptr<TLightFit> FitLights(const TJKLevel& Level, double Scale,
   if (fit->DroppedNegative > 0 && Console)
     Console(rtl::Format("%d negative lights left out: the compiler cannot take light away",
                         fit->DroppedNegative));
+  if (fit->DroppedNoRange > 0 && Console)
+    Console(
+        rtl::Format("%d lights without a positive range or intensity left out: they light nothing",
+                    fit->DroppedNoRange));
+  for (int light : fit->DroppedTooNarrow)
+    if (Console)
+      Console(rtl::Format(
+          "Light %d left out: its range %g is too small for the map to hold its fade", light,
+          static_cast<double>(Level.Lights[static_cast<size_t>(light)]->Value2)));
   return fit;
 }
 
@@ -38,7 +47,10 @@ void Seal(const TJKLevel& Level, TBrushLevel& BrushLevel, const TImportOptions& 
   TSealFill fill;
   if (Fit)
     for (const TFitLight& light : Fit->Lights)
-      if (light.Source < 0) fill.Points.push_back({light.Origin.X, light.Origin.Y, light.Origin.Z});
+      if (light.Source < 0) {
+        fill.Points.push_back({light.Origin.X, light.Origin.Y, light.Origin.Z});
+        fill.Sectors.push_back(light.Sector);
+      }
   Ran.BlockSize = SealBrushLevel(Level, BrushLevel, Scale, Options.SealLevel,
                                  Options.WritesEntities, Console, Fit ? &fill : nullptr);
   Ran.ShellBoxes = BrushLevel.Brushes.Count() - beforeShell;

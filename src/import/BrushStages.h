@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "brush/BrushConvert.h"
-#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
+#include "import/ImportOptions.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 #include "light/LightFit.h"

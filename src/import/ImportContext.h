@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
+#include "import/ImportOptions.h"
 #include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 

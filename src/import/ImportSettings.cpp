@@ -6,7 +6,7 @@
 
 namespace {
 
-bool OnOff(const rtl::TStringList& Settings, const char* Key, const char* Message,
+bool OnOff(const rtl::TStringList& Settings, const char* Key, const std::string& Message,
            const TConsoleProc& Console) {
   const std::string value = Settings.Values(Key);
   if (value == "1") return true;
@@ -22,35 +22,54 @@ TSlabNumber Number(const rtl::TStringList& Settings, const char* Key, double Fal
   return TSlabNumber{Fallback, Message + rtl::FloatToStr(Fallback), false};
 }
 
+// Every key the hosts read: a line naming another is a key misspelt or of another program.
+const char* const KnownKeys[] = {
+    "Scale",           "BrushDepth",   "NonVisTex",       "JKPalette",
+    "OutputTexFormat", "ResourceGobs", "CleanSlabs",      "AlignTextures",
+    "ImportModels",    "ConvTexDir",   "ConvTexGob",      "ConvTexOutputDir",
+    "WaterVolumes",    "GameLights",   "SealLevel",       "FitWorld",
+    "ImportAdjoins",   "LevelPalette", "SearchParentMat", "GameReady",
+    "GameFolder",      "Q3Map2"};
+
+void WarnUnknownKeys(const rtl::TStringList& Settings, const TConsoleProc& Console) {
+  for (int i = 0; i < Settings.Count(); ++i) {
+    const std::string& line = Settings[i];
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = rtl::Trim(line.substr(0, eq));
+    // Comments and sections, as an .ini file may hold them, name no key.
+    if (key.empty() || key[0] == ';' || key[0] == '#' || key[0] == '[') continue;
+    bool known = false;
+    for (const char* k : KnownKeys) known = known || rtl::SameText(key, k);
+    if (!known) Console("Unknown setting '" + key + "' ignored (misspelt?)");
+  }
+}
+
 }  // namespace
 
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console) {
+  if (Console) WarnUnknownKeys(Settings, Console);
   TImportOptions options;
-  options.AlignTextures = OnOff(Settings, "AlignTextures",
-                                "Error reading align textures setting, using default: 0", Console);
-  options.CleanSlabs =
-      OnOff(Settings, "CleanSlabs", "Error reading clean slabs setting, using default: 0", Console);
-  options.ImportAdjoins = OnOff(Settings, "ImportAdjoins",
-                                "Error reading import adjoins setting, using default: 0", Console);
-  options.LevelPalette = OnOff(Settings, "LevelPalette",
-                               "Error reading level palette setting, using default: 0", Console);
-  options.SearchParentMat =
-      OnOff(Settings, "SearchParentMat",
-            "Error reading search parent mat setting, using default: 0", Console);
-  options.ImportModels = OnOff(Settings, "ImportModels",
-                               "Error reading import models setting, using default: 0", Console);
-  options.SealLevel =
-      OnOff(Settings, "SealLevel", "Error reading seal level setting, using default: 0", Console);
-  options.FitWorld =
-      OnOff(Settings, "FitWorld", "Error reading fit world setting, using default: 0", Console);
-  options.WaterVolumes = OnOff(Settings, "WaterVolumes",
-                               "Error reading water volumes setting, using default: 0", Console);
-  options.GameLights =
-      OnOff(Settings, "GameLights", "Error reading game lights setting, using default: 0", Console);
-  if (OnOff(Settings, "GameReady", "Error reading game ready setting, using default: 0", Console))
-    for (const TGameReadyPart& part : GameReadyParts)
-      if (part.Option) options.*part.Option = true;
+  for (const TOptionRow& row : OptionTable())
+    if (row.Key)
+      options.*row.Field =
+          OnOff(Settings, row.Key,
+                "Error reading " + std::string(row.Spoken) + " setting, using default: 0", Console);
+  if (OnOff(Settings, GameReadyKey, "Error reading game ready setting, using default: 0", Console))
+    TurnOnGameReady(options);
   return options;
+}
+
+void TurnOnGameReady(TImportOptions& Options) {
+  Options.GameReady = true;
+  for (const TOptionRow& row : OptionTable())
+    if (row.GameReady) Options.*row.Field = true;
+}
+
+bool IsGameReady(const TImportOptions& Options) {
+  for (const TOptionRow& row : OptionTable())
+    if (row.GameReady && !(Options.*row.Field)) return false;
+  return true;
 }
 
 TSlabNumber ReadScale(const rtl::TStringList& Settings) {

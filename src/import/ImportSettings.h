@@ -2,43 +2,21 @@
 // resolved here, once, before the import starts.
 #pragma once
 
+#include "import/OptionTable.h"
 #include "import/Pipeline.h"
 #include "rtl/Classes.h"
 
-// What "ready for the game" turns on, in one place: morvane's flag for each part, and the option
-// the plug-in turns on for its setting GameReady. The editor's interface cannot make entities:
-// with GameReady the plug-in saves the whole map, entities and models included, beside it, and
-// the shell leaves room for the entities as with --entities.
-struct TGameReadyPart {
-  const char* Flag;
-  bool TImportOptions::*Option;
-};
-inline constexpr TGameReadyPart GameReadyParts[] = {
-    {"--entities", &TImportOptions::WritesEntities},
-    {"--clean", &TImportOptions::CleanSlabs},
-    {"--align", &TImportOptions::AlignTextures},
-    {"--seal", &TImportOptions::SealLevel},
-    {"--fit-world", &TImportOptions::FitWorld},
-    {"--adjoins", &TImportOptions::ImportAdjoins},
-    {"--shaders", &TImportOptions::Shaders},
-    {"--level-palette", &TImportOptions::LevelPalette},
-    {"--parent-mat", &TImportOptions::SearchParentMat},
-    {"--models", &TImportOptions::ImportModels},
-    {"--water", &TImportOptions::WaterVolumes},
-    // Lights are entities and worldspawn keys, which only the saved map carries.
-    {"--lights", &TImportOptions::GameLights},
-};
-
-// Whether every part of "ready for the game" is on: --game-ready, or GameReady=1.
-inline bool IsGameReady(const TImportOptions& Options) {
-  for (const TGameReadyPart& part : GameReadyParts)
-    if (!(Options.*part.Option)) return false;
-  return true;
-}
-
-// The on/off settings (AlignTextures, CleanSlabs, ImportAdjoins, LevelPalette, SearchParentMat):
-// "1" on; "0", missing or empty off; any other value off, with one console line each, said now.
+// The on/off settings of the option table, then GameReady, which turns on every row marked for
+// the game: "1" on; "0", missing or empty off; any other value off, with one console line each,
+// said now.
 TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsoleProc& Console);
+
+// "Ready for the game" asked for: GameReady and every row of the option table marked for it on.
+void TurnOnGameReady(TImportOptions& Options);
+
+// Whether every row of the option table marked for the game is on: --game-ready, GameReady=1,
+// or each of its flags given.
+bool IsGameReady(const TImportOptions& Options);
 
 // A number setting (Scale, BrushDepth): its value, or the default with a console note for the
 // conversion to say where it first needs the number. Text that is no number, a value beyond the

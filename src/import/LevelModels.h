@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "brush/ImportOptions.h"
+#include "import/ImportOptions.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
+#include "import/ResourceIndex.h"
 #include "level/O_3do.h"
 #include "level/O_jkl.h"
 #include "model/ModelPose.h"
@@ -24,8 +25,10 @@ struct TLevelModel {
   std::string Source;   // where it was read from: a file, or "container>>3do\<name>"
   std::string Problem;  // why its things are not placed: not found, the reader's error, ...
   std::unique_ptr<T3DOModel> Model;
-  TPosedModel Posed;      // at the import's Scale, once posed
-  std::string MapName;    // "models/<level>/<name>.md3": the file below the game's base folder
+  TPosedModel Posed;  // at the import's Scale, once posed
+  // "models/<level>/<name>.md3", the files below the game's base folder: one, or the parts of a
+  // model larger than a file may hold (each placed thing names them all).
+  std::vector<std::string> MapNames;
   double ModelScale = 1;  // what the map's misc_model gives back of a model stored smaller
   int Things = 0;         // things that name it
 };
@@ -59,14 +62,19 @@ struct TLevelModels {
 };
 
 // Resolves every thing's model, then finds and reads each model once. Says on Console each model
-// not found or unreadable, naming it and how many things it costs.
-TLevelModels FindLevelModels(const TJKLevel& Level, const std::string& LevelFile,
-                             const std::string& ContainerFile, const TTextureSettings& Settings,
+// not found or unreadable, naming it and how many things it costs. A model is looked for beside
+// the level, in its 3do folder, with SearchParentMat in <level folder>/../3do/, then as 3do\ in
+// the index's containers.
+TLevelModels FindLevelModels(const TJKLevel& Level, TResourceIndex& Resources,
                              const TImportOptions& Options, const TConsoleProc& Console);
 
 // Poses every model its things use at Scale, with the material sizes Textures learned (64 x 64
 // when unknown), and, when Write, writes each as <install>/GameData/base/models/<level>/<name>.md3
-// in one step, saying "Saved: <file>". A model that cannot be written costs its things, with a
+// in one step, saying "Saved: <file>". The files there are named by Morvane: one that is not a
+// model Morvane wrote, or was changed since, is left alone and the model takes the next free name
+// (<name>_2.md3), with a line; nothing is written through a link. A model beyond what one file
+// holds is split into parts (<name>_part2.md3, ...) that each of its things names. A model name
+// Windows keeps for a device gets a "_". A model that cannot be written costs its things, with a
 // console line. A surface's shader is "textures/" and the face name of its material (as the
 // level's faces name theirs); faces without a material take NonVisTex. Sets each thing's angles.
 void PoseLevelModels(TLevelModels& Models, const TJKLevel& Level, double Scale,

@@ -5,21 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "rtl/FolderIndex.h"
+#include "import/ResourceIndex.h"
 
 // The palette named Colormap, as a palette source (a CMP file, or "container>>entry"): the entry
-// "misc\cmp\<Colormap>" of the first of Containers that holds it (letter case ignored; missing
-// or unreadable containers are passed over), else the file <LevelFile's folder>/../misc/cmp/
-// <Colormap> when LevelFile is given (letter case ignored, of the folders too). Empty when found
-// nowhere, or when Colormap is no plain file name.
-std::string FindLevelPalette(const std::string& Colormap,
-                             const std::vector<std::string>& Containers,
-                             const std::string& LevelFile);
+// "misc\cmp\<Colormap>" of the first of the index's containers that holds it (letter case
+// ignored; missing or unreadable containers are passed over), else the file <level's folder>/../
+// misc/cmp/<Colormap> for a level read from a file (letter case ignored, of the folders too).
+// Empty when found nowhere, or when Colormap is no plain file name.
+std::string FindLevelPalette(const std::string& Colormap, TResourceIndex& Resources);
 
-// The file <LevelFile's folder>/../<Sub>/<Material> (letter case ignored, of the folders too), or
-// empty: none there, no LevelFile, or Material no plain file name. Sub names the folder beside
-// the level's: "mat", or "3do", "mat" (where the game keeps its models' materials). Folders lists
-// each folder once for the whole import.
-std::string FindParentMat(const std::string& LevelFile, const std::string& Material,
-                          rtl::TFolderIndex& Folders,
+// The file <level's folder>/../<Sub>/<Material> (letter case ignored, of the folders too), or
+// empty: none there, a level from a container, or Material no plain file name. Sub names the
+// folder beside the level's: "mat", or "3do", "mat" (where the game keeps its models' materials).
+std::string FindParentMat(const std::string& Material, TResourceIndex& Resources,
                           const std::vector<std::string>& Sub = {"mat"});

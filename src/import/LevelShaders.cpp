@@ -1,5 +1,9 @@
 #include "import/LevelShaders.h"
 
+#include <map>
+#include <set>
+#include <utility>
+
 #include "brush/FaceRoles.h"
 #include "brush/FrontFaces.h"
 #include "import/LevelTextures.h"
@@ -229,4 +233,34 @@ void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
 
   WriteListedScript(folder, path, scriptName, mark + unmarked, static_cast<int>(entries.size()),
                     previous, existed, ConsoleMessage);
+}
+
+void KeepRoleNamesApart(TBrushLevel& BrushLevel, const TLevelNames& Names, const TJKLevel& Level) {
+  std::set<std::string> taken;  // lower case: every image's face name, then each shader given
+  for (int i = 0; i < Level.UsedMaterials.Count(); ++i)
+    taken.insert(rtl::LowerCase(Names.FaceName(Level.UsedMaterials[i])));
+  // material, suffix -> suffix; a suffix made here lives in the brush level's own texts
+  std::map<std::pair<std::string, std::string>, const char*> given;
+  for (int i = 0; i < BrushLevel.Brushes.Count(); ++i) {
+    T3DMesh& brush = *BrushLevel.Brushes.Items(i);
+    if (brush.Brush.Kind == TBrushKind::ShellBox) continue;
+    for (int f : RoleFaces(brush)) {
+      TSurface& face = *brush.Surfaces.Items(f);
+      if (*face.TextureSuffix == '\0' || face.MaterialName.empty()) continue;
+      const std::string role = face.TextureSuffix;
+      const auto key = std::make_pair(rtl::LowerCase(face.MaterialName), role);
+      auto it = given.find(key);
+      if (it == given.end()) {
+        std::string suffix = role;
+        for (int n = 2; taken.count(rtl::LowerCase(Names.FaceName(face.MaterialName) + suffix));
+             ++n)
+          suffix = role + "_" + std::to_string(n);
+        taken.insert(rtl::LowerCase(Names.FaceName(face.MaterialName) + suffix));
+        const char* text = face.TextureSuffix;
+        if (suffix != role) text = BrushLevel.SuffixTexts.emplace_back(suffix).c_str();
+        it = given.emplace(key, text).first;
+      }
+      face.TextureSuffix = it->second;
+    }
+  }
 }

@@ -34,3 +34,10 @@ void WriteLevelShaders(const TBrushLevel& BrushLevel, const TLevelNames& Names,
 // order with its mark. Empty when the list names the script already. Raises rtl::Exception for
 // a list that is no text (NUL bytes without a UTF-16 mark).
 std::string ShaderListAddition(const std::string& List, const std::string& Script);
+
+// A role's shader is named by its material's face name and the role's suffix ("a" + "_sky"); that
+// name must never be another material's face name (the wall of "a_sky.mat" would show a's sky).
+// Gives each material and role whose name would be taken so a further "_2", "_3", ... that no
+// material's face name and no other role's shader takes, on every face of it. Call after the
+// roles are named (NameFaceRoles) and before the faces or the script are written.
+void KeepRoleNamesApart(TBrushLevel& BrushLevel, const TLevelNames& Names, const TJKLevel& Level);

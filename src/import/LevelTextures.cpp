@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "container/O_jkc.h"
 #include "import/ImageNames.h"
@@ -30,34 +31,6 @@ bool LoadPalette(TColorMap& palette, const std::string& source, const TConsolePr
   }
 }
 
-// The containers of the search list, each opened once for the whole run: a directory does not
-// change while a level is imported, and re-reading it for every material costs time in
-// proportion to materials x entries.
-class TContainerCache {
- public:
-  explicit TContainerCache(const TConsoleProc& Console) : console_(Console) {}
-  // The container at path, opened on first use; null when no such file exists, or when it
-  // cannot be read, which is said once on the console: one bad item of the search list must not
-  // cost the level its other textures.
-  TJKContainer* Get(const std::string& path) {
-    auto it = open_.find(path);
-    if (it != open_.end()) return it->second.get();
-    if (!rtl::FileExists(path)) return nullptr;
-    auto container = std::make_unique<TJKContainer>();
-    try {
-      container->Open(path);
-    } catch (const rtl::Exception& e) {
-      console_("Container '" + path + "' skipped: " + e.what());
-      container.reset();
-    }
-    return (open_[path] = std::move(container)).get();
-  }
-
- private:
-  const TConsoleProc& console_;
-  std::map<std::string, std::unique_ptr<TJKContainer>> open_;
-};
-
 // The light and transparency tables of the palette that was loaded; none when they cannot be
 // read (the palette's own failure was said already).
 TColorTables PaletteTables(const std::string& source) {
@@ -77,233 +50,257 @@ std::string ImageErrorText(const rtl::Exception& e) {
   return text;
 }
 
-}  // namespace
+// One run of the texture step over a level's materials.
+class TTextureRun {
+ public:
+  TTextureRun(const TTextureJob& Job, TLevelTextures* Found)
+      : job_(Job),
+        found_(Found),
+        learn_(Found && (Job.Options.TextureSizes || Job.Options.TexturePixels)),
+        say_([this](const std::string& Text) { Say(Text); }) {}
+  int Run();
 
-int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
-                         const std::string& LevelFile, const std::string& ContainerFile,
-                         TProgressProc Progress, const TTextureSettings& Settings,
-                         const TConsoleProc& Console, const TImportOptions& Options,
-                         TLevelTextures* Found) {
-  // Every line goes through here, so that a caller may leave Console empty.
-  const TConsoleProc ConsoleMessage = [&Console](const std::string& Text) {
-    if (Console) Console(Text);
+ private:
+  // Where one material's pixels came from, and whether it was found and decoded.
+  struct TLook {
+    bool Found = false, Decoded = false;
+    std::string Source;
   };
-  const bool learn = Found && (Options.TextureSizes || Options.TexturePixels);
+  void Say(const std::string& Text) const {
+    if (job_.Console) job_.Console(Text);
+  }
+  void SayNames() const;
+  bool MakeFolder();
+  void LoadLevelPalette();
+  TLook Look(const std::string& Material);
+  bool Known(TLook& Look, const std::string& Key) const;
+  bool LookInContainers(const std::string& Material, TLook& Look);
+  void Learn(const std::string& Material, const TLook& Look);
+  bool Write(const std::string& Material, const std::string& Output, const TLook& Look);
+
+  const TTextureJob& job_;
+  TLevelTextures* found_;
+  const bool learn_;
+  const TConsoleProc say_;  // Say as a console for the helpers
+  std::string folder_;
+  // One texture and one buffer for every material.
+  TJKTexture texture_;
+  rtl::TMemoryStream buffer_;
+  std::set<std::string> saidContainers_;
+};
+
+void TTextureRun::SayNames() const {
   // Face texture names are "level/material" and the images are found by them: the folder and
   // file names change exactly as the hand-off changes the names it gives the editor.
-  const std::string& levelName = Names.Folder;
-  if (levelName != MapSafeName(Level.Name)) {
-    ConsoleMessage("Level name '" + Level.Name + "' cannot name a texture folder; '" + levelName +
-                   "/' stands for it");
+  const TJKLevel& level = job_.Level;
+  const std::string& levelName = job_.Names.Folder;
+  if (levelName != MapSafeName(level.Name)) {
+    Say("Level name '" + level.Name + "' cannot name a texture folder; '" + levelName +
+        "/' stands for it");
   } else {
-    std::string example = levelName != Level.Name ? Level.Name + "/" : std::string();
-    for (int i = 0; i < Level.UsedMaterials.Count() && example.empty(); ++i)
-      if (MapSafeName(Level.UsedMaterials[i]) != Level.UsedMaterials[i])
-        example = Level.Name + "/" + Level.UsedMaterials[i];
+    std::string example = levelName != level.Name ? level.Name + "/" : std::string();
+    for (int i = 0; i < level.UsedMaterials.Count() && example.empty(); ++i)
+      if (MapSafeName(level.UsedMaterials[i]) != level.UsedMaterials[i])
+        example = level.Name + "/" + level.UsedMaterials[i];
     if (!example.empty())
-      ConsoleMessage(
-          "Texture names cannot hold blanks, quotes or control characters; '_' "
+      Say("Texture names cannot hold blanks, quotes or control characters; '_' "
           "stands for them (\"" +
           example + "\" becomes \"" + MapSafeName(example) + "\")");
   }
-  for (const TImageNames::TRenamed& r : Names.Images.Renamed())
-    ConsoleMessage("Textures '" + r.First + "' and '" + r.Second +
-                   "' would share one image name; '" + r.Second + "' is named '" + levelName + "/" +
-                   r.Name + "'");
-  // 1. The texture folder, under the game's install folder only: without one there is no place
-  // to write to (the root of the current drive is no texture folder). A run that writes nothing
-  // decodes all the same.
-  if (!Settings.InstallPathError.empty()) throw rtl::Exception(Settings.InstallPathError);
-  const std::string& install = Settings.InstallPath;
-  if (install.empty() && Options.WriteTextures) {
-    ConsoleMessage("Game install path not found, unable to convert textures.");
-    return 0;
+  for (const TImageNames::TRenamed& r : job_.Names.Images.Renamed())
+    Say("Textures '" + r.First + "' and '" + r.Second + "' would share one image name; '" +
+        r.Second + "' is named '" + levelName + "/" + r.Name + "'");
+}
+
+// The texture folder, under the game's install folder only: without one there is no place to
+// write to (the root of the current drive is no texture folder). A run that writes nothing
+// decodes all the same. False: said, and nothing is converted.
+bool TTextureRun::MakeFolder() {
+  const TTextureSettings& settings = job_.Settings;
+  if (!settings.InstallPathError.empty()) throw rtl::Exception(settings.InstallPathError);
+  const bool write = job_.Options.WriteTextures;
+  if (settings.InstallPath.empty() && write) {
+    Say("Game install path not found, unable to convert textures.");
+    return false;
   }
-  // The level's name becomes a folder: LevelFolderName keeps it one folder below the texture
+  // The level's name becomes a folder: its name rules keep it one folder below the texture
   // folder (a container entry can be called anything).
-  std::string folder =
-      rtl::JoinPath(install, rtl::NativePath(GameTextureFolder)) + levelName + rtl::PathDelim;
-  bool created = !Options.WriteTextures;
+  folder_ = rtl::JoinPath(settings.InstallPath, rtl::NativePath(GameTextureFolder)) +
+            job_.Names.Folder + rtl::PathDelim;
+  bool created = !write;
   try {
-    if (!created) created = rtl::ForceDirectories(folder);
+    if (!created) created = rtl::ForceDirectories(folder_);
   } catch (const std::exception&) {
     created = false;
   }
-  if (!created) {
-    ConsoleMessage("Failed to create texture directory '" + folder +
-                   "', unable to convert textures.");
-    return 0;
-  }
+  if (!created)
+    Say("Failed to create texture directory '" + folder_ + "', unable to convert textures.");
+  return created;
+}
 
-  // 2. Palette: the configured one, else (when asked) the one the level names.
+// The configured palette, else (when asked) the one the level names.
+void TTextureRun::LoadLevelPalette() {
+  const TJKLevel& level = job_.Level;
+  std::string source = job_.Settings.Palette;
+  if (source.empty() && job_.Options.LevelPalette && !level.Colormaps.empty()) {
+    source = FindLevelPalette(level.Colormaps[0], job_.Resources);
+    if (!source.empty()) Say("Palette '" + level.Colormaps[0] + "' of the level: " + source);
+  }
   TColorMap palette;
-  std::string paletteSource = Settings.Palette;
-  if (paletteSource.empty() && Options.LevelPalette && !Level.Colormaps.empty()) {
-    std::vector<std::string> boxes{ContainerFile};
-    for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs))
-      boxes.push_back(item);
-    paletteSource = FindLevelPalette(Level.Colormaps[0], boxes, LevelFile);
-    if (!paletteSource.empty())
-      ConsoleMessage("Palette '" + Level.Colormaps[0] + "' of the level: " + paletteSource);
+  const bool own = LoadPalette(palette, source, say_);
+  if (found_ && job_.Options.TexturePixels) {
+    found_->Palette = palette.Palette;
+    if (own) found_->Tables = PaletteTables(source);
   }
-  const bool ownPalette = LoadPalette(palette, paletteSource, ConsoleMessage);
-  if (Found && Options.TexturePixels) {
-    Found->Palette = palette.Palette;
-    if (ownPalette) Found->Tables = PaletteTables(paletteSource);
-  }
+  texture_.Palette = palette.Palette;
+}
 
-  // 3. Output extension, its letter case kept.
-  const std::string& ext = Names.Extension;
-  const std::string lowerExt = rtl::LowerCase(ext);
-  const bool knownFormat = lowerExt == ".jpg" || lowerExt == ".jpeg" || lowerExt == ".tga";
+// Where the pixels come from: a file, or a container's entry data by its place, so that entries
+// sharing their data (or one file named in any letter case) are decoded once when only the
+// pixels are wanted. True when they were decoded already.
+bool TTextureRun::Known(TLook& Look, const std::string& Key) const {
+  Look.Source = Key;
+  if (!learn_ || !job_.Options.TexturePixels || job_.Options.WriteTextures) return false;
+  auto it = found_->Sources.find(Key);
+  return it != found_->Sources.end() && it->second.Width > 0;
+}
 
-  // 4, 5. One texture, one buffer; the level's own container first, then ResourceGobs.
-  TJKTexture texture;
-  texture.Palette = palette.Palette;
-  rtl::TMemoryStream buffer;
-  std::vector<std::string> search;
-  if (!ContainerFile.empty()) search.push_back(ContainerFile);
-  // Items that do not exist are passed over silently: they are looked for once, here, rather
-  // than once per material (a long list of missing items cost seconds).
-  for (const std::string& item : rtl::SplitCommaText(Settings.ResourceGobs))
-    if (rtl::FileExists(item)) search.push_back(item);
-  TContainerCache containers(ConsoleMessage);
-
-  std::string levelFolder = rtl::ExtractFilePath(LevelFile);
-  // Each folder looked in is listed once for the run, its "mat" folder in any letter case.
-  rtl::TFolderIndex folders;
+// The files first: beside the level, in its "mat" folder, in the "mat" folder beside the
+// level's (a level unpacked from its container), then the containers. Errors name their file
+// (or container and entry) themselves.
+TTextureRun::TLook TTextureRun::Look(const std::string& Material) {
+  const TImportOptions& options = job_.Options;
+  TResourceIndex& resources = job_.Resources;
+  rtl::TFolderIndex& folders = resources.Folders();
+  const std::string levelFolder = rtl::ExtractFilePath(resources.LevelFile());
   const std::string matFolder = folders.FindFolder(levelFolder, "mat");
-  int count = 0;
-  const int total = Level.UsedMaterials.Count();
-  for (int i = 0; i < total; ++i) {
-    if (Progress) Progress(i, total);
-    const std::string& material = Level.UsedMaterials[i];
-    if (MaterialNameLeavesFolder(material)) {
-      ConsoleMessage("Texture '" + material +
-                     "' refused: its name points outside the texture folders");
-      continue;
-    }
-    std::string output = folder + Names.ImageFile(material);
-    const bool exists =
-        Options.WriteTextures && !Options.OverwriteTextures && rtl::FileExists(output);
-    if (exists && !learn) continue;
+  std::string file = folders.FindFile(levelFolder, Material);
+  if (file.empty() && !matFolder.empty()) file = folders.FindFile(matFolder, Material);
+  if (file.empty() && options.SearchParentMat) file = FindParentMat(Material, resources);
+  if (file.empty() && options.SearchParentMat && options.ImportModels)
+    file = FindParentMat(Material, resources, {"3do", "mat"});
+  TLook look;
+  if (!file.empty()) {
+    look.Found = true;
+    look.Decoded = Known(look, file) || texture_.LoadFromFile(file);
+    return look;
+  }
+  LookInContainers(Material, look);
+  return look;
+}
 
-    bool found = false, decoded = false;
-    // Where the pixels come from: a file, or a container's entry data by its place, so that
-    // entries sharing their data (or one file named in any letter case) are decoded once when
-    // only the pixels are wanted.
-    std::string source;
-    auto known = [&](const std::string& key) {
-      source = key;
-      if (!learn || !Options.TexturePixels || Options.WriteTextures) return false;
-      auto it = Found->Sources.find(key);
-      return it != Found->Sources.end() && it->second.Width > 0;
-    };
-    // A material that cannot be read or decoded is said and passed over; the others, and the
-    // level's brushes, still come. Errors name their file (or container and entry) themselves.
+bool TTextureRun::LookInContainers(const std::string& Material, TLook& Look) {
+  TResourceIndex& resources = job_.Resources;
+  for (const std::string& path : resources.Containers()) {
+    std::string error;
+    TJKContainer* container = resources.Container(path, &error);
+    // One bad item of the search list must not cost the level its other textures: it is said
+    // once, where it is first needed.
+    if (!error.empty() && saidContainers_.insert(path).second)
+      Say("Container '" + path + "' skipped: " + error);
+    if (!container) continue;
+    std::string key = "mat\\" + Material;
+    const TGobEntry* entry = container->Find(key);
+    // The game finds its models' materials in "3do\mat" too.
+    if (!entry && job_.Options.ImportModels) entry = container->Find(key = "3do\\" + key);
+    if (!entry) continue;
+    Look.Found = true;
+    if (Known(Look,
+              path + ">>@" + std::to_string(entry->Offset) + "+" + std::to_string(entry->Length)))
+      return Look.Decoded = true;
+    if (entry->Length > MaxMatBytes)
+      throw rtl::EFileTooLarge(path + ">>" + key, entry->Length, MaxMatBytes, "a texture");
+    buffer_.Clear();
+    container->ExtractToStream(buffer_, key);
+    buffer_.SetPosition(0);
     try {
-      std::string beside = folders.FindFile(levelFolder, material);
-      std::string inMat = matFolder.empty() ? std::string() : folders.FindFile(matFolder, material);
-      // A level unpacked from its container keeps "jkl" and "mat" side by side.
-      std::string parentMat = beside.empty() && inMat.empty() && Options.SearchParentMat
-                                  ? FindParentMat(LevelFile, material, folders)
-                                  : std::string();
-      if (parentMat.empty() && beside.empty() && inMat.empty() && Options.SearchParentMat &&
-          Options.ImportModels)
-        parentMat = FindParentMat(LevelFile, material, folders, {"3do", "mat"});
-      if (!beside.empty()) {
-        found = true;
-        decoded = known(beside) || texture.LoadFromFile(beside);
-      } else if (!inMat.empty()) {
-        found = true;
-        decoded = known(inMat) || texture.LoadFromFile(inMat);
-      } else if (!parentMat.empty()) {
-        found = true;
-        decoded = known(parentMat) || texture.LoadFromFile(parentMat);
-      } else {
-        for (const std::string& path : search) {
-          TJKContainer* container = containers.Get(path);
-          if (!container) continue;
-          std::string key = "mat\\" + material;
-          const TGobEntry* entry = container->Find(key);
-          // The game finds its models' materials in "3do\mat" too.
-          if (!entry && Options.ImportModels) entry = container->Find(key = "3do\\" + key);
-          if (!entry) continue;
-          found = true;
-          if (known(path + ">>@" + std::to_string(entry->Offset) + "+" +
-                    std::to_string(entry->Length))) {
-            decoded = true;
-            break;
-          }
-          if (entry->Length > MaxMatBytes)
-            throw rtl::EFileTooLarge(path + ">>" + key, entry->Length, MaxMatBytes, "a texture");
-          buffer.Clear();
-          container->ExtractToStream(buffer, key);
-          buffer.SetPosition(0);
-          try {
-            decoded = texture.LoadFromStream(buffer);
-          } catch (rtl::Exception& e) {
-            e.SetPlace(rtl::InFile(path + ">>" + key));
-            throw;
-          }
-          break;
-        }
-      }
+      return Look.Decoded = texture_.LoadFromStream(buffer_);
+    } catch (rtl::Exception& e) {
+      e.SetPlace(rtl::InFile(path + ">>" + key));
+      throw;
+    }
+  }
+  return false;
+}
+
+void TTextureRun::Learn(const std::string& Material, const TLook& Look) {
+  TMaterialImage& image = found_->Materials[Material];
+  if (!job_.Options.TexturePixels) {
+    image.Width = texture_.Width();
+    image.Height = texture_.Height();
+    return;
+  }
+  TSourcePixels& pixels = found_->Sources[Look.Source];
+  if (pixels.Width == 0) {
+    pixels.Width = texture_.Width();
+    pixels.Height = texture_.Height();
+    pixels.Indices = texture_.Indices();
+    if (pixels.Indices.empty()) pixels.BGRA = texture_.Bitmap();
+  }
+  image.Source = Look.Source;
+  image.Width = pixels.Width;
+  image.Height = pixels.Height;
+}
+
+// The image of a material that was looked for; true when it counts as converted. The image
+// format was checked before the run: every writer knows it.
+bool TTextureRun::Write(const std::string& Material, const std::string& Output, const TLook& Look) {
+  if (Look.Decoded && !job_.Options.WriteTextures) return true;
+  if (Look.Decoded) {
+    try {
+      texture_.SaveToFile(Output);
     } catch (const rtl::Exception& e) {
-      if (!exists) ConsoleMessage("Texture '" + material + "' skipped: " + e.what());
+      // An image that cannot be written (too large for its format, say) costs only its own
+      // material.
+      Say("Texture '" + Material + "' not written: " + ImageErrorText(e));
+      return false;
+    }
+    Say("Saved: " + Output);
+    return true;
+  }
+  if (Look.Found)
+    Say("Texture '" + Material + "' holds no image that can be converted");
+  else
+    Say("Texture '" + Material + "' not found");
+  return false;
+}
+
+int TTextureRun::Run() {
+  SayNames();
+  if (!MakeFolder()) return 0;
+  LoadLevelPalette();
+  const TImportOptions& options = job_.Options;
+  int count = 0;
+  const TJKLevel& level = job_.Level;
+  const int total = level.UsedMaterials.Count();
+  for (int i = 0; i < total; ++i) {
+    if (job_.Progress) job_.Progress(i, total);
+    const std::string& material = level.UsedMaterials[i];
+    if (MaterialNameLeavesFolder(material)) {
+      Say("Texture '" + material + "' refused: its name points outside the texture folders");
       continue;
     }
-
-    if (decoded && learn) {
-      TMaterialImage& image = Found->Materials[material];
-      if (Options.TexturePixels) {
-        TSourcePixels& pixels = Found->Sources[source];
-        if (pixels.Width == 0) {
-          pixels.Width = texture.Width();
-          pixels.Height = texture.Height();
-          pixels.Indices = texture.Indices();
-          if (pixels.Indices.empty()) pixels.BGRA = texture.Bitmap();
-        }
-        image.Source = source;
-        image.Width = pixels.Width;
-        image.Height = pixels.Height;
-      } else {
-        image.Width = texture.Width();
-        image.Height = texture.Height();
-      }
+    const std::string output = folder_ + job_.Names.ImageFile(material);
+    const bool exists =
+        options.WriteTextures && !options.OverwriteTextures && rtl::FileExists(output);
+    if (exists && !learn_) continue;
+    TLook look;
+    // A material that cannot be read or decoded is said and passed over; the others, and the
+    // level's brushes, still come.
+    try {
+      look = Look(material);
+    } catch (const rtl::Exception& e) {
+      if (!exists) Say("Texture '" + material + "' skipped: " + e.what());
+      continue;
     }
-    if (exists) continue;
-    if (decoded && !Options.WriteTextures) {
-      // A run that writes nothing fails where the writing run would: with a format no writer
-      // knows, at the first image it would write.
-      if (!knownFormat) {
-        rtl::Exception e("Unsupported file extension: '" +
-                         rtl::LowerCase(rtl::ExtractFileExt(output)) + "'");
-        e.SetPlace("setting OutputTexFormat=" + Settings.OutputTexFormat);
-        throw e;
-      }
-      ++count;
-    } else if (decoded) {
-      try {
-        texture.SaveToFile(output);
-      } catch (rtl::Exception& e) {
-        // The writer's "Unsupported file extension" concerns every texture: it ends the run,
-        // told which setting to mend. An image of a known format that cannot be written (too
-        // large for its format, say) costs only its own material.
-        if (!knownFormat) {
-          e.SetPlace("setting OutputTexFormat=" + Settings.OutputTexFormat);
-          throw;
-        }
-        ConsoleMessage("Texture '" + material + "' not written: " + ImageErrorText(e));
-        continue;
-      }
-      ConsoleMessage("Saved: " + output);
-      ++count;
-    } else if (found) {
-      ConsoleMessage("Texture '" + material + "' holds no image that can be converted");
-    } else {
-      ConsoleMessage("Texture '" + material + "' not found");
-    }
+    if (look.Decoded && learn_) Learn(material, look);
+    if (!exists && Write(material, output, look)) ++count;
   }
   return count;
+}
+
+}  // namespace
+
+int ConvertLevelTextures(const TTextureJob& Job, TLevelTextures* Found) {
+  return TTextureRun(Job, Found).Run();
 }

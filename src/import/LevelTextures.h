@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "brush/ImportOptions.h"
+#include "import/ImportOptions.h"
 #include "import/LevelNames.h"
+#include "import/ResourceIndex.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
 #include "texture/ColorTables.h"
@@ -62,18 +63,24 @@ struct TTextureSettings {
   std::string ResourceGobs;      // the comma list of containers searched after the level's own
 };
 
-// Returns the number of images written. Exactly one of LevelFile and ContainerFile is non-empty.
-// Problems with single materials (not found, unreadable, not decodable) and search-list
-// containers that cannot be read, and images that cannot be written, are said on Console, naming
-// the material, the file and the reason, and the run goes on; an OutputTexFormat that names no
-// image format raises and ends the run, and so does a non-empty Settings.InstallPathError, where
-// the step needs the install folder.
+// One run of the texture step: the level, its names (made from its material list and
+// Settings.OutputTexFormat, a format checked before the run), where its resources are, and how.
 // Options: OverwriteTextures converts a material again although its image exists; WriteTextures
-// off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found.
-// Names are the level's, made from its material list and Settings.OutputTexFormat.
-int ConvertLevelTextures(const TJKLevel& Level, const TLevelNames& Names,
-                         const std::string& LevelFile, const std::string& ContainerFile,
-                         TProgressProc Progress, const TTextureSettings& Settings,
-                         const TConsoleProc& Console,
-                         const TImportOptions& Options = TImportOptions(),
-                         TLevelTextures* Found = nullptr);
+// off writes no image (nor the texture folder); TextureSizes and TexturePixels fill Found;
+// LevelPalette and SearchParentMat widen the search; ImportModels looks in "3do\mat" too.
+struct TTextureJob {
+  const TJKLevel& Level;
+  const TLevelNames& Names;
+  TResourceIndex& Resources;
+  const TTextureSettings& Settings;
+  const TImportOptions& Options;
+  TProgressProc Progress;
+  TConsoleProc Console;  // may be empty
+};
+
+// Returns the number of images written (or, without WriteTextures, decoded). Problems with
+// single materials (not found, unreadable, not decodable), search-list containers that cannot be
+// read, and images that cannot be written are said on Console, naming the material, the file and
+// the reason, and the run goes on; a non-empty Settings.InstallPathError raises and ends the run
+// where the step needs the install folder.
+int ConvertLevelTextures(const TTextureJob& Job, TLevelTextures* Found = nullptr);

@@ -75,16 +75,19 @@ std::vector<TMapEntity> MapEntities(const TJKLevel& Level, const TBrushLevel& Br
     if (placed) {
       const TLevelModel& model = Models->Models[static_cast<size_t>(placed->Model)];
       const TModelAngles& a = placed->Angles;
-      TMapEntity entity;
-      entity.Keys = {{"classname", "misc_model"},
-                     {"model", model.MapName},
-                     {"origin", Point(e.Origin)},
-                     {"angles", Triple(a.Pitch, a.Yaw, a.Roll)}};
-      if (model.ModelScale != 1)
-        entity.Keys.emplace_back("modelscale", rtl::FloatToStr(model.ModelScale));
-      if (placed->Clip && !placed->Moves) entity.Keys.emplace_back("spawnflags", "2");
-      if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
-      out.push_back(std::move(entity));
+      // A model split into several files: one misc_model for each, all placed alike.
+      for (const std::string& file : model.MapNames) {
+        TMapEntity entity;
+        entity.Keys = {{"classname", "misc_model"},
+                       {"model", file},
+                       {"origin", Point(e.Origin)},
+                       {"angles", Triple(a.Pitch, a.Yaw, a.Roll)}};
+        if (model.ModelScale != 1)
+          entity.Keys.emplace_back("modelscale", rtl::FloatToStr(model.ModelScale));
+        if (placed->Clip && !placed->Moves) entity.Keys.emplace_back("spawnflags", "2");
+        if (i < Level.Things.Count()) entity.Keys.emplace_back("template", Level.Things.Strings(i));
+        out.push_back(std::move(entity));
+      }
       continue;
     }
     const TEditorAngles a = EditorAngles(e.Pitch, e.Yaw, e.Roll);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "align/TexFit.h"
-#include "brush/ImportOptions.h"
 #include "import/EditorFaces.h"
 #include "import/ImportContext.h"
+#include "import/ImportOptions.h"
 #include "import/MapWriter.h"
 
 class TBrushLevel;

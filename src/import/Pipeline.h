@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "brush/BrushConvert.h"
-#include "brush/ImportOptions.h"
 #include "brush/O_brush.h"
 #include "import/EditorFaces.h"
+#include "import/ImportOptions.h"
 #include "import/LevelModels.h"
 #include "import/LevelNames.h"
 #include "import/LevelTextures.h"
@@ -70,6 +70,9 @@ struct TImportResult {
   // Every brush as the editor holds it after the hand-off, in order: the faces the plug-in hands
   // over and the .map and the preview show.
   std::vector<TEditorBrush> Faces;
+  // What the faces are made with (without the names, which are Names above): with KeepFaces off,
+  // Faces stays empty and EditorBrush makes each brush's faces from it.
+  TFacePolicy FacePolicy;
 
   // Every console line of the run in order, without the host's prefix.
   std::vector<std::string> Console;

@@ -42,6 +42,24 @@ std::string ReadInstallPathFromRegistry() {
 }
 #endif
 
+// "Scale = 256", as an .ini file may be written: the blanks around the name and the value are
+// no part of them (the lines read so; the file keeps them until the command changes a setting).
+namespace {
+
+void TrimSettingLines(rtl::TStringList& Settings) {
+  for (int i = 0; i < Settings.Count(); ++i) {
+    const std::string& line = Settings[i];
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string name = rtl::Trim(line.substr(0, eq));
+    const std::string value = rtl::Trim(line.substr(eq + 1));
+    if (name.empty() || name.size() + value.size() + 1 == line.size()) continue;
+    Settings.Put(i, name + "=" + value);
+  }
+}
+
+}  // namespace
+
 void WithSettingsFile(const std::function<std::string()>& Path, const TConsoleProc& Console,
                       const std::function<void(rtl::TStringList&)>& Command) {
   std::string path;
@@ -68,6 +86,7 @@ void WithSettingsFile(const std::function<std::string()>& Path, const TConsolePr
         }
         utf8Mark = text.Utf8Mark;
         settings.SetText(text.Text);
+        TrimSettingLines(settings);
         readText = settings.Text();
       } catch (const std::exception& e) {
         // Saving now would replace the user's file with an empty one: keep it untouched.

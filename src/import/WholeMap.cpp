@@ -5,6 +5,7 @@
 
 #include "import/MapEntities.h"
 #include "import/MapWriter.h"
+#include "import/MarkedMap.h"
 #include "light/GameLightFile.h"
 #include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
@@ -23,10 +24,19 @@ TWholeMap WriteWholeMap(rtl::TStream& Out, const TImportResult& Result, TMapLayo
                " " + std::to_string(block[2]) + "\"\n");
   for (const auto& [key, value] : WorldspawnKeys(Result.GameLights.get()))
     map.Append("\"" + key + "\" \"" + value + "\"\n");
-  const int count = static_cast<int>(Result.Faces.size());
+  // The faces the result kept, or each brush's made as it is written.
+  const bool kept = !Result.Faces.empty() || Result.BrushCount() == 0;
+  const int count = kept ? static_cast<int>(Result.Faces.size()) : Result.BrushCount();
+  TFacePolicy policy;
+  if (!kept) {
+    policy = Result.FacePolicy;
+    policy.Names = &Result.Names;
+  }
+  TEditorBrush made;
   for (int i = 0; i < count; ++i) {
     if (Progress) Progress(i, count);
-    Layout.Write(map, Result.Faces[static_cast<size_t>(i)]);
+    if (!kept) EditorBrush(*Result.BrushLevel, i, policy, made);
+    Layout.Write(map, kept ? Result.Faces[static_cast<size_t>(i)] : made);
   }
   map.EndEntity();
   if (WithEntities)
@@ -56,13 +66,10 @@ std::string GameMapPath(const std::string& InstallPath, const TImportResult& Res
 }
 
 std::string WriteGameMap(const std::string& InstallPath, const TImportResult& Result,
-                         TMapLayout& Layout, TWholeMap& Report,
+                         TMapLayout& Layout, TWholeMap& Report, const TConsoleProc& Console,
                          const std::function<void(int Index, int Count)>& Progress) {
-  const std::string path = GameMapPath(InstallPath, Result);
-  if (!rtl::ForceDirectories(rtl::ExtractFilePath(path)))
-    throw rtl::Exception("Cannot create the folder '" + rtl::ExtractFilePath(path) + "'");
-  rtl::TAtomicFile file(path);
-  Report = WriteWholeMap(file.Stream(), Result, Layout, true, Progress);
-  file.Commit();
-  return path;
+  rtl::TMemoryStream body;
+  Report = WriteWholeMap(body, Result, Layout, true, Progress);
+  return SaveMarkedMap(InstallPath, GameMapPath(InstallPath, Result),
+                       std::string(body.Bytes().begin(), body.Bytes().end()), Console);
 }

@@ -15,6 +15,15 @@ namespace {
   throw rtl::Exception("Error reading 3DO file, " + Message);
 }
 
+// A line without a word: blanks, control characters or a comment alone.
+bool Blank(std::string_view Line) {
+  for (char c : Line) {
+    if (c == '#') return true;
+    if (static_cast<unsigned char>(c) > 32) return false;
+  }
+  return true;
+}
+
 bool SameWord(std::string_view Word, const char* Upper) {
   size_t i = 0;
   for (; Upper[i]; ++i) {
@@ -30,7 +39,9 @@ bool SameWord(std::string_view Word, const char* Upper) {
 class TReader {
  public:
   TReader(T3DOModel& Model, const std::vector<std::string_view>& Lines)
-      : model_(Model), lines_(Lines) {}
+      : model_(Model), lines_(Lines) {
+    for (std::string_view line : Lines) filled_ += !Blank(line);
+  }
 
   void Run();
   // Where the read stopped: the line fetched last, or for a search that ran out of lines the
@@ -53,8 +64,9 @@ class TReader {
   // The integer after the keyword's words, checked against the lines left.
   size_t Count(size_t Word, const char* Table);
   // Fetches row Index of Table: the next line must be labelled "Index:" and hold at least
-  // Words words after its label.
-  void Row(size_t Index, size_t Words, const char* Table);
+  // Words words after its label. With Commas, a comma counts as a blank, before the words are
+  // counted: the words counted are the words read.
+  void Row(size_t Index, size_t Words, const char* Table, bool Commas = false);
 
   std::string_view Word(size_t I) const { return words_[I]; }
   int32_t Int(size_t I) const;
@@ -72,10 +84,13 @@ class TReader {
 
   T3DOModel& model_;
   const std::vector<std::string_view>& lines_;
-  size_t next_ = 0;    // the next raw line to fetch
-  size_t lineNo_ = 0;  // 1-based number of the current line
+  size_t next_ = 0;     // the next raw line to fetch
+  size_t lineNo_ = 0;   // 1-based number of the current line
+  size_t filled_ = 0;   // lines with words, of the whole text
+  size_t fetched_ = 0;  // of them, those fetched so far
   std::string clean_;
   std::vector<std::string_view> words_;
+  std::vector<std::string_view> split_;  // a row's words before the empty ones are dropped
   size_t searchFrom_ = 0;
   bool searchFailed_ = false;
 };
@@ -85,6 +100,7 @@ bool TReader::Next() {
     CleanJklLine(lines_[next_++], clean_);
     if (clean_.empty()) continue;
     lineNo_ = next_;
+    ++fetched_;
     SplitJklWords(clean_, words_);
     return true;
   }
@@ -114,23 +130,32 @@ size_t TReader::Count(size_t WordIndex, const char* Table) {
   if (words_.size() <= WordIndex) Fail(std::string("the count of ") + Table + " is missing.");
   const int32_t n = Int(WordIndex);
   if (n < 0) Fail(rtl::Format("%s has a negative count %d.", Table, static_cast<int>(n)));
-  // Each row takes a line: a count beyond the lines left cannot be met, and must not be
+  // Each row takes a line with words: a count beyond those left cannot be met, and must not be
   // allocated for.
-  const size_t left = lines_.size() - next_;
+  const size_t left = filled_ - fetched_;
   if (static_cast<size_t>(n) > left)
     Fail(rtl::Format("%s counts %d rows, but only %d lines follow.", Table, static_cast<int>(n),
                      static_cast<int>(left)));
   return static_cast<size_t>(n);
 }
 
-void TReader::Row(size_t Index, size_t Words, const char* Table) {
+void TReader::Row(size_t Index, size_t Words, const char* Table, bool Commas) {
   if (!Next()) {
     searchFrom_ = lineNo_;
     searchFailed_ = true;
     Fail(rtl::Format("row %d of %s not found.", static_cast<int>(Index), Table));
   }
+  if (Commas) {
+    for (char& c : clean_)
+      if (c == ',') c = ' ';
+    SplitJklWords(clean_, split_);
+    // Runs of blanks made by the commas give empty words; drop them.
+    words_.clear();
+    for (std::string_view w : split_)
+      if (!w.empty()) words_.push_back(w);
+  }
   const std::string label = std::to_string(Index) + ":";
-  if (words_[0] != label)
+  if (words_.empty() || words_[0] != label)
     Fail(rtl::Format("expected row %d of %s.", static_cast<int>(Index), Table));
   if (words_.size() < Words + 1)
     Fail(rtl::Format("row %d of %s has %d values, %d needed.", static_cast<int>(Index), Table,
@@ -233,18 +258,10 @@ void TReader::ReadFaces(T3DOMesh& Mesh, size_t Count) {
   std::vector<bool> kept;
   kept.reserve(Count);
   Mesh.Faces.reserve(Count);
-  std::vector<std::string_view> words;
   for (size_t i = 0; i < Count; ++i) {
     // "i: material type geo light tex extralight n v,t v,t ...": a corner's pair may be written
     // with blanks around its comma ("3,  3"), so commas count as blanks on these lines.
-    Row(i, 7, "FACES");
-    for (char& c : clean_)
-      if (c == ',') c = ' ';
-    SplitJklWords(clean_, words);
-    // Runs of blanks made by the commas give empty words; drop them.
-    words_.clear();
-    for (std::string_view w : words)
-      if (!w.empty()) words_.push_back(w);
+    Row(i, 7, "FACES", true);
     T3DOFace face;
     face.Material = Int(1);
     if (face.Material < -1 || face.Material >= static_cast<int32_t>(model_.Materials.size()))
@@ -382,6 +399,8 @@ void T3DOModel::Clear() {
 
 void T3DOModel::LoadFromText(const char* Data, size_t Size, const std::string& SourceName) {
   Clear();
+  if (Size > static_cast<size_t>(Max3DOBytes))
+    throw rtl::EFileTooLarge(SourceName, static_cast<int64_t>(Size), Max3DOBytes, "a 3DO model");
   std::vector<std::string_view> lines;
   if (Data) rtl::SplitLineViews(Data, Size, lines);
   TReader reader(*this, lines);
@@ -394,9 +413,7 @@ void T3DOModel::LoadFromText(const char* Data, size_t Size, const std::string& S
 }
 
 void T3DOModel::LoadFromFile(const std::string& FileName) {
-  // The largest real models are about 100 KB of text: a file past this is not one.
-  constexpr int64_t MaxModelBytes = 32 << 20;
-  const std::string text = rtl::ReadFileToString(FileName, MaxModelBytes, "a 3DO model");
+  const std::string text = rtl::ReadFileToString(FileName, Max3DOBytes, "a 3DO model");
   LoadFromText(text.data(), text.size(), FileName);
 }
 

@@ -60,6 +60,10 @@ struct T3DONode {
   std::string Name;
 };
 
+// The largest real models are about 100 KB of text: a model past this is not one, wherever it is
+// read from (a file, or an entry of a container, checked before it is extracted).
+constexpr int64_t Max3DOBytes = 8 << 20;
+
 class T3DOModel {
  public:
   std::vector<std::string> Materials;  // as written, duplicates kept
@@ -72,6 +76,7 @@ class T3DOModel {
 
   // Reads 3DO text held in memory (lines end at CR LF, CR or LF; a NUL byte ends the text).
   // SourceName names the text in errors ("in '<name>', line 12"). Empties the model first.
+  // Raises EFileTooLarge for a text longer than Max3DOBytes.
   void LoadFromText(const char* Data, size_t Size, const std::string& SourceName = std::string());
   // Reads a file; EFOpenError "Cannot open file %s" when it cannot be read.
   void LoadFromFile(const std::string& FileName);

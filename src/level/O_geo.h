@@ -225,9 +225,11 @@ class TSurface {
   int GeoMode = 0;
   // Of a face the brush conversion made: what the game does with it (a TFaceRole of
   // brush/FaceRoles: 0 an ordinary wall) and what its texture name takes after the material's
-  // image name, so that each use of a material names a shader of its own.
+  // image name, so that each use of a material names a shader of its own. The suffix is one of
+  // a few texts of static storage: a level's faces are many, and a string each would cost more
+  // than the suffix says.
   unsigned char Role = 0;
-  std::string TextureSuffix;
+  const char* TextureSuffix = "";
 
   // Appends Vertex (shared) and a copy of TXVertex, or (0, 0) when it is null; returns the
   // corner's index in Vertices.

@@ -447,6 +447,7 @@ void TReader::ReadSectors() {
   const int64_t limit =
       static_cast<int64_t>(level_.Surfaces.Count()) + static_cast<int64_t>(lines_.size());
   int64_t references = 0;
+  std::vector<char> listed(static_cast<size_t>(level_.Surfaces.Count()), 0);
   for (int32_t i = 0; i < n; ++i) {
     char buf[32] = "SECTOR ";
     char* end = std::to_chars(buf + 7, buf + sizeof buf, i).ptr;
@@ -470,6 +471,9 @@ void TReader::ReadSectors() {
     for (int64_t j = first; j < static_cast<int64_t>(first) + count; ++j) {
       // Items raises for the first index outside, so j never leaves the Int32 range here.
       sector->AddSurface(level_.Surfaces.Items(static_cast<int>(j)));
+      char& seen = listed[static_cast<size_t>(j)];
+      if (seen) level_.SurfacesShared = true;
+      seen = 1;
       if (++references > limit)
         Fail(
             rtl::Format("Error reading JKL file, sector %d lists more surfaces than the level "
@@ -555,6 +559,7 @@ void TJKLevel::Clear() {
   Intensities.clear();
   SectorExtraLight.clear();
   SectorFlags.clear();
+  SurfacesShared = false;
   AdjoinFlags.clear();
 }
 

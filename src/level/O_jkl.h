@@ -59,6 +59,9 @@ class TJKLevel {
   std::vector<float> Intensities;
   std::vector<float> SectorExtraLight;  // each sector's EXTRA LIGHT, item i for sector i
   std::vector<int32_t> SectorFlags;     // each sector's FLAGS (0x2: under water), 0 when missing
+  // Whether two sectors (or one, twice) list one surface: each step that walks the sectors'
+  // surfaces then takes such a surface once, with the first sector that lists it.
+  bool SurfacesShared = false;
 
   TJKLevel() = default;
   ~TJKLevel() { Clear(); }

@@ -1,6 +1,7 @@
 #include "level/ThingTemplates.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "level/LineLexer.h"
 #include "rtl/SysUtils.h"
@@ -38,11 +39,13 @@ bool NamesMover(const std::string& Text) {
 void TThingTemplates::Clear() {
   list_.clear();
   index_.clear();
+  resolved_.clear();
 }
 
 void TThingTemplates::Add(TThingTemplate Template) {
   const std::string key = rtl::LowerCase(Template.Name);
   if (index_.count(key)) return;
+  resolved_.clear();
   index_.emplace(key, list_.size());
   list_.push_back(std::move(Template));
 }
@@ -54,25 +57,37 @@ const TThingTemplate* TThingTemplates::Find(const std::string& Name) const {
 
 std::vector<const TThingTemplate*> TThingTemplates::Chain(const std::string& Name) const {
   std::vector<const TThingTemplate*> chain;
+  std::unordered_set<const TThingTemplate*> seen;
   for (const TThingTemplate* t = Find(Name); t; t = t->Base.empty() ? nullptr : Find(t->Base)) {
-    bool seen = false;
-    for (const TThingTemplate* c : chain) seen = seen || c == t;
-    if (seen) break;
+    if (!seen.insert(t).second) break;
     chain.push_back(t);
   }
   return chain;
 }
 
+const TResolvedTemplate& TThingTemplates::Resolved(const std::string& Name) const {
+  const std::string key = rtl::LowerCase(Name);
+  const auto found = resolved_.find(key);
+  if (found != resolved_.end()) return found->second;
+  TResolvedTemplate r;
+  for (const TThingTemplate* t : Chain(Name)) {
+    // The last setting of a key on one line counts; a nearer template's wins over its bases'.
+    std::unordered_map<std::string, std::string> own;
+    for (const auto& [k, v] : t->Params) own[rtl::LowerCase(k)] = v;
+    for (auto& [k, v] : own) r.Params.emplace(k, std::move(v));
+    if (rtl::SameText(t->Name, "_structure")) r.Structure = true;
+    if (NamesMover(t->Name) || NamesMover(t->Base)) r.NamesMover = true;
+  }
+  return resolved_.emplace(key, std::move(r)).first->second;
+}
+
 bool TThingTemplates::Param(const std::string& Name, const std::string& Key,
                             std::string& Value) const {
-  for (const TThingTemplate* t : Chain(Name)) {
-    // The last setting of a key on one line counts.
-    bool found = false;
-    for (const auto& [k, v] : t->Params)
-      if (rtl::SameText(k, Key)) Value = v, found = true;
-    if (found) return true;
-  }
-  return false;
+  const TResolvedTemplate& r = Resolved(Name);
+  const auto it = r.Params.find(rtl::LowerCase(Key));
+  if (it == r.Params.end()) return false;
+  Value = it->second;
+  return true;
 }
 
 TThingParams ParseThingParams(std::string_view Text) {
@@ -139,10 +154,9 @@ TThingModel ResolveThing(const TThingTemplates& Templates, const std::string& Te
   }
   if (value("type", text)) m.Type = rtl::LowerCase(text);
   if (value("soundclass", text) && NamesMover(text)) m.Door = true;
-  for (const TThingTemplate* t : Templates.Chain(Template)) {
-    if (rtl::SameText(t->Name, "_structure")) m.Structure = true;
-    if (NamesMover(t->Name) || NamesMover(t->Base)) m.Door = true;
-  }
+  const TResolvedTemplate& chain = Templates.Resolved(Template);
+  if (chain.Structure) m.Structure = true;
+  if (chain.NamesMover) m.Door = true;
   for (const auto& [k, v] : Own) {
     if (rtl::SameText(k, "frame")) m.Frames = true;
     int32_t frames = 0;

@@ -25,6 +25,15 @@ struct TThingTemplate {
   TThingParams Params;
 };
 
+// What a template's whole chain gives: each key's value (by lower-case key) from the nearest
+// template that sets it, and whether a template of the chain is "_structure" or names a door or
+// an elevator (by its name or its base's).
+struct TResolvedTemplate {
+  std::unordered_map<std::string, std::string> Params;
+  bool Structure = false;
+  bool NamesMover = false;
+};
+
 class TThingTemplates {
  public:
   void Clear();
@@ -39,10 +48,14 @@ class TThingTemplates {
   bool Param(const std::string& Name, const std::string& Key, std::string& Value) const;
   // Name and its bases, nearest first (unknown names end the chain).
   std::vector<const TThingTemplate*> Chain(const std::string& Name) const;
+  // Name's chain resolved, walked once per template however many things name it (a chain may be
+  // thousands deep); an unknown name resolves to nothing.
+  const TResolvedTemplate& Resolved(const std::string& Name) const;
 
  private:
   std::vector<TThingTemplate> list_;
-  std::unordered_map<std::string, size_t> index_;  // by lower-case name
+  std::unordered_map<std::string, size_t> index_;                        // by lower-case name
+  mutable std::unordered_map<std::string, TResolvedTemplate> resolved_;  // by lower-case name
 };
 
 // The "key=value" words of Text, in order; other words are passed over.

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "level/Adjoins.h"
+#include "level/SpatialGrid.h"
 #include "light/LightOcclusion.h"
 
 namespace {
@@ -86,6 +87,8 @@ template <typename TVisit>
 void ForEachLitSurface(const TJKLevel& Level, TVisit Visit) {
   std::unordered_map<const TSurface*, size_t> index;
   for (int i = 0; i < Level.Surfaces.Count(); ++i) index.emplace(Level.Surfaces.Items(i), i);
+  // A surface that several sectors list is lit once, with the first of them.
+  std::unordered_set<const TSurface*> visited;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);
     const double sectorExtra = static_cast<size_t>(i) < Level.SectorExtraLight.size()
@@ -93,6 +96,7 @@ void ForEachLitSurface(const TJKLevel& Level, TVisit Visit) {
                                    : 0;
     for (int k = 0; k < sector->Surfaces.Count(); ++k) {
       const TSurface* s = sector->Surfaces.Items(k);
+      if (Level.SurfacesShared && !visited.insert(s).second) continue;
       const size_t at = index[s];
       if (at >= Level.SurfaceLights.size()) continue;
       const TJKLevel::TSurfaceLight& light = Level.SurfaceLights[at];
@@ -138,8 +142,14 @@ std::vector<std::vector<int>> Neighbours(const TJKLevel& Level) {
     for (int k = 0; k < sector->Surfaces.Count(); ++k)
       sectorOf.emplace(sector->Surfaces.Items(k), i);
   }
-  for (const auto& [surface, mirror] : MirrorSurfaces(Level)) {
-    const auto a = sectorOf.find(surface), b = sectorOf.find(mirror);
+  // In the level's order of surfaces, not the map's: the order of a column's corners is the
+  // order of the fit's sums, which must not hang on where the surfaces lie in memory.
+  const auto mirrors = MirrorSurfaces(Level);
+  for (int s = 0; s < Level.Surfaces.Count(); ++s) {
+    const TSurface* surface = Level.Surfaces.Items(s);
+    const auto m = mirrors.find(surface);
+    if (m == mirrors.end()) continue;
+    const auto a = sectorOf.find(surface), b = sectorOf.find(m->second);
     if (a != sectorOf.end() && b != sectorOf.end() && a->second != b->second)
       next[static_cast<size_t>(a->second)].push_back(b->second);
   }
@@ -244,22 +254,42 @@ std::vector<TCandidate> GridCandidates(const std::vector<TCandidate>& Surface, d
 
 // Each candidate's column: the corners it lights at weight 1 and sees past the level's solid
 // surfaces (as the compiler traces its shadows), those of its sector (all, when it has none) and
-// of the sectors next to it.
+// then of each sector next to it in turn, each sector's in the level's order. A
+// grid of the corners hands a candidate only those within its reach, in that same order, so the
+// fit's sums are the ones a walk over every corner gives.
 void Columns(std::vector<TCandidate>& Candidates, const std::vector<TCorner>& Corners,
-             const std::vector<std::vector<size_t>>& BySector,
              const std::vector<std::vector<int>>& Next, const TOccluders& Occluders) {
+  std::vector<double> reaches;
+  for (const TCandidate& c : Candidates) reaches.push_back(c.Reach);
+  TSpatialGrid grid(TSpatialGrid::CellFor(reaches));
+  for (size_t k = 0; k < Corners.size(); ++k) {
+    const double at[3] = {Corners[k].X, Corners[k].Y, Corners[k].Z};
+    grid.Add(static_cast<int>(k), at, at);
+  }
+  std::vector<int> near;
   for (TCandidate& c : Candidates) {
+    const double lo[3] = {c.X - c.Reach, c.Y - c.Reach, c.Z - c.Reach};
+    const double hi[3] = {c.X + c.Reach, c.Y + c.Reach, c.Z + c.Reach};
+    grid.Query(lo, hi, near);
     auto take = [&c, &Corners, &Occluders](size_t k) {
       const double b = Basis(c, Corners[k]);
       if (b > 0 && Visible(Occluders, c, Corners[k])) c.Column.emplace_back(k, b);
     };
     if (c.Sector < 0) {
-      for (size_t k = 0; k < Corners.size(); ++k) take(k);
+      for (int k : near) take(static_cast<size_t>(k));
       continue;
     }
-    for (size_t k : BySector[static_cast<size_t>(c.Sector)]) take(k);
-    for (int n : Next[static_cast<size_t>(c.Sector)])
-      for (size_t k : BySector[static_cast<size_t>(n)]) take(k);
+    // The corners are stored sector by sector: those of one sector are a run of the answer.
+    auto run = [&](int Sector) {
+      const auto bySector = [&Corners](int k, int s) {
+        return Corners[static_cast<size_t>(k)].Sector < s;
+      };
+      auto first = std::lower_bound(near.begin(), near.end(), Sector, bySector);
+      for (; first != near.end() && Corners[static_cast<size_t>(*first)].Sector == Sector; ++first)
+        take(static_cast<size_t>(*first));
+    };
+    run(c.Sector);
+    for (int n : Next[static_cast<size_t>(c.Sector)]) run(n);
   }
 }
 
@@ -284,6 +314,11 @@ TLightFit CalibratedLights(const TJKLevel& Level, double Scale) {
     out.Origin = TVector3{light.Position.X * s, light.Position.Y * s, light.Position.Z * s};
     out.Light = static_cast<float>(LightUnit * intensity / LinearLightScale);
     out.Fade = static_cast<float>(LightUnit * intensity / (range * Scale));
+    // A range so small that the fade is no number a map holds lights nothing either.
+    if (!std::isfinite(out.Fade) || !std::isfinite(out.Light)) {
+      fit.DroppedTooNarrow.push_back(static_cast<int>(i));
+      continue;
+    }
     out.Source = static_cast<int>(i);
     fit.Lights.push_back(out);
   }
@@ -332,6 +367,7 @@ TLightFit FittedLights(const TLightFit& Calibrated, const std::vector<TCandidate
   TLightFit fit;
   fit.DroppedNegative = Calibrated.DroppedNegative;
   fit.DroppedNoRange = Calibrated.DroppedNoRange;
+  fit.DroppedTooNarrow = Calibrated.DroppedTooNarrow;
   // Less than a step of the lightmap everywhere is no light: the sweeps leave such crumbs.
   fit.Ambient = LightUnit * Ambient >= 1 ? static_cast<float>(LightUnit * Ambient) : 0.0f;
   for (size_t j = 0; j < Candidates.size(); ++j) {
@@ -376,7 +412,7 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
     if (c.Reach > 0) own.push_back(std::move(c));
   }
   for (TCandidate& c : GridCandidates(own, Scale)) candidates.push_back(std::move(c));
-  Columns(candidates, corners, bySector, next, TOccluders(Level));
+  Columns(candidates, corners, next, TOccluders(Level));
 
   // Start from the calibrated lights: the level's at their own strength, the fills at theirs.
   std::vector<double> weight(candidates.size(), 0);
@@ -389,7 +425,9 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
   for (size_t j = 0; j < candidates.size(); ++j)
     for (const auto& [k, b] : candidates[j].Column) residual[k] -= weight[j] * b;
   double ambient = 0;
-  for (int sweep = 0; sweep < FitSweeps; ++sweep) {
+  // A sweep that moves nothing leaves the next ones nothing to move: the fit ends there.
+  for (int sweep = 0, moved = 1; sweep < FitSweeps && moved; ++sweep) {
+    moved = 0;
     for (size_t j = 0; j < candidates.size(); ++j) {
       const auto& column = candidates[j].Column;
       double bb = 0, br = 0;
@@ -400,10 +438,12 @@ TLightFit FitGameLights(const TJKLevel& Level, double Scale) {
       if (delta == 0) continue;
       for (const auto& [k, b] : column) residual[k] -= delta * b;
       weight[j] = w;
+      moved = 1;
     }
     double sum = 0;
     for (double r : residual) sum += r;
     const double a = std::fmax(0, ambient + sum / static_cast<double>(corners.size()));
+    if (a != ambient) moved = 1;
     for (double& r : residual) r -= a - ambient;
     ambient = a;
   }

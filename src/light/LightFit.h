@@ -56,13 +56,14 @@ struct TLitPolygon {
 };
 
 struct TLightFit {
-  std::vector<TFitLight> Lights;  // the level's lights kept, in order, then the fill lights
-  float MinLight = 0;             // the worldspawn's "_minlight"
-  float Ambient = 0;              // its "_ambient": light added everywhere
-  float LightmapScale = 0.5f;     // its "_lightmapscale"
-  int DroppedNegative = 0;        // negative lights left out
-  int DroppedNoRange = 0;         // lights without a positive range or intensity left out
-  std::vector<TLitPolygon> Lit;   // the level's lit surfaces, for a bake of the game's light
+  std::vector<TFitLight> Lights;      // the level's lights kept, in order, then the fill lights
+  float MinLight = 0;                 // the worldspawn's "_minlight"
+  float Ambient = 0;                  // its "_ambient": light added everywhere
+  float LightmapScale = 0.5f;         // its "_lightmapscale"
+  int DroppedNegative = 0;            // negative lights left out
+  int DroppedNoRange = 0;             // lights without a positive range or intensity left out
+  std::vector<int> DroppedTooNarrow;  // lights whose range is too small to write, left out
+  std::vector<TLitPolygon> Lit;       // the level's lit surfaces, for a bake of the game's light
 };
 
 // A light at distance D from a linear light: what the compiler adds before its own clamping.

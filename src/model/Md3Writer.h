@@ -14,6 +14,7 @@
 // stored smaller by a power of two, which the map gives back as the entity's modelscale.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,13 @@ struct TMD3Model {
   std::vector<TMD3Surface> Surfaces;
 };
 
+// The limits of the format as the game's renderer and the editors of the family read it: surfaces
+// a file, vertices a surface (the format itself holds 4,096; the renderer draws 1,000), triangles
+// a surface.
+constexpr size_t MD3MaxSurfaces = 32;
+constexpr size_t MD3MaxVertices = 1000;
+constexpr size_t MD3MaxTriangles = 8192;
+
 // The largest coordinate an MD3 holds: 32767 steps of 1/64 unit.
 constexpr double MD3Reach = 32767.0 / 64.0;
 
@@ -38,10 +46,23 @@ constexpr double MD3Reach = 32767.0 / 64.0;
 double MD3StorageScale(double Reach);
 
 // The file's bytes. ModelScale receives the factor the model was stored smaller by (1 when it
-// fits). Raises an error naming the model for a name or shader too long for the file, a
-// surface whose arrays disagree or whose triangles name a missing vertex, and for coordinates
-// that are no finite numbers.
-std::string EncodeMD3(const TMD3Model& Model, double& ModelScale);
+// fits): that of Reach when it is farther than the model's own (the parts of one model split into
+// files share it). Raises an error naming the model for a name or shader too long for the file,
+// more surfaces or a surface larger than the limits, a surface whose arrays disagree or whose
+// triangles name a missing vertex, and for coordinates that are no finite numbers. The frame's
+// name marks the file as Morvane's: a digest of the rest (MarkedMD3Unchanged).
+std::string EncodeMD3(const TMD3Model& Model, double& ModelScale, double Reach = 0);
+
+// Whether Bytes are a file EncodeMD3 wrote that nobody changed since.
+bool MarkedMD3Unchanged(const std::string& Bytes);
+
+// The farthest finite coordinate of the model from its origin.
+double MD3ModelReach(const TMD3Model& Model);
+
+// The model within the limits: a surface with more vertices or triangles than a surface may hold
+// is cut into several of its name and shader (its triangles in order), and the surfaces go into
+// as many models of MD3MaxSurfaces as they need, all of Model's name (at least one model).
+std::vector<TMD3Model> SplitMD3(const TMD3Model& Model);
 
 // The normal's two bytes as the file stores them.
 uint16_t EncodeMD3Normal(float X, float Y, float Z);

@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 #include <unordered_map>
+
+#include "rtl/SysUtils.h"
 
 namespace {
 
@@ -93,7 +96,28 @@ class TSurfaceBuilder {
 
 }  // namespace
 
+size_t PosedTriangleBound(const T3DOModel& Model) {
+  std::vector<size_t> perMesh;
+  for (const T3DOMesh& mesh : Model.Meshes) {
+    size_t n = 0;
+    for (const T3DOFace& face : mesh.Faces)
+      if (face.Count >= 3) n += (face.Count - 2) * ((face.Type & 1) ? 2 : 1);
+    perMesh.push_back(n);
+  }
+  size_t total = 0;
+  if (Model.Nodes.empty())
+    for (size_t n : perMesh) total += n;
+  for (const T3DONode& node : Model.Nodes)
+    if (node.Mesh >= 0 && static_cast<size_t>(node.Mesh) < perMesh.size())
+      total += perMesh[static_cast<size_t>(node.Mesh)];
+  return total;
+}
+
 TPosedModel PoseModel(const T3DOModel& Model, double Scale, const TMaterialSize& Size) {
+  const size_t bound = PosedTriangleBound(Model);
+  if (bound > MaxPosedTriangles)
+    throw rtl::Exception("posed at rest it makes " + std::to_string(bound) +
+                         " triangles, more than " + std::to_string(MaxPosedTriangles));
   TPosedModel posed;
   const size_t nodes = Model.Nodes.size();
   // Parents before children: each node's matrix is made once, from its parent's (the reader

@@ -51,7 +51,17 @@ constexpr size_t MaxSurfaceTriangles = 2000;
 // The size in texels of a material's first cel (index into Model.Materials); False when unknown.
 using TMaterialSize = std::function<bool(int Material, int& Width, int& Height)>;
 
-// Poses Model at rest, scaled by Scale (editor units per model unit).
+// A model posed into more triangles than this is refused: a mesh that many hierarchy nodes
+// place is posed once per node, and a small file can name a mesh thousands of times. The game's
+// own models hold a few thousand at most.
+constexpr size_t MaxPosedTriangles = 200000;
+
+// The triangles PoseModel makes of Model at most (each face fanned, twice when drawn from both
+// sides), counted without posing anything.
+size_t PosedTriangleBound(const T3DOModel& Model);
+
+// Poses Model at rest, scaled by Scale (editor units per model unit). Raises when the model
+// would pose into more than MaxPosedTriangles.
 TPosedModel PoseModel(const T3DOModel& Model, double Scale, const TMaterialSize& Size);
 
 // The "angles" of a misc_model ("pitch yaw roll") that turn the model as the game turns a thing

@@ -32,8 +32,9 @@ class TStatusScope {
 // With GameReady=1, after the brushes went to the editor: the whole map (brushes, entities,
 // lights and models, as `morvane import --game-ready` writes it) saved in one step as
 // <install>/GameData/base/maps/<level>.map, said in one console line; the editor's function
-// table cannot make entities, so this is the map the designer opens. A map that cannot be saved
-// is one console line too.
+// table cannot make entities, so this is the map the designer opens. A map there that the
+// designer saved or changed is kept, and the new one goes beside it (SaveMarkedMap). A map that
+// cannot be saved is one console line too.
 void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
                  const TImportOptions& Options);
 
@@ -46,9 +47,7 @@ void ImportLevel() {
   if (path.empty()) throw rtl::Exception("File selection canceled");
   status.Window().Show();
 
-  TImportRequest request = ImportRequestFromSettings(Settings(), nullptr);
-  request.Options = ReadImportOptions();
-  request.Slab = CachedSlabSettings();
+  TImportRequest request = ReadImportRequest();
   request.Path = path;
   request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
     return plugin.Platform().SelectEntry(container, folder);
@@ -73,8 +72,7 @@ void ImportLevel() {
   window.SetStatus("Loading Brushes into Radiant...");
   SendBrushesToHost(result.Faces, request.Progress);
   for (const std::string& line : result.Summary) ConsoleMessage(line);
-  if (Settings().Values("GameReady") == "1")
-    SaveGameMap(request.Textures.InstallPath, result, request.Options);
+  if (request.Options.GameReady) SaveGameMap(request.Textures.InstallPath, result, request.Options);
 }
 
 namespace {
@@ -86,13 +84,12 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
     ConsoleMessage("Map not saved: the game's install path was not found");
     return;
   }
-  const std::string path = GameMapPath(InstallPath, Result);
   try {
     TMapLayout layout(false, Options.AlignTextures);
     layout.Converted(TImportContext{*Result.Level, *Result.BrushLevel, Result.Textures, Options,
                                     Result.Names.FacePrefix});
     TWholeMap whole;
-    WriteGameMap(InstallPath, Result, layout, whole);
+    const std::string path = WriteGameMap(InstallPath, Result, layout, whole, ConsoleMessage);
     ConsoleMessage(
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",

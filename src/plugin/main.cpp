@@ -18,14 +18,20 @@ const char* const PluginCommandList =
 
 namespace {
 
-const char* const AboutText =
-    "Morvane v1.2 for Morvane for JK2Radiant\n\n"
-    "Written by \n"
-    "The Morvane developers\n\n"
-    "Thanks to \n"
-    "The Jedi Knight editing community";
+// The about box names the release as "v<major>.<minor>" (the build's version, without its patch
+// number) and the plug-in by its description.
+std::string AboutText() {
+  const std::string version = MORVANE_VERSION;
+  const size_t minorEnd = version.find('.', version.find('.') + 1);
+  return "Morvane v" + version.substr(0, minorEnd) + " for " + PluginDescription +
+         "\n\n"
+         "Written by \n"
+         "The Morvane developers\n\n"
+         "Thanks to \n"
+         "The Jedi Knight editing community";
+}
 
-void About() { Platform().ShowMessage(AboutText, ""); }
+void About() { Platform().ShowMessage(AboutText(), ""); }
 
 void Configure() { Platform().ShellOpen(SettingsPath()); }
 
@@ -153,7 +159,11 @@ void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed)
   if (DepthUsed && depth == 0) depth = Slab.Depth.Value;
 }
 
-TImportOptions ReadImportOptions() { return ReadOnOffSettings(Settings(), ConsoleMessage); }
+TImportRequest ReadImportRequest() {
+  TImportRequest request = ImportRequestFromSettings(Settings(), ConsoleMessage);
+  request.Slab = CachedSlabSettings();
+  return request;
+}
 
 std::string GetInstallPath() { return Platform().GetInstallPath(); }
 

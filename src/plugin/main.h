@@ -7,7 +7,8 @@
 #include <string>
 
 #include "brush/BrushConvert.h"
-#include "brush/ImportOptions.h"
+#include "import/ImportOptions.h"
+#include "import/Pipeline.h"
 #include "plugin/Platform.h"
 #include "plugin/QERadiant_Plugins.h"
 #include "rtl/Classes.h"
@@ -111,9 +112,10 @@ void ResetCachedSettings();
 TSlabSettings CachedSlabSettings();
 void KeepSlabSettings(const TSlabSettings& Slab, bool ScaleUsed, bool DepthUsed);
 
-// The on/off settings of an import, read anew for each one (a value other than "1", "0" or empty
-// is off, with one console line).
-TImportOptions ReadImportOptions();
+// The request of an import from the settings, read anew for each one, once: the on/off settings
+// (a value other than "1", "0" or empty is off, with one console line) and GameReady among them,
+// the numbers as cached.
+TImportRequest ReadImportRequest();
 
 // The game's install folder from the registry, or the empty text.
 std::string GetInstallPath();

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "brush/ImportOptions.h"
 #include "import/EditorFaces.h"
 #include "import/ImportContext.h"
+#include "import/ImportOptions.h"
 #include "import/LevelModels.h"
 #include "import/LevelTextures.h"
 #include "level/P_vec.h"

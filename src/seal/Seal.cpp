@@ -49,8 +49,10 @@ std::string Coordinates(const TVector3& p) {
 
 }  // namespace
 
-std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
+std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale,
+                                          std::vector<int>* RegionOf) {
   std::vector<shell::TRegion> regions;
+  if (RegionOf) RegionOf->assign(static_cast<size_t>(std::max(Level.Sectors.Count(), 0)), -1);
   const double t = shell::OverlapTolerance;
   for (int i = 0; i < Level.Sectors.Count(); ++i) {
     const T3DMesh* sector = Level.Sectors.Items(i);
@@ -89,6 +91,7 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
       r.Planes.push_back({out, reach});
     }
     if (!convex) r.Planes.clear();
+    if (RegionOf) (*RegionOf)[static_cast<size_t>(i)] = static_cast<int>(regions.size());
     regions.push_back(std::move(r));
   }
   return regions;
@@ -97,6 +100,47 @@ std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale) {
 bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const TPoint& P) {
   for (const shell::TRegion& r : Regions)
     if (shell::RegionHolds(r, P)) return true;
+  return false;
+}
+
+namespace {
+
+// The largest side of each box, for the grid's cubes.
+double CellOf(const std::vector<shell::TBox>& Boxes) {
+  std::vector<double> sizes;
+  sizes.reserve(Boxes.size());
+  for (const shell::TBox& b : Boxes)
+    sizes.push_back(std::max({b.Max[0] - b.Min[0], b.Max[1] - b.Min[1], b.Max[2] - b.Min[2]}));
+  return TSpatialGrid::CellFor(std::move(sizes));
+}
+
+std::vector<shell::TBox> RegionBounds(const std::vector<shell::TRegion>& Regions) {
+  const double t = shell::OverlapTolerance;
+  std::vector<shell::TBox> bounds;
+  bounds.reserve(Regions.size());
+  for (const shell::TRegion& r : Regions)
+    bounds.push_back(
+        {{r.Min[0] - t, r.Min[1] - t, r.Min[2] - t}, {r.Max[0] + t, r.Max[1] + t, r.Max[2] + t}});
+  return bounds;
+}
+
+}  // namespace
+
+TRegionIndex::TRegionIndex(const std::vector<shell::TRegion>& Regions)
+    : regions_(Regions), grid_(0) {
+  const std::vector<shell::TBox> bounds = RegionBounds(Regions);
+  grid_ = TSpatialGrid(CellOf(bounds));
+  for (size_t i = 0; i < bounds.size(); ++i)
+    grid_.Add(static_cast<int>(i), bounds[i].Min.data(), bounds[i].Max.data());
+}
+
+bool TRegionIndex::Holds(const TPoint& P, int Hint) const {
+  if (Hint >= 0 && static_cast<size_t>(Hint) < regions_.size() &&
+      shell::RegionHolds(regions_[static_cast<size_t>(Hint)], P))
+    return true;
+  grid_.Query(P.data(), P.data(), near_);
+  for (int i : near_)
+    if (shell::RegionHolds(regions_[static_cast<size_t>(i)], P)) return true;
   return false;
 }
 
@@ -154,7 +198,7 @@ bool StrictlyWithin(const shell::TBox& B, const TPoint& P) {
 
 }  // namespace
 
-TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
+TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) : grid_(0) {
   Bounds.reserve(static_cast<size_t>(std::max(Count, 0)));
   for (int i = 0; i < Count; ++i) {
     const T3DMesh* brush = Brushes.Items(i);
@@ -172,12 +216,18 @@ TBrushBounds::TBrushBounds(const T3DMeshList& Brushes, int Count) {
     }
     Bounds.push_back(b);
   }
+  grid_ = TSpatialGrid(CellOf(Bounds));
+  for (size_t i = 0; i < Bounds.size(); ++i)
+    if (Bounds[i].Min[0] <= Bounds[i].Max[0])  // empty bounds hold nothing
+      grid_.Add(static_cast<int>(i), Bounds[i].Min.data(), Bounds[i].Max.data());
 }
 
 int TBrushBounds::Holding(const T3DMeshList& Brushes, const TPoint& P) const {
-  for (size_t i = 0; i < Bounds.size(); ++i)
-    if (StrictlyWithin(Bounds[i], P) && HoldsPoint(*Brushes.Items(static_cast<int>(i)), P))
-      return static_cast<int>(i);
+  // The first brush that holds P: the grid answers in the brushes' order.
+  grid_.Query(P.data(), P.data(), near_);
+  for (int i : near_)
+    if (StrictlyWithin(Bounds[static_cast<size_t>(i)], P) && HoldsPoint(*Brushes.Items(i), P))
+      return i;
   return -1;
 }
 
@@ -322,7 +372,9 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
   auto say = [&Console](const std::string& Text) {
     if (Console) Console(Text);
   };
-  const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale);
+  std::vector<int> regionOf;
+  const std::vector<shell::TRegion> regions = SectorRegions(Level, Scale, &regionOf);
+  const TRegionIndex regionIndex(regions);
   const int slabs = BrushLevel.Brushes.Count();
   std::vector<TPoint> points;
   std::unique_ptr<TBrushBounds> slabBounds;
@@ -330,7 +382,7 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
   // Where an entity ends up in the map, and what a line names it by.
   auto place = [&](const TVector3& origin, const std::string& what, bool& stray) {
     const TPoint p{origin.X, origin.Y, origin.Z};
-    stray = !InAnyRegion(regions, p);
+    stray = !regionIndex.Holds(p);
     if (stray) {
       say(rtl::Format("%s at (%s) lies in no sector: left out of the map", what.c_str(),
                       Coordinates(origin).c_str()));
@@ -360,12 +412,17 @@ std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel
       if (stray) BrushLevel.StrayLights.push_back(static_cast<int>(i));
     }
     // The lights fitted for a compiler are many: those in no sector are left out with one line
-    // for all (a light in the void would leak the map).
+    // for all (a light in the void would leak the map). A fill or surface light was made inside
+    // its sector: that sector's region is asked first.
     if (Fill) {
       int outside = 0;
       Fill->Inside.assign(Fill->Points.size(), false);
       for (size_t i = 0; i < Fill->Points.size(); ++i) {
-        Fill->Inside[i] = InAnyRegion(regions, Fill->Points[i]);
+        const int sector = i < Fill->Sectors.size() ? Fill->Sectors[i] : -1;
+        const int hint = sector >= 0 && static_cast<size_t>(sector) < regionOf.size()
+                             ? regionOf[static_cast<size_t>(sector)]
+                             : -1;
+        Fill->Inside[i] = regionIndex.Holds(Fill->Points[i], hint);
         if (Fill->Inside[i])
           points.push_back(Fill->Points[i]);
         else

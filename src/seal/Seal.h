@@ -11,16 +11,34 @@
 #include "brush/Reach.h"
 #include "level/O_jkl.h"
 #include "level/Progress.h"
+#include "level/SpatialGrid.h"
 #include "seal/Shell.h"
 
 // Each sector of Level in editor units (coordinates times Scale): the convex polyhedron its
 // surfaces bound, each plane moved out just enough to hold its own surface's corners; a sector
 // that is not convex within the overlap tolerance, or has a surface without area, is its
-// bounding box.
-std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale);
+// bounding box. A sector without corners has no region; RegionOf (when given) receives each
+// sector's region index, or -1.
+std::vector<shell::TRegion> SectorRegions(const TJKLevel& Level, double Scale,
+                                          std::vector<int>* RegionOf = nullptr);
 
 // Whether P lies in at least one of Regions.
 bool InAnyRegion(const std::vector<shell::TRegion>& Regions, const shell::TPoint& P);
+
+// Regions with a grid of their bounds, so that the region holding each of many points is looked
+// for among the few near it.
+class TRegionIndex {
+ public:
+  explicit TRegionIndex(const std::vector<shell::TRegion>& Regions);
+  // As InAnyRegion; Hint, when it is an index of Regions, is tried first (the region a point
+  // was made in).
+  bool Holds(const shell::TPoint& P, int Hint = -1) const;
+
+ private:
+  const std::vector<shell::TRegion>& regions_;
+  TSpatialGrid grid_;
+  mutable std::vector<int> near_;
+};
 
 // Appends one brush of the kind ShellBox and six faces per box: eight corners, no material,
 // flags 0; each face's first two corners and centre give an outward normal, as on a slab.
@@ -33,6 +51,10 @@ struct TBrushBounds {
   explicit TBrushBounds(const T3DMeshList& Brushes, int Count);
   // The first of Brushes[0, Count) that holds P more than 0.01 unit inside every face plane, or -1.
   int Holding(const T3DMeshList& Brushes, const shell::TPoint& P) const;
+
+ private:
+  TSpatialGrid grid_;  // of the bounds that hold anything
+  mutable std::vector<int> near_;
 };
 
 // The compiler's block size for a level that spans [Min, Max] (editor units), per axis: 1024
@@ -75,6 +97,7 @@ std::string CompileLimitsLine(const TBrushLevel& BrushLevel,
 // (ChooseBlockSize), or all 0 without Seal.
 struct TSealFill {
   std::vector<shell::TPoint> Points;  // lights the map holds besides the level's own
+  std::vector<int> Sectors;           // the sector each was made in (-1 or none: not known)
   std::vector<bool> Inside;           // set by the seal: whether each lies in a sector
 };
 std::array<int, 3> SealBrushLevel(const TJKLevel& Level, TBrushLevel& BrushLevel, double Scale,

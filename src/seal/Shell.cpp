@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <unordered_set>
 
 namespace shell {
 namespace {
@@ -79,9 +81,61 @@ bool AxisPart(const TRegion& R, const int64_t X[3], int64_t S, double C, TCellBo
   return true;
 }
 
+// Joins, along axis A, boxes alike on the two other axes that meet or overlap on A (sorted so
+// that such boxes follow each other). True when it joined any.
+bool SweepJoin(std::vector<TCellBox>& Boxes, int A) {
+  const int b = (A + 1) % 3, c = (A + 2) % 3;
+  std::sort(Boxes.begin(), Boxes.end(), [&](const TCellBox& p, const TCellBox& q) {
+    if (p.Lo[b] != q.Lo[b]) return p.Lo[b] < q.Lo[b];
+    if (p.Hi[b] != q.Hi[b]) return p.Hi[b] < q.Hi[b];
+    if (p.Lo[c] != q.Lo[c]) return p.Lo[c] < q.Lo[c];
+    if (p.Hi[c] != q.Hi[c]) return p.Hi[c] < q.Hi[c];
+    return p.Lo[A] < q.Lo[A];
+  });
+  size_t out = 0;
+  for (const TCellBox& box : Boxes) {
+    if (out > 0) {
+      TCellBox& last = Boxes[out - 1];
+      if (last.Lo[b] == box.Lo[b] && last.Hi[b] == box.Hi[b] && last.Lo[c] == box.Lo[c] &&
+          last.Hi[c] == box.Hi[c] && box.Lo[A] <= last.Hi[A]) {
+        last.Hi[A] = std::max(last.Hi[A], box.Hi[A]);
+        continue;
+      }
+    }
+    Boxes[out++] = box;
+  }
+  const bool joined = out < Boxes.size();
+  Boxes.resize(out);
+  return joined;
+}
+
+// Whether the boxes' volumes add up to less than their bounds': their union is then no box.
+bool SurelyNoBox(const std::vector<TCellBox>& Boxes) {
+  TCellBox bounds = Boxes[0];
+  double sum = 0;
+  for (const TCellBox& box : Boxes) {
+    double volume = 1;
+    for (int a = 0; a < 3; ++a) {
+      bounds.Lo[a] = std::min(bounds.Lo[a], box.Lo[a]);
+      bounds.Hi[a] = std::max(bounds.Hi[a], box.Hi[a]);
+      volume *= static_cast<double>(box.Hi[a] - box.Lo[a]);
+    }
+    sum += volume;
+  }
+  double whole = 1;
+  for (int a = 0; a < 3; ++a) whole *= static_cast<double>(bounds.Hi[a] - bounds.Lo[a]);
+  return sum < whole * (1 - 1e-9);
+}
+
 // Joins Boxes into one box when their union is one (each pair in turn: one holding the other,
-// or two alike on two axes that meet or overlap on the third).
+// or two alike on two axes that meet or overlap on the third). Sweeps along each axis join the
+// rows and layers of many boxes first, so that the pairs left to test are few.
 bool UnionIsBox(std::vector<TCellBox>& Boxes) {
+  for (bool joined = true; joined && Boxes.size() > 1;) {
+    joined = false;
+    for (int a : {2, 0, 1}) joined = SweepJoin(Boxes, a) || joined;
+  }
+  if (Boxes.size() > 1 && SurelyNoBox(Boxes)) return false;
   for (bool joined = true; joined && Boxes.size() > 1;) {
     joined = false;
     for (size_t i = 0; i < Boxes.size() && !joined; ++i)
@@ -110,6 +164,21 @@ bool UnionIsBox(std::vector<TCellBox>& Boxes) {
   return Boxes.size() == 1;
 }
 
+// A region's numbers as bytes: equal for regions alike to the last bit.
+std::string Fingerprint(const TRegion& R) {
+  std::string key;
+  auto put = [&key](const double* Values, size_t Count) {
+    key.append(reinterpret_cast<const char*>(Values), Count * sizeof(double));
+  };
+  put(R.Min.data(), 3);
+  put(R.Max.data(), 3);
+  for (const TPlane& p : R.Planes) {
+    put(p.Normal.data(), 3);
+    put(&p.Offset, 1);
+  }
+  return key;
+}
+
 // The octree of one grid: built top down, each cube told its regions by its parent.
 class TOctree {
  public:
@@ -131,12 +200,14 @@ class TOctree {
     candidates_.resize(40);
     points_.resize(40);
     std::vector<int>& all = candidates_[0];
+    std::unordered_set<std::string> seen;
     for (size_t r = 0; r < Regions.size(); ++r) {
       if (!Finite(Regions[r].Min) || !Finite(Regions[r].Max)) continue;
       bool finite = true;
       for (const TPlane& p : Regions[r].Planes)
         finite = finite && Finite(p.Normal) && std::isfinite(p.Offset);
-      if (!finite) continue;
+      // A region the same as one before opens no other cell (sectors may share one room).
+      if (!finite || !seen.insert(Fingerprint(Regions[r])).second) continue;
       int64_t l[3], h[3];
       for (int a = 0; a < 3; ++a)
         l[a] = index(Regions[r].Min[a] - t), h[a] = index(Regions[r].Max[a] + t) + 1;

@@ -215,7 +215,9 @@ TPaletteRGB PaletteFromFile(const std::string& file) {
 
 TPaletteRGB ReadPaletteSource(const std::string& source) {
   std::string file, key;
-  if (!SplitPaletteSource(source, file, key)) return PaletteFromFile(source);
+  // A file whose folder has ">>" in its name (found beside a level) is a file all the same.
+  if (rtl::PathKind(source) == rtl::TPathKind::File || !SplitPaletteSource(source, file, key))
+    return PaletteFromFile(source);
   if (!rtl::FileExists(file)) throw rtl::EFOpenError(file);
   TJKContainer container;
   container.Open(file);

@@ -131,7 +131,7 @@ TEST(FaceRoles, EachUseOfAMaterialNamesItsOwnShader) {
     for (int i = 0; i < out.Brushes.Count(); ++i) {
       const T3DMesh* brush = out.Brushes.Items(i);
       if (brush->Brush.Kind == TBrushKind::Slab) {
-        EXPECT_EQ(brush->Surfaces.Items(0)->TextureSuffix, "") << c.name << " brush " << i;
+        EXPECT_STREQ(brush->Surfaces.Items(0)->TextureSuffix, "") << c.name << " brush " << i;
       }
     }
   }
@@ -191,7 +191,7 @@ TEST(WaterVolumes, AnUnderwaterSectorBecomesOneBrushOfItsShape) {
     // sector's centre lies behind each, and its corners on it or behind.
     for (int f = 0; f < 6; ++f) {
       const TSurface& face = *brush->Surfaces.Items(f);
-      EXPECT_EQ(face.TextureSuffix, "_volume");
+      EXPECT_STREQ(face.TextureSuffix, "_volume");
       float p1[3], p2[3], p3[3];
       HandOffPoints(face, p1, p2, p3);
       const double a[3] = {p1[0] - p2[0], p1[1] - p2[1], p1[2] - p2[2]};
@@ -326,4 +326,51 @@ TEST(LightFit, LinearLightsEndAtTheirRangeAndNegativeOnesAreDropped) {
   TBrushLevel none;
   MakeBrushLevel(level, none, nullptr, o, &slab, nullptr, &lights);
   EXPECT_FALSE(lights);
+}
+
+// Sectors that list the surfaces of another are one room: each surface gives one slab, the
+// water one hull, the light fit one set of corners (the fit of the room alone).
+TEST(SharedSurfaces, ASurfaceListedBySeveralSectorsCountsOnce) {
+  TStack stack;
+  stack.LowerFlags = 2;
+  stack.Lights = "0: 0 .5 .5 .5 2 3\n";
+  const std::string alone = stack.Text();
+  std::string shared = alone;
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"World sectors 2", "World sectors 4"},
+           {"SURFACES 6 6\n",
+            "SURFACES 6 6\nSECTOR 2\nFLAGS 0x2\nSURFACES 0 6\nSECTOR 3\nSURFACES 2 3\n"}}) {
+    const size_t at = shared.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    shared.replace(at, from.size(), to);
+  }
+  TJKLevel one, many;
+  one.LoadFromText(alone.data(), alone.size());
+  many.LoadFromText(shared.data(), shared.size());
+  EXPECT_FALSE(one.SurfacesShared);
+  ASSERT_TRUE(many.SurfacesShared);
+
+  TImportOptions o = Options(true);
+  o.GameLights = o.WritesEntities = true;
+  TBrushLevel a, b;
+  TSlabSettings slab;
+  std::vector<std::string> console;
+  std::unique_ptr<TLightFit> litA, litB;
+  MakeBrushLevel(one, a, nullptr, o, &slab, nullptr, &litA);
+  MakeBrushLevel(
+      many, b, nullptr, o, &slab, [&console](const std::string& line) { console.push_back(line); },
+      &litB);
+  ASSERT_EQ(b.Brushes.Count(), a.Brushes.Count());
+  for (int i = 0; i < a.Brushes.Count(); ++i)
+    EXPECT_EQ(b.Brushes.Items(i)->Brush.Kind, a.Brushes.Items(i)->Brush.Kind) << i;
+  EXPECT_NE(
+      std::find(console.begin(), console.end(), "2 underwater sectors became 1 water volumes"),
+      console.end());
+  ASSERT_TRUE(litA && litB);
+  ASSERT_EQ(litB->Lights.size(), litA->Lights.size());
+  for (size_t i = 0; i < litA->Lights.size(); ++i) {
+    EXPECT_EQ(litB->Lights[i].Light, litA->Lights[i].Light) << i;
+    EXPECT_EQ(litB->Lights[i].Origin.Z, litA->Lights[i].Origin.Z) << i;
+  }
+  EXPECT_EQ(litB->Ambient, litA->Ambient);
 }

@@ -114,7 +114,7 @@ TEST(CliAlign, AlignPutsEveryFrontCornerOnItsTexelForThisRunOnly) {
   TempDir dir;
   WriteFile(dir / "m.ini", "NonVisTex=system/nodraw\n");
   const TRun r = Morvane({"import", Sample(), "--settings", dir / "m.ini", "--map", dir / "s.map",
-                          "--game-dir", dir / "game", "--align"});
+                          "--game-dir", dir.Folder("game"), "--align"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   // Five faces to align (the sixth is sky), all exact on this level.
   EXPECT_NE(r.err.find("morvane import: aligned 5 front faces, 5 within 1 texel at every corner, "
@@ -148,7 +148,7 @@ TEST(CliAlign, AlignPutsEveryFrontCornerOnItsTexelForThisRunOnly) {
   // The setting does the same as the flag.
   WriteFile(dir / "m.ini", "NonVisTex=system/nodraw\nAlignTextures=1\n");
   const TRun s = Morvane({"import", Sample(), "--settings", dir / "m.ini", "--map", dir / "t.map",
-                          "--game-dir", dir / "game"});
+                          "--game-dir", dir.Folder("game")});
   ASSERT_EQ(s.code, 0) << s.err;
   EXPECT_EQ(ReadFile(dir / "t.map"), ReadFile(dir / "s.map"));
   EXPECT_NE(s.err.find("aligned 5 front faces"), std::string::npos) << s.err;
@@ -157,7 +157,7 @@ TEST(CliAlign, AlignPutsEveryFrontCornerOnItsTexelForThisRunOnly) {
 TEST(CliAlign, BrushDefMatricesReadBackPutCornersOnTheirTexels) {
   TempDir dir;
   const TRun r = Morvane({"import", Sample(), "--settings", dir / "m.ini", "--map", dir / "s.map",
-                          "--game-dir", dir / "game", "--align", "--map-format", "BrushDef"});
+                          "--game-dir", dir.Folder("game"), "--align", "--map-format", "BrushDef"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_NE(r.err.find("all of them as brushDef, 0 sized as 64 x 64"), std::string::npos) << r.err;
   TBrushLevel brushes;
@@ -196,10 +196,11 @@ TEST(CliAlign, BrushesOfUnknownImageSizeAreBrushDefAllTheSame) {
     ASSERT_TRUE(container.ExtractToStream(out, "mat\\floor.mat"));
   }
   const TRun classic = Morvane({"import", dir / "sample.jkl", "--settings", dir / "m.ini", "--map",
-                                dir / "c.map", "--game-dir", dir / "game"});
+                                dir / "c.map", "--game-dir", dir.Folder("game")});
   ASSERT_EQ(classic.code, 0) << classic.err;
-  const TRun r = Morvane({"import", dir / "sample.jkl", "--settings", dir / "m.ini", "--map",
-                          dir / "d.map", "--game-dir", dir / "game", "--map-format", "brushdef"});
+  const TRun r =
+      Morvane({"import", dir / "sample.jkl", "--settings", dir / "m.ini", "--map", dir / "d.map",
+               "--game-dir", dir.Folder("game"), "--map-format", "brushdef"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_NE(r.err.find("all of them as brushDef, 5 sized as 64 x 64"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("Morvane: 5 brushes of unknown image size written as brushDef for a 64 x "
@@ -228,7 +229,7 @@ TEST(CliAlign, BrushesOfUnknownImageSizeAreBrushDefAllTheSame) {
 TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
   TempDir dir;
   const TRun r = Morvane({"import", Sample(), "--settings", dir / "m.ini", "--map", dir / "s.map",
-                          "--game-dir", dir / "game", "--map-format", "valve"});
+                          "--game-dir", dir.Folder("game"), "--map-format", "valve"});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("unknown map format 'valve' (quake3 or brushdef)"), std::string::npos)
       << r.err;
@@ -236,7 +237,7 @@ TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
   // quake3 is today's map, byte for byte.
   WriteFile(dir / "q.ini", sample_import::Settings(Sample()));
   const TRun q = Morvane({"import", Sample(), "--settings", dir / "q.ini", "--map", dir / "q.map",
-                          "--game-dir", dir / "game", "--map-format", "quake3"});
+                          "--game-dir", dir.Folder("game"), "--map-format", "quake3"});
   ASSERT_EQ(q.code, 0) << q.err;
   EXPECT_EQ(q.err.find("aligned"), std::string::npos);
   const std::string map = ReadFile(dir / "q.map");
@@ -255,7 +256,7 @@ TEST(CliAlign, CorpusLevelMapMatchesTheSharedDigest) {
   WriteFile(dir / "m.ini", align_import::Settings);
   const TRun r =
       Morvane({"import", rtl::JoinPath(corpus, rtl::NativePath(align_import::Level)), "--settings",
-               dir / "m.ini", "--map", dir / "a.map", "--game-dir", dir / "game"});
+               dir / "m.ini", "--map", dir / "a.map", "--game-dir", dir.Folder("game")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("morvane import: aligned "), std::string::npos) << r.err;
   EXPECT_EQ(align_import::Digest(ReadFile(dir / "a.map")), align_import::ExpectedDigest);

@@ -153,7 +153,7 @@ TEST(CliConventions, EntryWithALooseLevelIsAUsageError) {
   TempDir dir;
   WriteFile(dir / "room.jkl", "SECTION: GEORESOURCE\n");
   TRun r = Morvane({"import", dir / "room.jkl", "--entry", "room", "--settings", dir / "m.ini",
-                    "--map", dir / "room.map", "--game-dir", dir / "game"});
+                    "--map", dir / "room.map", "--game-dir", dir.Folder("game")});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(FirstLine(r.err).find("--entry"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
@@ -175,8 +175,8 @@ TEST(CliOutputs, AnOutputThatIsTheInputItselfIsRefusedBeforeAnythingIsWritten) {
   spellings.push_back(dir / "hard.gob");
 #endif
   for (const std::string& same : spellings) {
-    TRun r = Morvane(
-        {"import", gob, "--map", same, "--settings", dir / "m.ini", "--game-dir", dir / "game"});
+    TRun r = Morvane({"import", gob, "--map", same, "--settings", dir / "m.ini", "--game-dir",
+                      dir / "game"});
     EXPECT_EQ(r.code, 2) << same;
     EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
@@ -219,7 +219,7 @@ TEST(CliSettings, AnUnwritableSettingsFileIsOneWarningLine) {
   TempDir dir;
   WriteFile(dir / "blocker", "x");  // a file where the settings' folder would have to be
   TRun r = Morvane({"import", Sample(), "--settings", dir / "blocker/m.ini", "--map", dir / "s.map",
-                    "--game-dir", dir / "game"});
+                    "--game-dir", dir.Folder("game")});
   EXPECT_EQ(r.code, 0) << r.out << r.err;
   int mentions = 0;
   std::istringstream lines(r.out + r.err);
@@ -238,7 +238,7 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
   const std::string floor = rtl::JoinPath(textures, "floor.tga");
   WriteFile(floor, "stale");
   std::vector<std::string> args = {"import", Sample(),      "--settings", dir / "m.ini",
-                                   "--map",  dir / "s.map", "--game-dir", dir / "game"};
+                                   "--map",  dir / "s.map", "--game-dir", dir.Folder("game")};
   ThePlugin().Table().ConsolePrint = nullptr;
   TRun r = Morvane(args);
   EXPECT_EQ(r.code, 0) << r.out << r.err;
@@ -260,7 +260,7 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
 TEST(CliSettings, DefaultSettingsLiveInTheUsersConfigurationFolder) {
   TempDir dir;
   const std::vector<std::string> args = {"import",      Sample(),     "--map",
-                                         dir / "s.map", "--game-dir", dir / "game"};
+                                         dir / "s.map", "--game-dir", dir.Folder("game")};
   {
     TEnv xdg("XDG_CONFIG_HOME", (dir / "xdg").c_str());
     TRun r = Morvane(args);
@@ -310,7 +310,7 @@ TEST(CliImport, TextureNamesTheMapCannotCarry) {
            {"--default-texture=", "", "", "--default-texture needs a texture name"}}) {
     WriteFile(dir / "m.ini", "Scale=256\r\nBrushDepth=8\r\n" + setting + "\r\n");
     const TRun run =
-        Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
+        Morvane({"import", dir / "room.jkl", "--game-dir", dir.Folder("game"), "--settings",
                  dir / "m.ini", "--map", dir / (option.substr(2, 5) + ".map"), option});
     EXPECT_EQ(run.code, face.empty() ? 2 : 0) << run.err;
     EXPECT_NE((run.out + run.err).find(said), std::string::npos) << run.out << run.err;
@@ -353,7 +353,7 @@ TEST(CliConventions, FailuresThatUsedToPassUnnoticed) {
   EXPECT_EQ(ReadFile(dir / "a.jkl"), level);
   EXPECT_EQ(extract.err, "morvane extract: " + gob +
                              " holds 2 entries named 'jkl\\A.jkl'; the first is taken\n");
-  const TRun import = Morvane({"import", gob, "--entry", "a.jkl", "--game-dir", dir / "game",
+  const TRun import = Morvane({"import", gob, "--entry", "a.jkl", "--game-dir", dir.Folder("game"),
                                "--settings", dir / "m.ini", "--map", dir / "a.map"});
   EXPECT_EQ(import.code, 0) << import.err;
   EXPECT_EQ(import.err.rfind("morvane import: " + gob + " holds 2 entries named 'jkl\\a.jkl'", 0),

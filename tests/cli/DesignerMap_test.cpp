@@ -73,8 +73,8 @@ TEST(CliDefaults, CorpusMapsAreUnchangedWithoutTheOptions) {
     if (expected == digests.end()) continue;  // a level added to the corpus later
     const bool explicitOff = compared % 2 == 1;
     WriteFile(dir / "s.ini", explicitOff ? "CleanSlabs=0\r\n" : "");
-    TRun r = Morvane({"import", level, "--game-dir", dir / "game", "--settings", dir / "s.ini",
-                      "--map", dir / "out.map"});
+    TRun r = Morvane({"import", level, "--game-dir", dir.Folder("game"), "--settings",
+                      dir / "s.ini", "--map", dir / "out.map"});
     ASSERT_EQ(r.code, 0) << name << "\n" << r.err;
     EXPECT_EQ(r.out.find("left out"), std::string::npos) << name;
     EXPECT_EQ(Hex(sample_import::Fnv1a(ReadFile(dir / "out.map"))), expected->second) << name;
@@ -90,8 +90,9 @@ TEST(CliClean, CleanIsTheSettingForOneRun) {
   WriteFile(dir / "untidy.jkl", UntidyLevel().Text());
   auto run = [&](const std::string& settings, const std::string& map, bool clean) {
     WriteFile(dir / "s.ini", settings);
-    std::vector<std::string> args = {"import",     dir / "untidy.jkl", "--game-dir", dir / "game",
-                                     "--settings", dir / "s.ini",      "--map",      dir / map};
+    std::vector<std::string> args = {
+        "import",     dir / "untidy.jkl", "--game-dir", dir.Folder("game"),
+        "--settings", dir / "s.ini",      "--map",      dir / map};
     if (clean) args.push_back("--clean");
     return Morvane(args);
   };
@@ -140,9 +141,9 @@ TEST(CliClean, CorpusLevelGivesTheSharedDigest) {
   if (corpus.empty()) GTEST_SKIP() << "no corpus";
   TempDir dir;
   WriteFile(dir / "s.ini", clean_import::Settings);
-  TRun r =
-      Morvane({"import", rtl::JoinPath(corpus, rtl::NativePath(clean_import::Level)), "--clean",
-               "--game-dir", dir / "game", "--settings", dir / "s.ini", "--map", dir / "out.map"});
+  TRun r = Morvane({"import", rtl::JoinPath(corpus, rtl::NativePath(clean_import::Level)),
+                    "--clean", "--game-dir", dir.Folder("game"), "--settings", dir / "s.ini",
+                    "--map", dir / "out.map"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find(clean_import::LeftOutLine), std::string::npos) << r.out;
   const std::string map = ReadFile(dir / "out.map");

@@ -61,8 +61,9 @@ TEST(CliSeal, TheWorldsEdge) {
   for (const TCase c : {TCase{"", "", true}, TCase{"--seal", "fits is 128\n", true},
                         TCase{"--fit-world", "fits is 128, used for this import\n", false}}) {
     WriteFile(dir / "s.ini", "");
-    std::vector<std::string> args = {"import",     dir / "long.jkl", "--game-dir", dir / "game",
-                                     "--settings", dir / "s.ini",    "--map",      dir / "l.map"};
+    std::vector<std::string> args = {
+        "import",     dir / "long.jkl", "--game-dir", dir.Folder("game"),
+        "--settings", dir / "s.ini",    "--map",      dir / "l.map"};
     if (*c.flag) args.push_back(c.flag);
     const auto r = Morvane(args);
     ASSERT_EQ(r.code, 0) << r.err;
@@ -83,8 +84,9 @@ TEST(CliSeal, FittedScaleReachesTheEntities) {
   l.Lights = {{"0 1 0.25 0.25 1 2"}};
   WriteFile(dir / "long.jkl", l.Text());
   WriteFile(dir / "s.ini", "");
-  const auto r = Morvane({"import", dir / "long.jkl", "--game-dir", dir / "game", "--settings",
-                          dir / "s.ini", "--map", dir / "l.map", "--entities", "--fit-world"});
+  const auto r =
+      Morvane({"import", dir / "long.jkl", "--game-dir", dir.Folder("game"), "--settings",
+               dir / "s.ini", "--map", dir / "l.map", "--entities", "--fit-world"});
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string map = ReadFile(dir / "l.map");
   EXPECT_NE(map.find("\"classname\" \"light\"\n\"origin\" \"128 32 32\"\n\"light\" \"100\"\n"
@@ -101,8 +103,8 @@ TEST(CliSeal, ThingsOutsideEverySectorAreLeftOut) {
   l.Things = {{"walkplayer", "0.5 0.5 0.1 0 0 0"}, {"ghost", "2 0.5 0.1 0 0 0"}};
   l.Lights = {{"0 0.5 0.5 0.5 1 1"}, {"1 0.5 0.5 -1 1 1"}};
   WriteFile(dir / "room.jkl", l.Text());
-  const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
-                          dir / "s.ini", "--map", dir / "r.map", "--entities"});
+  const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir.Folder("game"),
+                          "--settings", dir / "s.ini", "--map", dir / "r.map", "--entities"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Morvane: Thing 1 (ghost) at (512 128 25.6000003814697) lies in no sector: "
                        "left out of the map\n"),
@@ -126,12 +128,12 @@ TEST(CliSeal, GameReadyAndTheSetting) {
   l.Things = {{"walkplayer", "0.5 0.5 0.1 0 0 0"}};
   WriteFile(dir / "room.jkl", l.Text());
   WriteFile(dir / "s.ini", "");
-  const auto flag = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
-                             dir / "s.ini", "--map", dir / "f.map", "--game-ready"});
+  const auto flag = Morvane({"import", dir / "room.jkl", "--game-dir", dir.Folder("game"),
+                             "--settings", dir / "s.ini", "--map", dir / "f.map", "--game-ready"});
   ASSERT_EQ(flag.code, 0) << flag.err;
   EXPECT_EQ(ReadFile(dir / "s.ini"), "");
   WriteFile(dir / "g.ini", "GameReady=1\r\n");
-  const auto setting = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game",
+  const auto setting = Morvane({"import", dir / "room.jkl", "--game-dir", dir.Folder("game"),
                                 "--settings", dir / "g.ini", "--map", dir / "g.map"});
   ASSERT_EQ(setting.code, 0) << setting.err;
 
@@ -167,9 +169,9 @@ TEST(CliSeal, TheWorldsEdgeIsThatOfWhatTheMapHolds) {
   WriteFile(dir / "s.ini", "");
   for (const auto& [level, flags] : std::vector<std::pair<std::string, std::vector<std::string>>>{
            {"window", {"--adjoins", "--fit-world"}}, {"far", {}}, {"far", {"--entities"}}}) {
-    std::vector<std::string> args = {"import",     dir / (level + ".jkl"), "--game-dir",
-                                     dir / "game", "--settings",           dir / "s.ini",
-                                     "--map",      dir / "w.map"};
+    std::vector<std::string> args = {
+        "import",     dir / (level + ".jkl"), "--game-dir", dir.Folder("game"),
+        "--settings", dir / "s.ini",          "--map",      dir / "w.map"};
     args.insert(args.end(), flags.begin(), flags.end());
     const auto r = Morvane(args);
     ASSERT_EQ(r.code, 0) << level << r.err << r.out;
@@ -204,8 +206,8 @@ TEST(CliSeal, PlayerStartsForEveryLevel) {
     l.Things = c.things;
     WriteFile(dir / "room.jkl", l.Text());
     WriteFile(dir / "s.ini", "");
-    const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir / "game", "--settings",
-                            dir / "s.ini", "--map", dir / "r.map", "--game-ready"});
+    const auto r = Morvane({"import", dir / "room.jkl", "--game-dir", dir.Folder("game"),
+                            "--settings", dir / "s.ini", "--map", dir / "r.map", "--game-ready"});
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string map = ReadFile(dir / "r.map");
     EXPECT_EQ(Count(map, "\"classname\" \"info_player_deathmatch\""), c.deathmatch) << map;

@@ -221,7 +221,8 @@ TEST(ContainerFile, OpenExtractAndReopen) {
   testing_support::WriteFile(path, MakeGob({{"jkl\\one.jkl", "line 1\r\nline 2\r\n"},
                                             {"mat\\Wall.mat", std::string("MAT \0\x01", 6)}}));
   TJKContainer gob;
-  EXPECT_TRUE(gob.Open(dir / "missing.gob"));  // a missing file is no error, and sets nothing
+  // A missing file is no error, but no directory was read either: False, and nothing is set.
+  EXPECT_FALSE(gob.Open(dir / "missing.gob"));
   EXPECT_EQ(gob.FileName, "");
   ASSERT_TRUE(gob.Open(path));
   EXPECT_EQ(gob.FileName, path);
@@ -235,7 +236,7 @@ TEST(ContainerFile, OpenExtractAndReopen) {
   EXPECT_EQ(std::string(mat.Bytes().begin(), mat.Bytes().end()), std::string("MAT \0\x01", 6));
 
   // A missing file after a good Open keeps the directory and the name.
-  EXPECT_TRUE(gob.Open(dir / "gone.gob"));
+  EXPECT_FALSE(gob.Open(dir / "gone.gob"));
   EXPECT_EQ(gob.FileName, path);
   EXPECT_EQ(gob.Entries.Count(), 2);
 

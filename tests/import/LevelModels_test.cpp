@@ -1,6 +1,7 @@
 // Which things of a level are drawn with a model, and how the map keeps them: the clip a
 // misc_model carries ("spawnflags" "2") for what the player collides with.
 #include "import/LevelModels.h"
+#include "import/ResourceIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,10 @@ TEST(LevelModels, StructuresAndFaceCollidersKeepTheirClip) {
   level.LoadFromText(text.data(), text.size());
   testing_support::TempDir dir;
   std::vector<std::string> console;
+  TResourceIndex resources(rtl::NativePath(dir / "lvl.jkl"), {""});
   const TLevelModels models =
-      FindLevelModels(level, rtl::NativePath(dir / "lvl.jkl"), "", TTextureSettings{},
-                      TImportOptions{}, [&console](const std::string& s) { console.push_back(s); });
+      FindLevelModels(level, resources, TImportOptions{},
+                      [&console](const std::string& s) { console.push_back(s); });
   ASSERT_EQ(models.Things.size(), std::size(cases));
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(models.Things[i].Clip, cases[i].clip) << cases[i].thing;

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 
 #include "brush/BrushConvert.h"
+#include "cli/Cli.h"
 #include "import/BrushStages.h"
 #include "import/Pipeline.h"
 #include "rtl/Files.h"
@@ -236,4 +238,34 @@ TEST(ShaderList, AdditionSpeaksTheListsEncoding) {
   };
   for (const auto& c : cases) EXPECT_EQ(ShaderListAddition(c.list, "lvl"), c.added) << c.list;
   EXPECT_THROW(ShaderListAddition(std::string("c\0o\0", 4), "lvl"), rtl::Exception);
+}
+
+// a.mat as floor and sky and a material a_sky.mat on a wall: the sky's shader may not take the
+// name the wall's faces show ("lvl/a_sky"), or the wall becomes a hole to the sky.
+TEST(LevelShaders, ARolesShaderNeverTakesAnotherMaterialsName) {
+  TempDir dir;
+  WriteFile(dir / "lvl.jkl",
+            "SECTION: MATERIALS\nWorld materials 2\n0: a.mat\n1: a_sky.mat\nend\n"
+            "SECTION: GEORESOURCE\n"
+            "World vertices 4\n0: 0 0 0\n1: 1 0 0\n2: 1 1 0\n3: 0 1 0\n"
+            "World texture vertices 1\n0: 0 0\nWorld adjoins 0\nWorld surfaces 3\n"
+            "0: 0 0x200 0x0 4 0 0 -1 0 4 3,0 2,0 1,0 0,0\n"
+            "1: 0 0x4 0x0 4 3 0 -1 0 4 0,0 1,0 2,0 3,0\n"
+            "2: 1 0x4 0x0 4 3 0 -1 0 4 0,0 1,0 2,0 3,0\n"
+            "0: 0 0 -1\n1: 0 0 1\n2: 0 0 1\n"
+            "SECTION: SECTORS\nWorld sectors 1\nSECTOR 0\nSURFACES 0 3\n"
+            "SECTION: THINGS\nWorld things 0\nend\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"morvane", "import", dir / "lvl.jkl", "--game-dir", dir.Folder("game"),
+                    "--settings", dir / "m.ini", "--map", dir / "lvl.map", "--shaders"},
+                   out, err),
+            0)
+      << err.str();
+  const std::string map = ReadFile(dir / "lvl.map");
+  const std::string script = ReadFile(dir / "game/GameData/base/shaders/lvl.shader");
+  // The sky's faces and shader take a name of their own; the wall keeps its image's.
+  EXPECT_NE(map.find(" lvl/a_sky_2 "), std::string::npos) << map;
+  EXPECT_NE(map.find(" lvl/a_sky "), std::string::npos) << map;
+  EXPECT_NE(script.find("textures/lvl/a_sky_2\n"), std::string::npos) << script;
+  EXPECT_EQ(script.find("textures/lvl/a_sky\n"), std::string::npos) << script;
 }

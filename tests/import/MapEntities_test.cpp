@@ -174,9 +174,9 @@ TEST(MapEntities, ImportWritesThemOnlyWhenAsked) {
   WriteFile(dir / "room.jkl", l.Text());
   WriteFile(dir / "s.ini", "Scale=256\r\nBrushDepth=8\r\n");
   auto import = [&](const std::string& map, bool entities) {
-    std::vector<std::string> args = {"morvane",     "import",     dir / "room.jkl",
-                                     "--game-dir",  dir / "game", "--settings",
-                                     dir / "s.ini", "--map",      dir / map};
+    std::vector<std::string> args = {
+        "morvane",    "import",      dir / "room.jkl", "--game-dir", dir.Folder("game"),
+        "--settings", dir / "s.ini", "--map",          dir / map};
     if (entities) args.push_back("--entities");
     std::ostringstream out, err;
     EXPECT_EQ(RunCli(args, out, err), 0) << err.str();
@@ -260,7 +260,7 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
       continue;  // a level the reader rejects has no map
     }
     std::ostringstream out, err;
-    ASSERT_EQ(RunCli({"morvane", "import", path, "--game-dir", dir / "game", "--settings",
+    ASSERT_EQ(RunCli({"morvane", "import", path, "--game-dir", dir.Folder("game"), "--settings",
                       dir / "s.ini", "--map", dir / "out.map", "--entities"},
                      out, err),
               0)
@@ -316,4 +316,45 @@ TEST(MapEntities, EveryThingAndLightOfTheCorpusLevels) {
   std::printf("corpus entities: %ld things, %ld lights\n", things, lights);
   EXPECT_GT(things, 100);
   EXPECT_GT(lights, 10);
+}
+
+// Lights that light nothing or whose fade a map cannot hold are left out with a line, not the
+// whole import; a level no Scale can fit says so; settings misspelt or with blanks around "=".
+TEST(MapEntities, SmallFaultsCostOnlyThemselvesWithALine) {
+  TempDir dir;
+  jkl_text::TJklLevel l;
+  for (int v = 0; v < 8; ++v)
+    l.Vertices.push_back(std::string(v & 1 ? "1" : "0") + (v & 2 ? " 1" : " 0") +
+                         (v & 4 ? " 1" : " 0"));
+  l.Surfaces = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+  l.Lights = {
+      {"1 0.5 0.5 0.5 1 1e-44"}, {"2 0.5 0.5 0.5 0 1"}, {"3 0.5 0.5 0.5 1 0"}, {"4 1 0 0 2 1"}};
+  WriteFile(dir / "room.jkl", l.Text());
+  WriteFile(dir / "s.ini", "GameRedy=1\r\nScale = 128\r\nBrushDepth=8\r\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(
+      RunCli({"morvane", "import", dir / "room.jkl", "--game-dir", dir.Folder("game"), "--settings",
+              dir / "s.ini", "--map", dir / "room.map", "--entities", "--lights"},
+             out, err),
+      0)
+      << err.str() << out.str();
+  const std::string said = out.str();
+  EXPECT_NE(said.find("Light 0 left out: its range 9.80909e-45 is too small"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find("2 lights without a positive range or intensity left out"), std::string::npos)
+      << said;
+  EXPECT_NE(said.find("Unknown setting 'GameRedy' ignored"), std::string::npos) << said;
+  // "Scale = 128" is Scale 128: the kept light stands at x = 128.
+  EXPECT_NE(ReadFile(dir / "room.map").find("\"origin\" \"128 0 0\""), std::string::npos);
+
+  // A corner a trillion units out: even the smallest Scale leaves the map beyond the edge.
+  l.Vertices[7] = "1e12 1 1";
+  l.Lights.clear();
+  WriteFile(dir / "far.jkl", l.Text());
+  std::ostringstream out2, err2;
+  RunCli({"morvane", "import", dir / "far.jkl", "--game-dir", dir.Folder("game"), "--settings",
+          dir / "s.ini", "--map", dir / "far.map", "--fit-world"},
+         out2, err2);
+  EXPECT_NE(err2.str().find("no Scale fits"), std::string::npos) << err2.str();
+  EXPECT_EQ(err2.str().find("the largest Scale that fits is"), std::string::npos) << err2.str();
 }

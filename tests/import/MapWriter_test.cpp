@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "cli/Cli.h"
+#include "import/MarkedMap.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "rtl/SysUtils.h"
@@ -213,7 +215,7 @@ std::string OneSurfaceLevel(bool fail) {
 
 int Import(TempDir& dir, const std::string& level, const std::string& map, std::string& err) {
   std::ostringstream o, e;
-  int rc = RunCli({"morvane", "import", level, "--game-dir", dir / "game", "--settings",
+  int rc = RunCli({"morvane", "import", level, "--game-dir", dir.Folder("game"), "--settings",
                    dir / "m.ini", "--map", map},
                   o, e);
   err = e.str() + o.str();
@@ -250,4 +252,84 @@ TEST(ImportMap, WrittenWhenCompleteAndOnlyThen) {
   std::vector<std::string> left = rtl::FindFiles(dir.Path(), "*");
   std::sort(left.begin(), left.end());
   for (const std::string& name : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+// Maps whose names Morvane chooses: replaced only while they are Morvane's, unchanged; the
+// designer's map is kept and the new one goes beside it; nothing is written through a link.
+TEST(MarkedMap, ReplacesOnlyItsOwnUnchangedMap) {
+  TempDir dir;
+  const std::string base = dir.Folder("game");
+  const std::string maps = base + "/GameData/base/maps/";
+  std::vector<std::string> said;
+  auto console = [&said](const std::string& line) { said.push_back(line); };
+  auto save = [&](const std::string& body) {
+    return SaveMarkedMap(base, maps + "lvl.map", body, console);
+  };
+
+  EXPECT_EQ(save("{\n}\n"), maps + "lvl.map");
+  const std::string first = ReadFile(maps + "lvl.map");
+  EXPECT_EQ(first.rfind("// Morvane map ", 0), 0u);
+  EXPECT_EQ(first.substr(first.find('\n') + 1), "{\n}\n");
+  // A second import replaces its own map, without a word.
+  EXPECT_EQ(save("{\n\"a\" \"1\"\n}\n"), maps + "lvl.map");
+  EXPECT_TRUE(said.empty());
+
+  // The designer adds a light: the map is kept, the new one goes beside it, and one line says so.
+  const std::string edited = ReadFile(maps + "lvl.map") + "{\n\"classname\" \"light\"\n}\n";
+  WriteFile(maps + "lvl.map", edited);
+  EXPECT_EQ(save("{\n}\n"), maps + "lvl_2.map");
+  EXPECT_EQ(ReadFile(maps + "lvl.map"), edited);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find("is no map Morvane wrote, or was changed since"), std::string::npos);
+  // The map beside it is Morvane's in turn: the next import replaces it, not a third name.
+  EXPECT_EQ(save("{\n}\n"), maps + "lvl_2.map");
+  // A map without the mark (the designer's own) counts as changed too.
+  WriteFile(maps + "lvl_2.map", "{\n}\n");
+  EXPECT_EQ(save("{\n}\n"), maps + "lvl_3.map");
+
+#ifndef _WIN32
+  // A link planted at the map's name is left alone, and so is what it leads to.
+  WriteFile(dir / "outside.map", "precious");
+  std::filesystem::remove(maps + "lvl.map");
+  std::filesystem::create_symlink(dir / "outside.map", maps + "lvl.map");
+  said.clear();
+  EXPECT_EQ(save("{\n}\n"), maps + "lvl_3.map");
+  EXPECT_EQ(ReadFile(dir / "outside.map"), "precious");
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find("is a link"), std::string::npos) << said[0];
+  // A linked folder on the way: no map at all, and nothing where it leads.
+  const std::string other = dir.Folder("other");
+  std::filesystem::create_symlink(other, base + "/GameData/base/maps2");
+  EXPECT_THROW(SaveMarkedMap(base, base + "/GameData/base/maps2/lvl.map", "{\n}\n", console),
+               rtl::Exception);
+  EXPECT_TRUE(rtl::FindFiles(other, "*").empty());
+#endif
+}
+
+// The game folder and the map's folder are checked before anything is written.
+TEST(ImportMap, FoldersThatDoNotExistAreRefusedBeforeAnythingIsWritten) {
+  TempDir dir;
+  WriteFile(dir / "good.jkl", OneSurfaceLevel(false));
+  const std::string game = dir.Folder("game");
+  struct Case {
+    std::vector<std::string> args;
+    const char* said;
+  };
+  const Case cases[] = {
+      {{"--game-dir", game, "--map", dir / "missing/x.map"}, "does not exist; nothing was written"},
+      {{"--game-dir", dir / "gmae", "--map", dir / "x.map"}, "is no folder"},
+      {{"--game-dir", dir.Folder("game/GameData"), "--map", dir / "x.map"},
+       "is the game's GameData folder itself"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"morvane", "import", dir / "good.jkl", "--settings",
+                                     dir / "m.ini"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::ostringstream o, e;
+    EXPECT_EQ(RunCli(args, o, e), 1) << c.said;
+    EXPECT_NE(e.str().find(c.said), std::string::npos) << e.str();
+    EXPECT_FALSE(rtl::DirectoryExists(game + "/GameData/base")) << c.said;
+    EXPECT_FALSE(rtl::DirectoryExists(dir / "gmae")) << c.said;
+    EXPECT_FALSE(rtl::FileExists(dir / "x.map")) << c.said;
+  }
 }

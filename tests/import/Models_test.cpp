@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,7 @@ class ModelsTest : public EditorHostTest {
 
 TEST_F(ModelsTest, ThingsWithAFoundModelBecomeMiscModelsAMissingOneCostsOnlyItsThings) {
   const auto run = testing_support::Morvane(
-      {"import", Level(), "--game-dir", dir / "game", "--settings", dir / "cli.ini", "--map",
+      {"import", Level(), "--game-dir", dir.Folder("game"), "--settings", dir / "cli.ini", "--map",
        dir / "lvl.map", "--entities", "--models", "--parent-mat"});
   ASSERT_EQ(run.code, 0) << run.err;
   // One line for the missing model, however many things name it.
@@ -133,7 +134,7 @@ TEST_F(ModelsTest, ThingsWithAFoundModelBecomeMiscModelsAMissingOneCostsOnlyItsT
   EXPECT_FLOAT_EQ(md3.Surfaces[0].ST[0], 0.5f);
 
   // Without --models the same level's things stay point entities and no model is written.
-  const auto plain = testing_support::Morvane({"import", Level(), "--game-dir", dir / "game2",
+  const auto plain = testing_support::Morvane({"import", Level(), "--game-dir", dir.Folder("game2"),
                                                "--settings", dir / "cli.ini", "--map",
                                                dir / "plain.map", "--entities", "--parent-mat"});
   ASSERT_EQ(plain.code, 0);
@@ -153,10 +154,13 @@ TEST_F(ModelsTest, GameReadyPluginSavesTheWholeMapAsTheCommandLineWritesIt) {
   EXPECT_EQ(said, 1);
 
   const auto run =
-      testing_support::Morvane({"import", Level(), "--game-dir", dir / "game2", "--settings",
+      testing_support::Morvane({"import", Level(), "--game-dir", dir.Folder("game2"), "--settings",
                                 dir / "cli.ini", "--map", dir / "ready.map", "--game-ready"});
   ASSERT_EQ(run.code, 0) << run.err;
-  const std::string map = ReadFile(saved);
+  // The saved map, whose name Morvane chose, carries its mark line; the one named by --map not.
+  const std::string marked = ReadFile(saved);
+  ASSERT_EQ(marked.rfind("// Morvane map ", 0), 0u);
+  const std::string map = marked.substr(marked.find('\n') + 1);
   EXPECT_NE(map.find("\"model\" \"models/lvl/box.md3\""), std::string::npos);
   EXPECT_TRUE(map == ReadFile(dir / "ready.map")) << "the plug-in saved another map";
 }
@@ -198,3 +202,99 @@ TEST(ModelAngles, TurnTheModelAsTheGameTurnsTheThing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The console lines of a run that hold Text.
+int Said(const std::vector<std::string>& Lines, const std::string& Text) {
+  int n = 0;
+  for (const std::string& line : Lines) n += line.find(Text) != std::string::npos;
+  return n;
+}
+
+}  // namespace
+
+// A second import with GameReady=1 keeps the map the designer changed since the first.
+TEST_F(ModelsTest, GameReadyKeepsTheMapTheDesignerChanged) {
+  WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\nGameReady=1\r\n");
+  platform.fileAnswer = Level();
+  Dispatch("Import Level...");
+  const std::string saved = dir / "game/GameData/base/maps/lvl.map";
+  const std::string edited = ReadFile(saved) + "// a light of the designer's\n";
+  WriteFile(saved, edited);
+  host.Console.clear();
+  Dispatch("Import Level...");
+  EXPECT_EQ(ReadFile(saved), edited);
+  EXPECT_TRUE(rtl::FileExists(dir / "game/GameData/base/maps/lvl_2.map"));
+  EXPECT_EQ(Said(host.Console, "is no map Morvane wrote, or was changed since"), 1);
+  // The model, Morvane's and unchanged, is replaced in place.
+  EXPECT_FALSE(rtl::FileExists(dir / "game/GameData/base/models/lvl/box_2.md3"));
+}
+
+// The model files Morvane names: another's file at the name, a link there, a linked folder.
+TEST_F(ModelsTest, ModelFilesOfOthersAndLinksAreLeftAlone) {
+  struct Case {
+    const char* what;
+    void (*plant)(const testing_support::TempDir& Dir, const std::string& Folder);
+    const char* model;  // the map's model key; "" when no misc_model is written
+    const char* said;
+  };
+  const Case cases[] = {
+      {"another's model",
+       [](const testing_support::TempDir&, const std::string& Folder) {
+         WriteFile(Folder + "/box.md3", "the designer's");
+       },
+       "models/lvl/box_2.md3", "is no model Morvane wrote"},
+#ifndef _WIN32
+      {"a link at the name",
+       [](const testing_support::TempDir& Dir, const std::string& Folder) {
+         std::filesystem::create_symlink(Dir / "outside/box.md3", Folder + "/box.md3");
+       },
+       "models/lvl/box_2.md3", "is a link"},
+      {"a linked folder",
+       [](const testing_support::TempDir& Dir, const std::string& Folder) {
+         std::filesystem::remove(Folder);
+         std::filesystem::create_symlink(Dir / "outside", Folder);
+       },
+       "", "is a link; no model is written through it"},
+#endif
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir / "game");
+    std::filesystem::remove_all(dir / "outside");
+    WriteFile(dir.Folder("outside") + "/box.md3", "precious");
+    c.plant(dir, dir.Folder("game/GameData/base/models/lvl"));
+    const std::string before = ReadFile(dir / "game/GameData/base/models/lvl/box.md3");
+    const auto run = testing_support::Morvane(
+        {"import", Level(), "--game-dir", dir / "game", "--settings", dir / "cli.ini", "--map",
+         dir / "lvl.map", "--entities", "--models", "--parent-mat"});
+    ASSERT_EQ(run.code, 0) << c.what << run.err;
+    EXPECT_EQ(ReadFile(dir / "outside/box.md3"), "precious") << c.what;
+    EXPECT_EQ(ReadFile(dir / "game/GameData/base/models/lvl/box.md3"), before) << c.what;
+    EXPECT_EQ(rtl::FindFiles(dir / "outside", "*").size(), 1u) << c.what;
+    EXPECT_NE(run.out.find(c.said), std::string::npos) << c.what << run.out;
+    const std::string map = ReadFile(dir / "lvl.map");
+    if (*c.model) {
+      EXPECT_NE(map.find(std::string("\"model\" \"") + c.model + "\""), std::string::npos)
+          << c.what;
+      EXPECT_TRUE(rtl::FileExists(dir / "game/GameData/base/" + c.model)) << c.what;
+    } else {
+      EXPECT_EQ(map.find("misc_model"), std::string::npos) << c.what;
+    }
+  }
+}
+
+// A model named as a Windows device (con.3do) gets a name that is a file on every system.
+TEST_F(ModelsTest, AModelNamedAsADeviceGetsASafeName) {
+  std::string level = ModelLevel;
+  level.replace(level.find("model3d=Box.3DO"), 15, "model3d=CON.3DO");
+  WriteFile(dir / "lvl/jkl/dev.jkl", level);
+  WriteFile(dir / "lvl/3do/con.3do", BoxModel);
+  const auto run = testing_support::Morvane(
+      {"import", dir / "lvl/jkl/dev.jkl", "--game-dir", dir.Folder("game"), "--settings",
+       dir / "cli.ini", "--map", dir / "dev.map", "--entities", "--models", "--parent-mat"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Model 'CON.3DO' is saved as 'con_.md3'"), std::string::npos) << run.out;
+  EXPECT_TRUE(rtl::FileExists(dir / "game/GameData/base/models/dev/con_.md3"));
+  EXPECT_NE(ReadFile(dir / "dev.map").find("\"model\" \"models/dev/con_.md3\""), std::string::npos);
+}

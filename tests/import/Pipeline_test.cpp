@@ -75,6 +75,25 @@ TEST(Pipeline, FailureIsAValueWithItsReason) {
   }
 }
 
+// A container that does not exist reads no directory: the picker is offered empty, as for a
+// container without levels, and nothing chosen cancels the run.
+TEST(Pipeline, AMissingContainerOffersAnEmptyPicker) {
+  TempDir dir;
+  TImportRequest request;
+  request.Path = dir / "gone.gob";
+  int offers = 0, entries = -1;
+  request.PickEntry = [&](const TJKContainer& container, const std::string&) {
+    ++offers;
+    entries = container.Entries.Count();
+    return std::string();
+  };
+  const TRun run = Import(request);
+  EXPECT_EQ(offers, 1);
+  EXPECT_EQ(entries, 0);
+  EXPECT_FALSE(run.Result.Succeeded());
+  EXPECT_EQ(run.Result.Message, "File selection canceled");
+}
+
 // The lines come in the order the steps say them: the texture step's, then a defaulted number's
 // note where the conversion first needs it; the closing lines are kept for the host.
 TEST(Pipeline, LinesStepsAndOutcomeOfALevel) {

@@ -6,6 +6,7 @@
 #include "level/O_3do.h"
 #include "level/ThingTemplates.h"
 #include "rtl/Classes.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace {
@@ -111,6 +112,13 @@ TEST(Model3do, FaultsNameWhatAndTheLine) {
        "face 0 names texture vertex 7; the mesh has 2.", 35},
       {"more corners than the line holds", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0",
        "0: 0 0x0 4 3 0 0 5 0,0 1,0 2,0", "face 0 counts 5 corners, but its line holds 3.", 54},
+      {"a count met only by blank and comment lines", "VERTICES 5",
+       "VERTICES 60" + std::string(40, '\n') + std::string(40, '#') + "\n",
+       "VERTICES counts 60 rows, but only", 18},
+      {"a lone comma among a face's values", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0",
+       "0: 0 0x0 4 3 0 , 200", "row 0 of FACES has 6 values, 7 needed.", 54},
+      {"a face row of commas alone", "0: 0 0x0 4 3 0 0 3 0,0 1,0 2,0", ", ,",
+       "expected row 0 of FACES.", 54},
       {"a row out of order", "3: 0 1 0 0", "4: 0 1 0 0", "expected row 3 of VERTICES.", 22},
       {"a node's mesh outside the set", "2: 0x0 0x1 1 1", "2: 0x0 0x1 5 1",
        "node 2 names mesh 5; the first geometry set has 2.", 61},
@@ -139,6 +147,9 @@ TEST(Model3do, FaultsNameWhatAndTheLine) {
   }
   T3DOModel empty;
   EXPECT_THROW(empty.LoadFromText("", 0, "e.3do"), rtl::Exception);
+  // The limit of a model file holds for text from anywhere (a container's entry).
+  const std::string huge = ModelText().Text() + std::string(static_cast<size_t>(Max3DOBytes), ' ');
+  EXPECT_THROW(empty.LoadFromText(huge.data(), huge.size(), "big.3do"), rtl::EFileTooLarge);
 }
 
 TEST(ThingTemplates, ChainsGiveModelCollisionTypeAndMotion) {
@@ -181,6 +192,33 @@ TEST(ThingTemplates, ChainsGiveModelCollisionTypeAndMotion) {
     EXPECT_EQ(m.Structure, c.structure) << c.templ;
     EXPECT_EQ(m.Moves(), c.moves) << c.templ;
   }
+}
+
+// A chain thousands deep resolves once per template: each thing gets the nearest setting of each
+// key, the root's where no nearer template sets it, and a chain that comes back ends.
+TEST(ThingTemplates, ADeepChainResolvesLikeAShallowOne) {
+  std::string text =
+      "SECTION: TEMPLATES\nWorld templates 5003\n_base none model3d=root.3do type=cog\n";
+  for (int i = 1; i <= 5000; ++i)
+    text += "t" + std::to_string(i) + " " +
+            (i == 1 ? std::string("_base") : "t" + std::to_string(i - 1)) +
+            (i == 2500 ? " type=item collide=1 Type=actor" : "") + "\n";
+  text += "loopA loopB model3d=a.3do\nloopB loopA collide=3\nend\n";
+  std::vector<std::string_view> lines;
+  rtl::SplitLineViews(text.data(), text.size(), lines);
+  TThingTemplates templates;
+  ReadThingTemplates(lines, templates);
+  for (int thing = 0; thing < 200; ++thing) {
+    const TThingModel deep = ResolveThing(templates, thing % 2 ? "T5000" : "t2499", {});
+    EXPECT_EQ(deep.Model3d, "root.3do");
+    EXPECT_EQ(deep.Type, thing % 2 ? "actor" : "cog");  // the last setting of a line counts
+    EXPECT_EQ(deep.Collide, thing % 2 ? 1 : 0);
+  }
+  std::string value;
+  EXPECT_TRUE(templates.Param("loopA", "COLLIDE", value));
+  EXPECT_EQ(value, "3");
+  EXPECT_FALSE(templates.Param("loopB", "size", value));
+  EXPECT_FALSE(templates.Param("nothing", "model3d", value));
 }
 
 }  // namespace

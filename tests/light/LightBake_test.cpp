@@ -86,8 +86,9 @@ struct TImported {
 TImported ImportAndCompile(const TempDir& Dir, const std::string& Id = std::string()) {
   WriteFile(Dir / "floor.jkl", LitFloorLevel());
   WriteFile(Dir / "m.ini", "");
-  const auto run = Morvane({"import", Dir / "floor.jkl", "--game-dir", Dir / "game", "--settings",
-                            Dir / "m.ini", "--map", Dir / "floor.map", "--entities", "--lights"});
+  const auto run =
+      Morvane({"import", Dir / "floor.jkl", "--game-dir", Dir.Folder("game"), "--settings",
+               Dir / "m.ini", "--map", Dir / "floor.map", "--entities", "--lights"});
   EXPECT_EQ(run.code, 0) << run.err;
   const std::string light = ReadFile(Dir / "floor.gamelight");
   const TGameLightFile file = ParseGameLight(light, "floor.gamelight");
@@ -191,7 +192,7 @@ TEST(LightBake, RefusesAndLeavesTheLevelAsItWas) {
   }
   // Without the fitted lights the import leaves no light file and no identity in the map.
   rtl::DeleteFile(dir / "floor.gamelight");
-  ASSERT_EQ(Morvane({"import", dir / "floor.jkl", "--game-dir", dir / "game", "--settings",
+  ASSERT_EQ(Morvane({"import", dir / "floor.jkl", "--game-dir", dir.Folder("game"), "--settings",
                      dir / "m.ini", "--map", dir / "floor.map", "--entities"})
                 .code,
             0);

@@ -118,14 +118,14 @@ constexpr double Scale = 256;
 
 }  // namespace
 
-// A lamp above the room (intensity 1, range 4) lights the floor and the walls but not the
-// ceiling, which faces away from it: the game's light is that lamp's alone, so the fit is that
+// A lamp in the ceiling's plane (intensity 1, range 4) lights the floor and the walls but not the
+// ceiling, which it does not stand in front of: the game's light is that lamp's alone, so the fit is that
 // lamp at its own strength and nothing else (a fit that let the lamp light the ceiling would
 // dim it to darken the ceiling, and make up the rest with other lights).
 TEST(LightFit, ALampThatGaveTheGamesLightIsKeptAsItIs) {
   TRoom room;
-  room.Lamps = {"2 1 3 1 4"};
-  room.Game = [](const TPoint& p, const TWall& w) { return Lamp(p, w, {2, 1, 3}, 1, 4); };
+  room.Lamps = {"2 1 2 1 4"};
+  room.Game = [](const TPoint& p, const TWall& w) { return Lamp(p, w, {2, 1, 2}, 1, 4); };
   TJKLevel level;
   const std::string text = room.Text();
   level.LoadFromText(text.data(), text.size());
@@ -133,7 +133,7 @@ TEST(LightFit, ALampThatGaveTheGamesLightIsKeptAsItIs) {
   ASSERT_EQ(fit.Lights.size(), 1u);
   const TFitLight& lamp = fit.Lights[0];
   EXPECT_EQ(lamp.Source, 0);
-  EXPECT_FLOAT_EQ(lamp.Origin.Z, 3 * Scale);
+  EXPECT_FLOAT_EQ(lamp.Origin.Z, 2 * Scale);
   EXPECT_NEAR(lamp.Light, LightUnit / LinearLightScale, 1e-3);
   EXPECT_NEAR(lamp.Fade, LightUnit / (4 * Scale), 1e-6);
   EXPECT_EQ(fit.Ambient, 0);

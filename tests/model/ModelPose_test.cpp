@@ -6,6 +6,7 @@
 #include <string>
 
 #include "level/O_3do.h"
+#include "rtl/SysUtils.h"
 
 namespace {
 
@@ -162,6 +163,25 @@ TEST(ModelPose, ALargeMaterialGoesOnInFurtherSurfaces) {
   EXPECT_EQ(posed.Surfaces[1].VertexCount(), 200u);
   EXPECT_EQ(posed.Surfaces[2].Material, 1);
   EXPECT_EQ(posed.Triangles, 602u);
+}
+
+// A mesh that many nodes place is posed once per node: the triangles are counted before any is
+// made, and a model past the bound is refused whole.
+TEST(ModelPose, AModelPosedPastTheBoundIsRefusedBeforeItIsMade) {
+  T3DOModel model;
+  model.Materials = {"a.mat"};
+  T3DOMesh strip = Square(1, 1);  // drawn from both sides: two triangles each way
+  for (int k = 0; k < 99; ++k) strip.Faces.push_back(strip.Faces[0]);
+  model.Meshes = {strip, Square(1)};
+  EXPECT_EQ(PosedTriangleBound(model), 400u + 2u);  // no hierarchy: each mesh once
+  const size_t nodes = MaxPosedTriangles / 400;
+  model.Nodes.resize(nodes);
+  for (size_t i = 0; i < nodes; ++i) model.Nodes[i].Mesh = 0;
+  EXPECT_EQ(PosedTriangleBound(model), nodes * 400);
+  EXPECT_EQ(PoseModel(model, 1, nullptr).Triangles, nodes * 400);
+  model.Nodes.push_back(model.Nodes[0]);
+  model.Nodes.back().Mesh = 1;
+  EXPECT_THROW(PoseModel(model, 1, nullptr), rtl::Exception);
 }
 
 }  // namespace

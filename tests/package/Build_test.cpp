@@ -160,11 +160,14 @@ TEST(CliImport, AMapReadyForTheGameGoesToTheGamesMapsFolderWithItsEntities) {
   TempDir dir;
   const std::string settings = sample_import::Settings(Sample());
   WriteFile(dir / "m.ini", settings);
-  // --game-ready without --map: where the plug-in saves it.
+  for (const char* game : {"g", "g2", "g3"}) ASSERT_TRUE(rtl::ForceDirectories(dir / game));
+  // --game-ready without --map: where the plug-in saves it, marked as Morvane's.
   testing_support::TCliRun r = Morvane(
       {"import", Sample(), "--settings", dir / "m.ini", "--game-dir", dir / "g", "--game-ready"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
-  const std::string flagged = ReadFile(dir / "g/GameData/base/maps/sample.map");
+  const std::string marked = ReadFile(dir / "g/GameData/base/maps/sample.map");
+  ASSERT_EQ(marked.rfind("// Morvane map ", 0), 0u);
+  const std::string flagged = marked.substr(marked.find('\n') + 1);
   EXPECT_NE(flagged.find("info_player_deathmatch"), std::string::npos);
   EXPECT_TRUE(rtl::FileExists(dir / "g/GameData/base/textures/sample/floor.tga"));
 
@@ -172,7 +175,7 @@ TEST(CliImport, AMapReadyForTheGameGoesToTheGamesMapsFolderWithItsEntities) {
   WriteFile(dir / "m.ini", settings + "GameReady=1\r\nGameFolder=" + dir / "g2" + "\r\n");
   r = Morvane({"import", Sample(), "--settings", dir / "m.ini"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
-  EXPECT_EQ(ReadFile(dir / "g2/GameData/base/maps/sample.map"), flagged);
+  EXPECT_EQ(ReadFile(dir / "g2/GameData/base/maps/sample.map"), marked);
   r = Morvane({"import", Sample(), "--settings", dir / "m.ini", "--map", dir / "s.map"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_EQ(ReadFile(dir / "s.map"), flagged);

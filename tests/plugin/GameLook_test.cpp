@@ -132,9 +132,12 @@ TEST_F(GameLookTest, LevelPaletteIsFoundInAContainerOrBesideTheLevel) {
       {{other / "empty.gob"}, level, found},
       {{}, "", ""},  // a level from a container has no folder to look beside
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(FindLevelPalette("Pal.CMP", c.containers, c.levelFile), c.expected);
-  EXPECT_EQ(FindLevelPalette("../pal.cmp", {gob}, level), "");
+  for (const auto& c : cases) {
+    TResourceIndex resources(c.levelFile, c.containers);
+    EXPECT_EQ(FindLevelPalette("Pal.CMP", resources), c.expected);
+  }
+  TResourceIndex resources(level, {gob});
+  EXPECT_EQ(FindLevelPalette("../pal.cmp", resources), "");
 
   // In an import the found palette stands in for JKPalette, and says so.
   WriteFile(level, WindowLevel);

@@ -303,7 +303,7 @@ TEST(ImportCorpus, EveryLevelImportsThroughTheCommandLine) {
     std::string level = rtl::JoinPath(rtl::JoinPath(testing_support::CorpusDir(), "jkl"), name);
     std::string map = dir / (name + ".map");
     std::ostringstream out, err;
-    int rc = RunCli({"morvane", "import", level, "--game-dir", dir / "game", "--settings",
+    int rc = RunCli({"morvane", "import", level, "--game-dir", dir.Folder("game"), "--settings",
                      dir / "m.ini", "--map", map},
                     out, err);
     EXPECT_EQ(rc, 0) << name << "\n" << out.str() << err.str();
@@ -348,7 +348,7 @@ TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
   TempDir dir;
   WriteFile(dir / "m.ini", sample_import::Settings(sample));
   std::ostringstream out, err;
-  ASSERT_EQ(RunCli({"morvane", "import", sample, "--game-dir", dir / "game", "--settings",
+  ASSERT_EQ(RunCli({"morvane", "import", sample, "--game-dir", dir.Folder("game"), "--settings",
                     dir / "m.ini", "--map", dir / "sample.map"},
                    out, err),
             0)

@@ -60,6 +60,10 @@ TEST_F(PluginMainTest, CommandsMatchExactlyAndAnUnchangedFileIsLeftAsItWas) {
   Dispatch("About...");
   ASSERT_EQ(platform.events.size(), 1u);
   EXPECT_EQ(platform.events[0].rfind("message Morvane v1.2 for Morvane for JK2Radiant\n\n", 0), 0u);
+  // The release it names is the build's: its version without the patch number.
+  const std::string version = MORVANE_VERSION;
+  const std::string release = version.substr(0, version.rfind('.'));
+  EXPECT_EQ(platform.events[0].rfind("message Morvane v" + release + " for ", 0), 0u);
 
   Dispatch("Configure...");
   EXPECT_EQ(platform.events.back(), "shell-open " + Ini());
@@ -187,7 +191,7 @@ TEST_F(PluginMainTest, OnOffImportSettingsAndTheHostsChoice) {
   rtl::TStringList settings;
   settings.SetText("aligntextures=1\r\nCleanSlabs=yes\r\n");
   TSettingsScope scope(settings);
-  TImportOptions options = ReadImportOptions();
+  TImportOptions options = ReadImportRequest().Options;
   EXPECT_TRUE(options.AlignTextures);
   EXPECT_FALSE(options.CleanSlabs);
   ASSERT_EQ(g_console.size(), 1u);
@@ -195,7 +199,7 @@ TEST_F(PluginMainTest, OnOffImportSettingsAndTheHostsChoice) {
 
   // "0" and a missing key are off without a word.
   settings.SetText("AlignTextures=0\r\n");
-  options = ReadImportOptions();
+  options = ReadImportRequest().Options;
   EXPECT_FALSE(options.AlignTextures || options.CleanSlabs);
   EXPECT_EQ(g_console.size(), 1u);
   EXPECT_EQ(settings.Text(), "AlignTextures=0\r\n");  // nothing is stored

@@ -326,7 +326,7 @@ TEST(PreviewCommand, SampleGivesTheImportsConsoleAndAPictureOnly) {
   WriteFile(dir / "p.ini", settings);
   ResetCachedSettings();
   std::ostringstream importOut, importErr;
-  ASSERT_EQ(RunCli({"morvane", "import", sample, "--game-dir", dir / "igame", "--settings",
+  ASSERT_EQ(RunCli({"morvane", "import", sample, "--game-dir", dir.Folder("igame"), "--settings",
                     dir / "i.ini", "--map", dir / "sample.map"},
                    importOut, importErr),
             0);
@@ -516,7 +516,7 @@ TEST(PreviewCommand, GameAndAlignedEditorMappingsAgreeOnAxisAlignedFaces) {
   ResetCachedSettings();
   std::ostringstream o, e;
   ASSERT_EQ(RunCli({"morvane", "import", dir / "box.jkl", "--settings", dir / "align.ini",
-                    "--game-dir", dir / "game", "--map", dir / "box.map"},
+                    "--game-dir", dir.Folder("game"), "--map", dir / "box.map"},
                    o, e),
             0)
       << o.str() << e.str();

@@ -75,3 +75,43 @@ TEST(Seal, TheLineForTheCompilersLimits) {
   EXPECT_NE(CompileLimitsLine(level).find("the world's edge is 65536); import it with --fit-world"),
             std::string::npos);
 }
+
+// The region holding a point, and the first slab holding it, are looked for among those near
+// it: the answers are those of a walk over all of them, whatever the hint.
+TEST(Seal, TheRegionAndTheSlabHoldingAPointAreFoundNearIt) {
+  std::vector<shell::TRegion> regions;
+  for (int i = 0; i < 12; ++i)
+    for (int j = 0; j < 9; ++j)
+      regions.push_back(
+          {{}, {-300.0 + 96 * i, -200.0 + 80 * j, 0}, {-204.0 + 96 * i, -120.0 + 80 * j, 64}});
+  const double r2 = std::sqrt(2.0);
+  shell::TRegion wedge{{}, {300, 0, 0}, {700, 400, 300}};
+  wedge.Planes = {{{1 / r2, 0, 1 / r2}, 700 / r2}, {{-1, 0, 0}, -300}, {{0, 0, -1}, 0}};
+  regions.push_back(wedge);
+  regions.push_back({{}, {-5000, -5000, 500}, {5000, 5000, 900}});  // open air over everything
+  std::vector<shell::TBox> boxes;
+  for (int i = 0; i < 200; ++i) {
+    const double x = -400 + (i * 37) % 1000, y = -300 + (i * 53) % 700, z = (i * 11) % 120;
+    boxes.push_back({{x, y, z}, {x + 20 + i % 90, y + 8 + i % 40, z + 4 + i % 70}});
+  }
+  T3DMeshList brushes;
+  AddShellBrushes(boxes, brushes);
+  const TRegionIndex index(regions);
+  const TBrushBounds bounds(brushes, brushes.Count());
+  for (int n = 0; n < 3000; ++n) {
+    const shell::TPoint p{-450.0 + (n * 7919) % 1300 + 0.25, -350.0 + (n * 104729) % 900 + 0.5,
+                          -20.0 + (n * 31) % 960};
+    const int hints[] = {-1, n % static_cast<int>(regions.size()), 100000};
+    for (int hint : hints)
+      EXPECT_EQ(index.Holds(p, hint), InAnyRegion(regions, p))
+          << p[0] << " " << p[1] << " " << p[2] << " hint " << hint;
+    int first = -1;
+    for (size_t b = 0; b < boxes.size() && first < 0; ++b) {
+      bool in = true;
+      for (int a = 0; a < 3; ++a)
+        in = in && p[a] > boxes[b].Min[a] + 0.01 && p[a] < boxes[b].Max[a] - 0.01;
+      if (in) first = static_cast<int>(b);
+    }
+    EXPECT_EQ(bounds.Holding(brushes, p), first) << p[0] << " " << p[1] << " " << p[2];
+  }
+}

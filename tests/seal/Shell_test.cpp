@@ -178,17 +178,12 @@ TEST(Shell, OpenWorldsCostFewBoxesAndStaySealed) {
   }
 }
 
-// Against the grid cell by cell, for rooms square and slanted, touching, apart and sharing walls,
-// and an entity in the open between them: every closed cell that touches an open one lies in a
-// box, and every cell of a box is closed.
-TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
-  const double r2 = std::sqrt(2.0);
-  shell::TRegion wedge = Box({300, 0, 0}, {700, 400, 300});
-  wedge.Planes = {{{1 / r2, 0, 1 / r2}, 700 / r2}, {{-1, 0, 0}, -300}, {{0, 0, -1}, 0}};
-  const std::vector<std::vector<shell::TRegion>> levels = {
-      {Box({0, 0, 0}, {256, 256, 128}), Box({256, 0, 0}, {512, 100, 128})},
-      {Box({10, 10, 10}, {300, 50, 90}), wedge},
-      {Box({0, 0, 0}, {100, 100, 100}), Box({400, 400, 0}, {500, 500, 64})}};
+namespace {
+
+// Every cell of the 64-unit grid that a region may overlap (or a point, or the cell above it,
+// holds) is free of shell boxes; every other cell next to such a cell lies in one.
+void ExpectShellAgreesWithGrid(const std::vector<std::vector<shell::TRegion>>& levels,
+                               int cells = 14) {
   for (size_t l = 0; l < levels.size(); ++l) {
     const std::vector<shell::TPoint> points = {{250, 300, 40}};
     const std::vector<shell::TBox> boxes = shell::BuildShell(levels[l], points, {});
@@ -202,8 +197,8 @@ TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
             return true;
       return false;
     };
-    for (int i = -3; i < 14; ++i)
-      for (int j = -3; j < 11; ++j)
+    for (int i = -3; i < cells; ++i)
+      for (int j = -3; j < cells - 3; ++j)
         for (int k = -3; k < 8; ++k) {
           bool near = false;
           for (int n = 0; n < 27 && !near; ++n)
@@ -218,6 +213,47 @@ TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
           }
         }
   }
+}
+
+// Rooms W x D of 96 x 80 units from (X, Y), 64 high, skipping those Skip refuses.
+std::vector<shell::TRegion> Rooms(int W, int D, double X, double Y,
+                                  bool (*Skip)(int, int) = nullptr) {
+  std::vector<shell::TRegion> rooms;
+  for (int i = 0; i < W; ++i)
+    for (int j = 0; j < D; ++j)
+      if (!Skip || !Skip(i, j))
+        rooms.push_back(Box({X + 96 * i, Y + 80 * j, 0}, {X + 96 * (i + 1), Y + 80 * (j + 1), 64}));
+  return rooms;
+}
+
+}  // namespace
+
+// Against the grid cell by cell, for rooms square and slanted, touching, apart and sharing walls,
+// and an entity in the open between them: every closed cell that touches an open one lies in a
+// box, and every cell of a box is closed.
+TEST(Shell, TheOctreeAgreesWithTheGridCellByCell) {
+  const double r2 = std::sqrt(2.0);
+  shell::TRegion wedge = Box({300, 0, 0}, {700, 400, 300});
+  wedge.Planes = {{{1 / r2, 0, 1 / r2}, 700 / r2}, {{-1, 0, 0}, -300}, {{0, 0, -1}, 0}};
+  ExpectShellAgreesWithGrid(
+      {{Box({0, 0, 0}, {256, 256, 128}), Box({256, 0, 0}, {512, 100, 128})},
+       {Box({10, 10, 10}, {300, 50, 90}), wedge},
+       {Box({0, 0, 0}, {100, 100, 100}), Box({400, 400, 0}, {500, 500, 64})}});
+}
+
+// Many rooms within one cube of the tree are joined before the cube is split: rooms that tile a
+// box, an L of rooms, rooms with a gap, rooms listed twice and a room within another all give
+// the shell of the space they cover.
+TEST(Shell, RoomsOnAGridGiveTheShellOfTheSpaceTheyCover) {
+  std::vector<shell::TRegion> twice = Rooms(4, 3, 10, 20);
+  const std::vector<shell::TRegion> again = Rooms(4, 3, 10, 20);
+  twice.insert(twice.end(), again.begin(), again.end());
+  std::vector<shell::TRegion> nested = Rooms(3, 3, 0, 0);
+  nested.push_back(Box({100, 90, 10}, {180, 150, 50}));
+  ExpectShellAgreesWithGrid(
+      {Rooms(6, 5, 0, 0), Rooms(6, 5, 0, 0, [](int i, int j) { return i > 1 && j > 1; }),
+       Rooms(6, 5, 0, 0, [](int i, int j) { return i == 3 && j != 2; }), twice, nested},
+      16);
 }
 
 // A region far larger than the world (past 2^31 cells of the grid) is open all through the world:

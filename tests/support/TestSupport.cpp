@@ -30,6 +30,12 @@ TempDir::~TempDir() {
 
 std::string TempDir::operator/(const std::string& name) const { return rtl::JoinPath(path_, name); }
 
+std::string TempDir::Folder(const std::string& name) const {
+  const std::string path = rtl::JoinPath(path_, name);
+  rtl::ForceDirectories(path);
+  return path;
+}
+
 std::string CorpusDir() {
   const char* env = std::getenv("MORVANE_CORPUS_DIR");
   std::string dir = env && *env ? env : MORVANE_CORPUS_DIR;

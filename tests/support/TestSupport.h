@@ -18,6 +18,8 @@ class TempDir {
   const std::string& Path() const { return path_; }
   // Path of a file or folder inside, with the platform's delimiter.
   std::string operator/(const std::string& name) const;
+  // The same for a folder, made first (a game folder, which must exist for an import).
+  std::string Folder(const std::string& name) const;
 
  private:
   std::string path_;

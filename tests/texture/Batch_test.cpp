@@ -298,6 +298,10 @@ TEST(BatchPalette, FromCmpAndFromContainerEntry) {
             "Stream read error (in '" + (t / "short.cmp") + "')");
   EXPECT_EQ(Message([&] { ReadPaletteSource(gob + ">>misc\\cmp\\q.cmp"); }),
             "Palette entry 'misc\\cmp\\q.cmp' not found in " + gob);
+  // A palette file in a folder whose name holds ">>" (found beside a level) is a file.
+  rtl::ForceDirectories(t / "a>>b/misc/cmp");
+  WriteFile(t / "a>>b/misc/cmp/red.cmp", Cmp());
+  EXPECT_TRUE(ReadPaletteSource(t / "a>>b/misc/cmp/red.cmp") == fromFile);
 }
 
 TEST(BatchPalette, PickFromFileOrContainerOrNothing) {

@@ -40,6 +40,7 @@ TEST(CleanSlabsInTheEditor, SettingGivesTheCommandLinesCleanBrushes) {
   const std::string cliMap = p.Folder() + "\\clean-cli.map";
   WriteTextFile(p.Folder() + "\\clean-cli.ini", clean_import::Settings);
   std::ostringstream out, err;
+  CreateDirectoryA((p.Folder() + "\\game").c_str(), nullptr);  // an import needs it
   ASSERT_EQ(RunCli({"morvane", "import", level, "--clean", "--game-dir", p.Folder() + "\\game",
                     "--settings", p.Folder() + "\\clean-cli.ini", "--map", cliMap},
                    out, err),

@@ -40,6 +40,7 @@ TEST(GameReadyInTheEditor, SettingGivesTheCommandLinesSealedBrushes) {
   const std::string cliMap = p.Folder() + "\\ready-cli.map";
   WriteTextFile(p.Folder() + "\\ready-cli.ini", settings);
   std::ostringstream out, err;
+  CreateDirectoryA((p.Folder() + "\\game").c_str(), nullptr);  // an import needs it
   ASSERT_EQ(RunCli({"morvane", "import", level, "--game-dir", p.Folder() + "\\game", "--settings",
                     p.Folder() + "\\ready-cli.ini", "--map", cliMap},
                    out, err),

@@ -227,6 +227,7 @@ TEST(ImportInTheEditor, LargestCorpusLevelGivesTheCommandLinesBrushes) {
   const std::string cliMap = p.Folder() + "\\cli.map";
   std::ostringstream out, err;
   const DWORD cliStart = GetTickCount();
+  CreateDirectoryA((p.Folder() + "\\game").c_str(), nullptr);  // an import needs it
   const int rc = RunCli({"morvane", "import", level, "--game-dir", p.Folder() + "\\game",
                          "--settings", p.Folder() + "\\cli.ini", "--map", cliMap},
                         out, err);
