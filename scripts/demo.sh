@@ -16,8 +16,8 @@ echo "== morvane import examples/sample/sample.gob"
 build/native/morvane import examples/sample/sample.gob --game-dir "$out/game" \
   --settings "$out/morvane.ini" --map "$out/sample.map"
 echo "== the .map file: $out/sample.map ($(grep -c '^{' "$out/sample.map") blocks)"
-echo "== the textures: $out/game/GameData/base/Textures/sample/"
-ls -l "$out/game/GameData/base/Textures/sample/"
+echo "== the textures: $out/game/GameData/base/textures/sample/"
+ls -l "$out/game/GameData/base/textures/sample/"
 echo "== morvane preview examples/sample/sample.gob: $out/sample.png"
 build/native/morvane preview examples/sample/sample.gob --settings "$out/morvane.ini" \
   -o "$out/sample.png"

@@ -19,7 +19,7 @@ if [ ! -f "$stamp" ]; then
   fi
   sudo_ apt-get update -q </dev/null
   sudo_ apt-get install -y -q --no-install-recommends \
-    g++ clang cmake make ninja-build pkg-config googletest libgtest-dev libjpeg62-turbo-dev libpng-dev \
+    g++ clang cmake make ninja-build pkg-config googletest libgtest-dev libjpeg62-turbo-dev libpng-dev libzip-dev \
     g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev nasm dpkg-dev \
     xvfb xauth x11-utils clang-format </dev/null
   sudo_ apt-get install -y -q wine wine32:i386 fonts-wine fonts-liberation </dev/null
@@ -29,6 +29,10 @@ fi
 # Added after the first machines were set up: libpng for the preview.
 if ! dpkg -s libpng-dev >/dev/null 2>&1; then
   sudo_ apt-get install -y -q --no-install-recommends libpng-dev </dev/null
+fi
+# Added for `morvane build`: libzip writes the level's .pk3.
+if ! dpkg -s libzip-dev >/dev/null 2>&1; then
+  sudo_ apt-get install -y -q --no-install-recommends libzip-dev </dev/null
 fi
 # The fuzz preset's libFuzzer and sanitizer runtimes: clang only recommends them.
 if ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then

@@ -10,7 +10,8 @@ const char* const GeneralDetails =
     "options, so that later arguments are taken as they are (a PATH beginning with \"-\").\n"
 #ifdef _WIN32
     "The Windows build of morvane leaves out the command preview (a PNG picture of an import):\n"
-    "it needs libpng; use the Linux build.\n"
+    "it needs libpng; use the Linux build. Its build command only says that it cannot build\n"
+    "(no zip library, no levelshot without the preview).\n"
 #endif
     ;
 

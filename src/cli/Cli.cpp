@@ -15,6 +15,7 @@ const std::vector<const TCommandDef*>& Commands() {
 #ifndef _WIN32
       &PreviewCommand(),
 #endif
+      &BuildCommand(),
   };
   return commands;
 }

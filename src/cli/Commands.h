@@ -7,6 +7,7 @@ const TCommandDef& ImportCommand();
 const TCommandDef& ListCommand();
 const TCommandDef& ExtractCommand();
 const TCommandDef& ConvertCommand();
+const TCommandDef& BuildCommand();
 const TCommandDef& BakeCommand();
 #ifndef _WIN32
 const TCommandDef& PreviewCommand();

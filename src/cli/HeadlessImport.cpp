@@ -21,11 +21,14 @@ std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
       for (char& c : key)
         if (c == rtl::PathDelim || c == '/') c = '\\';
       if (!rtl::SameText(key.substr(0, folder.size()), folder)) key = folder + key;
-      for (const TPickerItem& item : items)
-        if (rtl::SameText(item.Caption, key)) {
-          SayDuplicates(Import.Command, container, item.Caption, err);
-          return item.Caption;
-        }
+      // The level's name alone finds it too, as the picker shows the levels by name.
+      const std::string named = rtl::ExtractFileExt(key).empty() ? key + ".jkl" : std::string();
+      for (const std::string& wanted : {key, named})
+        for (const TPickerItem& item : items)
+          if (!wanted.empty() && rtl::SameText(item.Caption, wanted)) {
+            SayDuplicates(Import.Command, container, item.Caption, err);
+            return item.Caption;
+          }
       err << prefix << "no level '" << Import.Entry << "' in " << Import.Path << "\n";
     } else if (items.size() == 1) {
       return items[0].Caption;
@@ -41,7 +44,7 @@ std::function<std::string(const TJKContainer&, const std::string&)> PickLevel(
 }
 
 TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& Terminal,
-                                std::ostream& err, TImportOptions& Used) {
+                                std::ostream& err, TImportOptions& Used, std::string* InstallUsed) {
   const TConsoleProc console = [&Terminal](const std::string& Text) { Terminal.Console(Text); };
   TImportResult result;
   result.Message = "No import ran";
@@ -56,6 +59,11 @@ TImportResult RunHeadlessImport(const THeadlessImport& Import, TImportTerminal& 
                        request.Path = Import.Path;
                        request.PickEntry = PickLevel(Import, err);
                        request.Textures.InstallPath = Import.InstallPath;
+                       const std::string gameFolder = settings.Values("GameFolder");
+                       if (!Import.InstallPathGiven && !gameFolder.empty())
+                         request.Textures.InstallPath = gameFolder;
+                       if (InstallUsed) *InstallUsed = request.Textures.InstallPath;
+                       if (Import.ReadSettings) Import.ReadSettings(settings);
                        request.Console = console;
                        request.Status = [&Terminal](const std::string& Text) {
                          Terminal.Status(Text);

@@ -10,6 +10,7 @@
 #include "cli/HeadlessImport.h"
 #include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
+#include "import/ImportSettings.h"
 #include "import/LevelTextures.h"
 #include "import/MapEntities.h"
 #include "import/MapLayout.h"
@@ -35,8 +36,9 @@ std::string ImportSynopsis() {
 
 std::string ImportDetails() {
   const std::string column(23, ' ');
-  std::vector<std::string> keys = {"Keys:",      "Scale,",           "BrushDepth,",  "NonVisTex,",
-                                   "JKPalette,", "OutputTexFormat,", "ResourceGobs,"};
+  std::vector<std::string> keys = {"Keys:",         "Scale,",     "BrushDepth,",
+                                   "NonVisTex,",    "JKPalette,", "OutputTexFormat,",
+                                   "ResourceGobs,", "GameFolder,"};
   for (const std::string& key : OnOffKeys()) keys.push_back(key + ",");
   keys.back().back() = '.';
   std::vector<std::string> gameReady = {"all a map for the game needs:"};
@@ -47,16 +49,19 @@ std::string ImportDetails() {
              "Level...\"\n"
              "        does: PATH is a .jkl level or a .gob/.goo container (any letter case). "
              "The level's\n"
-             "        textures are converted into DIR/GameData/base/Textures/<level>/ and its "
+             "        textures are converted into DIR/GameData/base/textures/<level>/ and its "
              "solid\n"
              "        surfaces become slab brushes, written as a Radiant .map file.\n"
              "  --entry KEY          the level inside a container, under \"jkl\\\" (any "
              "letter case; the\n"
-             "                       folder may be left out). Without it a container's single "
-             "level is\n"
-             "                       taken; with several, the import is canceled and they are "
-             "listed.\n"
-             "  --game-dir DIR       the game's install folder (default: "
+             "                       folder and the .jkl may be left out). Without it a "
+             "container's\n"
+             "                       single level is taken; with several, the import is "
+             "canceled and\n"
+             "                       they are listed.\n"
+             "  --game-dir DIR       the game's install folder (default: the setting "
+             "GameFolder, else\n"
+             "                       "
 #ifdef _WIN32
              "the one in the registry"
 #else
@@ -76,8 +81,10 @@ std::string ImportDetails() {
              "                       plug-in does.\n") +
          WrapWords(keys, column, column, 96) +
          "  --map FILE           the .map file to write (default: <level>.map in the current "
-         "folder);\n"
-         "                       it may not be PATH itself.\n"
+         "folder;\n"
+         "                       ready for the game, DIR/GameData/base/maps/<level>.map); it "
+         "may\n"
+         "                       not be PATH itself.\n"
          "  --default-texture N  the texture of faces the plug-in leaves as the editor made "
          "them\n"
          "                       (default: system/caulk).\n"
@@ -126,6 +133,19 @@ TWholeMap WriteMap(const TImportResult& Result, TMapLayout& Layout, bool WithEnt
   Terminal.Clear();
   Path = SaveMarkedMap(std::string(), Path, std::string(body.Bytes().begin(), body.Bytes().end()),
                        [&Terminal](const std::string& Line) { Terminal.Console(Line); });
+  return whole;
+}
+
+// The game-ready map in the game's maps folder, where the plug-in saves it; Path receives the
+// file written.
+TWholeMap WriteGameFolderMap(const TImportResult& Result, TMapLayout& Layout,
+                             const std::string& Install, std::string& Path,
+                             TImportTerminal& Terminal) {
+  TWholeMap whole;
+  Path = WriteGameMap(
+      Install, Result, Layout, whole,
+      [&Terminal](const std::string& Line) { Terminal.Console(Line); }, TImportTerminal::Progress);
+  Terminal.Clear();
   return whole;
 }
 
@@ -198,7 +218,6 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
       err << "morvane import: --default-texture '" << given
           << "' cannot be one word of a face line; '" << defaultTexture << "' is used\n";
   }
-  const bool withEntities = a.Has("--entities") || a.Has("--game-ready");
   const std::string mapFormat = rtl::LowerCase(a.Get("--map-format", "quake3"));
   if (mapFormat != "quake3" && mapFormat != "brushdef") {
     err << "morvane import: unknown map format '" << a.Get("--map-format")
@@ -214,6 +233,7 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
   run.Command = "import";
   run.Path = path;
   run.SettingsPath = CommandSettingsPath(a.Has("--settings"), a.Get("--settings"));
+  run.InstallPathGiven = a.Has("--game-dir");
   if (a.Has("--game-dir")) {
     run.InstallPath = a.Get("--game-dir");
   } else {
@@ -240,8 +260,12 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
 
   TImportTerminal terminal(out, err, true);
   TImportOptions used;
-  const TImportResult result = RunHeadlessImport(run, terminal, err, used);
+  std::string installUsed;
+  const TImportResult result = RunHeadlessImport(run, terminal, err, used, &installUsed);
   if (!result.Succeeded()) return 1;
+  // --entities, --game-ready or GameReady=1 among the settings: a sealed map without its
+  // entities would leak.
+  const bool withEntities = used.WritesEntities;
 
   // The map holds what the editor now has, the brushes in the order the editor got them; it
   // replaces the target only when complete. Alignment may also come from the settings file.
@@ -250,13 +274,17 @@ int Import(TArgs& a, std::ostream& out, std::ostream& err) {
                                   result.Names.FacePrefix});
   const std::string levelName =
       rtl::ChangeFileExt(rtl::ExtractFileName(result.Entry.empty() ? path : result.Entry), "");
+  // A map ready for the game goes where the plug-in saves it, into the game's maps folder; a
+  // game-ready map named by Morvane replaces only a map Morvane wrote that nobody changed.
+  const bool gameReady = !a.Has("--map") && IsGameReady(used);
+  const bool gameMap = gameReady && !installUsed.empty();
   std::string mapPath = a.Has("--map") ? a.Get("--map") : levelName + ".map";
-  // A game-ready map named by Morvane replaces only a map Morvane wrote that nobody changed.
-  const bool marked = !a.Has("--map") && a.Has("--game-ready");
   int written = 0, writtenBrushDef = 0, skipped = 0;
   try {
     terminal.Status("Loading Brushes into Radiant...");
-    const TWholeMap whole = WriteMap(result, layout, withEntities, marked, mapPath, terminal);
+    const TWholeMap whole =
+        gameMap ? WriteGameFolderMap(result, layout, installUsed, mapPath, terminal)
+                : WriteMap(result, layout, withEntities, gameReady, mapPath, terminal);
     written = whole.Written, writtenBrushDef = whole.WrittenBrushDef, skipped = whole.Skipped;
     // Beside a map file only: a map written to a device or pipe has no folder of its own.
     if (rtl::PathKind(mapPath) == rtl::TPathKind::File) {

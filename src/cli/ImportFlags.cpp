@@ -88,3 +88,10 @@ std::string WrapWords(const std::vector<std::string>& Words, const std::string& 
   }
   return text + "\n";
 }
+
+std::vector<TOptionDef> BuildOptions() {
+  std::vector<TOptionDef> list = {{"--entry", true},  {"--game-dir", true}, {"--settings", true},
+                                  {"--q3map2", true}, {"--fast", false},    {"-o", true}};
+  for (const TOptionDef& flag : ImportFlagDefs(false)) list.push_back(flag);
+  return list;
+}

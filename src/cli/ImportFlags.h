@@ -28,3 +28,7 @@ std::vector<std::string> GameReadyFlags();
 // first starting with Indent; the text ends with a line break.
 std::string WrapWords(const std::vector<std::string>& Words, const std::string& First,
                       const std::string& Indent, size_t Width);
+
+// The options of build (its own, then every import flag), the same on every system so that a
+// Windows user hears why it cannot build rather than that an option is unknown.
+std::vector<TOptionDef> BuildOptions();

@@ -12,6 +12,7 @@
 #include "cli/HeadlessImport.h"
 #include "cli/ImportFlags.h"
 #include "cli/Inputs.h"
+#include "cli/PlayerView.h"
 #include "import/MapEntities.h"
 #include "preview/Png.h"
 #include "preview/Scene.h"
@@ -174,8 +175,10 @@ std::string ReadPreviewArgs(const TArgs& call, TPreviewArgs& a) {
   return std::string();
 }
 
-// A standing player's eye above the first player start, looking the way it faces: the actor
-// templates of the game's levels put the eye 0.037 level units above a thing's position.
+}  // namespace
+
+// The actor templates of the game's levels put the eye 0.037 level units above a thing's
+// position.
 constexpr double EyeHeight = 0.037;
 
 bool PlayerEye(const TBrushLevel& level, double scale, preview::TEye& eye) {
@@ -191,6 +194,8 @@ bool PlayerEye(const TBrushLevel& level, double scale, preview::TEye& eye) {
   }
   return false;
 }
+
+namespace {
 
 int Preview(TArgs& Call, std::ostream& out, std::ostream& err) {
   TPreviewArgs a;

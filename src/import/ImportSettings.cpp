@@ -26,7 +26,8 @@ TSlabNumber Number(const rtl::TStringList& Settings, const char* Key, double Fal
 // of another program.
 const char* const OtherKeys[] = {
     "Scale",        "BrushDepth", "NonVisTex",  "JKPalette",        "OutputTexFormat",
-    "ResourceGobs", "ConvTexDir", "ConvTexGob", "ConvTexOutputDir", GameReadyKey};
+    "ResourceGobs", "ConvTexDir", "ConvTexGob", "ConvTexOutputDir", GameReadyKey,
+    "GameFolder",   "Q3Map2"};
 
 bool KnownKey(const std::string& Key) {
   for (const char* k : OtherKeys)
@@ -68,6 +69,12 @@ void TurnOnGameReady(TImportOptions& Options) {
   Options.GameReady = true;
   for (const TOptionRow& row : OptionTable())
     if (row.GameReady) Options.*row.Field = true;
+}
+
+bool IsGameReady(const TImportOptions& Options) {
+  for (const TOptionRow& row : OptionTable())
+    if (row.GameReady && !(Options.*row.Field)) return false;
+  return true;
 }
 
 TSlabNumber ReadScale(const rtl::TStringList& Settings) {

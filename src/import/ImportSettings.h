@@ -14,6 +14,10 @@ TImportOptions ReadOnOffSettings(const rtl::TStringList& Settings, const TConsol
 // "Ready for the game" asked for: GameReady and every row of the option table marked for it on.
 void TurnOnGameReady(TImportOptions& Options);
 
+// Whether every row of the option table marked for the game is on: --game-ready, GameReady=1,
+// or each of its flags given.
+bool IsGameReady(const TImportOptions& Options);
+
 // A number setting (Scale, BrushDepth): its value, or the default with a console note for the
 // conversion to say where it first needs the number. Text that is no number, a value beyond the
 // range of a Double (such as 1e400) or, for Scale, one of 0 or less takes the default: it would

@@ -125,7 +125,7 @@ bool TTextureRun::MakeFolder() {
   }
   // The level's name becomes a folder: its name rules keep it one folder below the texture
   // folder (a container entry can be called anything).
-  folder_ = rtl::JoinPath(settings.InstallPath, rtl::NativePath("GameData\\base\\Textures\\")) +
+  folder_ = rtl::JoinPath(settings.InstallPath, rtl::NativePath(GameTextureFolder)) +
             job_.Names.Folder + rtl::PathDelim;
   bool created = !write;
   try {

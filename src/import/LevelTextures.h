@@ -37,6 +37,15 @@ struct TSourcePixels {
 
 // What the texture step learned of a level's materials, by the material's name as the level
 // writes it. Filled only as far as the import options ask (TextureSizes, TexturePixels).
+// The game's texture folder below its install folder. The game and its map compiler look for
+// "textures/" and find it in any letter case on Windows only: on a file system that tells the
+// cases apart, "Textures/" leaves every converted image unfound.
+#ifdef _WIN32
+inline constexpr const char* GameTextureFolder = "GameData\\base\\Textures\\";
+#else
+inline constexpr const char* GameTextureFolder = "GameData\\base\\textures\\";
+#endif
+
 struct TLevelTextures {
   std::map<std::string, TMaterialImage> Materials;
   // With TexturePixels: every source decoded, the palette they were decoded with and its tables.

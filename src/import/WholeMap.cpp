@@ -5,7 +5,9 @@
 
 #include "import/MapEntities.h"
 #include "import/MapWriter.h"
+#include "import/MarkedMap.h"
 #include "light/GameLightFile.h"
+#include "rtl/AtomicFile.h"
 #include "rtl/Classes.h"
 #include "rtl/Files.h"
 
@@ -61,4 +63,13 @@ std::string WriteGameLightFile(const std::string& MapPath, const TImportResult& 
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result) {
   return rtl::JoinPath(InstallPath, rtl::NativePath("GameData\\base\\maps\\")) +
          Result.Names.Folder + ".map";
+}
+
+std::string WriteGameMap(const std::string& InstallPath, const TImportResult& Result,
+                         TMapLayout& Layout, TWholeMap& Report, const TConsoleProc& Console,
+                         const std::function<void(int Index, int Count)>& Progress) {
+  rtl::TMemoryStream body;
+  Report = WriteWholeMap(body, Result, Layout, true, Progress);
+  return SaveMarkedMap(InstallPath, GameMapPath(InstallPath, Result),
+                       std::string(body.Bytes().begin(), body.Bytes().end()), Console);
 }

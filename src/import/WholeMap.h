@@ -33,3 +33,12 @@ std::string WriteGameLightFile(const std::string& MapPath, const TImportResult& 
 
 // The file the plug-in saves a game-ready import as: <install>/GameData/base/maps/<level>.map.
 std::string GameMapPath(const std::string& InstallPath, const TImportResult& Result);
+
+// Writes Result's whole map, entities included, as GameMapPath(InstallPath, Result) through
+// SaveMarkedMap (a map someone else saved there is kept, with a Console line): the one place where
+// both hosts write the map of the game's maps folder, so that the rule about what may be replaced
+// there holds for both. Returns the path the map was written to; raises when it cannot be written
+// (the file left as it was).
+std::string WriteGameMap(const std::string& InstallPath, const TImportResult& Result,
+                         TMapLayout& Layout, TWholeMap& Report, const TConsoleProc& Console,
+                         const std::function<void(int Index, int Count)>& Progress = nullptr);

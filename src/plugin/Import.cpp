@@ -1,7 +1,6 @@
 #include <memory>
 
 #include "import/ImportSettings.h"
-#include "import/MarkedMap.h"
 #include "import/Pipeline.h"
 #include "import/WholeMap.h"
 #include "plugin/Platform.h"
@@ -53,9 +52,11 @@ void ImportLevel() {
   request.PickEntry = [&plugin](const TJKContainer& container, const std::string& folder) {
     return plugin.Platform().SelectEntry(container, folder);
   };
-  // The registry is read where the texture step needs the folder, so its error comes there.
+  // The registry is read where the texture step needs the folder, so its error comes there; a
+  // game folder in the settings (an install the installer did not record) comes first.
   try {
-    request.Textures.InstallPath = GetInstallPath();
+    const std::string gameFolder = Settings().Values("GameFolder");
+    request.Textures.InstallPath = gameFolder.empty() ? GetInstallPath() : gameFolder;
   } catch (const std::exception& e) {
     request.Textures.InstallPathError = e.what();
   }
@@ -87,11 +88,8 @@ void SaveGameMap(const std::string& InstallPath, const TImportResult& Result,
     TMapLayout layout(false, Options.AlignTextures);
     layout.Converted(TImportContext{*Result.Level, *Result.BrushLevel, Result.Textures, Options,
                                     Result.Names.FacePrefix});
-    rtl::TMemoryStream body;
-    const TWholeMap whole = WriteWholeMap(body, Result, layout, true);
-    const std::string path =
-        SaveMarkedMap(InstallPath, GameMapPath(InstallPath, Result),
-                      std::string(body.Bytes().begin(), body.Bytes().end()), ConsoleMessage);
+    TWholeMap whole;
+    const std::string path = WriteGameMap(InstallPath, Result, layout, whole, ConsoleMessage);
     ConsoleMessage(
         rtl::Format("Saved: %s (the whole map: %d brushes, %d entities, %d of them "
                     "models)",

@@ -11,6 +11,7 @@
 #include "cli/Cli.h"
 #include "container/O_jkc.h"
 #include "import/BrushStages.h"
+#include "import/LevelTextures.h"
 #include "level/O_jkl.h"
 #include "plugin/SendBrushes.h"
 #include "plugin/main.h"
@@ -241,7 +242,7 @@ TEST(CliAlign, AnUnknownMapFormatIsAUsageError) {
   EXPECT_EQ(q.err.find("aligned"), std::string::npos);
   const std::string map = ReadFile(dir / "q.map");
   const std::string tex =
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+      rtl::JoinPath(dir / "game", rtl::NativePath(std::string(GameTextureFolder) + "sample"));
   EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
       << sample_import::Differences(map, tex);
 }

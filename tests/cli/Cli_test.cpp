@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "import/LevelTextures.h"
 #include "plugin/main.h"
 #include "rtl/Files.h"
 #include "support/CliRun.h"
@@ -232,7 +233,7 @@ TEST(CliImport, OverwriteTexturesConvertsExistingImagesAgain) {
   TempDir dir;
   WriteFile(dir / "m.ini", sample_import::Settings(Sample()));
   const std::string textures =
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+      rtl::JoinPath(dir / "game", rtl::NativePath(std::string(GameTextureFolder) + "sample"));
   ASSERT_TRUE(rtl::ForceDirectories(textures));
   const std::string floor = rtl::JoinPath(textures, "floor.tga");
   WriteFile(floor, "stale");

@@ -148,9 +148,10 @@ TEST(CliSeal, GameReadyAndTheSetting) {
   EXPECT_EQ(Count(map, "system/caulk 0 0 0 0.5 0.5 0 0 0\n"), 6 * boxes);
   EXPECT_EQ(Count(map, "info_player_deathmatch"), 1u);
   EXPECT_EQ(Count(map, "info_player_start"), 1u);
-  // The worldspawn, its light keys and its brushes are the same; only the entities are missing.
   EXPECT_NE(world.find("\"_lightmapscale\" \"0.5\"\n"), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "g.map"), world + "}\n");
+  // The setting is the flag: the same map, entities included (a sealed map without its player
+  // starts would leak).
+  EXPECT_EQ(ReadFile(dir / "g.map"), map);
 }
 
 // The world's edge is that of what the map holds: drawn adjoins that --adjoins makes brushes are

@@ -122,7 +122,7 @@ TEST_F(ModelsTest, ThingsWithAFoundModelBecomeMiscModelsAMissingOneCostsOnlyItsT
 
   // The model's materials are converted with the level's, and its surfaces name them as the
   // level's faces name theirs.
-  EXPECT_TRUE(rtl::FileExists(dir / "game/GameData/base/Textures/lvl/trim.tga"));
+  EXPECT_TRUE(rtl::FileExists(dir / "game/GameData/base/textures/lvl/trim.tga"));
   const md3_read::TModel md3 =
       md3_read::Read(ReadFile(dir / "game/GameData/base/models/lvl/box.md3"));
   EXPECT_EQ(md3.Name, "models/lvl/box.md3");

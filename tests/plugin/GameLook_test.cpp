@@ -159,7 +159,7 @@ TEST_F(GameLookTest, UnpackedLevelFindsItsMaterialsInTheSiblingMatFolder) {
               std::string("OutputTexFormat=tga\r\nSearchParentMat=") + setting + "\r\n");
     host.Console.clear();
     Dispatch("Import Level...");
-    EXPECT_EQ(rtl::FileExists(Game("GameData/base/Textures/x/wall.tga")), setting[0] == '1');
+    EXPECT_EQ(rtl::FileExists(Game("GameData/base/textures/x/wall.tga")), setting[0] == '1');
   }
 }
 
@@ -203,7 +203,7 @@ TEST_F(GameLookTest, UpperCaseFoldersOfAnUnpackedLevelAreFound) {
   platform.fileAnswer = dir / "lvl/JKL/x.jkl";
   Dispatch("Import Level...");
   for (const char* image : {"a.tga", "wall.tga"})
-    EXPECT_TRUE(rtl::FileExists(Game("GameData/base/Textures/x/") + image)) << image;
+    EXPECT_TRUE(rtl::FileExists(Game("GameData/base/textures/x/") + image)) << image;
   ASSERT_FALSE(host.Console.empty());
   EXPECT_NE(host.Console[0].find("Palette 'Pal.CMP' of the level: "), std::string::npos)
       << host.Console[0];

@@ -65,7 +65,7 @@ class ImportTest : public EditorHostTest {
     WriteFile(dir / "morvane.ini", "OutputTexFormat=tga\r\n");
   }
   std::string TextureDir(const std::string& level) const {
-    return rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/") + level);
+    return rtl::JoinPath(dir / "game", rtl::NativePath(GameTextureFolder) + level);
   }
   std::vector<std::string> Statuses() const {
     std::vector<std::string> out;
@@ -355,7 +355,7 @@ TEST(ImportSample, SameBrushesAndTexturesAsTheDll) {
       << out.str() << err.str();
   const std::string map = ReadFile(dir / "sample.map");
   const std::string tex =
-      rtl::JoinPath(dir / "game", rtl::NativePath("GameData/base/Textures/sample"));
+      rtl::JoinPath(dir / "game", rtl::NativePath(std::string(GameTextureFolder) + "sample"));
   EXPECT_EQ(sample_import::Digest(map, tex), sample_import::ExpectedDigest)
       << sample_import::Differences(map, tex);
 }
