@@ -29,10 +29,10 @@ dpkg-deb -x "dist/morvane_${ver}_amd64.deb" "$tmp/deb"
 # binding and read-only relocations in the program's headers.
 bin="$tmp/deb/usr/bin/morvane"
 for what in __stack_chk_fail '__[a-z]*_chk@'; do
-  nm -D "$bin" | grep -qE " U $what" || { echo "packages: the .deb's morvane lacks $what"; exit 1; }
+  nm -D "$bin" | grep -E " U $what" >/dev/null || { echo "packages: the .deb's morvane lacks $what"; exit 1; }
 done
-readelf -d "$bin" | grep -qE 'FLAGS.*\bNOW\b|BIND_NOW' || { echo "packages: the .deb's morvane is not bound at start-up"; exit 1; }
-readelf -lW "$bin" | grep -q GNU_RELRO || { echo "packages: the .deb's morvane lacks read-only relocations"; exit 1; }
+readelf -d "$bin" | grep -E 'FLAGS.*\bNOW\b|BIND_NOW' >/dev/null || { echo "packages: the .deb's morvane is not bound at start-up"; exit 1; }
+readelf -lW "$bin" | grep GNU_RELRO >/dev/null || { echo "packages: the .deb's morvane lacks read-only relocations"; exit 1; }
 import() {
   rm -rf "$tmp/game" && mkdir -p "$tmp/game" && cp examples/sample/morvane.ini "$tmp/morvane.ini"
   "$1" import examples/sample/sample.gob --game-dir "$tmp/game" --settings "$tmp/morvane.ini" --map "$2" >/dev/null
