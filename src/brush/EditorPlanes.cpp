@@ -60,20 +60,24 @@ TWinding ClipBehind(const TWinding& in, const TEditorPlane& p) {
 
 }  // namespace
 
-TEditorPlane HandedPlane(const TSurface& Face) {
-  float p1[3], p2[3], p3[3];
-  HandOffPoints(Face, p1, p2, p3);
-  const float a[3] = {p1[0] - p2[0], p1[1] - p2[1], p1[2] - p2[2]};
-  const float d[3] = {p3[0] - p2[0], p3[1] - p2[1], p3[2] - p2[2]};
+TEditorPlane PlaneThrough(const float P1[3], const float P2[3], const float P3[3]) {
+  const float a[3] = {P1[0] - P2[0], P1[1] - P2[1], P1[2] - P2[2]};
+  const float d[3] = {P3[0] - P2[0], P3[1] - P2[1], P3[2] - P2[2]};
   const float n[3] = {a[1] * d[2] - a[2] * d[1], a[2] * d[0] - a[0] * d[2],
                       a[0] * d[1] - a[1] * d[0]};
   const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   TEditorPlane p;
   if (!(len > 0) || !std::isfinite(len)) return p;
   for (int i = 0; i < 3; ++i) p.N[i] = n[i] / len;
-  p.Dist = p1[0] * p.N[0] + p1[1] * p.N[1] + p1[2] * p.N[2];
+  p.Dist = P1[0] * p.N[0] + P1[1] * p.N[1] + P1[2] * p.N[2];
   p.Valid = true;
   return p;
+}
+
+TEditorPlane HandedPlane(const TSurface& Face) {
+  float p1[3], p2[3], p3[3];
+  HandOffPoints(Face, p1, p2, p3);
+  return PlaneThrough(p1, p2, p3);
 }
 
 bool EditorTakesAsOne(const TEditorPlane& p, const TEditorPlane& q) {

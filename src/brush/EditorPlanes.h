@@ -16,6 +16,9 @@ struct TEditorPlane {
 
 // The plane the editor computes for Face (three corners or more).
 TEditorPlane HandedPlane(const TSurface& Face);
+// The plane through three points as such an editor computes it, every step in Singles: the
+// normal of (P1 - P2) x (P3 - P2), through P1.
+TEditorPlane PlaneThrough(const float P1[3], const float P2[3], const float P3[3]);
 
 // The rule by which such an editor discards a face as a duplicate of an earlier one: normals
 // within 0.001 of each other's direction (as a dot product) and distances within 0.01 unit.

@@ -21,17 +21,8 @@ TEditorPlane SidePlane(const TVertex* b0, const TVertex* b1, const TVertex* f1, 
   }
   const float c[3] = {static_cast<float>(sum[0] / 4.0), static_cast<float>(sum[1] / 4.0),
                       static_cast<float>(sum[2] / 4.0)};
-  const float a[3] = {b0->X - b1->X, b0->Y - b1->Y, b0->Z - b1->Z};
-  const float d[3] = {c[0] - b1->X, c[1] - b1->Y, c[2] - b1->Z};
-  const float n[3] = {a[1] * d[2] - a[2] * d[1], a[2] * d[0] - a[0] * d[2],
-                      a[0] * d[1] - a[1] * d[0]};
-  const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  TEditorPlane p;
-  if (!(len > 0) || !std::isfinite(len)) return p;
-  for (int i = 0; i < 3; ++i) p.N[i] = n[i] / len;
-  p.Dist = b0->X * p.N[0] + b0->Y * p.N[1] + b0->Z * p.N[2];
-  p.Valid = true;
-  return p;
+  const float p1[3] = {b0->X, b0->Y, b0->Z}, p2[3] = {b1->X, b1->Y, b1->Z};
+  return PlaneThrough(p1, p2, c);
 }
 
 // The sides of a slab, from corner k to corner k + 1 (the last back to the first), in the order
